@@ -1,0 +1,55 @@
+# Drives CMake. The two commands a newcomer needs:
+#   make run    build and run the kavrixml tool on the sample data in examples/
+#   make test   build and run every test: a normal build with warnings as errors,
+#               then a build with AddressSanitizer and UndefinedBehaviorSanitizer
+# Each target installs the Debian packages it needs first (scripts/install-deps.sh).
+
+BUILD_DIR ?= build
+ASAN_DIR ?= build-asan
+TSAN_DIR ?= build-tsan
+BENCH_DIR ?= build-bench
+FUZZ_DIR ?= build-fuzz
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+CMAKE_FLAGS ?=
+
+# Leaks count as failures in the sanitizer build.
+SAN_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0 \
+          UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+.PHONY: all deps build run test test-normal test-asan tsan bench fuzz format clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh base
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVRIXML_WERROR=ON $(CMAKE_FLAGS)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	@examples/demo.sh $(BUILD_DIR)/bin/kavrixml
+
+test: test-normal test-asan
+
+test-normal: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DKAVRIXML_WERROR=ON \
+	      -DKAVRIXML_SANITIZE=address,undefined $(CMAKE_FLAGS)
+	cmake --build $(ASAN_DIR) -j $(JOBS)
+	$(SAN_ENV) ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
+
+tsan: deps
+	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVRIXML_WERROR=ON \
+	      -DKAVRIXML_SANITIZE=thread $(CMAKE_FLAGS)
+	cmake --build $(TSAN_DIR) -j $(JOBS)
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_DIR) --output-on-failure -j $(JOBS) -R 'Thread|Concurren'
+
+format:
+	clang-format -i $$(git ls-files '*.h' '*.cpp')
+
+clean:
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(BENCH_DIR) $(FUZZ_DIR)

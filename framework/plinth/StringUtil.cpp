@@ -1,0 +1,289 @@
+#include "framework/plinth/StringUtil.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace text {
+
+namespace {
+
+const char* skipBlanks(const char* text) {
+    while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r') {
+        ++text;
+    }
+    return text;
+}
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+CharPtrProxy toProxy(const std::string& text) {
+    char* buffer = new char[text.size() + 1];
+    std::memcpy(buffer, text.data(), text.size());
+    buffer[text.size()] = '\0';
+    return CharPtrProxy(buffer, text.size());
+}
+
+// Appends code point `cp` as UTF-8.
+void appendUtf8(unsigned long cp, std::string& out) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Decodes the reference that starts at `p` (at '&') and ends before `end`.
+// Returns the number of input bytes it stands for, or 0 when it is no
+// reference that we resolve (it is then copied as written).
+size_t decodeReference(const char* p, const char* end, std::string& out) {
+    const char* semi = static_cast<const char*>(std::memchr(p, ';', static_cast<size_t>(end - p)));
+    if (semi == nullptr || semi - p > 12) {
+        return 0;
+    }
+    const char* name = p + 1;
+    size_t length = static_cast<size_t>(semi - name);
+    size_t consumed = length + 2;
+    if (length >= 2 && name[0] == '#') {
+        unsigned long cp = 0;
+        const char* digits = name + 1;
+        const char* digitsEnd = semi;
+        int base = 10;
+        if (*digits == 'x' || *digits == 'X') {
+            base = 16;
+            ++digits;
+        }
+        if (digits == digitsEnd) {
+            return 0;
+        }
+        for (const char* d = digits; d < digitsEnd; ++d) {
+            int v;
+            if (*d >= '0' && *d <= '9') {
+                v = *d - '0';
+            } else if (base == 16 && *d >= 'a' && *d <= 'f') {
+                v = *d - 'a' + 10;
+            } else if (base == 16 && *d >= 'A' && *d <= 'F') {
+                v = *d - 'A' + 10;
+            } else {
+                return 0;
+            }
+            cp = cp * static_cast<unsigned long>(base) + static_cast<unsigned long>(v);
+            if (cp > 0x10FFFF) {
+                return 0;
+            }
+        }
+        // NUL and surrogate halves are no characters: keep the reference as written.
+        if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            return 0;
+        }
+        appendUtf8(cp, out);
+        return consumed;
+    }
+    struct Named {
+        const char* name;
+        size_t length;
+        char value;
+    };
+    static const Named kNamed[] = {
+        {"amp", 3, '&'}, {"lt", 2, '<'}, {"gt", 2, '>'}, {"quot", 4, '"'}, {"apos", 4, '\''}};
+    for (const Named& entry : kNamed) {
+        if (entry.length == length && std::memcmp(entry.name, name, length) == 0) {
+            out.push_back(entry.value);
+            return consumed;
+        }
+    }
+    return 0;
+}
+
+const char* escapeFor(char c) {
+    switch (c) {
+        case '&':
+            return "&amp;";
+        case '<':
+            return "&lt;";
+        case '>':
+            return "&gt;";
+        case '"':
+            return "&quot;";
+        case '\'':
+            return "&apos;";
+        default:
+            return nullptr;
+    }
+}
+
+// Lookup table of the five characters that need escaping.
+struct EscapeTable {
+    bool special[256] = {};
+    EscapeTable() {
+        for (unsigned char c : {'&', '<', '>', '"', '\''}) {
+            special[c] = true;
+        }
+    }
+};
+const EscapeTable kEscape;
+
+}  // namespace
+
+int StringUtil::parseInt(const char* text) {
+    if (text == nullptr) {
+        return 0;
+    }
+    errno = 0;
+    long value = std::strtol(skipBlanks(text), nullptr, 10);
+    if (value > INT_MAX) {
+        return INT_MAX;
+    }
+    if (value < INT_MIN) {
+        return INT_MIN;
+    }
+    return static_cast<int>(value);
+}
+
+float StringUtil::parseFloat(const char* text) {
+    return text == nullptr ? 0.0f : std::strtof(skipBlanks(text), nullptr);
+}
+
+double StringUtil::parseDouble(const char* text) {
+    return text == nullptr ? 0.0 : std::strtod(skipBlanks(text), nullptr);
+}
+
+bool StringUtil::parseBool(const char* text) {
+    if (text == nullptr) {
+        return false;
+    }
+    text = skipBlanks(text);
+    std::string word(text);
+    while (!word.empty() && (word.back() == ' ' || word.back() == '\t' || word.back() == '\n' ||
+                             word.back() == '\r')) {
+        word.pop_back();
+    }
+    if (compareIgnoreCase(word.c_str(), "true") == 0 || compareIgnoreCase(word.c_str(), "yes") == 0 ||
+        compareIgnoreCase(word.c_str(), "on") == 0) {
+        return true;
+    }
+    char* end = nullptr;
+    long value = std::strtol(word.c_str(), &end, 10);
+    return end != word.c_str() && value != 0;
+}
+
+int StringUtil::compareIgnoreCase(const char* a, const char* b) {
+    if (a == nullptr || b == nullptr) {
+        return (a == b) ? 0 : (a == nullptr ? -1 : 1);
+    }
+    for (;; ++a, ++b) {
+        unsigned char ca = static_cast<unsigned char>(lowerAscii(*a));
+        unsigned char cb = static_cast<unsigned char>(lowerAscii(*b));
+        if (ca != cb || ca == 0) {
+            return (ca > cb) - (ca < cb);
+        }
+    }
+}
+
+void StringUtil::removeAll(std::string& s, const std::string& text) {
+    if (text.empty()) {
+        return;
+    }
+    std::string result;
+    result.reserve(s.size());
+    size_t start = 0;
+    for (size_t found; (found = s.find(text, start)) != std::string::npos;
+         start = found + text.size()) {
+        result.append(s, start, found - start);
+    }
+    result.append(s, start, std::string::npos);
+    s.swap(result);
+}
+
+void StringUtil::removeAll(std::string& s, const char* text) {
+    if (text != nullptr) {
+        removeAll(s, std::string(text));
+    }
+}
+
+bool StringUtil::needsEncoding(const char* text, size_t length) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    for (size_t i = 0; i < length; ++i) {
+        if (kEscape.special[p[i]]) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void StringUtil::encodeXML(const char* text, size_t length, std::string& out) {
+    const char* run = text;
+    const char* end = text + length;
+    for (const char* p = text; p < end; ++p) {
+        if (kEscape.special[static_cast<unsigned char>(*p)]) {
+            out.append(run, static_cast<size_t>(p - run));
+            out.append(escapeFor(*p));
+            run = p + 1;
+        }
+    }
+    out.append(run, static_cast<size_t>(end - run));
+}
+
+void StringUtil::decodeXML(const char* text, size_t length, std::string& out) {
+    const char* end = text + length;
+    const char* p = text;
+    while (p < end) {
+        const char* amp = static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(end - p)));
+        if (amp == nullptr) {
+            out.append(p, static_cast<size_t>(end - p));
+            return;
+        }
+        out.append(p, static_cast<size_t>(amp - p));
+        size_t consumed = decodeReference(amp, end, out);
+        if (consumed == 0) {
+            out.push_back('&');
+            p = amp + 1;
+        } else {
+            p = amp + consumed;
+        }
+    }
+}
+
+CharPtrProxy StringUtil::encondeXML(const char* text) {
+    if (text == nullptr) {
+        return toProxy(std::string());
+    }
+    std::string out;
+    size_t length = std::strlen(text);
+    out.reserve(length + 16);
+    encodeXML(text, length, out);
+    return toProxy(out);
+}
+
+CharPtrProxy StringUtil::decodeXML(const char* text) {
+    if (text == nullptr) {
+        return toProxy(std::string());
+    }
+    std::string out;
+    size_t length = std::strlen(text);
+    out.reserve(length);
+    decodeXML(text, length, out);
+    return toProxy(out);
+}
+
+std::string StringUtil::toString(int value) { return std::to_string(value); }
+
+std::string StringUtil::toString(double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.17g", value);
+    return buffer;
+}
+
+}  // namespace text

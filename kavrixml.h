@@ -1,0 +1,45 @@
+// kavrixml: every public header of the library and of its framework layer.
+//
+//   #include "kavrixml.h"
+#ifndef KAVRIXML_KAVRIXML_H
+#define KAVRIXML_KAVRIXML_H
+
+// plinth
+#include "framework/plinth/CharPtrProxy.h"
+#include "framework/plinth/CriticalSection.h"
+#include "framework/plinth/Exception.h"
+#include "framework/plinth/IRefCount.h"
+#include "framework/plinth/Logger.h"
+#include "framework/plinth/StringUtil.h"
+#include "framework/plinth/Type.h"
+
+// kavrimain
+#include "framework/kavrimain/DiskFileSystem.h"
+#include "framework/kavrimain/File.h"
+#include "framework/kavrimain/FileInputStream.h"
+#include "framework/kavrimain/FileList.h"
+#include "framework/kavrimain/FileOperations.h"
+#include "framework/kavrimain/FileOutputStream.h"
+#include "framework/kavrimain/FileSystem.h"
+#include "framework/kavrimain/InputStream.h"
+#include "framework/kavrimain/JSObject.h"
+#include "framework/kavrimain/LexerException.h"
+#include "framework/kavrimain/MemoryFileSystem.h"
+#include "framework/kavrimain/MemoryInputStream.h"
+#include "framework/kavrimain/MemoryOutputStream.h"
+#include "framework/kavrimain/NamedObject.h"
+#include "framework/kavrimain/Object.h"
+#include "framework/kavrimain/OutputStream.h"
+#include "framework/kavrimain/SystemInfo.h"
+
+// core templates
+#include "core/CKHashMap.h"
+#include "core/Callback.h"
+#include "core/SmartPtr.h"
+
+// XML
+#include "xml/Document.h"
+#include "xml/XMLException.h"
+#include "xml/XNode.h"
+
+#endif  // KAVRIXML_KAVRIXML_H

@@ -1,0 +1,74 @@
+// Document is the top object of a parsed or built XML text: the root element,
+// the node that carries the XML declaration's attributes, and the three texts
+// of a DOCTYPE declaration. It holds counted references to its root and
+// declaration nodes; nodes point back to it with plain pointers.
+//
+//   Document* doc = new Document();
+//   XNode* root = doc->createNode("config", nullptr);
+//   doc->setRootNode(root);          // the document now keeps the root alive
+//   delete doc;                      // and releases the tree
+//
+// The reader returns a new Document that the caller owns.
+#ifndef KAVRIXML_XML_DOCUMENT_H
+#define KAVRIXML_XML_DOCUMENT_H
+
+#include <string>
+
+#include "core/SmartPtr.h"
+#include "framework/kavrimain/Object.h"
+#include "xml/XNode.h"
+
+namespace kavri {
+namespace xml {
+
+class Document : public kavri::core::Object {
+public:
+    static const ::core::Type TYPE;
+    static const ::core::Type& type() { return TYPE; }
+
+    Document();
+    ~Document() override;
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    const ::core::Type& getType() const override { return TYPE; }
+
+    // A new node of this document with `parent` as its parent link; it is in
+    // no children list, is not the root and has count 0.
+    XNode* createNode(const char* name, XNode* parent);
+    XNode* createNode(const std::string& name, XNode* parent);
+
+    XNode* getRootNode() const { return mRootNode; }
+    void setRootNode(XNode* node) { mRootNode = node; }
+    XNode* getXmlDeclaration() const { return mXmlDeclaration; }
+    void setXmlDeclaration(XNode* node) { mXmlDeclaration = node; }
+
+    const char* getDocType() const { return mDocType.c_str(); }
+    void setDocType(const char* text) { mDocType = text; }
+    void setDocType(const std::string& text) { mDocType = text; }
+    const std::string& getPublicID() const { return mPublicID; }
+    void setPublicID(const char* text) { mPublicID = text; }
+    void setPublicID(const std::string& text) { mPublicID = text; }
+    const std::string& getDTD() const { return mDTD; }
+    void setDTD(const char* text) { mDTD = text; }
+    void setDTD(const std::string& text) { mDTD = text; }
+
+    // Makes this the document of every node of a detached subtree. Throws
+    // XMLException "Trying to import an attached XNode" for a node that has a
+    // parent, and changes nothing then.
+    void importNode(XNode* node);
+
+private:
+    void adopt(XNode* node) { node->setDocument(this); }
+
+    ::core::SmartPtr<XNode> mRootNode;
+    ::core::SmartPtr<XNode> mXmlDeclaration;
+    std::string mDocType;
+    std::string mPublicID;
+    std::string mDTD;
+};
+
+}  // namespace xml
+}  // namespace kavri
+
+#endif  // KAVRIXML_XML_DOCUMENT_H

@@ -1,0 +1,205 @@
+// XNode is an element of the in-memory XML tree: a name, attributes, child
+// elements in document order, the element's character data (its body) and
+// one CDATA block. Attribute is a name/value pair owned by its node.
+//
+// Ownership: a parent holds a counted reference to each child (SmartPtr); a
+// node points back to its parent and its document with plain pointers. A new
+// node has count 0 and lives through the first holder that takes a reference:
+// a parent (addChild), a Document (setRootNode) or a caller's SmartPtr.
+// Attributes and the CDATA buffer belong to the node.
+//
+//   XNode* item = root->addChild("item");        // owned by root
+//   item->addAttribute("id", "7");
+//   item->addBody("text");
+//   root->visit([](XNode* n, int depth, int) { ...; return XNode::VISIT_CONTINUE; });
+//
+// Destroying a node releases its subtree without recursing per level, so a
+// chain of any depth can be destroyed on a small stack. Walks (visit, dump,
+// cloneNode) recurse once per level; the reader limits nesting for them.
+#ifndef KAVRIXML_XML_XNODE_H
+#define KAVRIXML_XML_XNODE_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/CKHashMap.h"
+#include "core/Callback.h"
+#include "core/SmartPtr.h"
+#include "framework/kavrimain/NamedObject.h"
+
+namespace kavri {
+namespace xml {
+
+class Document;
+class DOMParser;
+
+class Attribute {
+public:
+    Attribute(const std::string& name, const std::string& value) : mName(name), mValue(value) {}
+    explicit Attribute(const std::string& name) : mName(name) {}
+    Attribute(const Attribute&) = default;
+    Attribute& operator=(const Attribute&) = default;
+    virtual ~Attribute() = default;
+
+    const char* getName() const { return mName.c_str(); }
+    const char* getValue() const { return mValue.c_str(); }
+    const std::string& getNameString() const { return mName; }
+    const std::string& getValueString() const { return mValue; }
+
+    // The std::string forms take the text up to its first NUL, as the
+    // const char* forms do. Renaming does not refile the attribute: its node
+    // still finds it under the name it was added with.
+    void setName(const char* name) { mName = name; }
+    void setName(const std::string& name) { mName = name.c_str(); }
+    void setValue(const char* value) { mValue = value; }
+    void setValue(const std::string& value) { mValue = value.c_str(); }
+
+private:
+    friend class DOMParser;
+    std::string mName;
+    std::string mValue;
+};
+
+class XNode : public kavri::core::NamedObject {
+public:
+    enum VisitResult { VISIT_CONTINUE = 0, VISIT_STOP = 1 };
+    using VisitCallback = ::core::Callback<VisitResult, XNode*, int, int>;
+    using ChildList = std::vector<::core::SmartPtr<XNode>>;
+    using AttributeMap = ::core::CKHashMap<Attribute*>;
+
+    ~XNode() override;
+    XNode(const XNode&) = delete;
+    XNode& operator=(const XNode&) = delete;
+
+    // --- Tree -------------------------------------------------------------
+    // A new child named `name`, in this node's document, appended last.
+    XNode* addChild(const char* name);
+    XNode* addChild(const std::string& name);
+    // Appends `node` (not null, in no other children list) and makes this node
+    // its parent and this node's document its document (the node alone).
+    void addChild(XNode* node);
+    const ChildList& getChildren() const { return mChildren; }
+    unsigned getChildCount() const { return static_cast<unsigned>(mChildren.size()); }
+    XNode* getFirstChild() const;
+    XNode* getFirstChild(const char* name) const;
+    XNode* getFirstChild(const std::string& name) const;
+    XNode* getParent() const { return mParent; }
+    Document* getDocument() const { return mDocument; }
+    // False when `child` is not a child; otherwise detaches and releases it.
+    bool removeChild(XNode* child);
+    void removeChildren();
+    // Removes every direct child named `name`; returns how many.
+    unsigned removeChildren(const char* name);
+
+    // --- Attributes ---------------------------------------------------------
+    // A repeated name destroys and replaces the earlier attribute.
+    Attribute* addAttribute(const char* name, const char* value);
+    Attribute* addAttribute(const std::string& name, const std::string& value);
+    Attribute* getAttribute(const char* name) const;
+    Attribute* getAttribute(const std::string& name) const;
+    bool hasAttribute(const char* name) const;
+    bool removeAttribute(const char* name);
+    bool removeAttribute(const std::string& name);
+    void removeAttributes();
+    // In byte order of the names the attributes were added with.
+    const AttributeMap& getAttributes() const;
+    unsigned getAttributeCount() const;
+    const char* getAttributeChar(const char* name, const char* defaultValue) const;
+    const char* getAttributeChar(const std::string& name, const char* defaultValue) const;
+    const std::string* getAttributeString(const char* name, const std::string* defaultValue) const;
+    const std::string* getAttributeString(const std::string& name,
+                                          const std::string* defaultValue) const;
+    // Absent: the default. Present: whatever the plinth parser gives for the
+    // text, also when it does not convert.
+    int getAttributeInt(const char* name, int defaultValue) const;
+    int getAttributeInt(const std::string& name, int defaultValue) const;
+    bool getAttributeBool(const char* name, bool defaultValue) const;
+    bool getAttributeBool(const std::string& name, bool defaultValue) const;
+    float getAttributeFloat(const char* name, float defaultValue) const;
+    float getAttributeFloat(const std::string& name, float defaultValue) const;
+    double getAttributeDouble(const char* name, double defaultValue) const;
+    double getAttributeDouble(const std::string& name, double defaultValue) const;
+    // Replaces the value of an existing attribute in place (same object), or
+    // adds one.
+    void setAttributeChar(const char* name, const char* value);
+    void setAttributeChar(const std::string& name, const std::string& value);
+
+    // --- Body and CDATA -------------------------------------------------------
+    // Appends to the body; both values of the flag append the same way.
+    void addBody(const char* text, bool flag = false);
+    void addBody(const std::string& text, bool flag = false);
+    const char* getBody() const { return mBody.c_str(); }
+    unsigned getBodySize() const { return static_cast<unsigned>(mBody.size()); }
+    const std::string& getBodyString() const { return mBody; }
+    // Bytes are copied by count: NUL bytes stay and are counted.
+    void addCData(const char* data, unsigned size);
+    void setCData(const char* data, unsigned size);
+    // Stores the size and returns the block (null when there is none).
+    const char* getCData(unsigned& size) const {
+        size = mCDataSize;
+        return mCData;
+    }
+
+    // --- Walks, searches, copies ---------------------------------------------
+    // Depth-first walk from this node at depth 0 without depth limit: enter
+    // before the children, exit after them. Any callable taking
+    // (XNode*, int depth, int maxDepth) and returning VisitResult will do.
+    // A non-zero answer ends the walk and is returned.
+    template <class Enter>
+    VisitResult visit(Enter enter) {
+        VisitCallback enterCallback(std::move(enter));
+        return _visit(&enterCallback, nullptr, 0, -1);
+    }
+    template <class Enter, class Exit>
+    VisitResult visit(Enter enter, Exit exit) {
+        VisitCallback enterCallback(std::move(enter));
+        VisitCallback exitCallback(std::move(exit));
+        return _visit(&enterCallback, &exitCallback, 0, -1);
+    }
+    // The same walk with a depth limit: nodes deeper than maxDepth are skipped.
+    VisitResult visit(VisitCallback* enter, VisitCallback* exit, int maxDepth) {
+        return _visit(enter, exit, 0, maxDepth);
+    }
+
+    XNode* findBreadthFirst(const char* name);
+    XNode* findBreadthFirst(const std::string& name);
+    XNode* getChildByAttribute(const char* childName, const char* attributeName,
+                               const char* value) const;
+    // The next later sibling with this node's name, or null.
+    XNode* getNextSibling() const;
+    // A new, unreferenced copy without parent, of the subtree when deep.
+    XNode* cloneNode(bool deep) const;
+    XNode* clone() const { return cloneNode(true); }
+    // Appends a compact rendering: <a x='1'>t<b/></a>.
+    void dump(std::string& out) const;
+
+protected:
+    friend class Document;
+    friend class DOMParser;
+
+    XNode(Document* document, const char* name, XNode* parent);
+    XNode(Document* document, const std::string& name, XNode* parent);
+
+    void setDocument(Document* document) { mDocument = document; }
+
+private:
+    VisitResult _visit(VisitCallback* enterCallback, VisitCallback* exitCallback, int depth,
+                       int maxDepth);
+    AttributeMap& attributes();
+    // Releases the children without recursing once per level.
+    void releaseChildren();
+
+    Document* mDocument;
+    XNode* mParent;
+    std::unique_ptr<AttributeMap> mAttributes;  // made on the first attribute
+    ChildList mChildren;
+    std::string mBody;
+    char* mCData = nullptr;
+    uint32_t mCDataSize = 0;
+};
+
+}  // namespace xml
+}  // namespace kavri
+
+#endif  // KAVRIXML_XML_XNODE_H
