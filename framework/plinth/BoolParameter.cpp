@@ -1,0 +1,7 @@
+#include "framework/plinth/BoolParameter.h"
+
+namespace parameter {
+
+const core::Type BoolParameter::TYPE("BoolParameter", BaseParameter::TYPE);
+
+}  // namespace parameter
