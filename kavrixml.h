@@ -13,6 +13,18 @@
 #include "framework/plinth/StringUtil.h"
 #include "framework/plinth/Type.h"
 
+// plinth parameters
+#include "framework/plinth/BaseParameter.h"
+#include "framework/plinth/BoolParameter.h"
+#include "framework/plinth/ComplexParameter.h"
+#include "framework/plinth/FloatParameter.h"
+#include "framework/plinth/IntParameter.h"
+#include "framework/plinth/ListParameter.h"
+#include "framework/plinth/ParameterList.h"
+#include "framework/plinth/SimpleParameterList.h"
+#include "framework/plinth/StringParameter.h"
+#include "framework/plinth/UniqueParameterList.h"
+
 // kavrimain
 #include "framework/kavrimain/DiskFileSystem.h"
 #include "framework/kavrimain/File.h"
@@ -39,6 +51,7 @@
 
 // XML
 #include "xml/Document.h"
+#include "xml/ParameterParser.h"
 #include "xml/XMLException.h"
 #include "xml/XNode.h"
 
