@@ -35,6 +35,7 @@
 #include "framework/kavrimain/FileSystem.h"
 #include "framework/kavrimain/InputStream.h"
 #include "framework/kavrimain/JSObject.h"
+#include "framework/kavrimain/Lexer.h"
 #include "framework/kavrimain/LexerException.h"
 #include "framework/kavrimain/MemoryFileSystem.h"
 #include "framework/kavrimain/MemoryInputStream.h"
@@ -42,7 +43,9 @@
 #include "framework/kavrimain/NamedObject.h"
 #include "framework/kavrimain/Object.h"
 #include "framework/kavrimain/OutputStream.h"
+#include "framework/kavrimain/Parser.h"
 #include "framework/kavrimain/SystemInfo.h"
+#include "framework/kavrimain/Token.h"
 
 // core templates
 #include "core/CKHashMap.h"
@@ -50,9 +53,13 @@
 #include "core/SmartPtr.h"
 
 // XML
+#include "xml/DOMParser.h"
 #include "xml/Document.h"
 #include "xml/ParameterParser.h"
 #include "xml/XMLException.h"
+#include "xml/XMLLexer.h"
+#include "xml/XMLUtils.h"
+#include "xml/XMLWriter.h"
 #include "xml/XNode.h"
 
 #endif  // KAVRIXML_KAVRIXML_H

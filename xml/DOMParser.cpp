@@ -1,0 +1,382 @@
+#include "xml/DOMParser.h"
+
+#include <cstring>
+#include <memory>
+
+#include "core/SmartPtr.h"
+#include "framework/plinth/StringUtil.h"
+#include "xml/XMLException.h"
+#include "xml/XMLLexer.h"
+
+namespace kavri {
+namespace xml {
+
+using kavri::parser::Token;
+
+namespace {
+
+const size_t NO_OFFSET = static_cast<size_t>(-1);
+
+bool is(const Token* token, unsigned id) {
+    return token->getId() == id;
+}
+
+// A string token's value; a registered "<!string!>" met in the input has none.
+const char* valueOf(const Token* token) {
+    return token->getValue() != nullptr ? token->getValue() : "";
+}
+
+// After a failed fragment parse, nodes that were given the destroyed document
+// get back the one the fragment's node had.
+void restoreDocument(XNode* node, Document* failed, Document* previous,
+                     void (*set)(XNode*, Document*)) {
+    std::vector<XNode*> pending(1, node);
+    while (!pending.empty()) {
+        XNode* current = pending.back();
+        pending.pop_back();
+        if (current->getDocument() == failed) {
+            set(current, previous);
+        }
+        for (const auto& child : current->getChildren()) {
+            pending.push_back(child.get());
+        }
+    }
+}
+
+}  // namespace
+
+::core::CriticalSection DOMParser::gCS;
+
+DOMParser::DOMParser() : Parser(new XMLLexer(), true), mFailOffset(NO_OFFSET) {}
+
+DOMParser::DOMParser(const DOMParser& other)
+    : Parser(new XMLLexer(), true),
+      mScratch(other.mScratch),
+      mMaxDepth(other.mMaxDepth),
+      mFailOffset(NO_OFFSET) {}
+
+DOMParser& DOMParser::operator=(const DOMParser& other) {
+    if (this != &other) {
+        mScratch = other.mScratch;
+        mMaxDepth = other.mMaxDepth;
+    }
+    return *this;
+}
+
+DOMParser::~DOMParser() = default;
+
+// --- Entry points -------------------------------------------------------------
+
+Document* DOMParser::parse(kavri::stream::InputStream* stream) {
+    return parse(stream, static_cast<XNode*>(nullptr));
+}
+
+Document* DOMParser::parse(kavri::stream::InputStream* stream, const char* name) {
+    // Held here so that a failure releases the new element with its children.
+    ::core::SmartPtr<XNode> node(new XNode(nullptr, name, nullptr));
+    return parse(stream, node.get());
+}
+
+Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
+    setInputStream(stream, true);
+    mLine = mColumn = 0;
+    mFailOffset = NO_OFFSET;
+    mInDeclaration = false;
+    mOpen.clear();
+    std::unique_ptr<Document> doc(new Document());
+    Document* previous = node != nullptr ? node->getDocument() : nullptr;
+    // Declared after the document: on a failure the lock is left first and
+    // the half-built document destroyed after.
+    ::core::CriticalSection::Guard guard(gCS);
+    try {
+        if (node == nullptr) {
+            parseBegin(doc.get());
+            parseDocType(doc.get());
+            parseRootNode(doc.get());
+        } else {
+            node->setDocument(doc.get());
+            mDepth = 1;
+            parseChildren(node);
+            doc->setRootNode(node);
+        }
+    } catch (...) {
+        recordFailure();
+        if (node != nullptr) {
+            restoreDocument(node, doc.get(), previous,
+                            [](XNode* n, Document* d) { n->setDocument(d); });
+        }
+        throw;
+    }
+    return doc.release();
+}
+
+void DOMParser::recordFailure() {
+    size_t offset = mFailOffset != NO_OFFSET ? mFailOffset : getTokenOffset();
+    getLineColumn(offset, mLine, mColumn);
+}
+
+// --- Prolog ---------------------------------------------------------------------
+
+void DOMParser::parseBegin(Document* doc) {
+    Token* open = next();
+    check(open, XMLLexer::TOKEN_OPEN);
+    mDeclarationOffset = getTokenOffset();
+    Token* mark = next();
+    if (!is(mark, XMLLexer::TOKEN_QUESTION)) {
+        push(mark);
+        push(open);
+        checkDeclaration(doc);
+        return;
+    }
+    mInDeclaration = true;
+    mVersionOffset = mEncodingOffset = mDeclarationOffset;
+    std::unique_ptr<XNode> declaration(parseNodeNameAttributes(doc));
+    mInDeclaration = false;
+    if (std::strcmp(declaration->getName(), "xml") != 0) {
+        mFailOffset = mNameOffset;
+        throw XMLException("Invalid start declaration");
+    }
+    doc->setXmlDeclaration(declaration.release());
+    check(next(), XMLLexer::TOKEN_QUESTION);
+    check(next(), XMLLexer::TOKEN_CLOSE);
+    checkDeclaration(doc);
+}
+
+void DOMParser::checkDeclaration(Document* doc) {
+    XNode* declaration = doc->getXmlDeclaration();
+    if (declaration == nullptr) {
+        return;
+    }
+    Attribute* version = declaration->getAttribute("version");
+    if (version == nullptr) {
+        mFailOffset = mDeclarationOffset;
+        throw XMLException("No version attribute in XML declaration!");
+    }
+    if (version->getValueString() != "1.0") {
+        mFailOffset = mVersionOffset;
+        throw XMLException("Only XML 1.0 supported");
+    }
+    Attribute* encoding = declaration->getAttribute("encoding");
+    if (encoding != nullptr &&
+        text::StringUtil::compareIgnoreCase(encoding->getValue(), "UTF-8") != 0) {
+        mFailOffset = mEncodingOffset;
+        throw XMLException("Only UTF-8 encoding supported");
+    }
+}
+
+void DOMParser::parseDocType(Document* doc) {
+    Token* open = next();
+    Token* mark = next();
+    if (!is(open, XMLLexer::TOKEN_OPEN) || !is(mark, XMLLexer::TOKEN_EXCLAMATION)) {
+        push(mark);
+        push(open);
+        return;
+    }
+    Token* word = next();
+    check(word, XMLLexer::TOKEN_IDENTIFIER);
+    if (std::strcmp(word->getText(), "DOCTYPE") != 0) {
+        throw XMLException("Invalid declaration. Expecting DOCTYPE, found %s", word->getText());
+    }
+    Token* name = next();
+    check(name, XMLLexer::TOKEN_IDENTIFIER);
+    doc->setDocType(name->getText());
+    Token* keyword = next();
+    check(keyword, XMLLexer::TOKEN_IDENTIFIER);
+    if (std::strcmp(keyword->getText(), "PUBLIC") != 0) {
+        throw XMLException("Invalid DOCTYPE declaration. Expecting PUBLIC keyword, found %s",
+                           keyword->getText());
+    }
+    Token* publicId = next();
+    check(publicId, XMLLexer::TOKEN_STRING);
+    doc->setPublicID(valueOf(publicId));
+    Token* last = next();
+    if (is(last, XMLLexer::TOKEN_STRING)) {
+        doc->setDTD(valueOf(last));
+        check(next(), XMLLexer::TOKEN_CLOSE);
+    } else {
+        check(last, XMLLexer::TOKEN_CLOSE);
+    }
+}
+
+// --- Elements ---------------------------------------------------------------------
+
+XNode* DOMParser::parseRootNode(Document* doc) {
+    check(next(), XMLLexer::TOKEN_OPEN);
+    mDepth = 1;
+    ::core::SmartPtr<XNode> root(parseNodeNameAttributes(doc));
+    const char* docType = doc->getDocType();
+    if (docType[0] != '\0' && std::strcmp(docType, root->getName()) != 0) {
+        mFailOffset = mNameOffset;
+        throw XMLException("Root node do not match DOCTYPE declaration. It must be <%s>, not <%s>",
+                           docType, root->getName());
+    }
+    parseNodeCommon(root);
+    doc->setRootNode(root);
+    return root;
+}
+
+XNode* DOMParser::parseNodeNameAttributes(Document* doc) {
+    Token* name = next();
+    check(name, XMLLexer::TOKEN_IDENTIFIER);
+    mNameOffset = getTokenOffset();
+    std::unique_ptr<XNode> element(new XNode(doc, name->getText(), nullptr));
+    parseAttributes(element.get());
+    return element.release();
+}
+
+XNode* DOMParser::parseNodeNameAttributes(XNode* parent) {
+    Token* name = next();
+    check(name, XMLLexer::TOKEN_IDENTIFIER);
+    if (mMaxDepth > 0 && mDepth >= mMaxDepth) {
+        throw XMLException("Maximum nesting depth of %d exceeded in node %s", mMaxDepth,
+                           name->getText());
+    }
+    XNode* element = parent->addChild(name->getText());
+    parseAttributes(element);
+    return element;
+}
+
+void DOMParser::parseAttributes(XNode* element) {
+    for (;;) {
+        Token* token = next();
+        push(token);
+        if (!is(token, XMLLexer::TOKEN_IDENTIFIER)) {
+            return;
+        }
+        parseAttribute(element);
+    }
+}
+
+Attribute* DOMParser::parseAttribute(XNode* element) {
+    // The identifier token's text changes with the next token: copy it now.
+    mAttributeName.assign(next()->getText());
+    check(next(), XMLLexer::TOKEN_EQUALS);
+    Token* value = next();
+    check(value, XMLLexer::TOKEN_STRING);
+    mScratch.assign(valueOf(value));
+    if (mInDeclaration) {
+        if (mAttributeName == "version") {
+            mVersionOffset = getTokenOffset();
+        } else if (mAttributeName == "encoding") {
+            mEncodingOffset = getTokenOffset();
+        }
+    }
+    // Decoded straight into the new attribute: the same text decodeXML of the
+    // raw value gives, without a temporary copy.
+    Attribute* attribute = element->addAttribute(mAttributeName.c_str(), "");
+    text::StringUtil::decodeXML(mScratch.data(), mScratch.size(), attribute->mValue);
+    return attribute;
+}
+
+void DOMParser::parseNodeCommon(XNode* element) {
+    if (parseTagEnd(element)) {
+        parseChildren(element);
+        parseEndTag(element);
+    }
+}
+
+// After an element's name and attributes: true for ">" (content follows),
+// false for "/>".
+bool DOMParser::parseTagEnd(XNode*) {
+    Token* token = next();
+    if (is(token, XMLLexer::TOKEN_CLOSE)) {
+        return true;
+    }
+    if (is(token, XMLLexer::TOKEN_SLASH)) {
+        check(next(), XMLLexer::TOKEN_CLOSE);
+        return false;
+    }
+    throw XMLException("Invalid token (%s) ", token->getText());
+}
+
+void DOMParser::parseEndTag(XNode* element) {
+    check(next(), XMLLexer::TOKEN_OPEN);
+    check(next(), XMLLexer::TOKEN_SLASH);
+    Token* name = next();
+    check(name, XMLLexer::TOKEN_IDENTIFIER);
+    if (std::strcmp(name->getText(), element->getName()) != 0) {
+        throw XMLException("Unclosed node %s", element->getName());
+    }
+    check(next(), XMLLexer::TOKEN_CLOSE);
+}
+
+// The content of `element` and of everything nested in it. Nested elements
+// are kept on mOpen rather than on the call stack, so that the depth of the
+// input costs heap, not stack. The end tag of `element` itself is left for
+// the caller, as is everything after it.
+void DOMParser::parseChildren(XNode* element) {
+    const size_t bottom = mOpen.size();
+    XNode* current = element;
+    for (;;) {
+        appendText(current);
+        Token* token = next();
+        if (is(token, XMLLexer::TOKEN_OPEN)) {
+            Token* following = next();
+            push(following);
+            push(token);
+            if (is(following, XMLLexer::TOKEN_SLASH)) {
+                if (mOpen.size() == bottom) {
+                    return;
+                }
+                parseEndTag(current);
+                current = mOpen.back();
+                mOpen.pop_back();
+                --mDepth;
+            } else if (is(following, XMLLexer::TOKEN_EXCLAMATION)) {
+                pop();
+                pop();
+                appendCData(current);
+            } else {
+                check(next(), XMLLexer::TOKEN_OPEN);
+                XNode* child = parseNodeNameAttributes(current);
+                if (parseTagEnd(child)) {
+                    mOpen.push_back(current);
+                    current = child;
+                    ++mDepth;
+                }
+            }
+            continue;
+        }
+        if (is(token, Token::END_OF_INPUT)) {
+            if (mOpen.size() == bottom) {
+                return;
+            }
+            // An element left open: its end tag is missing.
+            check(token, XMLLexer::TOKEN_OPEN);
+        }
+        throw XMLException("Unexpected token found while parsing node %s", current->getName());
+    }
+}
+
+void DOMParser::appendText(XNode* element) {
+    const char* text = nullptr;
+    size_t length = readUntil("<", text);
+    if (length == 0) {
+        return;
+    }
+    // The text ends at a NUL byte, as a C string would.
+    const void* nul = std::memchr(text, '\0', length);
+    if (nul != nullptr) {
+        length = static_cast<size_t>(static_cast<const char*>(nul) - text);
+    }
+    text::StringUtil::decodeXML(text, length, element->mBody);
+}
+
+// Inside content every "<!" that is no comment opens a CDATA section: what
+// stands before "[CDATA[" is passed over, the section's bytes are kept as
+// they are.
+void DOMParser::appendCData(XNode* element) {
+    const char* skipped = nullptr;
+    readUntil("[CDATA[", skipped);
+    skip(7);
+    const char* data = nullptr;
+    size_t length = readUntil("]]>", data);
+    if (length > 0) {
+        element->addCData(data, static_cast<unsigned>(length));
+    }
+    check(next(), XMLLexer::TOKEN_CDATA_END);
+    check(next(), XMLLexer::TOKEN_CLOSE);
+}
+
+}  // namespace xml
+}  // namespace kavri

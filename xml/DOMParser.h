@@ -1,0 +1,111 @@
+// DOMParser reads XML text from an InputStream into a new Document. It reads
+// a small subset of XML: an optional <?xml?> declaration (version "1.0",
+// encoding UTF-8), an optional <!DOCTYPE name PUBLIC "id" ["dtd"]>, and one
+// root element with attributes, text, CDATA sections and child elements;
+// comments are dropped. Nothing after the root element is read.
+//
+// Ownership: the Document returned belongs to the caller. The stream stays
+// the caller's; it is read whole at the start of each parse.
+//
+//   DOMParser parser;
+//   kavri::stream::MemoryInputStream in("<a x='1'><b/></a>");
+//   std::unique_ptr<Document> doc(parser.parse(&in));
+//
+// Faults of the input throw XMLException (or LexerException from a token
+// check); after one, getLine() and getColumn() tell where the token that made
+// the parse fail begins (1-based, in bytes). Elements nested deeper than
+// getMaxDepth() levels (the root is level 1; default 1000) fail with
+// "Maximum nesting depth of %d exceeded in node %s", naming the element that
+// is one level too deep: walks over the tree (writing, dumping, cloning)
+// recurse once per level, and the limit keeps them within a thread's stack.
+//
+// Threads: every parse of the process holds gCS, because the XML lexer's
+// tokens are process-wide. Separate DOMParser objects may be used by separate
+// threads; one object by one thread at a time.
+#ifndef KAVRIXML_XML_DOMPARSER_H
+#define KAVRIXML_XML_DOMPARSER_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "framework/kavrimain/Parser.h"
+#include "framework/plinth/CriticalSection.h"
+#include "xml/Document.h"
+#include "xml/XNode.h"
+
+namespace kavri {
+namespace stream {
+class InputStream;
+}
+
+namespace xml {
+
+class DOMParser : public kavri::parser::Parser {
+  public:
+    static ::core::CriticalSection gCS;
+    static const int DEFAULT_MAX_DEPTH = 1000;
+
+    DOMParser();
+    // A copy has a lexer of its own and the other's depth limit.
+    DOMParser(const DOMParser& other);
+    DOMParser& operator=(const DOMParser& other);
+    ~DOMParser() override;
+
+    // A whole document.
+    Document* parse(kavri::stream::InputStream* stream);
+    // The input as content of a new element `name`, the new Document's root.
+    Document* parse(kavri::stream::InputStream* stream, const char* name);
+    // With `node` null a whole document; otherwise the input is content
+    // (text, elements, CDATA, no declaration or DOCTYPE) read into `node`,
+    // which becomes the new Document's root. On failure the node survives;
+    // it and the children read into it get back the document the node had.
+    Document* parse(kavri::stream::InputStream* stream, XNode* node);
+
+    // Levels of elements allowed (the root is level 1); 0 or less: no limit.
+    void setMaxDepth(int depth) { mMaxDepth = depth; }
+    int getMaxDepth() const { return mMaxDepth; }
+
+    // Where the last parse failed (1-based, in bytes); 0 after a success.
+    unsigned getLine() const { return mLine; }
+    unsigned getColumn() const { return mColumn; }
+
+  private:
+    void parseBegin(Document* doc);
+    void checkDeclaration(Document* doc);
+    void parseDocType(Document* doc);
+    XNode* parseRootNode(Document* doc);
+    XNode* parseNodeNameAttributes(Document* doc);
+    XNode* parseNodeNameAttributes(XNode* parent);
+    void parseAttributes(XNode* element);
+    Attribute* parseAttribute(XNode* element);
+    void parseNodeCommon(XNode* element);
+    void parseChildren(XNode* element);
+
+    // Steps shared by the root and the children read in parseChildren.
+    bool parseTagEnd(XNode* element);
+    void parseEndTag(XNode* element);
+    void appendText(XNode* element);
+    void appendCData(XNode* element);
+    void recordFailure();
+
+    std::string mScratch;  // the last attribute's raw value
+    std::string mAttributeName;
+    std::vector<XNode*> mOpen;  // elements whose content is being read
+    int mMaxDepth = DEFAULT_MAX_DEPTH;
+    int mDepth = 0;
+    unsigned mLine = 0;
+    unsigned mColumn = 0;
+    // Where a fault lies when it is not the last token taken.
+    size_t mFailOffset;
+    size_t mNameOffset = 0;
+    size_t mDeclarationOffset = 0;
+    size_t mVersionOffset = 0;
+    size_t mEncodingOffset = 0;
+    bool mInDeclaration = false;
+};
+
+}  // namespace xml
+}  // namespace kavri
+
+#endif  // KAVRIXML_XML_DOMPARSER_H

@@ -1,0 +1,262 @@
+#include "xml/XMLWriter.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/Callback.h"
+#include "framework/kavrimain/OutputStream.h"
+#include "framework/plinth/Logger.h"
+#include "framework/plinth/StringUtil.h"
+#include "xml/Document.h"
+
+namespace kavri {
+namespace xml {
+
+namespace {
+
+using Visitor = mpl::MEncapsulate<XMLWriter, XNode::VisitResult, XNode*, int, int>;
+
+// Texts are written up to their first NUL, as C strings.
+size_t textLength(const std::string& text) {
+    const void* nul = std::memchr(text.data(), '\0', text.size());
+    return nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - text.data())
+                          : text.size();
+}
+
+bool isEmptyElement(const XNode* node) {
+    unsigned cdataSize = 0;
+    node->getCData(cdataSize);
+    return node->getChildCount() == 0 && node->getBodySize() == 0 && cdataSize == 0;
+}
+
+}  // namespace
+
+XMLWriter::XMLWriter(bool writeDeclaration, bool tidyOutput, bool CRLF)
+    : mWriteDeclaration(writeDeclaration), mTidyOutput(tidyOutput), mCRLF(CRLF) {}
+
+XMLWriter::XMLWriter(const XMLWriter& other)
+    : mWriteDeclaration(other.mWriteDeclaration),
+      mTidyOutput(other.mTidyOutput),
+      mCRLF(other.mCRLF),
+      mWriteBOM(other.mWriteBOM) {}
+
+XMLWriter& XMLWriter::operator=(const XMLWriter& other) {
+    if (this != &other) {
+        mWriteDeclaration = other.mWriteDeclaration;
+        mTidyOutput = other.mTidyOutput;
+        mCRLF = other.mCRLF;
+        mWriteBOM = other.mWriteBOM;
+    }
+    return *this;
+}
+
+XMLWriter::~XMLWriter() {
+    ::core::CriticalSection::Guard guard(mLock);
+    delete[] mTabs;
+    mTabs = nullptr;
+    mTabCapacity = 0;
+}
+
+// --- Public writes ------------------------------------------------------------------
+
+bool XMLWriter::skipWrite(const void* what, kavri::stream::OutputStream* stream,
+                          const char* warning) {
+    if (what == nullptr) {
+        logging::Logger::mROOT_LOGGER->warn("%s", warning);
+        return true;
+    }
+    if (stream == nullptr) {
+        logging::Logger::mROOT_LOGGER->warn("Trying to write XML to a NULL stream. Write skipped.");
+        return true;
+    }
+    return false;
+}
+
+void XMLWriter::write(Document* doc, kavri::stream::OutputStream* stream) {
+    XNode* root = doc != nullptr ? doc->getRootNode() : nullptr;
+    if (skipWrite(root, stream, "Trying to write NULL or empty XML document. Write skipped.")) {
+        return;
+    }
+    ::core::CriticalSection::Guard guard(mLock);
+    writeStart(stream, doc->getXmlDeclaration());
+    writeXML(root);
+}
+
+void XMLWriter::write(XNode* node, kavri::stream::OutputStream* stream) {
+    if (skipWrite(node, stream, "Trying to write NULL XML node. Write skipped.")) {
+        return;
+    }
+    ::core::CriticalSection::Guard guard(mLock);
+    writeStart(stream, nullptr);
+    writeXML(node);
+}
+
+// --- Steps ------------------------------------------------------------------------------
+
+void XMLWriter::writeStart(kavri::stream::OutputStream* stream, XNode* declaration) {
+    mStream = stream;
+    // A write that failed half-way may have left bytes behind.
+    mBuffer.clear();
+    mBuffer.reserve(CHUNK + 1024);
+    if (!stream->isOpen()) {
+        stream->open(kavri::stream::OutputStream::WRITE);
+    }
+    if (mWriteBOM) {
+        static const unsigned char BOM[3] = {0xEF, 0xBB, 0xBF};
+        stream->write(BOM, 3);
+    }
+    if (mWriteDeclaration) {
+        writeDeclaration(declaration);
+    }
+}
+
+void XMLWriter::writeDeclaration(XNode* declaration) {
+    const char* version = "1.0";
+    const char* encoding = "UTF-8";
+    if (declaration != nullptr) {
+        version = declaration->getAttributeChar("version", version);
+        encoding = declaration->getAttributeChar("encoding", encoding);
+    }
+    put("<?xml version=\"");
+    put(version);
+    put("\" encoding=\"");
+    put(encoding);
+    put("\"?>");
+    if (mTidyOutput) {
+        writeLine();
+    }
+}
+
+void XMLWriter::writeXML(XNode* node) {
+    node->visit(Visitor(this, &XMLWriter::visitEnter), Visitor(this, &XMLWriter::visitExit));
+    drain();
+    mStream->flush();
+}
+
+XNode::VisitResult XMLWriter::visitEnter(XNode* node, int depth, int) {
+    const bool empty = isEmptyElement(node);
+    if (mTidyOutput && depth > 0) {
+        writeTabs(static_cast<unsigned>(depth));
+    }
+    put("<", 1);
+    writeTagAndAttributes(node);
+    if (empty) {
+        put("/>", 2);
+    } else {
+        put(">", 1);
+    }
+    if (mTidyOutput) {
+        writeLine();
+    }
+    if (empty) {
+        return XNode::VISIT_CONTINUE;
+    }
+    const size_t bodyLength = textLength(node->getBodyString());
+    if (bodyLength > 0) {
+        if (mTidyOutput) {
+            writeTabs(static_cast<unsigned>(depth));
+        }
+        putEscaped(node->getBody(), bodyLength);
+        if (mTidyOutput && node->getBody()[bodyLength - 1] != '\n') {
+            writeLine();
+        }
+    }
+    unsigned cdataSize = 0;
+    const char* cdata = node->getCData(cdataSize);
+    if (cdata != nullptr && cdataSize > 0) {
+        if (mTidyOutput) {
+            writeTabs(static_cast<unsigned>(depth));
+        }
+        put("<![CDATA[", 9);
+        put(cdata, cdataSize);
+        put("]]>", 3);
+        if (mTidyOutput) {
+            writeLine();
+        }
+    }
+    return XNode::VISIT_CONTINUE;
+}
+
+XNode::VisitResult XMLWriter::visitExit(XNode* node, int depth, int) {
+    if (isEmptyElement(node)) {
+        return XNode::VISIT_CONTINUE;
+    }
+    if (mTidyOutput) {
+        writeTabs(static_cast<unsigned>(depth));
+    }
+    put("</", 2);
+    put(node->getName());
+    put(">", 1);
+    if (mTidyOutput) {
+        writeLine();
+    }
+    return XNode::VISIT_CONTINUE;
+}
+
+void XMLWriter::writeTagAndAttributes(XNode* node) {
+    put(node->getName());
+    for (const auto& entry : node->getAttributes()) {
+        const Attribute* attribute = entry.second;
+        const size_t length = textLength(attribute->getValueString());
+        const char* value = attribute->getValue();
+        // A value holding a double quote is enclosed in apostrophes.
+        const char* quote = std::memchr(value, '"', length) != nullptr ? "'" : "\"";
+        put(" ", 1);
+        put(attribute->getName());
+        put("=", 1);
+        put(quote, 1);
+        putEscaped(value, length);
+        put(quote, 1);
+    }
+}
+
+void XMLWriter::writeTabs(unsigned count) {
+    if (count == 0) {
+        return;
+    }
+    if (count > mTabCapacity) {
+        delete[] mTabs;
+        mTabs = nullptr;
+        mTabCapacity = 0;
+        mTabs = new char[count + 1];
+        mTabCapacity = count;
+        std::memset(mTabs, '\t', count);
+        mTabs[count] = '\0';
+    }
+    put(mTabs, count);
+}
+
+void XMLWriter::writeLine() {
+    if (mCRLF) {
+        put("\r\n", 2);
+    } else {
+        put("\n", 1);
+    }
+}
+
+// --- Output buffer --------------------------------------------------------------------
+
+void XMLWriter::put(const char* text) {
+    put(text, std::strlen(text));
+}
+
+void XMLWriter::putEscaped(const char* text, size_t length) {
+    text::StringUtil::encodeXML(text, length, mBuffer);
+    if (mBuffer.size() >= CHUNK) {
+        drain();
+    }
+}
+
+void XMLWriter::drain() {
+    // The stream takes lengths as unsigned: hand over at most 1 GiB at a time.
+    static const size_t MAX_PIECE = size_t(1) << 30;
+    for (size_t done = 0; done < mBuffer.size();) {
+        size_t piece = std::min(mBuffer.size() - done, MAX_PIECE);
+        mStream->write(mBuffer.data() + done, static_cast<unsigned>(piece));
+        done += piece;
+    }
+    mBuffer.clear();
+}
+
+}  // namespace xml
+}  // namespace kavri

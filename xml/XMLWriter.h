@@ -1,0 +1,99 @@
+// XMLWriter serialises a Document, or any node's subtree, to an OutputStream.
+// Four options shape the output: the XML declaration, tidy layout (a line per
+// tag, body and CDATA, indented with one tab per level), CR LF line breaks,
+// and a UTF-8 byte-order mark. Body text and attribute values are escaped;
+// names and CDATA are written as they are; attributes come in byte order of
+// their names.
+//
+// Ownership: the writer never owns the stream or the tree. One writer may be
+// shared by threads: each write holds the writer's lock, so their outputs
+// come out one after another. Nothing to write (a null or rootless document,
+// a null node or a null stream) is a warning on the root logger, not an error.
+//
+//   XMLWriter writer;              // declaration on, tidy on, LF line ends
+//   writer.setTidyOutput(false);   // everything on one line
+//   writer.write(doc, &stream);
+#ifndef KAVRIXML_XML_XMLWRITER_H
+#define KAVRIXML_XML_XMLWRITER_H
+
+#include <cstddef>
+#include <string>
+
+#include "framework/plinth/CriticalSection.h"
+#include "xml/XNode.h"
+
+namespace kavri {
+namespace stream {
+class OutputStream;
+}
+
+namespace xml {
+
+class Document;
+
+class XMLWriter {
+  public:
+    explicit XMLWriter(bool writeDeclaration = true, bool tidyOutput = true, bool CRLF = false);
+    // A copy takes the options only: its lock and buffers are its own.
+    XMLWriter(const XMLWriter& other);
+    XMLWriter& operator=(const XMLWriter& other);
+    ~XMLWriter();
+
+    // The setters take effect at the next write.
+    bool getWriteDeclaration() const { return mWriteDeclaration; }
+    void setWriteDeclaration(bool value) { mWriteDeclaration = value; }
+    bool getTidyOutput() const { return mTidyOutput; }
+    void setTidyOutput(bool value) { mTidyOutput = value; }
+    bool getCRLF() const { return mCRLF; }
+    void setCRLF(bool value) { mCRLF = value; }
+    bool getWriteBOM() const { return mWriteBOM; }
+    void setWriteBOM(bool value) { mWriteBOM = value; }
+
+    // The whole document; its declaration node, when it has one, gives the
+    // version and encoding written.
+    void write(Document* doc, kavri::stream::OutputStream* stream);
+    // One subtree as if it were a document's root (a declaration, if written,
+    // carries the default values).
+    void write(XNode* node, kavri::stream::OutputStream* stream);
+
+  protected:
+    void writeStart(kavri::stream::OutputStream* stream, XNode* declaration);
+    void writeDeclaration(XNode* declaration);
+    // The subtree, then a flush; no lock and no start.
+    void writeXML(XNode* node);
+    XNode::VisitResult visitEnter(XNode* node, int depth, int limit);
+    XNode::VisitResult visitExit(XNode* node, int depth, int limit);
+    void writeTagAndAttributes(XNode* node);
+    void writeTabs(unsigned count);
+    void writeLine();
+
+  private:
+    // Output is collected here and handed to the stream in large pieces.
+    static const size_t CHUNK = 64 * 1024;
+
+    bool skipWrite(const void* what, kavri::stream::OutputStream* stream, const char* warning);
+    void put(const char* bytes, size_t length) {
+        mBuffer.append(bytes, length);
+        if (mBuffer.size() >= CHUNK) {
+            drain();
+        }
+    }
+    void put(const char* text);
+    void putEscaped(const char* text, size_t length);
+    void drain();
+
+    ::core::CriticalSection mLock;
+    kavri::stream::OutputStream* mStream = nullptr;
+    bool mWriteDeclaration;
+    bool mTidyOutput;
+    bool mCRLF;
+    bool mWriteBOM = false;
+    char* mTabs = nullptr;
+    unsigned mTabCapacity = 0;
+    std::string mBuffer;
+};
+
+}  // namespace xml
+}  // namespace kavri
+
+#endif  // KAVRIXML_XML_XMLWRITER_H
