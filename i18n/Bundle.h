@@ -1,0 +1,164 @@
+// Bundle holds the user-visible texts of one language under text keys, and
+// the child bundles below it. A text may carry "${key}" references, replaced
+// by the texts of other keys, and printf conversions, filled from arguments.
+// A look-up with `inherit` falls back from a bundle to its ancestors, and a
+// key without a text anywhere stands for itself, so look-ups never fail.
+//
+// Ownership: bundles are reference-counted. A parent holds a counted
+// reference to each child; a child points back to its parent with a plain
+// pointer. A new bundle has count 0 and lives through its first holder (a
+// parent's addChild, the language manager or a caller's SmartPtr). The bundle
+// owns copies of its keys and texts; a returned `const char*` stays valid
+// until that entry changes (or is the caller's own key).
+//
+//   core::SmartPtr<Bundle> texts(new Bundle("texts", "i18n/texts.xml"));
+//   texts->load(&fileSystem, true);              // texts_<lang>.xml, then texts.xml
+//   texts->getText("greeting", out, true, "Ada"); // "Hello, %s!" -> "Hello, Ada!"
+//
+// Bundles take no lock: one thread at a time.
+#ifndef KAVRIXML_I18N_BUNDLE_H
+#define KAVRIXML_I18N_BUNDLE_H
+
+#include <cstdarg>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "core/CKHashMap.h"
+#include "core/SmartPtr.h"
+#include "framework/plinth/IRefCount.h"
+
+namespace kavri {
+namespace json {
+class JSObject;
+}
+namespace vfs {
+class FileSystem;
+}
+
+namespace i18n {
+
+class Bundle : public ::core::IRefCount {
+  public:
+    using TextMap = ::core::CKHashMap<const char*>;
+    using ChildList = std::vector<::core::SmartPtr<Bundle>>;
+    using ChildIndex = ::core::CKHashMap<Bundle*>;
+
+    // The longest reference name: it is copied into a 64-byte buffer.
+    static const size_t MAX_REFERENCE_NAME = 63;
+
+    // One "${name}" reference inside a text, as findReference finds it.
+    struct Reference {
+        const char* begin;  // the "$"
+        const char* name;   // the first character of the name
+        size_t nameLength;  // 1 to MAX_REFERENCE_NAME
+        const char* end;    // just after the "}"
+    };
+
+    // The language is the system's; a path without extension gets ".xml".
+    Bundle(const char* name, const char* path);
+    Bundle(const std::string& name, const std::string& path) : Bundle(name.c_str(), path.c_str()) {}
+    ~Bundle() override;
+    // Keys, texts and child references are owned storage: no copies.
+    Bundle(const Bundle&) = delete;
+    Bundle& operator=(const Bundle&) = delete;
+
+    const char* getName() const { return mName.c_str(); }
+    const char* getPath() const { return mPath.c_str(); }
+    const char* getLanguage() const { return mLanguage.c_str(); }
+
+    // --- Tree ---------------------------------------------------------------
+    Bundle* getParent() { return mParent; }
+    const Bundle* getParent() const { return mParent; }
+    unsigned int getChildCount() const { return static_cast<unsigned int>(mChildren.size()); }
+    // The caller keeps `index` below getChildCount().
+    Bundle* getChild(unsigned int index) { return mChildren[index]; }
+    const Bundle* getChild(unsigned int index) const { return mChildren[index]; }
+    // By name among the children; with `deep` also among the grandchildren,
+    // where a grandchild under an earlier-named child wins over a later child.
+    Bundle* getChild(const char* name, bool deep);
+    const Bundle* getChild(const char* name, bool deep) const;
+    // Appends `child`, first detaching it from another parent. A child in
+    // another language is added all the same, with a warning.
+    void addChild(Bundle* child);
+    // Detaches `child` (searching the grandchildren too with `deep`) and
+    // releases the reference; false when it was not found.
+    bool removeChild(Bundle* child, bool deep);
+
+    // Sets the language of this bundle and its subtree (no reload).
+    void setLanguage(const char* code);
+    // Empties the texts of this bundle and its subtree; children stay.
+    void clear();
+
+    // --- Texts ----------------------------------------------------------------
+    // Stores a copy of `text` under `key`; null key or text: nothing happens.
+    void setText(const char* key, const char* text);
+    void setText(const std::string& key, const std::string& text) {
+        setText(key.c_str(), text.c_str());
+    }
+    // The text of `key` here, else (with `inherit`) in the nearest ancestor
+    // that has one, else the `key` pointer itself.
+    const char* getText(const char* key, bool inherit) const;
+    bool containsKey(const char* key) const { return mTexts.contains(key); }
+    bool containsKey(const std::string& key) const { return containsKey(key.c_str()); }
+    // This bundle's own text, or `key`; ancestors are not asked.
+    const char* operator[](const char* key) const;
+    // This bundle's own texts, in byte order of their keys.
+    const TextMap& getTexts() const { return mTexts; }
+
+    // printf into `out`, sized exactly; a format the formatter rejects gives
+    // an empty result. Returns out's C string.
+    static const char* parametrize(const char* format, std::string& out, va_list args);
+    // getText, then the text used as printf format (an empty text stays
+    // empty). References are not substituted.
+    const char* vgetText(const char* key, std::string& out, bool inherit, va_list args) const;
+    const char* getText(const char* key, std::string& out, bool inherit, ...) const;
+
+    // True when the text contains "${".
+    static bool needsResolving(const char* text);
+    // Substitutes the references of `text` (one level deep: texts put in are
+    // not scanned again), then formats the result with the arguments.
+    const char* vresolve(const char* text, std::string& out, bool inherit, va_list args) const;
+    const char* resolve(const char* text, std::string& out, bool inherit, ...) const;
+    // Substitutes the references alone: the text as resolve would hand it to
+    // the formatter (for tools that check the conversions before formatting).
+    const char* resolveReferences(const char* text, std::string& out, bool inherit) const {
+        return _resolve(text, out, inherit);
+    }
+    // The next well-formed reference at or after `from`: a "${" followed by
+    // 1 to 63 characters and the first "}" after it. A "${" with no "}", an
+    // empty name or a longer one is plain text. False when there is none.
+    static bool findReference(const char* from, Reference& reference);
+
+    // --- Files ------------------------------------------------------------------
+    // Reloads this bundle and its subtree: for each bundle the localized file
+    // of its language ("texts_de.xml"), then the base file for the keys still
+    // missing. XML or JSON by the path's extension. A file that cannot be read
+    // costs a warning and is skipped; nothing is thrown for it. `flag` is
+    // handed on to the children.
+    void load(vfs::FileSystem* fileSystem, bool flag);
+
+  private:
+    const char* _resolve(const char* text, std::string& out, bool inherit) const;
+    void loadXML(vfs::FileSystem* fileSystem, const char* path);
+    void loadJSON(vfs::FileSystem* fileSystem, const char* path);
+    void load(const json::JSObject* object, bool overwrite);
+    // The localized file of `path` in this bundle's language; empty when the
+    // language is empty.
+    std::string localizedPath(const char* path) const;
+    bool isAncestorOrSelf(const Bundle* bundle) const;
+    void storeText(const char* key, const char* text);
+
+    TextMap mTexts;
+    ChildList mChildren;
+    ChildIndex mChildIndex;
+    Bundle* mParent;
+    std::string mName;
+    std::string mPath;
+    std::string mLanguage;
+};
+
+}  // namespace i18n
+}  // namespace kavri
+
+#endif  // KAVRIXML_I18N_BUNDLE_H

@@ -1,0 +1,493 @@
+// kavrixml i18n and kavrixml i18n-check: an application's texts seen from the
+// command line, and the check that translators run before a release.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/SmartPtr.h"
+#include "framework/kavrimain/DiskFileSystem.h"
+#include "framework/kavrimain/File.h"
+#include "framework/kavrimain/FileOperations.h"
+#include "framework/kavrimain/InputStream.h"
+#include "framework/kavrimain/JSObject.h"
+#include "framework/plinth/Exception.h"
+#include "framework/plinth/Logger.h"
+#include "framework/plinth/StringUtil.h"
+#include "i18n/Bundle.h"
+#include "i18n/FormatCheck.h"
+#include "i18n/I18N.h"
+#include "tools/Command.h"
+#include "xml/DOMParser.h"
+#include "xml/Document.h"
+#include "xml/XNode.h"
+
+namespace kavrixml_tool {
+
+namespace {
+
+using kavri::i18n::Bundle;
+using kavri::i18n::FormatCheck;
+using kavri::i18n::I18N;
+
+const char* const I18N_USAGE =
+    "usage: kavrixml i18n [--lang CODE] ROOTFILE [KEY [ARG...]]\n"
+    "\n"
+    "Shows the languages of an application's texts, or one text in a language.\n"
+    "ROOTFILE is the base bundle file (texts.xml or texts.json); the languages are\n"
+    "the localized files beside it (texts_de.xml, texts_fr.xml, ...).\n"
+    "\n"
+    "Without KEY, lists the available languages, each with its display name in\n"
+    "the current language (the \"language_CODE\" texts), and marks the current one.\n"
+    "With KEY, prints the text of KEY in the current language with its ${name}\n"
+    "references substituted and its conversions filled from the ARGs. Every ARG is\n"
+    "passed as a string, so only texts whose conversions are all %s can be filled;\n"
+    "for any other the tool names the conversion it cannot fill.\n"
+    "\n"
+    "  --lang CODE   the language to show (default: the system's). A code that is\n"
+    "                not available falls back to \"en\", then to the first language.\n"
+    "\n"
+    "Exit status: 0 success, 1 no such text or a text that cannot be filled,\n"
+    "2 usage error.\n";
+
+const char* const I18N_CHECK_USAGE =
+    "usage: kavrixml i18n-check ROOTFILE\n"
+    "\n"
+    "Checks every localized file beside ROOTFILE (texts_de.xml beside texts.xml)\n"
+    "against it, as translators need before a release. One line per finding:\n"
+    "\n"
+    "  FILE: KEY: untranslated\n"
+    "      the base file has KEY, this file lacks it (the base text shows instead)\n"
+    "  FILE: KEY: stale (not in base file)\n"
+    "      only this file has KEY: the program no longer asks for it, or it is misspelt\n"
+    "  FILE: KEY: conversions differ: base has A, this has B\n"
+    "      the printf conversions read other arguments (number, order or type) than\n"
+    "      the base text's, so formatting the text would read wrong values or crash\n"
+    "  FILE: KEY: bad format: REASON\n"
+    "      the text is no valid printf format\n"
+    "  FILE: KEY: unresolved reference ${NAME}\n"
+    "      no text NAME in this language: the bare name would show on screen\n"
+    "  FILE: language_CODE: missing (display name of language CODE)\n"
+    "      the base file does not name a language that was found\n"
+    "  FILE: cannot be loaded: REASON\n"
+    "      the file is missing, unreadable or malformed\n"
+    "\n"
+    "Then a summary line per file, base file first:\n"
+    "\n"
+    "  summary LANGUAGE (FILE): N texts, clean\n"
+    "  summary LANGUAGE (FILE): N texts, M findings\n"
+    "\n"
+    "Keys are listed in byte order. Numbered arguments (%1$s) may be reordered by a\n"
+    "translation as long as each argument keeps its type.\n"
+    "\n"
+    "Exit status: 0 clean, 1 findings, 2 usage error.\n";
+
+// The most ARGs `i18n KEY` hands to the formatter.
+const size_t MAX_TEXT_ARGUMENTS = 16;
+
+// The root file split for a DiskFileSystem rooted at its folder, and the
+// names the user sees (with the folder as given).
+struct RootFile {
+    std::string folder;
+    std::string name;
+
+    explicit RootFile(const std::string& path)
+        : folder(kavri::platform::FileOperations::getFolder(path.c_str())),
+          name(kavri::platform::FileOperations::getFile(path.c_str())) {}
+
+    std::string display(const std::string& file) const {
+        return folder.empty() ? file : folder + "/" + file;
+    }
+    const char* root() const { return folder.empty() ? "." : folder.c_str(); }
+};
+
+// Deletes the manager on every way out, so that each run starts afresh.
+struct ManagerScope {
+    ~ManagerScope() { I18N::deleteSingleton(); }
+};
+
+// Collects the warnings of the root logger while it lives.
+class WarningCapture {
+  public:
+    WarningCapture() {
+        logging::Logger::mROOT_LOGGER->setSink([this](int level, const char* text) {
+            if (level == logging::Logger::WARN) {
+                mWarnings.emplace_back(text);
+            }
+        });
+    }
+    ~WarningCapture() { logging::Logger::mROOT_LOGGER->setSink(nullptr); }
+    WarningCapture(const WarningCapture&) = delete;
+    WarningCapture& operator=(const WarningCapture&) = delete;
+
+    std::vector<std::string> take() {
+        std::vector<std::string> taken;
+        taken.swap(mWarnings);
+        return taken;
+    }
+
+  private:
+    std::vector<std::string> mWarnings;
+};
+
+bool isJSONPath(const std::string& path) {
+    const char* extension = kavri::platform::FileOperations::getExtension(path.c_str());
+    return extension != nullptr && text::StringUtil::compareIgnoreCase(extension, ".json") == 0;
+}
+
+// The localized file of a language, named as the loader names it: the stem
+// up to the extension, "_", the code, the extension.
+std::string localizedName(const std::string& name, const std::string& code) {
+    const char* extension = kavri::platform::FileOperations::getExtension(name.c_str());
+    std::string ext = extension != nullptr ? extension : "";
+    size_t stemEnd = ext.empty() ? std::string::npos : name.find(ext);
+    return name.substr(0, stemEnd) + "_" + code + ext;
+}
+
+// Why a bundle file yields no texts, or "" when it reads as a bundle file.
+std::string fileProblem(kavri::vfs::FileSystem& fileSystem, const std::string& path) {
+    try {
+        core::SmartPtr<kavri::vfs::File> file(fileSystem.openFile(path.c_str(), 0));
+        std::unique_ptr<kavri::stream::InputStream> in(file != nullptr ? file->openInputStream()
+                                                                       : nullptr);
+        if (in == nullptr) {
+            return "cannot be read";
+        }
+        if (isJSONPath(path)) {
+            core::SmartPtr<kavri::json::JSObject> object(kavri::json::JSObject::parse(in.get()));
+            in->close();
+            if (object == nullptr || object->getValueType() != kavri::json::JSObject::OBJECT) {
+                return "the top level is not a JSON object";
+            }
+            return std::string();
+        }
+        kavri::xml::DOMParser parser;
+        std::unique_ptr<kavri::xml::Document> document;
+        try {
+            document.reset(parser.parse(in.get()));
+        } catch (const core::Exception& e) {
+            return "line " + std::to_string(parser.getLine()) + ", column " +
+                   std::to_string(parser.getColumn()) + ": " + e.getMessage();
+        }
+        in->close();
+        kavri::xml::XNode* root = document != nullptr ? document->getRootNode() : nullptr;
+        if (root == nullptr) {
+            return "no root element";
+        }
+        if (std::strcmp(root->getName(), "LANGUAGE") != 0) {
+            return std::string("the root element is <") + root->getName() + ">, not <LANGUAGE>";
+        }
+        return std::string();
+    } catch (const core::Exception& e) {
+        return e.getMessage();
+    }
+}
+
+// --- kavrixml i18n ------------------------------------------------------------
+
+struct I18NArgs {
+    std::string language;  // empty: the system's
+    std::string rootFile;
+    std::string key;
+    bool hasKey = false;
+    std::vector<std::string> textArguments;
+};
+
+bool parseI18NArgs(const std::vector<std::string>& args, I18NArgs& parsed) {
+    size_t i = 0;
+    for (; i < args.size() && args[i].size() > 1 && args[i][0] == '-'; ++i) {
+        if (args[i] == "--lang" && i + 1 < args.size()) {
+            parsed.language = args[++i];
+        } else if (args[i].compare(0, 7, "--lang=") == 0) {
+            parsed.language = args[i].substr(7);
+        } else if (args[i] == "--") {
+            ++i;
+            break;
+        } else {
+            report("i18n", EXIT_USAGE, "unknown option %s (see kavrixml i18n --help)",
+                   args[i].c_str());
+            return false;
+        }
+    }
+    if (i >= args.size()) {
+        report("i18n", EXIT_USAGE, "missing ROOTFILE (see kavrixml i18n --help)");
+        return false;
+    }
+    parsed.rootFile = args[i++];
+    if (i < args.size()) {
+        parsed.hasKey = true;
+        parsed.key = args[i++];
+        parsed.textArguments.assign(args.begin() + static_cast<long>(i), args.end());
+    }
+    return true;
+}
+
+void listLanguages(const I18N& i18n, const std::string& rootFile) {
+    unsigned int count = i18n.getAvailableLanguageCount();
+    if (count == 0) {
+        std::printf("%s: no localized files beside it; base texts only (language %s)\n",
+                    rootFile.c_str(), i18n.getLanguageCode());
+        return;
+    }
+    std::printf("languages of %s (current: %s):\n", rootFile.c_str(), i18n.getLanguageCode());
+    for (unsigned int i = 0; i < count; ++i) {
+        bool current = static_cast<int>(i) == i18n.getLanguageIndex();
+        std::printf("%c %s  %s\n", current ? '*' : ' ', i18n.getLanguageCode(i),
+                    i18n.getLanguageName(i));
+    }
+}
+
+// Prints the text of `key` filled with string arguments; refuses texts that
+// would make the formatter read anything but strings.
+int printText(const I18N& i18n, const std::string& key, const std::vector<std::string>& values) {
+    const Bundle* root = i18n.getBundle();
+    if (!root->containsKey(key.c_str())) {
+        return report("i18n", EXIT_FAULT, "no text under \"%s\" in language %s", key.c_str(),
+                      i18n.getLanguageCode());
+    }
+    const char* text = root->getText(key.c_str(), true);
+    std::string substituted;
+    root->resolveReferences(text, substituted, true);
+    FormatCheck check(substituted.c_str());
+    if (!check.isValid()) {
+        return report("i18n", EXIT_FAULT, "the text of \"%s\" is no valid format: %s", key.c_str(),
+                      check.getError().c_str());
+    }
+    std::string offending;
+    if (!check.takesOnlyStrings(offending)) {
+        return report("i18n", EXIT_FAULT,
+                      "the text of \"%s\" has the conversion %s, which cannot be filled from "
+                      "the command line (only %%s can)",
+                      key.c_str(), offending.c_str());
+    }
+    size_t wanted = check.getArguments().size();
+    if (wanted != values.size()) {
+        return report("i18n", EXIT_FAULT, "the text of \"%s\" takes %zu argument%s, %zu given",
+                      key.c_str(), wanted, wanted == 1 ? "" : "s", values.size());
+    }
+    if (values.size() > MAX_TEXT_ARGUMENTS) {
+        return report("i18n", EXIT_FAULT, "at most %zu arguments can be filled",
+                      MAX_TEXT_ARGUMENTS);
+    }
+    // Every conversion reads a string and there are exactly as many as the
+    // text reads; the formatter ignores the unused trailing slots.
+    const char* a[MAX_TEXT_ARGUMENTS];
+    for (size_t i = 0; i < MAX_TEXT_ARGUMENTS; ++i) {
+        a[i] = i < values.size() ? values[i].c_str() : "";
+    }
+    std::string out;
+    i18n.resolve(text, out, true, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10],
+                 a[11], a[12], a[13], a[14], a[15]);
+    std::printf("%s\n", out.c_str());
+    return EXIT_OK;
+}
+
+int runI18N(const std::vector<std::string>& args) {
+    I18NArgs parsed;
+    if (!parseI18NArgs(args, parsed)) {
+        return EXIT_USAGE;
+    }
+    RootFile root(parsed.rootFile);
+    kavri::vfs::DiskFileSystem fileSystem(root.root());
+    if (!fileSystem.exists(root.name.c_str())) {
+        return report("i18n", EXIT_FAULT, "%s: no such file", parsed.rootFile.c_str());
+    }
+    ManagerScope scope;
+    I18N& i18n = I18N::getSingleton();
+    i18n.initialize(&fileSystem, root.name.c_str(),
+                    parsed.language.empty() ? nullptr : parsed.language.c_str());
+    if (!parsed.language.empty() && parsed.language != i18n.getLanguageCode()) {
+        std::fprintf(stderr, "kavrixml i18n: language %s is not available; showing %s\n",
+                     parsed.language.c_str(), i18n.getLanguageCode());
+    }
+    if (!parsed.hasKey) {
+        listLanguages(i18n, parsed.rootFile);
+        return EXIT_OK;
+    }
+    return printText(i18n, parsed.key, parsed.textArguments);
+}
+
+// --- kavrixml i18n-check --------------------------------------------------------
+
+using Finding = std::pair<std::string, std::string>;  // key ("" for the file), what
+
+// The checks of one file, printed together, keys in byte order.
+class FileReport {
+  public:
+    explicit FileReport(std::string file) : mFile(std::move(file)) {}
+
+    void add(const std::string& key, const std::string& what) { mFindings.emplace_back(key, what); }
+    size_t count() const { return mFindings.size(); }
+
+    void print() {
+        std::stable_sort(mFindings.begin(), mFindings.end(),
+                         [](const Finding& a, const Finding& b) {
+                             return std::strcmp(a.first.c_str(), b.first.c_str()) < 0;
+                         });
+        for (const Finding& finding : mFindings) {
+            if (finding.first.empty()) {
+                std::printf("%s: %s\n", mFile.c_str(), finding.second.c_str());
+            } else {
+                std::printf("%s: %s: %s\n", mFile.c_str(), finding.first.c_str(),
+                            finding.second.c_str());
+            }
+        }
+    }
+
+    void printSummary(const std::string& language, size_t texts) const {
+        if (mFindings.empty()) {
+            std::printf("summary %s (%s): %zu texts, clean\n", language.c_str(), mFile.c_str(),
+                        texts);
+        } else {
+            std::printf("summary %s (%s): %zu texts, %zu finding%s\n", language.c_str(),
+                        mFile.c_str(), texts, mFindings.size(), mFindings.size() == 1 ? "" : "s");
+        }
+    }
+
+  private:
+    std::string mFile;
+    std::vector<Finding> mFindings;
+};
+
+// Loads one file alone (no localized file, no fallback) and reports a file
+// that cannot be read.
+void loadAlone(Bundle& bundle, kavri::vfs::FileSystem& fileSystem, const std::string& name,
+               WarningCapture& warnings, FileReport& report) {
+    bundle.setLanguage("");  // no language: the file itself is the base file
+    warnings.take();
+    bundle.load(&fileSystem, true);
+    std::vector<std::string> failed = warnings.take();
+    if (failed.empty() && !bundle.getTexts().empty()) {
+        return;
+    }
+    std::string problem = fileProblem(fileSystem, name);
+    if (problem.empty() && !failed.empty()) {
+        problem = failed.front();
+    }
+    if (!problem.empty()) {
+        report.add(std::string(), "cannot be loaded: " + problem);
+    }
+}
+
+// References in the texts of `texts` that `available` cannot resolve.
+void checkReferences(const Bundle& texts, const Bundle& available, FileReport& report) {
+    for (const auto& entry : texts.getTexts()) {
+        Bundle::Reference reference;
+        for (const char* scan = entry.second; Bundle::findReference(scan, reference);
+             scan = reference.end) {
+            std::string name(reference.name, reference.nameLength);
+            if (!available.containsKey(name.c_str())) {
+                report.add(entry.first, "unresolved reference ${" + name + "}");
+            }
+        }
+    }
+}
+
+void checkFormat(const char* key, const char* text, FileReport& report) {
+    FormatCheck check(text);
+    if (!check.isValid()) {
+        report.add(key, "bad format: " + check.getError());
+    }
+}
+
+void checkBase(const Bundle& base, const I18N& i18n, FileReport& report) {
+    for (const auto& entry : base.getTexts()) {
+        checkFormat(entry.first, entry.second, report);
+    }
+    checkReferences(base, base, report);
+    for (unsigned int i = 0; i < i18n.getAvailableLanguageCount(); ++i) {
+        std::string key = std::string("language_") + i18n.getLanguageCode(i);
+        if (!base.containsKey(key.c_str())) {
+            report.add(key, std::string("missing (display name of language ") +
+                                i18n.getLanguageCode(i) + ")");
+        }
+    }
+}
+
+void checkLocalized(const Bundle& base, const Bundle& localized, const Bundle& merged,
+                    FileReport& report) {
+    for (const auto& entry : base.getTexts()) {
+        if (!localized.containsKey(entry.first)) {
+            report.add(entry.first, "untranslated");
+        }
+    }
+    for (const auto& entry : localized.getTexts()) {
+        if (!base.containsKey(entry.first)) {
+            report.add(entry.first, "stale (not in base file)");
+        }
+        FormatCheck translated(entry.second);
+        if (!translated.isValid()) {
+            report.add(entry.first, "bad format: " + translated.getError());
+            continue;
+        }
+        if (!base.containsKey(entry.first)) {
+            continue;
+        }
+        FormatCheck original(base[entry.first]);
+        if (original.isValid() && !original.sameArguments(translated)) {
+            report.add(entry.first, "conversions differ: base has " + original.describe() +
+                                        ", this has " + translated.describe());
+        }
+    }
+    checkReferences(localized, merged, report);
+}
+
+int runI18NCheck(const std::vector<std::string>& args) {
+    if (args.size() != 1) {
+        return report("i18n-check", EXIT_USAGE,
+                      "expects one ROOTFILE (see kavrixml i18n-check --help)");
+    }
+    RootFile root(args[0]);
+    kavri::vfs::DiskFileSystem fileSystem(root.root());
+    if (!fileSystem.exists(root.name.c_str())) {
+        return report("i18n-check", EXIT_FAULT, "%s: no such file", args[0].c_str());
+    }
+    WarningCapture warnings;
+    ManagerScope scope;
+    I18N& i18n = I18N::getSingleton();
+    i18n.initialize(&fileSystem, root.name.c_str(), nullptr);
+
+    size_t findings = 0;
+    core::SmartPtr<Bundle> base(new Bundle("base", root.name));
+    FileReport baseReport(root.display(root.name));
+    loadAlone(*base, fileSystem, root.name, warnings, baseReport);
+    checkBase(*base, i18n, baseReport);
+    baseReport.print();
+    findings += baseReport.count();
+
+    std::vector<std::pair<std::string, size_t>> summaries;
+    std::vector<FileReport> reports;
+    for (unsigned int i = 0; i < i18n.getAvailableLanguageCount(); ++i) {
+        std::string code = i18n.getLanguageCode(i);
+        std::string name = localizedName(root.name, code);
+        core::SmartPtr<Bundle> localized(new Bundle(code, name));
+        FileReport fileReport(root.display(name));
+        loadAlone(*localized, fileSystem, name, warnings, fileReport);
+        i18n.setLanguage(&fileSystem, code.c_str());  // what the application would show
+        warnings.take();
+        checkLocalized(*base, *localized, *i18n.getBundle(), fileReport);
+        fileReport.print();
+        findings += fileReport.count();
+        summaries.emplace_back(code, localized->getTexts().size());
+        reports.push_back(std::move(fileReport));
+    }
+
+    baseReport.printSummary("base", base->getTexts().size());
+    for (size_t i = 0; i < reports.size(); ++i) {
+        reports[i].printSummary(summaries[i].first, summaries[i].second);
+    }
+    return findings == 0 ? EXIT_OK : EXIT_FAULT;
+}
+
+const CommandRegistrar kI18N({"i18n", "list an application's languages or show one text",
+                              I18N_USAGE, &runI18N});
+const CommandRegistrar kI18NCheck({"i18n-check",
+                                   "check translations: untranslated, stale, formats, references",
+                                   I18N_CHECK_USAGE, &runI18NCheck});
+
+}  // namespace
+
+}  // namespace kavrixml_tool
