@@ -1,0 +1,247 @@
+// kavrixml format, check, dump and find: the XML reader and writer from the
+// command line. A malformed document is reported as FILE:LINE:COLUMN: MESSAGE,
+// the position being that of the token where reading failed.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/kavrimain/FileOutputStream.h"
+#include "framework/kavrimain/MemoryInputStream.h"
+#include "framework/plinth/Exception.h"
+#include "framework/plinth/Logger.h"
+#include "tools/Command.h"
+#include "xml/DOMParser.h"
+#include "xml/Document.h"
+#include "xml/XMLUtils.h"
+#include "xml/XMLWriter.h"
+#include "xml/XNode.h"
+
+namespace kavrixml_tool {
+
+namespace {
+
+using kavri::xml::Document;
+using kavri::xml::XNode;
+
+const char* const FORMAT_USAGE =
+    "usage: kavrixml format [--compact] [--crlf] [--bom] [--no-declaration] [-o OUT] FILE\n"
+    "\n"
+    "Reads an XML document and writes it back: tidy by default (one line per\n"
+    "tag, body and CDATA section, indented with tabs), attributes in byte order\n"
+    "of their names, text and attribute values escaped, comments dropped.\n"
+    "\n"
+    "  --compact          everything on one line, no indentation\n"
+    "  --crlf             end lines with CR LF instead of LF\n"
+    "  --bom              begin with the UTF-8 byte-order mark\n"
+    "  --no-declaration   leave out the <?xml ...?> declaration\n"
+    "  -o OUT             write to the file OUT instead of standard output\n"
+    "\n"
+    "FILE may be \"-\" for standard input. Exit status: 0 success, 1 unreadable\n"
+    "or malformed input or an output that cannot be written, 2 usage error.\n";
+
+const char* const CHECK_USAGE =
+    "usage: kavrixml check [-v] FILE...\n"
+    "\n"
+    "Reads each XML document and prints one line per document that does not\n"
+    "read, as FILE:LINE:COLUMN: MESSAGE (line and column of the offending\n"
+    "token, counted from 1, in bytes). Prints nothing when all read.\n"
+    "\n"
+    "  -v   also print how many documents were read\n"
+    "\n"
+    "FILE may be \"-\" for standard input. Exit status: 0 all read, 1 any\n"
+    "failed, 2 usage error.\n";
+
+const char* const DUMP_USAGE =
+    "usage: kavrixml dump FILE\n"
+    "\n"
+    "Reads an XML document and prints the debugging picture of its tree on\n"
+    "standard error: three blanks of indentation per level, each element's\n"
+    "children before its text and CDATA, nothing escaped.\n"
+    "\n"
+    "FILE may be \"-\" for standard input. Exit status: 0 success, 1 unreadable\n"
+    "or malformed input, 2 usage error.\n";
+
+const char* const FIND_USAGE =
+    "usage: kavrixml find NAME FILE\n"
+    "\n"
+    "Reads an XML document and writes the first element named NAME, in\n"
+    "breadth-first order (the shallowest, then the leftmost; the root counts),\n"
+    "as tidy XML without a declaration.\n"
+    "\n"
+    "FILE may be \"-\" for standard input. Exit status: 0 found, 1 no such\n"
+    "element or unreadable or malformed input, 2 usage error.\n";
+
+const char* displayName(const std::string& path) {
+    return path == "-" ? "<stdin>" : path.c_str();
+}
+
+bool isOption(const std::string& arg) {
+    return arg.size() > 1 && arg[0] == '-';
+}
+
+int unknownOption(const char* command, const std::string& option) {
+    return report(command, EXIT_USAGE, "unknown option '%s' (see kavrixml %s --help)",
+                  option.c_str(), command);
+}
+
+// Reads and parses one document. On a fault of the XML, `error` receives
+// FILE:LINE:COLUMN: MESSAGE and null is returned; unreadable and empty inputs
+// throw core::Exception (the dispatcher reports them).
+std::unique_ptr<Document> readDocument(const std::string& path, std::string& error) {
+    kavri::stream::MemoryInputStream in(readInput(path));
+    kavri::xml::DOMParser parser;
+    try {
+        return std::unique_ptr<Document>(parser.parse(&in));
+    } catch (const core::Exception& e) {
+        error = std::string(displayName(path)) + ":" + std::to_string(parser.getLine()) + ":" +
+                std::to_string(parser.getColumn()) + ": " + e.getMessage();
+        return nullptr;
+    }
+}
+
+// --- format --------------------------------------------------------------------------
+
+int runFormat(const std::vector<std::string>& args) {
+    kavri::xml::XMLWriter writer;
+    std::string output;
+    std::vector<std::string> files;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--compact") {
+            writer.setTidyOutput(false);
+        } else if (arg == "--crlf") {
+            writer.setCRLF(true);
+        } else if (arg == "--bom") {
+            writer.setWriteBOM(true);
+        } else if (arg == "--no-declaration") {
+            writer.setWriteDeclaration(false);
+        } else if (arg == "-o") {
+            if (i + 1 == args.size()) {
+                return report("format", EXIT_USAGE, "-o needs a file name");
+            }
+            output = args[++i];
+        } else if (isOption(arg)) {
+            return unknownOption("format", arg);
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.size() != 1) {
+        return report("format", EXIT_USAGE, "expects one FILE (see kavrixml format --help)");
+    }
+    std::string error;
+    std::unique_ptr<Document> doc = readDocument(files[0], error);
+    if (!doc) {
+        return report("format", EXIT_FAULT, "%s", error.c_str());
+    }
+    // The output is opened only now, so that a document that does not read
+    // leaves it untouched (it may be the input itself).
+    std::unique_ptr<kavri::stream::FileOutputStream> out;
+    if (output.empty() || output == "-") {
+        out.reset(new kavri::stream::StdOutputStream());
+    } else {
+        out.reset(new kavri::stream::FileOutputStream(output.c_str()));
+    }
+    writer.write(doc.get(), out.get());
+    if (!out->good()) {
+        return report("format", EXIT_FAULT, "cannot write %s",
+                      output.empty() ? "standard output" : output.c_str());
+    }
+    return EXIT_OK;
+}
+
+// --- check ----------------------------------------------------------------------------
+
+int runCheck(const std::vector<std::string>& args) {
+    bool verbose = false;
+    std::vector<std::string> files;
+    for (const std::string& arg : args) {
+        if (arg == "-v") {
+            verbose = true;
+        } else if (isOption(arg)) {
+            return unknownOption("check", arg);
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.empty()) {
+        return report("check", EXIT_USAGE, "expects at least one FILE (see kavrixml check --help)");
+    }
+    unsigned parsed = 0;
+    for (const std::string& path : files) {
+        std::string error;
+        try {
+            if (readDocument(path, error)) {
+                ++parsed;
+                continue;
+            }
+            std::fprintf(stderr, "%s\n", error.c_str());
+        } catch (const core::Exception& e) {
+            // Unreadable and empty inputs: reported, and the next file read.
+            report("check", EXIT_FAULT, "%s", e.getMessage());
+        }
+    }
+    if (verbose) {
+        std::printf("%u %s parsed\n", parsed, parsed == 1 ? "file" : "files");
+    }
+    return parsed == files.size() ? EXIT_OK : EXIT_FAULT;
+}
+
+// --- dump and find -----------------------------------------------------------------------
+
+int runDump(const std::vector<std::string>& args) {
+    if (args.size() != 1 || isOption(args[0])) {
+        return args.size() == 1
+                   ? unknownOption("dump", args[0])
+                   : report("dump", EXIT_USAGE, "expects one FILE (see kavrixml dump --help)");
+    }
+    std::string error;
+    std::unique_ptr<Document> doc = readDocument(args[0], error);
+    if (!doc) {
+        return report("dump", EXIT_FAULT, "%s", error.c_str());
+    }
+    logging::Logger::mROOT_LOGGER->setDebugEnabled(true);
+    kavri::xml::XMLUtils::dumpNode(doc->getRootNode());
+    return EXIT_OK;
+}
+
+int runFind(const std::vector<std::string>& args) {
+    for (const std::string& arg : args) {
+        if (isOption(arg)) {
+            return unknownOption("find", arg);
+        }
+    }
+    if (args.size() != 2) {
+        return report("find", EXIT_USAGE, "expects NAME and FILE (see kavrixml find --help)");
+    }
+    const std::string& name = args[0];
+    const std::string& path = args[1];
+    std::string error;
+    std::unique_ptr<Document> doc = readDocument(path, error);
+    if (!doc) {
+        return report("find", EXIT_FAULT, "%s", error.c_str());
+    }
+    XNode* found = doc->getRootNode()->findBreadthFirst(name);
+    if (found == nullptr) {
+        return report("find", EXIT_FAULT, "no element named '%s' in %s", name.c_str(),
+                      displayName(path));
+    }
+    kavri::xml::XMLWriter writer(false, true);
+    kavri::stream::StdOutputStream out;
+    writer.write(found, &out);
+    return out.good() ? EXIT_OK : report("find", EXIT_FAULT, "cannot write standard output");
+}
+
+const CommandRegistrar kFormat({"format", "read an XML document and write it back, tidy or compact",
+                                FORMAT_USAGE, &runFormat});
+const CommandRegistrar kCheck({"check", "check that XML documents read; report where they fail",
+                               CHECK_USAGE, &runCheck});
+const CommandRegistrar kDump({"dump", "print the debugging picture of a document's tree",
+                              DUMP_USAGE, &runDump});
+const CommandRegistrar kFind({"find", "write the first element of a name (breadth-first)",
+                              FIND_USAGE, &runFind});
+
+}  // namespace
+
+}  // namespace kavrixml_tool
