@@ -353,23 +353,25 @@ class FileReport {
 };
 
 // Loads one file alone (no localized file, no fallback) and reports a file
-// that cannot be read.
-void loadAlone(Bundle& bundle, kavri::vfs::FileSystem& fileSystem, const std::string& name,
+// that cannot be read; false then.
+bool loadAlone(Bundle& bundle, kavri::vfs::FileSystem& fileSystem, const std::string& name,
                WarningCapture& warnings, FileReport& report) {
     bundle.setLanguage("");  // no language: the file itself is the base file
     warnings.take();
     bundle.load(&fileSystem, true);
     std::vector<std::string> failed = warnings.take();
     if (failed.empty() && !bundle.getTexts().empty()) {
-        return;
+        return true;
     }
     std::string problem = fileProblem(fileSystem, name);
     if (problem.empty() && !failed.empty()) {
         problem = failed.front();
     }
-    if (!problem.empty()) {
-        report.add(std::string(), "cannot be loaded: " + problem);
+    if (problem.empty()) {
+        return true;  // a bundle file without entries
     }
+    report.add(std::string(), "cannot be loaded: " + problem);
+    return false;
 }
 
 // References in the texts of `texts` that `available` cannot resolve.
@@ -465,10 +467,12 @@ int runI18NCheck(const std::vector<std::string>& args) {
         std::string name = localizedName(root.name, code);
         core::SmartPtr<Bundle> localized(new Bundle(code, name));
         FileReport fileReport(root.display(name));
-        loadAlone(*localized, fileSystem, name, warnings, fileReport);
-        i18n.setLanguage(&fileSystem, code.c_str());  // what the application would show
-        warnings.take();
-        checkLocalized(*base, *localized, *i18n.getBundle(), fileReport);
+        // A file that cannot be loaded would list every key as untranslated.
+        if (loadAlone(*localized, fileSystem, name, warnings, fileReport)) {
+            i18n.setLanguage(&fileSystem, code.c_str());  // what the application would show
+            warnings.take();
+            checkLocalized(*base, *localized, *i18n.getBundle(), fileReport);
+        }
         fileReport.print();
         findings += fileReport.count();
         summaries.emplace_back(code, localized->getTexts().size());
