@@ -30,6 +30,8 @@ const char* const FORMAT_USAGE =
     "Reads an XML document and writes it back: tidy by default (one line per\n"
     "tag, body and CDATA section, indented with tabs), attributes in byte order\n"
     "of their names, text and attribute values escaped, comments dropped.\n"
+    "White space around each element's text is dropped, so that formatting a\n"
+    "formatted document changes nothing.\n"
     "\n"
     "  --compact          everything on one line, no indentation\n"
     "  --crlf             end lines with CR LF instead of LF\n"
@@ -91,6 +93,8 @@ int unknownOption(const char* command, const std::string& option) {
 std::unique_ptr<Document> readDocument(const std::string& path, std::string& error) {
     kavri::stream::MemoryInputStream in(readInput(path));
     kavri::xml::DOMParser parser;
+    // The writer lays the tree out anew: white space around text is layout.
+    parser.setTrimBodies(true);
     try {
         return std::unique_ptr<Document>(parser.parse(&in));
     } catch (const core::Exception& e) {

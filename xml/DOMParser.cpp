@@ -53,12 +53,14 @@ DOMParser::DOMParser(const DOMParser& other)
     : Parser(new XMLLexer(), true),
       mScratch(other.mScratch),
       mMaxDepth(other.mMaxDepth),
-      mFailOffset(NO_OFFSET) {}
+      mFailOffset(NO_OFFSET),
+      mTrimBodies(other.mTrimBodies) {}
 
 DOMParser& DOMParser::operator=(const DOMParser& other) {
     if (this != &other) {
         mScratch = other.mScratch;
         mMaxDepth = other.mMaxDepth;
+        mTrimBodies = other.mTrimBodies;
     }
     return *this;
 }
@@ -315,6 +317,7 @@ void DOMParser::parseChildren(XNode* element) {
             push(following);
             push(token);
             if (is(following, XMLLexer::TOKEN_SLASH)) {
+                finishBody(current);
                 if (mOpen.size() == bottom) {
                     return;
                 }
@@ -339,6 +342,7 @@ void DOMParser::parseChildren(XNode* element) {
         }
         if (is(token, Token::END_OF_INPUT)) {
             if (mOpen.size() == bottom) {
+                finishBody(current);
                 return;
             }
             // An element left open: its end tag is missing.
@@ -360,6 +364,23 @@ void DOMParser::appendText(XNode* element) {
         length = static_cast<size_t>(static_cast<const char*>(nul) - text);
     }
     text::StringUtil::decodeXML(text, length, element->mBody);
+}
+
+void DOMParser::finishBody(XNode* element) {
+    if (!mTrimBodies) {
+        return;
+    }
+    std::string& body = element->mBody;
+    size_t end = body.size();
+    while (end > 0 && static_cast<unsigned char>(body[end - 1]) <= 32) {
+        --end;
+    }
+    size_t begin = 0;
+    while (begin < end && static_cast<unsigned char>(body[begin]) <= 32) {
+        ++begin;
+    }
+    body.erase(end);
+    body.erase(0, begin);
 }
 
 // Inside content every "<!" that is no comment opens a CDATA section: what

@@ -66,6 +66,13 @@ class DOMParser : public kavri::parser::Parser {
     void setMaxDepth(int depth) { mMaxDepth = depth; }
     int getMaxDepth() const { return mMaxDepth; }
 
+    // With trimming on, white space (bytes up to 32) at the start and end of
+    // each element's body is dropped once the element's content has been
+    // read, so that layout between tags leaves no bodies behind; text inside
+    // a body is kept as it is. Off by default: bodies are kept as read.
+    void setTrimBodies(bool trim) { mTrimBodies = trim; }
+    bool getTrimBodies() const { return mTrimBodies; }
+
     // Where the last parse failed (1-based, in bytes); 0 after a success.
     unsigned getLine() const { return mLine; }
     unsigned getColumn() const { return mColumn; }
@@ -87,6 +94,7 @@ class DOMParser : public kavri::parser::Parser {
     void parseEndTag(XNode* element);
     void appendText(XNode* element);
     void appendCData(XNode* element);
+    void finishBody(XNode* element);
     void recordFailure();
 
     std::string mScratch;  // the last attribute's raw value
@@ -103,6 +111,7 @@ class DOMParser : public kavri::parser::Parser {
     size_t mVersionOffset = 0;
     size_t mEncodingOffset = 0;
     bool mInDeclaration = false;
+    bool mTrimBodies = false;
 };
 
 }  // namespace xml
