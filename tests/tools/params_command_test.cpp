@@ -1,0 +1,133 @@
+// kavrixml params, run as a user would: exact output for the sample file and
+// for the layout's corner cases, one line on stderr for bad input.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+std::string tmpPath(const char* name) {
+    return std::string(KAVRIXML_TEST_TMP) + "/" + name;
+}
+
+// Runs `kavrixml params ARGS` and collects its exit status and both outputs.
+ToolRun runParams(const std::string& args) {
+    std::string out = tmpPath("params_out.txt");
+    std::string err = tmpPath("params_err.txt");
+    std::string command = std::string("'") + KAVRIXML_TOOL_PATH + "' params " + args + " >'" + out +
+                          "' 2>'" + err + "'";
+    int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(out), readFile(err)};
+}
+
+std::string writeInput(const char* name, const std::string& xml) {
+    std::string path = tmpPath(name);
+    std::ofstream(path, std::ios::binary) << xml;
+    return path;
+}
+
+TEST(ParamsCommand, PrintsTheSampleSettingsAsATree) {
+    ToolRun run = runParams(std::string("'") + KAVRIXML_SOURCE_DIR + "/examples/params.xml'");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out,
+              "window (complex)\n"
+              "  x (int) = 120\n"
+              "  y (int) = 80\n"
+              "  width (int) = 1280\n"
+              "  height (int) = 800\n"
+              "  maximized (bool) = false\n"
+              "  opacity (float) = 0.95\n"
+              "  title (string) = \"Photo Viewer\"\n"
+              "network (complex)\n"
+              "  timeout (float) = 12.5\n"
+              "  retries (int) = 3\n"
+              "  offline (bool) = false\n"
+              "  proxy (complex)\n"
+              "    host (string) = \"proxy.example.org\"\n"
+              "    port (int) = 3128\n"
+              "    enabled (bool) = true\n"
+              "    exclude (string) = \"localhost;*.internal\"\n"
+              "recentFiles (list)\n"
+              "  [0] (string) = \"/home/ana/Pictures/harbour.jpg\"\n"
+              "  [1] (string) = \"/home/ana/Pictures/lighthouse at dusk.png\"\n"
+              "  [2] (string) = \"/home/ana/Documents/scan \\\"0042\\\".tif\"\n"
+              "language (string) = \"en\"\n"
+              "zoomStep (float) = 1.25\n"
+              "autoSaveMinutes (int) = 10\n"
+              "showThumbnails (bool) = true\n");
+}
+
+TEST(ParamsCommand, RootParamUnnamedEntriesEscapesAndSkippedTypes) {
+    std::string path = writeInput("params_root.xml",
+                                  "<param name='history' type='list'>\n"
+                                  "  <PARAM value='tab&#9;and\\'/>\n"
+                                  "  <PARAM name='empty' value=''/>\n"
+                                  "  <PARAM type='double' value='1.5'/>\n"
+                                  "  <PARAM type='float' value='0.1'/>\n"
+                                  "  <PARAM><PARAM type='int' value='-3'/></PARAM>\n"
+                                  "</param>\n");
+    ToolRun run = runParams("'" + path + "'");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");  // a list takes no note of what it could not convert
+    EXPECT_EQ(run.out,
+              "history (list)\n"
+              "  [0] (string) = \"tab\\tand\\\\\"\n"
+              "  empty (string) = \"\"\n"
+              "  [2] (float) = 0.1\n"
+              "  [3] (complex)\n"
+              "    [0] (int) = -3\n");
+
+    // At document level an unknown type is warned about and left out.
+    path = writeInput("params_unknown.xml",
+                      "<settings><PARAM name='a' type='Int' value='1'/>"
+                      "<PARAM name='b' type='int' value='2'/></settings>");
+    run = runParams("'" + path + "'");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "b (int) = 2\n");
+    EXPECT_EQ(run.err, "warning: ParameterParser::can't process node PARAM\n");
+}
+
+TEST(ParamsCommand, BadInputGivesOneLineOnStderrAndNoOutput) {
+    std::string malformed = writeInput("params_malformed.xml", "<settings><PARAM name='a'>");
+    std::string none =
+        writeInput("params_none.xml", "<settings><param name='a' value='1'/></settings>");
+    const std::string inputs[] = {"'" + tmpPath("params_missing.xml") + "'", "'" + malformed + "'",
+                                  "'" + none + "'"};
+    for (const std::string& input : inputs) {
+        SCOPED_TRACE(input);
+        ToolRun run = runParams(input);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("kavrixml params: ", 0), 0u) << run.err;
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+    }
+    EXPECT_EQ(runParams("'" + none + "'").err,
+              "kavrixml params: " + none + ": no parameters found\n");
+    EXPECT_EQ(runParams("'" + malformed + "'").err.find("kavrixml params: " + malformed + ":1:"),
+              0u);
+
+    ToolRun usage = runParams("");
+    EXPECT_EQ(usage.status, 2);
+    EXPECT_EQ(usage.err, "kavrixml params: expects one FILE (see kavrixml params --help)\n");
+}
+
+}  // namespace
