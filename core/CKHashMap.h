@@ -37,7 +37,7 @@ struct less_str {
 
 template <class T>
 class CKHashMapBase : public std::map<const char*, T, less_str> {
-public:
+  public:
     using Map = std::map<const char*, T, less_str>;
     using iterator = typename Map::iterator;
     using const_iterator = typename Map::const_iterator;
@@ -67,23 +67,22 @@ public:
     // Stores `value` under `key`; true when the key was there (its old value
     // replaced, and disposed of in an owning map).
     bool put(const char* key, const T& value) {
-        iterator it = find(key);
-        if (it != Map::end()) {
-            char* buffer = const_cast<char*>(it->first);
+        iterator it = Map::lower_bound(key);
+        if (it != Map::end() && std::strcmp(it->first, key) == 0) {
             // Storing the value that is already there must not dispose of it.
             if (mOwnsValues && !(it->second == value)) {
                 deleteValue(it->second);
             }
-            // An equal key has the same length: the buffer is reused.
-            iterator hint = Map::erase(it);
-            Map::emplace_hint(hint, buffer, value);
+            // The entry keeps its place and its key buffer (an equal key has
+            // the same length): only the value changes, so nothing allocates.
+            it->second = value;
             return true;
         }
         size_t length = std::strlen(key);
         char* buffer = new char[length + 1];
         std::memcpy(buffer, key, length + 1);
         try {
-            Map::emplace_hint(Map::lower_bound(buffer), buffer, value);
+            Map::emplace_hint(it, buffer, value);
         } catch (...) {
             delete[] buffer;
             throw;
@@ -131,14 +130,14 @@ public:
         return (it != Map::end() && std::strcmp(it->first, key) == 0) ? it : Map::end();
     }
 
-protected:
+  protected:
     bool mOwnsValues;
     T mNullValue;
 };
 
 template <class T>
 class CKHashMap : public CKHashMapBase<T> {
-public:
+  public:
     CKHashMap(bool ownsValues, const T& nullValue) : CKHashMapBase<T>(ownsValues, nullValue) {}
     ~CKHashMap() override = default;
 
@@ -159,7 +158,7 @@ public:
 
 template <class T>
 class CKHashMapValue : public CKHashMapBase<T> {
-public:
+  public:
     explicit CKHashMapValue(const T& nullValue) : CKHashMapBase<T>(false, nullValue) {}
     ~CKHashMapValue() override = default;
 

@@ -6,13 +6,15 @@
 //
 //   core::Callback<int, int> twice([](int x) { return 2 * x; });
 //   twice(4);                                    // 8
-//   core::Callback<void, int> member(mpl::MEncapsulate<Counter, void, int>(&counter, &Counter::add));
+//   core::Callback<int, int> add(mpl::encapsulate(&counter, &Counter::add));
 //
 // Each interface instantiation has its own three run-time types, which equals
 // uses to tell interfaces of the same functor type apart from others.
 #ifndef KAVRIXML_CORE_CALLBACK_H
 #define KAVRIXML_CORE_CALLBACK_H
 
+#include <cstddef>
+#include <cstring>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -23,7 +25,7 @@ namespace core {
 
 template <class R, class... A>
 class CallbackInterface_Base {
-public:
+  public:
     static const Type TYPE;
 
     virtual const Type& getType() const { return TYPE; }
@@ -34,14 +36,18 @@ public:
 };
 
 template <class R, class... A>
-const Type CallbackInterface_Base<R, A...>::TYPE("CallbackInterface_Base<TRet coma VARIABLE_ARGS_DECL>");
+const Type CallbackInterface_Base<R, A...>::TYPE(
+    "CallbackInterface_Base<TRet coma VARIABLE_ARGS_DECL>");
 
 template <class R, class... A>
 class CallbackInterface : public CallbackInterface_Base<R, A...> {};
 
 namespace detail {
-// Functors compare equal when they are of a type with == and compare equal;
-// functors without == (lambdas) are equal to copies of themselves only by type.
+// Functors compare with their == when they have one. Lambdas have none: a
+// lambda whose captures are plain bytes without padding (pointers, integers)
+// compares by those bytes, so a copied callback equals its original; a
+// captureless one equals every other of its type; any other lambda equals
+// only itself.
 template <class F, class = void>
 struct HasEqual : std::false_type {};
 template <class F>
@@ -52,22 +58,27 @@ template <class F>
 bool functorsEqual(const F& a, const F& b) {
     if constexpr (HasEqual<F>::value) {
         return static_cast<bool>(a == b);
+    } else if constexpr (std::is_empty<F>::value) {
+        return true;
+    } else if constexpr (std::has_unique_object_representations<F>::value) {
+        return std::memcmp(static_cast<const void*>(&a), static_cast<const void*>(&b), sizeof(F)) ==
+               0;
     } else {
-        return &a == &b || std::is_empty<F>::value;
+        return &a == &b;
     }
 }
 }  // namespace detail
 
 template <class R, class F, class... A>
 class FunctorCallbackInterface_Base : public CallbackInterface<R, A...> {
-public:
+  public:
     static const Type TYPE;
 
     explicit FunctorCallbackInterface_Base(F functor) : mFunctor(std::move(functor)) {}
     const Type& getType() const override { return TYPE; }
     const F& getFunctor() const { return mFunctor; }
 
-protected:
+  protected:
     F mFunctor;
 };
 
@@ -78,7 +89,7 @@ const Type FunctorCallbackInterface_Base<R, F, A...>::TYPE(
 
 template <class R, class F, class... A>
 class FunctorCallbackInterface : public FunctorCallbackInterface_Base<R, F, A...> {
-public:
+  public:
     static const Type TYPE;
 
     explicit FunctorCallbackInterface(F functor)
@@ -112,22 +123,22 @@ const Type FunctorCallbackInterface<R, F, A...>::TYPE(
 
 template <class R, class... A>
 class Callback_Base {
-public:
+  public:
     virtual ~Callback_Base() = default;
 };
 
 template <class R, class... A>
 class Callback : public Callback_Base<R, A...> {
-public:
+  public:
     using Interface = CallbackInterface_Base<R, A...>;
 
     Callback() : mInterface(nullptr) {}
     // Takes ownership of the interface.
     explicit Callback(Interface* callbackInterface) : mInterface(callbackInterface) {}
     // Wraps any functor that is not itself a Callback or an interface pointer.
-    template <class F,
-              class = std::enable_if_t<!std::is_base_of<Callback_Base<R, A...>, std::decay_t<F>>::value &&
-                                       !std::is_convertible<F, Interface*>::value>>
+    template <class F, class = std::enable_if_t<
+                           !std::is_base_of<Callback_Base<R, A...>, std::decay_t<F>>::value &&
+                           !std::is_convertible<F, Interface*>::value>>
     Callback(F functor)
         : mInterface(new FunctorCallbackInterface<R, std::decay_t<F>, A...>(std::move(functor))) {}
     Callback(const Callback& other)
@@ -157,7 +168,7 @@ public:
         return mInterface->equals(*other.mInterface);
     }
 
-private:
+  private:
     Interface* mInterface;
 };
 
@@ -168,7 +179,7 @@ namespace mpl {
 // Calls a member function on an object it points to (it owns neither).
 template <class C, class R, class... A>
 class MEncapsulate {
-public:
+  public:
     using Method = R (C::*)(A...);
 
     MEncapsulate(C* object, Method method) : mObject(object), mMethod(method) {}
@@ -180,7 +191,7 @@ public:
     // The same method bound to another object (what a copied owner needs).
     MEncapsulate rebind(C* object) const { return MEncapsulate(object, mMethod); }
 
-private:
+  private:
     C* mObject;
     Method mMethod;
 };
@@ -193,7 +204,7 @@ MEncapsulate<C, R, A...> encapsulate(C* object, R (C::*method)(A...)) {
 // Binds trailing argument values: Linker(f, b)(a) calls f(a, b).
 template <class F, class... Bound>
 class Linker {
-public:
+  public:
     explicit Linker(F functor, Bound... bound)
         : mFunctor(std::move(functor)), mBound(std::move(bound)...) {}
     template <class... A>
@@ -208,7 +219,7 @@ public:
         return detailEqual(mFunctor, other.mFunctor) && mBound == other.mBound;
     }
 
-private:
+  private:
     template <class G>
     static bool detailEqual(const G& a, const G& b) {
         return core::detail::functorsEqual(a, b);
@@ -217,28 +228,40 @@ private:
     std::tuple<Bound...> mBound;
 };
 
-// Adds a leading parameter of type P that the wrapped callable never sees:
-// ParamAdder<P, F>(f)(p, a...) calls f(a...).
-template <class P, class F>
+// Adds a parameter of type P that the wrapped callable never sees, at
+// position Index of the argument list (the first by default):
+// ParamAdder<P, F>(f)(p, a, b) calls f(a, b); ParamAdder<P, F, 1>(f)(a, p, b)
+// calls f(a, b).
+template <class P, class F, std::size_t Index = 0>
 class ParamAdder {
-public:
+  public:
     explicit ParamAdder(F functor) : mFunctor(std::move(functor)) {}
     template <class... A>
-    decltype(auto) operator()(P /*ignored*/, A&&... args) const {
-        return mFunctor(std::forward<A>(args)...);
+    decltype(auto) operator()(A&&... args) const {
+        static_assert(Index < sizeof...(A), "ParamAdder: no argument at Index");
+        static_assert(std::is_convertible<std::tuple_element_t<Index, std::tuple<A...>>, P>::value,
+                      "ParamAdder: the argument at Index is not a P");
+        return callWithout(std::forward_as_tuple(std::forward<A>(args)...),
+                           std::make_index_sequence<sizeof...(A) - 1>());
     }
     bool operator==(const ParamAdder& other) const {
         return core::detail::functorsEqual(mFunctor, other.mFunctor);
     }
 
-private:
+  private:
+    // Passes on argument I for I < Index and argument I + 1 after it.
+    template <class Arguments, std::size_t... I>
+    decltype(auto) callWithout(Arguments&& arguments, std::index_sequence<I...>) const {
+        return mFunctor(std::get<(I < Index ? I : I + 1)>(std::move(arguments))...);
+    }
+
     F mFunctor;
 };
 
 // Calls the wrapped callable and returns a stored value instead of its result.
 template <class R, class F>
 class ReturnAdaptor {
-public:
+  public:
     ReturnAdaptor(F functor, R value) : mFunctor(std::move(functor)), mValue(value) {}
     template <class... A>
     R operator()(A&&... args) const {
@@ -249,7 +272,7 @@ public:
         return core::detail::functorsEqual(mFunctor, other.mFunctor) && mValue == other.mValue;
     }
 
-private:
+  private:
     F mFunctor;
     R mValue;
 };

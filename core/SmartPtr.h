@@ -19,7 +19,7 @@ namespace core {
 
 template <class T>
 class SmartPtr {
-public:
+  public:
     SmartPtr() : mPtr(nullptr) {}
     SmartPtr(std::nullptr_t) : mPtr(nullptr) {}
     SmartPtr(T* ptr) : mPtr(ptr) { acquire(); }
@@ -57,8 +57,17 @@ public:
     T& operator*() const { return *mPtr; }
     explicit operator bool() const { return mPtr != nullptr; }
 
-    bool operator==(const T* ptr) const { return mPtr == ptr; }
-    bool operator!=(const T* ptr) const { return mPtr != ptr; }
+    // Templates, so that a raw pointer of any (const, derived) type matches
+    // exactly; a plain `const T*` parameter would tie with the built-in pointer
+    // comparison through operator T* and make `ptr == raw` ambiguous.
+    template <class U>
+    bool operator==(U* ptr) const {
+        return mPtr == ptr;
+    }
+    template <class U>
+    bool operator!=(U* ptr) const {
+        return mPtr != ptr;
+    }
     bool operator==(const SmartPtr& other) const { return mPtr == other.mPtr; }
     bool operator!=(const SmartPtr& other) const { return mPtr != other.mPtr; }
     bool operator==(std::nullptr_t) const { return mPtr == nullptr; }
@@ -79,7 +88,7 @@ public:
         return ptr;
     }
 
-private:
+  private:
     void acquire() {
         if (mPtr != nullptr) {
             static_cast<IRefCount*>(mPtr)->addRef();
@@ -93,6 +102,15 @@ private:
 
     T* mPtr;
 };
+
+template <class U, class T>
+bool operator==(U* ptr, const SmartPtr<T>& smart) {
+    return smart == ptr;
+}
+template <class U, class T>
+bool operator!=(U* ptr, const SmartPtr<T>& smart) {
+    return smart != ptr;
+}
 
 }  // namespace core
 

@@ -22,7 +22,7 @@ namespace kavri {
 namespace xml {
 
 class Document : public kavri::core::Object {
-public:
+  public:
     static const ::core::Type TYPE;
     static const ::core::Type& type() { return TYPE; }
 
@@ -58,9 +58,7 @@ public:
     // parent, and changes nothing then.
     void importNode(XNode* node);
 
-private:
-    void adopt(XNode* node) { node->setDocument(this); }
-
+  private:
     ::core::SmartPtr<XNode> mRootNode;
     ::core::SmartPtr<XNode> mXmlDeclaration;
     std::string mDocType;

@@ -19,6 +19,7 @@
 #ifndef KAVRIXML_XML_XNODE_H
 #define KAVRIXML_XML_XNODE_H
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,7 +36,7 @@ class Document;
 class DOMParser;
 
 class Attribute {
-public:
+  public:
     Attribute(const std::string& name, const std::string& value) : mName(name), mValue(value) {}
     explicit Attribute(const std::string& name) : mName(name) {}
     Attribute(const Attribute&) = default;
@@ -55,15 +56,17 @@ public:
     void setValue(const char* value) { mValue = value; }
     void setValue(const std::string& value) { mValue = value.c_str(); }
 
-private:
+  private:
     friend class DOMParser;
     std::string mName;
     std::string mValue;
 };
 
 class XNode : public kavri::core::NamedObject {
-public:
-    enum VisitResult { VISIT_CONTINUE = 0, VISIT_STOP = 1 };
+  public:
+    // Callbacks may answer any other int too: it ends the walk like
+    // VISIT_STOP and becomes the walk's result (hence the fixed type).
+    enum VisitResult : int { VISIT_CONTINUE = 0, VISIT_STOP = 1 };
     using VisitCallback = ::core::Callback<VisitResult, XNode*, int, int>;
     using ChildList = std::vector<::core::SmartPtr<XNode>>;
     using AttributeMap = ::core::CKHashMap<Attribute*>;
@@ -174,7 +177,7 @@ public:
     // Appends a compact rendering: <a x='1'>t<b/></a>.
     void dump(std::string& out) const;
 
-protected:
+  protected:
     friend class Document;
     friend class DOMParser;
 
@@ -183,7 +186,7 @@ protected:
 
     void setDocument(Document* document) { mDocument = document; }
 
-private:
+  private:
     VisitResult _visit(VisitCallback* enterCallback, VisitCallback* exitCallback, int depth,
                        int maxDepth);
     AttributeMap& attributes();

@@ -1,0 +1,449 @@
+#include "xml/XNode.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <new>
+
+#include "framework/plinth/StringUtil.h"
+
+namespace kavri {
+namespace xml {
+
+namespace {
+
+bool sameName(const XNode* node, const char* name) {
+    return std::strcmp(node->getName(), name) == 0;
+}
+
+template <class Value, class Parse>
+Value typedAttribute(const XNode& node, const char* name, Value defaultValue, Parse parse) {
+    const Attribute* attribute = node.getAttribute(name);
+    return attribute != nullptr ? parse(attribute->getValue()) : defaultValue;
+}
+
+// Makes room for `extra` more entries while keeping growth geometric, so that
+// many small appends stay linear.
+void reserveFor(XNode::ChildList& list, size_t extra) {
+    size_t needed = list.size() + extra;
+    if (needed > list.capacity()) {
+        list.reserve(std::max(needed, 2 * list.capacity()));
+    }
+}
+
+}  // namespace
+
+XNode::XNode(Document* document, const char* name, XNode* parent)
+    : NamedObject(name), mDocument(document), mParent(parent) {}
+
+XNode::XNode(Document* document, const std::string& name, XNode* parent)
+    : NamedObject(name), mDocument(document), mParent(parent) {}
+
+XNode::~XNode() {
+    // Most nodes that die are leaves, or were emptied by an ancestor's
+    // releaseChildren: skip the work list for them.
+    if (!mChildren.empty()) {
+        releaseChildren();
+    }
+    delete[] mCData;
+    if (mAttributes) {
+        mAttributes->clear();
+    }
+}
+
+// Letting each child's destructor release its own children would recurse
+// once per tree level, and a parsed or built chain can be deep enough to
+// overflow the stack. Instead, before a child dies here its own children are
+// moved onto a work list, so every destructor that runs finds nothing left to
+// release. A node held elsewhere keeps its children and only loses its parent.
+void XNode::releaseChildren() {
+    ChildList pending;  // descendants of nodes that died here, last in first out
+    auto release = [&pending](::core::SmartPtr<XNode>& node) {
+        node->mParent = nullptr;
+        // A release callback may keep the node: its children stay with it.
+        bool diesHere = node->getRefCount() == 1 && node->getReleaseCallback() == nullptr;
+        ChildList& children = node->mChildren;
+        if (diesHere && !children.empty()) {
+            if (pending.empty()) {
+                pending.swap(children);
+            } else {
+                try {
+                    reserveFor(pending, children.size());
+                    std::move(children.begin(), children.end(), std::back_inserter(pending));
+                    children.clear();
+                } catch (const std::bad_alloc&) {
+                    // No room for the work list: the node's own destructor
+                    // takes care of its children instead.
+                }
+            }
+        }
+        node.release();
+    };
+
+    ChildList children;
+    children.swap(mChildren);
+    for (auto& child : children) {
+        release(child);
+        while (!pending.empty()) {
+            ::core::SmartPtr<XNode> next = std::move(pending.back());
+            pending.pop_back();
+            release(next);
+        }
+    }
+}
+
+// --- Tree -------------------------------------------------------------------
+
+XNode* XNode::addChild(const char* name) {
+    std::unique_ptr<XNode> child(new XNode(mDocument, name, this));
+    mChildren.emplace_back(child.get());
+    return child.release();
+}
+
+XNode* XNode::addChild(const std::string& name) {
+    return addChild(name.c_str());
+}
+
+void XNode::addChild(XNode* node) {
+    // The reference is taken only once the list has room, so a failed append
+    // leaves the node untouched.
+    mChildren.emplace_back(node);
+    node->mParent = this;
+    node->mDocument = mDocument;
+}
+
+XNode* XNode::getFirstChild() const {
+    return mChildren.empty() ? nullptr : mChildren.front().get();
+}
+
+XNode* XNode::getFirstChild(const char* name) const {
+    for (const auto& child : mChildren) {
+        if (sameName(child, name)) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+XNode* XNode::getFirstChild(const std::string& name) const {
+    return getFirstChild(name.c_str());
+}
+
+bool XNode::removeChild(XNode* child) {
+    auto it = std::find(mChildren.begin(), mChildren.end(), child);
+    if (it == mChildren.end()) {
+        return false;
+    }
+    child->mParent = nullptr;
+    mChildren.erase(it);
+    return true;
+}
+
+void XNode::removeChildren() {
+    for (auto& child : mChildren) {
+        child->mParent = nullptr;
+    }
+    // Empty the list before the references go, so that nothing released
+    // sees a half-cleared list.
+    ChildList released;
+    released.swap(mChildren);
+}
+
+unsigned XNode::removeChildren(const char* name) {
+    unsigned removed = 0;
+    auto kept = mChildren.begin();
+    for (auto it = mChildren.begin(); it != mChildren.end(); ++it) {
+        if (sameName(*it, name)) {
+            (*it)->mParent = nullptr;
+            ++removed;
+            continue;
+        }
+        // Assigning over an entry that was passed over releases it.
+        if (kept != it) {
+            *kept = std::move(*it);
+        }
+        ++kept;
+    }
+    mChildren.erase(kept, mChildren.end());
+    return removed;
+}
+
+// --- Attributes ---------------------------------------------------------------
+
+XNode::AttributeMap& XNode::attributes() {
+    if (!mAttributes) {
+        mAttributes.reset(new AttributeMap(true, nullptr));
+    }
+    return *mAttributes;
+}
+
+Attribute* XNode::addAttribute(const char* name, const char* value) {
+    std::unique_ptr<Attribute> attribute(new Attribute(name, value));
+    attributes().put(name, attribute.get());
+    return attribute.release();
+}
+
+Attribute* XNode::addAttribute(const std::string& name, const std::string& value) {
+    return addAttribute(name.c_str(), value.c_str());
+}
+
+Attribute* XNode::getAttribute(const char* name) const {
+    return mAttributes ? mAttributes->get(name) : nullptr;
+}
+
+Attribute* XNode::getAttribute(const std::string& name) const {
+    return getAttribute(name.c_str());
+}
+
+bool XNode::hasAttribute(const char* name) const {
+    return mAttributes && mAttributes->contains(name);
+}
+
+bool XNode::removeAttribute(const char* name) {
+    return mAttributes && mAttributes->remove(name);
+}
+
+bool XNode::removeAttribute(const std::string& name) {
+    return removeAttribute(name.c_str());
+}
+
+void XNode::removeAttributes() {
+    if (mAttributes) {
+        mAttributes->clear();
+    }
+}
+
+const XNode::AttributeMap& XNode::getAttributes() const {
+    // Most elements carry no attributes; they share this one empty map
+    // instead of allocating their own.
+    static const AttributeMap noAttributes(true, nullptr);
+    return mAttributes ? *mAttributes : noAttributes;
+}
+
+unsigned XNode::getAttributeCount() const {
+    return mAttributes ? static_cast<unsigned>(mAttributes->size()) : 0u;
+}
+
+const char* XNode::getAttributeChar(const char* name, const char* defaultValue) const {
+    const Attribute* attribute = getAttribute(name);
+    return attribute != nullptr ? attribute->getValue() : defaultValue;
+}
+
+const char* XNode::getAttributeChar(const std::string& name, const char* defaultValue) const {
+    return getAttributeChar(name.c_str(), defaultValue);
+}
+
+const std::string* XNode::getAttributeString(const char* name,
+                                             const std::string* defaultValue) const {
+    const Attribute* attribute = getAttribute(name);
+    return attribute != nullptr ? &attribute->getValueString() : defaultValue;
+}
+
+const std::string* XNode::getAttributeString(const std::string& name,
+                                             const std::string* defaultValue) const {
+    return getAttributeString(name.c_str(), defaultValue);
+}
+
+int XNode::getAttributeInt(const char* name, int defaultValue) const {
+    return typedAttribute(*this, name, defaultValue, text::StringUtil::parseInt);
+}
+
+int XNode::getAttributeInt(const std::string& name, int defaultValue) const {
+    return getAttributeInt(name.c_str(), defaultValue);
+}
+
+bool XNode::getAttributeBool(const char* name, bool defaultValue) const {
+    return typedAttribute(*this, name, defaultValue, text::StringUtil::parseBool);
+}
+
+bool XNode::getAttributeBool(const std::string& name, bool defaultValue) const {
+    return getAttributeBool(name.c_str(), defaultValue);
+}
+
+float XNode::getAttributeFloat(const char* name, float defaultValue) const {
+    return typedAttribute(*this, name, defaultValue, text::StringUtil::parseFloat);
+}
+
+float XNode::getAttributeFloat(const std::string& name, float defaultValue) const {
+    return getAttributeFloat(name.c_str(), defaultValue);
+}
+
+double XNode::getAttributeDouble(const char* name, double defaultValue) const {
+    return typedAttribute(*this, name, defaultValue, text::StringUtil::parseDouble);
+}
+
+double XNode::getAttributeDouble(const std::string& name, double defaultValue) const {
+    return getAttributeDouble(name.c_str(), defaultValue);
+}
+
+void XNode::setAttributeChar(const char* name, const char* value) {
+    Attribute* attribute = getAttribute(name);
+    if (attribute != nullptr) {
+        attribute->setValue(value);
+    } else {
+        addAttribute(name, value);
+    }
+}
+
+void XNode::setAttributeChar(const std::string& name, const std::string& value) {
+    setAttributeChar(name.c_str(), value.c_str());
+}
+
+// --- Body and CDATA -----------------------------------------------------------
+
+void XNode::addBody(const char* text, bool /*flag*/) {
+    mBody.append(text);
+}
+
+void XNode::addBody(const std::string& text, bool flag) {
+    addBody(text.c_str(), flag);
+}
+
+void XNode::addCData(const char* data, unsigned size) {
+    if (data == nullptr || size == 0) {
+        return;
+    }
+    char* block = new char[static_cast<size_t>(mCDataSize) + size + 1];
+    if (mCData != nullptr) {
+        std::memcpy(block, mCData, mCDataSize);
+    }
+    std::memcpy(block + mCDataSize, data, size);
+    block[mCDataSize + size] = '\0';
+    delete[] mCData;
+    mCData = block;
+    mCDataSize += size;
+}
+
+void XNode::setCData(const char* data, unsigned size) {
+    delete[] mCData;
+    mCData = nullptr;
+    mCDataSize = 0;
+    addCData(data, size);
+}
+
+// --- Walks, searches, copies -------------------------------------------------
+
+XNode::VisitResult XNode::_visit(VisitCallback* enterCallback, VisitCallback* exitCallback,
+                                 int depth, int maxDepth) {
+    VisitResult result = (*enterCallback)(this, depth, maxDepth);
+    if (result == VISIT_STOP) {
+        return result;
+    }
+    if (maxDepth < 0 || depth < maxDepth) {
+        // Counted after the enter callback, so that children it appended are
+        // walked too; re-checked because the list may have shrunk under us.
+        const size_t count = mChildren.size();
+        for (size_t i = 0; i < count && i < mChildren.size(); ++i) {
+            if (result != VISIT_CONTINUE) {
+                return result;
+            }
+            result = mChildren[i]->_visit(enterCallback, exitCallback, depth + 1, maxDepth);
+        }
+    }
+    if (result != VISIT_CONTINUE || exitCallback == nullptr) {
+        return result;
+    }
+    return (*exitCallback)(this, depth, maxDepth);
+}
+
+XNode* XNode::findBreadthFirst(const char* name) {
+    // A vector read from the front is the FIFO queue: nothing is removed
+    // until the search ends.
+    std::vector<XNode*> queue(1, this);
+    for (size_t front = 0; front < queue.size(); ++front) {
+        XNode* node = queue[front];
+        if (sameName(node, name)) {
+            return node;
+        }
+        for (const auto& child : node->mChildren) {
+            queue.push_back(child.get());
+        }
+    }
+    return nullptr;
+}
+
+XNode* XNode::findBreadthFirst(const std::string& name) {
+    return findBreadthFirst(name.c_str());
+}
+
+XNode* XNode::getChildByAttribute(const char* childName, const char* attributeName,
+                                  const char* value) const {
+    for (const auto& child : mChildren) {
+        const Attribute* attribute = child->getAttribute(attributeName);
+        if (attribute != nullptr && sameName(child, childName) &&
+            std::strcmp(attribute->getValue(), value) == 0) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+XNode* XNode::getNextSibling() const {
+    if (mParent == nullptr) {
+        return nullptr;
+    }
+    const ChildList& siblings = mParent->mChildren;
+    auto it = std::find(siblings.begin(), siblings.end(), this);
+    if (it == siblings.end()) {
+        return nullptr;
+    }
+    for (++it; it != siblings.end(); ++it) {
+        if (sameName(*it, getName())) {
+            return *it;
+        }
+    }
+    return nullptr;
+}
+
+XNode* XNode::cloneNode(bool deep) const {
+    std::unique_ptr<XNode> copy(new XNode(mDocument, getName(), nullptr));
+    copy->addBody(mBody.c_str());
+    if (mCData != nullptr) {
+        copy->addCData(mCData, mCDataSize);
+    }
+    // Filed names, not Attribute::getName: a renamed attribute is copied
+    // under the name its node knows it by.
+    for (const auto& entry : getAttributes()) {
+        copy->addAttribute(entry.first, entry.second->getValue());
+    }
+    if (deep) {
+        for (const auto& child : mChildren) {
+            std::unique_ptr<XNode> childCopy(child->clone());
+            copy->addChild(childCopy.get());
+            childCopy.release();
+        }
+    }
+    return copy.release();
+}
+
+void XNode::dump(std::string& out) const {
+    out += '<';
+    out += getName();
+    for (const auto& entry : getAttributes()) {
+        out += ' ';
+        out += entry.first;
+        out += "='";
+        out += entry.second->getValue();
+        out += '\'';
+    }
+    if (mChildren.empty() && mBody.empty() && mCDataSize == 0) {
+        out += "/>";
+        return;
+    }
+    out += '>';
+    out += mBody;
+    if (mCDataSize != 0) {
+        out += "<![CDATA[";
+        out.append(mCData, mCDataSize);
+        out += "]]>";
+    }
+    for (const auto& child : mChildren) {
+        child->dump(out);
+    }
+    out += "</";
+    out += getName();
+    out += '>';
+}
+
+}  // namespace xml
+}  // namespace kavri
