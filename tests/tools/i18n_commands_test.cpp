@@ -1,0 +1,153 @@
+// kavrixml i18n and i18n-check, run as a translator would: the samples are
+// clean, every planted fault is found, and texts are shown or refused with
+// exact messages.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+std::string testName() {
+    return ::testing::UnitTest::GetInstance()->current_test_info()->name();
+}
+
+// Runs `kavrixml ARGS` in `folder` (each test with output files of its own).
+ToolRun runTool(const std::string& folder, const std::string& args) {
+    std::string base = std::string(KAVRIXML_TEST_TMP) + "/i18n_" + testName();
+    std::string command = "cd '" + folder + "' && LC_ALL=C LANG= LC_MESSAGES= '" +
+                          KAVRIXML_TOOL_PATH + "' " + args + " >'" + base + ".out' 2>'" + base +
+                          ".err'";
+    int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(base + ".out"),
+            readFile(base + ".err")};
+}
+
+const std::string kExamples = std::string(KAVRIXML_SOURCE_DIR) + "/examples/i18n";
+
+// A folder of bundle files for one test.
+std::string writeBundles(const std::vector<std::pair<std::string, std::string>>& files) {
+    std::string folder = std::string(KAVRIXML_TEST_TMP) + "/i18n_" + testName();
+    mkdir(folder.c_str(), 0755);
+    for (const auto& file : files) {
+        std::ofstream(folder + "/" + file.first, std::ios::binary) << file.second;
+    }
+    return folder;
+}
+
+TEST(I18NCheckCommand, TheXmlAndJsonSamplesAreClean) {
+    for (const char* root : {"xml/texts.xml", "json/texts.json"}) {
+        ToolRun run = runTool(kExamples, std::string("i18n-check ") + root);
+        std::string folder = std::string(root).substr(0, std::string(root).find('/'));
+        std::string ext = folder == "xml" ? ".xml" : ".json";
+        EXPECT_EQ(run.status, 0) << root;
+        EXPECT_EQ(run.err, "") << root;
+        EXPECT_EQ(run.out, "summary base (" + folder + "/texts" + ext + "): 22 texts, clean\n" +
+                               "summary de (" + folder + "/texts_de" + ext +
+                               "): 22 texts, clean\n" + "summary en (" + folder + "/texts_en" +
+                               ext + "): 22 texts, clean\n" + "summary fr (" + folder +
+                               "/texts_fr" + ext + "): 22 texts, clean\n");
+    }
+}
+
+TEST(I18NCheckCommand, FindsEveryPlantedFault) {
+    ToolRun run = runTool(kExamples, "i18n-check broken/texts.xml");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out,
+              "broken/texts.xml: about: unresolved reference ${app_nme}\n"
+              "broken/texts.xml: language_fr: missing (display name of language fr)\n"
+              "broken/texts_de.xml: confirm_delete: unresolved reference ${libary}\n"
+              "broken/texts_de.xml: discount: bad format: unknown conversion % R\n"
+              "broken/texts_de.xml: items: conversions differ: base has %d, this has %s\n"
+              "broken/texts_de.xml: status_busy: stale (not in base file)\n"
+              "broken/texts_de.xml: status_ready: untranslated\n"
+              "broken/texts_fr.xml: cannot be loaded: line 5, column 3: Unclosed node TEXT\n"
+              "summary base (broken/texts.xml): 9 texts, 2 findings\n"
+              "summary de (broken/texts_de.xml): 9 texts, 5 findings\n"
+              "summary fr (broken/texts_fr.xml): 0 texts, 1 finding\n");
+}
+
+TEST(I18NCheckCommand, ComparesArgumentsNotSpellingAndChecksJsonFiles) {
+    std::string folder = writeBundles({
+        {"app.json", R"({"a": "%s has %d photos", "b": "%5.1f%%", "c": "%s, %s", "d": "${a} ${b}",)"
+                     R"( "language_it": "Italian", "language_es": "Spanish"})"},
+        {"app_it.json",
+         R"({"a": "%2$d foto di %1$s", "b": "%.2f %%", "c": "%d, %s", "d": "${b} ${a}",)"
+         R"( "language_it": "Italiano", "language_es": "Spagnolo"})"},
+        {"app_es.json", "[\"not\", \"an object\"]"},
+    });
+    ToolRun run = runTool(folder, "i18n-check app.json");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out,
+              "app_es.json: cannot be loaded: the top level is not a JSON object\n"
+              "app_it.json: c: conversions differ: base has %s %s, this has %d %s\n"
+              "summary base (app.json): 6 texts, clean\n"
+              "summary es (app_es.json): 0 texts, 1 finding\n"
+              "summary it (app_it.json): 6 texts, 1 finding\n");
+}
+
+TEST(I18NCommand, ListsTheLanguagesInTheChosenLanguage) {
+    ToolRun run = runTool(kExamples, "i18n --lang de xml/texts.xml");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "languages of xml/texts.xml (current: de):\n"
+              "* de  Deutsch\n"
+              "  en  Englisch\n"
+              "  fr  Franz\xc3\xb6sisch\n");
+
+    run = runTool(kExamples, "i18n --lang=it json/texts.json");
+    EXPECT_EQ(run.err, "kavrixml i18n: language it is not available; showing en\n");
+    EXPECT_NE(run.out.find("* en  English\n"), std::string::npos);
+}
+
+TEST(I18NCommand, FillsStringConversionsAndRefusesAllOthers) {
+    ToolRun run = runTool(kExamples, "i18n --lang fr xml/texts.xml confirm_delete 'Été 2024'");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "Supprimer l\xe2\x80\x99"
+              "album \xc2\xab \xc3\x89t\xc3\xa9 2024 \xc2\xbb ? Ses "
+              "photos restent dans votre phototh\xc3\xa8que.\n");
+
+    run = runTool(kExamples, "i18n --lang de json/texts.json photo_taken 2024-07-14 Q2");
+    EXPECT_EQ(run.out, "Mit Q2 aufgenommen am 2024-07-14\n");
+
+    run = runTool(kExamples, "i18n --lang de xml/texts.xml album_count 3 4");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              "kavrixml i18n: the text of \"album_count\" has the conversion %d, which cannot be "
+              "filled from the command line (only %s can)\n");
+
+    run = runTool(kExamples, "i18n xml/texts.xml welcome");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "kavrixml i18n: the text of \"welcome\" takes 1 argument, 0 given\n");
+
+    run = runTool(kExamples, "i18n --lang de xml/texts.xml no_such_key");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "kavrixml i18n: no text under \"no_such_key\" in language de\n");
+
+    EXPECT_EQ(runTool(kExamples, "i18n --frobnicate xml/texts.xml").status, 2);
+    EXPECT_EQ(runTool(kExamples, "i18n-check").status, 2);
+    EXPECT_EQ(runTool(kExamples, "i18n-check xml/missing.xml").status, 1);
+}
+
+}  // namespace
