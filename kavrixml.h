@@ -50,6 +50,7 @@
 // core templates
 #include "core/CKHashMap.h"
 #include "core/Callback.h"
+#include "core/Singleton.h"
 #include "core/SmartPtr.h"
 
 // XML
@@ -61,5 +62,10 @@
 #include "xml/XMLUtils.h"
 #include "xml/XMLWriter.h"
 #include "xml/XNode.h"
+
+// localisation
+#include "i18n/Bundle.h"
+#include "i18n/FormatCheck.h"
+#include "i18n/I18N.h"
 
 #endif  // KAVRIXML_KAVRIXML_H
