@@ -17,7 +17,9 @@ const char* skipBlanks(const char* text) {
     return text;
 }
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 CharPtrProxy toProxy(const std::string& text) {
     char* buffer = new char[text.size() + 1];
@@ -49,8 +51,14 @@ void appendUtf8(unsigned long cp, std::string& out) {
 // Returns the number of input bytes it stands for, or 0 when it is no
 // reference that we resolve (it is then copied as written).
 size_t decodeReference(const char* p, const char* end, std::string& out) {
-    const char* semi = static_cast<const char*>(std::memchr(p, ';', static_cast<size_t>(end - p)));
-    if (semi == nullptr || semi - p > 12) {
+    // The longest reference we resolve ("&#x0010FFFF;") ends within 12 bytes
+    // of the '&'. Searching no further keeps a text full of '&' without ';'
+    // linear instead of quadratic.
+    const size_t kWindow = 13;
+    size_t available = static_cast<size_t>(end - p);
+    const char* semi =
+        static_cast<const char*>(std::memchr(p, ';', available < kWindow ? available : kWindow));
+    if (semi == nullptr) {
         return 0;
     }
     const char* name = p + 1;
@@ -170,8 +178,8 @@ bool StringUtil::parseBool(const char* text) {
                              word.back() == '\r')) {
         word.pop_back();
     }
-    if (compareIgnoreCase(word.c_str(), "true") == 0 || compareIgnoreCase(word.c_str(), "yes") == 0 ||
-        compareIgnoreCase(word.c_str(), "on") == 0) {
+    if (compareIgnoreCase(word.c_str(), "true") == 0 ||
+        compareIgnoreCase(word.c_str(), "yes") == 0 || compareIgnoreCase(word.c_str(), "on") == 0) {
         return true;
     }
     char* end = nullptr;
@@ -240,7 +248,8 @@ void StringUtil::decodeXML(const char* text, size_t length, std::string& out) {
     const char* end = text + length;
     const char* p = text;
     while (p < end) {
-        const char* amp = static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(end - p)));
+        const char* amp =
+            static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(end - p)));
         if (amp == nullptr) {
             out.append(p, static_cast<size_t>(end - p));
             return;
@@ -278,11 +287,20 @@ CharPtrProxy StringUtil::decodeXML(const char* text) {
     return toProxy(out);
 }
 
-std::string StringUtil::toString(int value) { return std::to_string(value); }
+std::string StringUtil::toString(int value) {
+    return std::to_string(value);
+}
 
 std::string StringUtil::toString(double value) {
+    // The shortest of %.15g, %.16g and %.17g that reads back as the same
+    // value: 0.1 stays "0.1" instead of "0.10000000000000001".
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.17g", value);
+    for (int precision = 15; precision <= 17; ++precision) {
+        std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
+        if (precision == 17 || std::strtod(buffer, nullptr) == value) {
+            break;
+        }
+    }
     return buffer;
 }
 

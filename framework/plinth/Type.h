@@ -5,15 +5,18 @@
 //   doc->getType().instanceOf(kavri::core::Object::TYPE);   // true
 //
 // A Type does not own its name: it is a string literal with static storage.
+// The constructors are constexpr so that static descriptors are constant-
+// initialised: a Type in one file may name a parent defined in another without
+// any concern for the order of static initialisation.
 #ifndef KAVRIXML_FRAMEWORK_PLINTH_TYPE_H
 #define KAVRIXML_FRAMEWORK_PLINTH_TYPE_H
 
 namespace core {
 
 class Type {
-public:
-    explicit Type(const char* name) : mName(name), mParent(nullptr) {}
-    Type(const char* name, const Type& parent) : mName(name), mParent(&parent) {}
+  public:
+    constexpr explicit Type(const char* name) : mName(name), mParent(nullptr) {}
+    constexpr Type(const char* name, const Type& parent) : mName(name), mParent(&parent) {}
     Type(const Type&) = delete;
     Type& operator=(const Type&) = delete;
 
@@ -30,7 +33,7 @@ public:
         return false;
     }
 
-private:
+  private:
     const char* mName;
     const Type* mParent;
 };

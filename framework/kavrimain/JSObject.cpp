@@ -1,0 +1,323 @@
+#include "framework/kavrimain/JSObject.h"
+
+#include <cstring>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "core/SmartPtr.h"
+#include "framework/kavrimain/InputStream.h"
+#include "framework/plinth/Exception.h"
+
+namespace kavri {
+namespace json {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// Deeper texts are refused while parsing. The parser and the destructor of
+// the JSON library work without recursion, but writing a value back out
+// (toJSON) recurses once per level; this bound keeps that well inside any
+// thread's stack. Real documents (bundles, settings) nest a few levels.
+const int kMaxDepth = 1000;
+
+// The parsed tree, shared by the wrapper of its root and every wrapper of a
+// value inside it.
+struct Tree {
+    Json root;
+    // Values that set() replaced while wrappers still pointed at them: kept
+    // until the tree goes, so that those wrappers stay valid.
+    std::vector<std::unique_ptr<Json>> retired;
+};
+
+// nlohmann's messages start with "[json.exception.parse_error.101] "; the
+// rest is the reason, with line and column.
+const char* reasonOf(const nlohmann::json::exception& error) {
+    const char* text = error.what();
+    if (text[0] == '[') {
+        const char* end = std::strstr(text, "] ");
+        if (end != nullptr) {
+            return end + 2;
+        }
+    }
+    return text;
+}
+
+// ordered_map hides its vector's indexing behind key look-up; members are
+// reached by position through the vector.
+using Members = Json::object_t::Container;
+
+// "parse error at line 1, column 7: syntax error ..." becomes
+// ", line 1, column 7: syntax error ...", to follow the byte offset.
+std::string positionAndReason(const nlohmann::json::parse_error& error) {
+    static const char kAt[] = "parse error at ";
+    static const char kPlain[] = "parse error: ";
+    const char* reason = reasonOf(error);
+    if (std::strncmp(reason, kAt, sizeof kAt - 1) == 0) {
+        return std::string(", ") + (reason + sizeof kAt - 1);
+    }
+    if (std::strncmp(reason, kPlain, sizeof kPlain - 1) == 0) {
+        return std::string(": ") + (reason + sizeof kPlain - 1);
+    }
+    return std::string(": ") + reason;
+}
+
+}  // namespace
+
+struct JSObject::Impl {
+    std::shared_ptr<Tree> tree;
+    Json* node;
+    // Wrappers of the members (or elements), by index, made on first use and
+    // kept while this object lives, so that get() and the iterator hand out
+    // the same wrapper and never copy a subtree.
+    std::vector<::core::SmartPtr<JSObject>> children;
+    std::vector<::core::SmartPtr<JSObject>> retiredChildren;
+
+    Impl(std::shared_ptr<Tree> t, Json* n) : tree(std::move(t)), node(n) {}
+
+    // Members of an object are a vector of pairs (ordered_json): the index
+    // of a member never changes, because members are only ever appended.
+    Members* members() const {
+        return node->is_object() ? node->get_ptr<Json::object_t*>() : nullptr;
+    }
+    Json::array_t* elements() const {
+        return node->is_array() ? node->get_ptr<Json::array_t*>() : nullptr;
+    }
+    size_t count() const {
+        if (const Members* object = members()) {
+            return object->size();
+        }
+        if (const Json::array_t* array = elements()) {
+            return array->size();
+        }
+        return 0;
+    }
+    Json* valueAt(size_t index) const {
+        if (Members* object = members()) {
+            return &(*object)[index].second;
+        }
+        return &(*elements())[index];
+    }
+    const char* keyAt(size_t index) const {
+        Members* object = members();
+        return object != nullptr ? (*object)[index].first.c_str() : "";
+    }
+
+    JSObject* child(size_t index) {
+        if (index >= count()) {
+            return nullptr;
+        }
+        if (children.size() <= index) {
+            children.resize(count());
+        }
+        if (!children[index]) {
+            children[index] = new JSObject(std::make_shared<Impl>(tree, valueAt(index)));
+        }
+        return children[index].get();
+    }
+
+    // A wrapper already handed out for the old value stays valid and keeps
+    // showing it: the old value moves to the tree's retired values, the
+    // wrapper to this object's retired children, and get() makes a new
+    // wrapper for the new value.
+    void replaceMember(size_t index, std::string text) {
+        Json& slot = (*members())[index].second;
+        if (index < children.size() && children[index]) {
+            tree->retired.push_back(std::make_unique<Json>(std::move(slot)));
+            children[index]->mImpl->node = tree->retired.back().get();
+            retiredChildren.push_back(std::move(children[index]));
+            children[index] = nullptr;
+        }
+        slot = std::move(text);
+    }
+
+    // Adding a member may move the member values in memory: the wrappers
+    // already handed out follow them.
+    void repointChildren() {
+        for (size_t i = 0; i < children.size(); ++i) {
+            if (children[i]) {
+                children[i]->mImpl->node = valueAt(i);
+            }
+        }
+    }
+};
+
+struct JSObject::JSIterator::State {
+    const JSObject* parent;
+    size_t index;
+    ::core::SmartPtr<JSObject> current;
+
+    void load() { current = parent != nullptr ? parent->mImpl->child(index) : nullptr; }
+};
+
+JSObject::JSIterator::JSIterator(std::unique_ptr<State> state) : mState(std::move(state)) {}
+
+JSObject::JSIterator::JSIterator(const JSIterator& other)
+    : mState(std::make_unique<State>(*other.mState)) {}
+
+JSObject::JSIterator& JSObject::JSIterator::operator=(const JSIterator& other) {
+    if (this != &other) {
+        mState = std::make_unique<State>(*other.mState);
+    }
+    return *this;
+}
+
+JSObject::JSIterator::~JSIterator() = default;
+
+const char* JSObject::JSIterator::getKey() const {
+    if (!mState->current) {
+        return nullptr;
+    }
+    return mState->parent->mImpl->keyAt(mState->index);
+}
+
+const JSObject* JSObject::JSIterator::getValue() const {
+    return mState->current.get();
+}
+
+JSObject::JSIterator& JSObject::JSIterator::operator++() {
+    if (mState->current) {
+        ++mState->index;
+        mState->load();
+    }
+    return *this;
+}
+
+JSObject::JSObject(Type type) {
+    auto tree = std::make_shared<Tree>();
+    switch (type) {
+        case OBJECT:
+            tree->root = Json::object();
+            break;
+        case ARRAY:
+            tree->root = Json::array();
+            break;
+        case STRING:
+            tree->root = "";
+            break;
+        case NUMBER:
+            tree->root = 0;
+            break;
+        case BOOLEAN:
+            tree->root = false;
+            break;
+        case NULLVALUE:
+            break;
+    }
+    Json* root = &tree->root;
+    mImpl = std::make_shared<Impl>(std::move(tree), root);
+}
+
+JSObject::JSObject(std::shared_ptr<Impl> impl) : mImpl(std::move(impl)) {}
+
+JSObject::~JSObject() = default;
+
+JSObject* JSObject::parse(stream::InputStream* stream) {
+    if (stream == nullptr) {
+        throw ::core::Exception("Invalid JSON: no input stream");
+    }
+    std::string text;
+    stream->readAll(text);
+    return parse(text);
+}
+
+JSObject* JSObject::parse(const std::string& text) {
+    if (text.empty()) {
+        throw ::core::Exception("Invalid JSON: empty input");
+    }
+    auto tree = std::make_shared<Tree>();
+    Json::parser_callback_t limitDepth = [](int depth, nlohmann::json::parse_event_t event, Json&) {
+        if ((event == nlohmann::json::parse_event_t::object_start ||
+             event == nlohmann::json::parse_event_t::array_start) &&
+            depth >= kMaxDepth) {
+            throw ::core::Exception("Invalid JSON: nested deeper than %d levels", kMaxDepth);
+        }
+        return true;
+    };
+    try {
+        tree->root = Json::parse(text.begin(), text.end(), limitDepth);
+    } catch (const nlohmann::json::parse_error& error) {
+        throw ::core::Exception("Invalid JSON at byte %zu%s", error.byte,
+                                positionAndReason(error).c_str());
+    } catch (const nlohmann::json::exception& error) {
+        throw ::core::Exception("Invalid JSON: %s", reasonOf(error));
+    }
+    Json* root = &tree->root;
+    return new JSObject(std::make_shared<Impl>(std::move(tree), root));
+}
+
+JSObject::Type JSObject::getValueType() const {
+    switch (mImpl->node->type()) {
+        case nlohmann::json::value_t::object:
+            return OBJECT;
+        case nlohmann::json::value_t::array:
+            return ARRAY;
+        case nlohmann::json::value_t::string:
+            return STRING;
+        case nlohmann::json::value_t::number_integer:
+        case nlohmann::json::value_t::number_unsigned:
+        case nlohmann::json::value_t::number_float:
+            return NUMBER;
+        case nlohmann::json::value_t::boolean:
+            return BOOLEAN;
+        default:
+            return NULLVALUE;
+    }
+}
+
+void JSObject::set(const char* key, const char* value) {
+    Members* object = mImpl->members();
+    if (object == nullptr) {
+        throw ::core::Exception("Cannot set member %s: the JSON value is no object",
+                                key != nullptr ? key : "");
+    }
+    std::string name = key != nullptr ? key : "";
+    std::string text = value != nullptr ? value : "";
+    for (size_t i = 0; i < object->size(); ++i) {
+        if ((*object)[i].first == name) {
+            mImpl->replaceMember(i, std::move(text));
+            return;
+        }
+    }
+    object->emplace_back(std::move(name), Json(std::move(text)));
+    mImpl->repointChildren();
+}
+
+unsigned JSObject::size() const {
+    return static_cast<unsigned>(mImpl->count());
+}
+
+const JSObject* JSObject::get(const char* key) const {
+    const Members* object = mImpl->members();
+    if (object == nullptr || key == nullptr) {
+        return nullptr;
+    }
+    for (size_t i = 0; i < object->size(); ++i) {
+        if ((*object)[i].first == key) {
+            return mImpl->child(i);
+        }
+    }
+    return nullptr;
+}
+
+JSObject::JSIterator JSObject::begin() const {
+    auto state = std::make_unique<JSIterator::State>();
+    state->parent = this;
+    state->index = 0;
+    state->load();
+    return JSIterator(std::move(state));
+}
+
+const char* JSObject::asString(const char* fallback) const {
+    const std::string* text = mImpl->node->get_ptr<const std::string*>();
+    return text != nullptr ? text->c_str() : fallback;
+}
+
+std::string JSObject::toJSON() const {
+    // Strings set by callers may hold bytes that are no UTF-8; they come out
+    // as U+FFFD instead of failing the whole dump.
+    return mImpl->node->dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace json
+}  // namespace kavri
