@@ -12,6 +12,12 @@ FUZZ_DIR ?= build-fuzz
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
+# Timed rounds of the peer comparison: at most BENCH_ROUNDS, and after three no
+# new round starts once BENCH_BUDGET seconds have passed (keeps `make bench`
+# near ten minutes on a two-CPU machine).
+BENCH_ROUNDS ?= 11
+BENCH_BUDGET ?= 240
+BENCH_MIN_TIME ?= 0.2
 
 # Leaks count as failures in the sanitizer build.
 SAN_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0 \
@@ -47,6 +53,19 @@ tsan: deps
 	      -DKAVRIXML_SANITIZE=thread $(CMAKE_FLAGS)
 	cmake --build $(TSAN_DIR) -j $(JOBS)
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_DIR) --output-on-failure -j $(JOBS) -R 'Thread|Concurren'
+
+# Benchmarks (Release, -O2 like Debian's builds of the peers): our own figures
+# with Google Benchmark, then the paired comparison with the peer libraries,
+# which writes bench/RESULTS.md and bench/chart.svg. Both pin themselves to CPU 1.
+bench:
+	@scripts/install-deps.sh base bench
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+	      -DKAVRIXML_BUILD_BENCH=ON -DKAVRIXML_BUILD_TESTS=OFF -DKAVRIXML_BUILD_TOOLS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BENCH_DIR) -j $(JOBS)
+	$(BENCH_DIR)/bench/kavrixml_bench --benchmark_min_time=$(BENCH_MIN_TIME) \
+	      --benchmark_out=$(BENCH_DIR)/bench/ours.json --benchmark_out_format=json
+	$(BENCH_DIR)/bench/kavrixml_compare --repetitions $(BENCH_ROUNDS) --budget $(BENCH_BUDGET) \
+	      --ours-json $(BENCH_DIR)/bench/ours.json
 
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')

@@ -1,0 +1,258 @@
+// kavrixml_bench: our own figures with Google Benchmark, on every corpus
+// document: parse from a memory stream, write tidy and compact, deep clone,
+// a breadth-first search for a missing name, a full walk, and the live heap
+// per input byte; and look-ups and resolution on a bundle of 10,000 keys.
+// The peer table comes from kavrixml_compare, which pairs libraries within
+// each repetition (Google Benchmark cannot).
+//
+//   kavrixml_bench [--corpus DIR] [--cpu N] [Google Benchmark flags]
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <iostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bench/BenchSupport.h"
+#include "bench/HeapCounter.h"
+#include "bench/Ours.h"
+
+#ifdef KAVRIXML_BENCH_HAVE_OURS
+#include "core/SmartPtr.h"
+#include "framework/kavrimain/MemoryInputStream.h"
+#include "framework/kavrimain/MemoryOutputStream.h"
+#include "framework/plinth/Exception.h"
+#include "xml/DOMParser.h"
+#include "xml/Document.h"
+#include "xml/XMLWriter.h"
+#endif
+
+#ifdef KAVRIXML_BENCH_HAVE_BUNDLE
+#include "i18n/Bundle.h"
+#endif
+
+namespace {
+
+#ifdef KAVRIXML_BENCH_HAVE_OURS
+
+using kavri::xml::Document;
+using kavri::xml::XNode;
+
+Document* parseDocument(const std::string& bytes) {
+    kavri::stream::MemoryInputStream in{std::string(bytes)};
+    kavri::xml::DOMParser parser;
+    return parser.parse(&in);
+}
+
+// The benchmarks of one document run one after another, so the parsed tree is
+// kept for the next one and replaced when the document changes: one tree in
+// memory at a time, parsed once per document.
+class ParsedCache {
+  public:
+    ~ParsedCache() { delete mDocument; }
+
+    Document* get(const bench::CorpusDocument& document) {
+        if (mSource != &document) {
+            delete mDocument;
+            mDocument = nullptr;
+            mSource = &document;
+            mDocument = parseDocument(document.bytes);
+        }
+        return mDocument;
+    }
+
+  private:
+    const bench::CorpusDocument* mSource = nullptr;
+    Document* mDocument = nullptr;
+};
+
+ParsedCache gParsed;
+
+size_t countElements(XNode* root) {
+    size_t count = 0;
+    root->visit([&count](XNode*, int, int) {
+        ++count;
+        return XNode::VISIT_CONTINUE;
+    });
+    return count;
+}
+
+void parseBenchmark(benchmark::State& state, const bench::CorpusDocument* document) {
+    Document* probe = nullptr;
+    heap::Footprint footprint;
+    try {
+        footprint =
+            heap::measure([&] { probe = parseDocument(document->bytes); }, [&] { delete probe; });
+    } catch (const ::core::Exception& e) {
+        state.SkipWithError(e.getMessage());
+        return;
+    }
+    for (auto _ : state) {
+        Document* parsed = parseDocument(document->bytes);
+        benchmark::DoNotOptimize(parsed);
+        delete parsed;
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(document->bytes.size()));
+    state.counters["heap_per_input_byte"] =
+        static_cast<double>(footprint.bytes) / static_cast<double>(document->bytes.size());
+}
+
+void writeBenchmark(benchmark::State& state, const bench::CorpusDocument* document, bool tidy) {
+    Document* parsed = gParsed.get(*document);
+    kavri::stream::MemoryOutputStream out;
+    size_t written = 0;
+    for (auto _ : state) {
+        out.clear();
+        kavri::xml::XMLWriter writer(true, tidy, false);
+        writer.write(parsed, &out);
+        written += out.str().size();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(written));
+}
+
+void cloneBenchmark(benchmark::State& state, const bench::CorpusDocument* document) {
+    XNode* root = gParsed.get(*document)->getRootNode();
+    for (auto _ : state) {
+        // The copy is released in the same iteration: clone and free.
+        ::core::SmartPtr<XNode> copy(root->clone());
+        benchmark::DoNotOptimize(copy.get());
+    }
+    state.counters["elements"] = static_cast<double>(countElements(root));
+}
+
+void findMissingBenchmark(benchmark::State& state, const bench::CorpusDocument* document) {
+    XNode* root = gParsed.get(*document)->getRootNode();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(root->findBreadthFirst("no-such-element"));
+    }
+}
+
+void visitBenchmark(benchmark::State& state, const bench::CorpusDocument* document) {
+    XNode* root = gParsed.get(*document)->getRootNode();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(countElements(root));
+    }
+}
+
+void registerDocumentBenchmarks(const std::vector<bench::CorpusDocument>& documents) {
+    for (const bench::CorpusDocument& document : documents) {
+        const bench::CorpusDocument* d = &document;
+        const std::string& name = document.name;
+        benchmark::RegisterBenchmark(("parse/" + name).c_str(), parseBenchmark, d)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("write_tidy/" + name).c_str(), writeBenchmark, d, true)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("write_compact/" + name).c_str(), writeBenchmark, d, false)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("clone/" + name).c_str(), cloneBenchmark, d)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("find_missing/" + name).c_str(), findMissingBenchmark, d)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("visit/" + name).c_str(), visitBenchmark, d)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+}
+
+#endif  // KAVRIXML_BENCH_HAVE_OURS
+
+#ifdef KAVRIXML_BENCH_HAVE_BUNDLE
+
+const int kBundleKeys = 10000;
+
+std::string bundleKey(int i) {
+    return "section" + std::to_string(i % 97) + ".key" + std::to_string(i);
+}
+
+// A bundle of 10,000 keys with texts of typical length.
+void fillBundle(kavri::i18n::Bundle& bundle) {
+    for (int i = 0; i < kBundleKeys; ++i) {
+        const std::string text = "Text number " + std::to_string(i) + " of the user interface";
+        bundle.setText(bundleKey(i).c_str(), text.c_str());
+    }
+}
+
+void getTextBenchmark(benchmark::State& state) {
+    kavri::i18n::Bundle bundle("bench", "bench.xml");
+    fillBundle(bundle);
+    // Keys in random order, so that successive look-ups do not walk the same
+    // path of the map.
+    std::vector<std::string> keys;
+    for (int i = 0; i < kBundleKeys; ++i) {
+        keys.push_back(bundleKey(i));
+    }
+    std::shuffle(keys.begin(), keys.end(), std::mt19937(7));
+    size_t next = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(bundle.getText(keys[next].c_str(), true));
+        next = next + 1 == keys.size() ? 0 : next + 1;
+    }
+}
+
+void resolveBenchmark(benchmark::State& state) {
+    kavri::i18n::Bundle bundle("bench", "bench.xml");
+    fillBundle(bundle);
+    const std::string text = "Dear ${" + bundleKey(17) + "}, you have ${" + bundleKey(4242) +
+                             "} in ${" + bundleKey(9999) + "}.";
+    std::string out;
+    for (auto _ : state) {
+        bundle.resolve(text.c_str(), out, true);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+
+void registerBundleBenchmarks() {
+    benchmark::RegisterBenchmark("bundle/getText", getTextBenchmark)->UseRealTime();
+    benchmark::RegisterBenchmark("bundle/resolve_3_references", resolveBenchmark)->UseRealTime();
+}
+
+#endif  // KAVRIXML_BENCH_HAVE_BUNDLE
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    std::string corpus = KAVRIXML_BENCH_CORPUS;
+    int cpu = 1;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--corpus") {
+            corpus = argv[i + 1];
+        } else if (option == "--cpu") {
+            cpu = std::atoi(argv[i + 1]);
+        } else {
+            std::cerr << "usage: " << argv[0] << " [--corpus DIR] [--cpu N] [benchmark flags]\n";
+            return 2;
+        }
+    }
+    bench::settleProcess(cpu);
+
+    std::vector<bench::CorpusDocument> documents;
+    try {
+        documents = bench::loadCorpus(corpus);
+    } catch (const std::exception& e) {
+        std::cerr << "kavrixml_bench: " << e.what() << std::endl;
+        return 1;
+    }
+#ifdef KAVRIXML_BENCH_HAVE_OURS
+    registerDocumentBenchmarks(documents);
+#else
+    std::cerr << "kavrixml_bench: the reader and writer are not built yet" << std::endl;
+#endif
+#ifdef KAVRIXML_BENCH_HAVE_BUNDLE
+    registerBundleBenchmarks();
+#else
+    std::cerr << "kavrixml_bench: the bundles are not built yet" << std::endl;
+#endif
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,171 @@
+// The corpus generator (bench/make_corpus.py) must turn real-world XML into
+// what our reader accepts without changing its content, or the benchmark
+// would measure a different document for us than for the peers.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "framework/kavrimain/MemoryInputStream.h"
+#include "framework/plinth/Exception.h"
+#include "xml/DOMParser.h"
+#include "xml/Document.h"
+
+namespace {
+
+const std::string kGenerator = KAVRIXML_SOURCE_DIR "/bench/make_corpus.py";
+
+bool haveReadableFile(const std::string& path) {
+    return std::ifstream(path).good();
+}
+
+bool havePython() {
+    return std::system("python3 --version >/dev/null 2>&1") == 0;
+}
+
+// Runs the generator's --sanitize on `path`; the output, or "" on failure.
+std::string sanitize(const std::string& path, const std::string& extra = "") {
+    const std::string command = "python3 '" + kGenerator + "' --sanitize '" + path + "' " + extra;
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[65536];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            out.append(buffer, n);
+        }
+        if (pclose(pipe) != 0) {
+            return "";
+        }
+    }
+    return out;
+}
+
+// Start tags in a text without CDATA: every '<' that opens a name.
+size_t countStartTags(const std::string& text) {
+    size_t count = 0;
+    for (size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at + 1)) {
+        const unsigned char next = at + 1 < text.size() ? text[at + 1] : 0;
+        count += std::isalpha(next) || next == '_' ? 1 : 0;
+    }
+    return count;
+}
+
+size_t countElements(kavri::xml::XNode* root) {
+    size_t count = 0;
+    root->visit([&count](kavri::xml::XNode*, int, int) {
+        ++count;
+        return kavri::xml::XNode::VISIT_CONTINUE;
+    });
+    return count;
+}
+
+std::unique_ptr<kavri::xml::Document> parse(const std::string& text) {
+    kavri::stream::MemoryInputStream in{std::string(text)};
+    kavri::xml::DOMParser parser;
+    return std::unique_ptr<kavri::xml::Document>(parser.parse(&in));
+}
+
+std::string writeSample(const char* name, const std::string& text) {
+    const std::string path = std::string(KAVRIXML_TEST_TMP) + "/" + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+// Everything our reader refuses, around content that must survive.
+const char* const kAwkward =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n"
+    "<!-- licence -->\n"
+    "<!DOCTYPE r [\n"
+    "  <!ENTITY co \"Example &amp; Co\">\n"
+    "  <!ATTLIST r v CDATA \"x>y]\">\n"
+    "]>\n"
+    "<?stylesheet href=\"s.xsl\"?>\n"
+    "<r a=\"1 & 2\" b='&co;'>\n"
+    "  <!-- note -->text &unknown; &#233;\n"
+    "  <c><![CDATA[<!-- kept --> & <?pi?>]]></c>\n"
+    "</r>\n";
+
+TEST(CorpusGenerator, SanitizingDropsWhatOurReaderRefusesAndKeepsTheContent) {
+    if (!havePython()) {
+        GTEST_SKIP() << "python3 is not installed";
+    }
+    const std::string out = sanitize(writeSample("awkward.xml", kAwkward));
+    EXPECT_EQ(out,
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<r a=\"1 &amp; 2\" b='Example &amp; Co'>\n"
+              "  text &amp;unknown; &#233;\n"
+              "  <c><![CDATA[<!-- kept --> & <?pi?>]]></c>\n"
+              "</r>\n");
+
+    std::unique_ptr<kavri::xml::Document> doc = parse(out);
+    kavri::xml::XNode* root = doc->getRootNode();
+    ASSERT_NE(root, nullptr);
+    EXPECT_STREQ(root->getAttributeChar("a", ""), "1 & 2");
+    EXPECT_STREQ(root->getAttributeChar("b", ""), "Example & Co");
+    EXPECT_NE(root->getBodyString().find("text &unknown; \xC3\xA9"), std::string::npos);
+    ASSERT_EQ(root->getChildCount(), 1u);
+    unsigned size = 0;
+    const char* cdata = root->getFirstChild()->getCData(size);
+    EXPECT_EQ(std::string(cdata, size), "<!-- kept --> & <?pi?>");
+}
+
+TEST(CorpusGenerator, RepeatingKeepsOneRootAroundCopiesOfItsContent) {
+    if (!havePython()) {
+        GTEST_SKIP() << "python3 is not installed";
+    }
+    const std::string path =
+        writeSample("small.xml", "<?xml version=\"1.0\"?><list n=\"1\"><i/><i>x</i></list>\n");
+    const std::string out = sanitize(path, "--repeat-to 400");
+    ASSERT_GE(out.size(), 400u);
+    std::unique_ptr<kavri::xml::Document> doc = parse(out);
+    kavri::xml::XNode* root = doc->getRootNode();
+    ASSERT_NE(root, nullptr);
+    EXPECT_STREQ(root->getName(), "list");
+    EXPECT_STREQ(root->getAttributeChar("n", ""), "1");
+    // Declaration (39 bytes) and root tags (12 + 8) leave 341 bytes for the
+    // 12 bytes of content: 29 copies, rounded up, of two children each.
+    EXPECT_EQ(root->getChildCount(), 58u);
+}
+
+// The real documents of the corpus, from Debian packages that `make bench`
+// installs: each must read whole after sanitizing. They hold no CDATA, so
+// their start tags can be counted in the text.
+TEST(CorpusGenerator, RealDebianDocumentsReadWithOurReaderAfterSanitizing) {
+    if (!havePython()) {
+        GTEST_SKIP() << "python3 is not installed";
+    }
+    const char* const documents[] = {
+        "/usr/share/X11/xkb/rules/base.xml",
+        "/usr/share/xml/iso-codes/iso_639-3.xml",
+        "/usr/share/xml/iso-codes/iso_3166-2.xml",
+        "/usr/share/mime/packages/freedesktop.org.xml",
+    };
+    int checked = 0;
+    for (const char* path : documents) {
+        if (!haveReadableFile(path)) {
+            continue;
+        }
+        SCOPED_TRACE(path);
+        const std::string out = sanitize(path);
+        ASSERT_FALSE(out.empty());
+        std::unique_ptr<kavri::xml::Document> doc;
+        try {
+            doc = parse(out);
+        } catch (const ::core::Exception& e) {
+            FAIL() << e.getMessage();
+        }
+        ASSERT_NE(doc->getRootNode(), nullptr);
+        ASSERT_EQ(out.find("<![CDATA["), std::string::npos);
+        EXPECT_EQ(countElements(doc->getRootNode()), countStartTags(out));
+        ++checked;
+    }
+    if (checked == 0) {
+        GTEST_SKIP() << "none of the Debian documents is installed (make bench installs them)";
+    }
+}
+
+}  // namespace
