@@ -44,7 +44,7 @@ namespace xml {
 class DOMParser : public kavri::parser::Parser {
   public:
     static ::core::CriticalSection gCS;
-    static const int DEFAULT_MAX_DEPTH = 1000;
+    static constexpr int DEFAULT_MAX_DEPTH = 1000;
 
     DOMParser();
     // A copy has a lexer of its own and the other's depth limit.

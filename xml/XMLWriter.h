@@ -69,7 +69,7 @@ class XMLWriter {
 
   private:
     // Output is collected here and handed to the stream in large pieces.
-    static const size_t CHUNK = 64 * 1024;
+    static constexpr size_t CHUNK = 64 * 1024;
 
     bool skipWrite(const void* what, kavri::stream::OutputStream* stream, const char* warning);
     void put(const char* bytes, size_t length) {

@@ -54,7 +54,7 @@ class Lexer {
     };
 
     // The id of the word token of the base text2Token.
-    static const unsigned WORD = 65534;
+    static constexpr unsigned WORD = 65534;
 
     // `pieceCapacity` is the room the piece buffer starts with; it grows when
     // a longer piece comes.

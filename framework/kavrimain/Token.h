@@ -20,7 +20,7 @@ namespace parser {
 class Token {
   public:
     // The id of the token that parsers return at the end of the input.
-    static const unsigned END_OF_INPUT = 65535;
+    static constexpr unsigned END_OF_INPUT = 65535;
 
     // A registered token: the text is a literal that outlives the token.
     Token(unsigned id, const char* text) : mId(id), mText(text) {}

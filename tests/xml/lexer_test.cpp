@@ -1,0 +1,193 @@
+// XMLLexer and the Lexer/Parser base under it: character classes, the token
+// stream, string and identifier tokens, push-back, checks, raw reading and
+// positions.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "framework/kavrimain/LexerException.h"
+#include "framework/kavrimain/Parser.h"
+#include "framework/plinth/CriticalSection.h"
+#include "xml/DOMParser.h"
+#include "xml/XMLLexer.h"
+
+namespace {
+
+using kavri::parser::Lexer;
+using kavri::parser::Parser;
+using kavri::parser::Token;
+using kavri::xml::DOMParser;
+using kavri::xml::XMLLexer;
+
+// The XML lexer's tokens are process-wide: tests hold the reader's lock.
+class XMLLexerTest : public ::testing::Test {
+  protected:
+    XMLLexerTest() : mGuard(DOMParser::gCS) {}
+
+    // "id:text" per token (string tokens show their value) up to the end.
+    std::string tokens(const std::string& input) {
+        XMLLexer lexer;
+        lexer.setInput(input);
+        std::string out;
+        for (Token* t = lexer.nextToken(); t->getId() != Token::END_OF_INPUT;
+             t = lexer.nextToken()) {
+            out += std::to_string(t->getId()) + ":" +
+                   (t->getId() == 9 ? t->getValue() : t->getText()) + " ";
+        }
+        return out;
+    }
+
+    ::core::CriticalSection::Guard mGuard;
+};
+
+TEST_F(XMLLexerTest, CharacterClassesAndCommentMarkers) {
+    XMLLexer lexer;
+    for (int c = 0; c <= 32; ++c) {
+        EXPECT_TRUE(lexer.isIgnorable(static_cast<char>(c))) << c;
+    }
+    EXPECT_FALSE(lexer.isIgnorable('a'));
+    EXPECT_FALSE(lexer.isIgnorable(static_cast<char>(0xC3)));
+    EXPECT_TRUE(lexer.isNewLine("\n"));
+    EXPECT_FALSE(lexer.isNewLine("\r"));
+    EXPECT_TRUE(lexer.isString("'"));
+    EXPECT_TRUE(lexer.isString("\""));
+    EXPECT_FALSE(lexer.isString("`"));
+    EXPECT_EQ(lexer.isLineComment("// x"), Lexer::COMMENT_NONE);
+    EXPECT_EQ(lexer.isMultiLineComment("<!-- x"), Lexer::COMMENT_FOUND);
+    EXPECT_EQ(lexer.isMultiLineComment("<!DOCTYPE"), Lexer::COMMENT_NONE);
+    EXPECT_EQ(lexer.isMultiLineComment("<![CDATA["), Lexer::COMMENT_NONE);
+    EXPECT_EQ(lexer.isEndMultiLineComment("-->"), Lexer::COMMENT_FOUND);
+    EXPECT_EQ(lexer.isEndMultiLineComment("->"), Lexer::COMMENT_NONE);
+    EXPECT_STREQ(lexer.getMultilineComment(), "<!--");
+    EXPECT_STREQ(lexer.getEndMultilineComment(), "-->");
+    EXPECT_EQ(lexer.getEndMultiLineCommentLength(), 3u);
+    EXPECT_EQ(lexer.getFlags(), 2u);
+    EXPECT_EQ(XMLLexer(1u | 4u).getFlags(), 6u);
+}
+
+TEST_F(XMLLexerTest, Text2TokenTellsStringsFromIdentifiers) {
+    XMLLexer lexer;
+    Token* empty = lexer.text2Token("\"\"");
+    EXPECT_EQ(empty->getId(), 9u);
+    EXPECT_STREQ(empty->getValue(), "");
+    EXPECT_STREQ(lexer.text2Token("'abc'")->getValue(), "abc");
+    EXPECT_STREQ(lexer.text2Token("'a \"b\" &amp;'")->getValue(), "a \"b\" &amp;");
+
+    char mixed[] = "\"abc'";
+    Token* identifier = lexer.text2Token(mixed);
+    EXPECT_EQ(identifier->getId(), 8u);
+    EXPECT_EQ(identifier->getText(), mixed);  // the piece itself, not a copy
+    EXPECT_EQ(lexer.text2Token("'")->getId(), 8u);
+
+    // A long string then a short one: the buffer is reused and terminated.
+    lexer.text2Token("'a rather long string value'");
+    Token* shorter = lexer.text2Token("'xy'");
+    EXPECT_STREQ(shorter->getValue(), "xy");
+    EXPECT_STREQ(lexer.text2Token("'abcdefghijklmnopqrstuvwxyz0123456789'")->getValue(),
+                 "abcdefghijklmnopqrstuvwxyz0123456789");
+}
+
+TEST_F(XMLLexerTest, TokenStreamOfATagWithCommentsStringsAndMarkers) {
+    EXPECT_EQ(tokens("<a x = 'v' y=\"w\"/>"), "0:< 8:a 8:x 5:= 9:v 8:y 5:= 9:w 2:/ 1:> ");
+    EXPECT_EQ(tokens("<?xml?><!--<b>--><!x>"), "0:< 3:? 8:xml 3:? 1:> 0:< 4:! 8:x 1:> ");
+    EXPECT_EQ(tokens("]]>[CDATA[ a]b a[b"), "7:]] 1:> 6:[CDATA[ 8:a]b 8:a[b ");
+    // Words end where a quote or a registered text begins; non-ASCII is text.
+    EXPECT_EQ(tokens("caf\xC3\xA9=x'q'y"), "8:caf\xC3\xA9 5:= 8:x 9:q 8:y ");
+    // Unterminated string and comment run to the end of the input.
+    EXPECT_EQ(tokens("a 'open"), "8:a 8:'open ");
+    EXPECT_EQ(tokens("a <!-- open"), "8:a ");
+}
+
+TEST(LexerBase, CaseInsensitiveMatchingAndLineComments) {
+    // A small language of its own: "#" comments, keywords in any case.
+    class WordLexer : public Lexer {
+      public:
+        WordLexer() : Lexer(CASE_INSENSITIVE | SKIP_COMMENTS, 16) {
+            addToken(&mAnd);
+            addToken(&mAt);
+        }
+        CommentGuess isLineComment(const char* text) override {
+            return *text == '#' ? COMMENT_FOUND : COMMENT_NONE;
+        }
+
+      private:
+        Token mAnd{1, "and"};
+        Token mAt{2, "@"};
+    };
+    WordLexer lexer;
+    lexer.setInput("x AND y # rest\nz@w a#b");
+    std::string out;
+    for (Token* t = lexer.nextToken(); t->getId() != Token::END_OF_INPUT; t = lexer.nextToken()) {
+        out += std::to_string(t->getId()) + ":" + t->getText() + " ";
+    }
+    // A line comment is looked for where a token begins, not inside a word.
+    EXPECT_EQ(out, "65534:x 1:and 65534:y 65534:z 2:@ 65534:w 65534:a#b ");
+    EXPECT_EQ(lexer.getTokenName(1), "'and'");
+    EXPECT_EQ(lexer.getTokenName(7), "token 7");
+}
+
+TEST_F(XMLLexerTest, ParserPushBackKeepsOrderAndPositions) {
+    Parser parser(new XMLLexer(), true);
+    parser.setInput("<a>\n  <b c='d'/>", true);
+    Token* open = parser.next();
+    Token* name = parser.next();
+    EXPECT_EQ(parser.getTokenOffset(), 1u);
+    parser.push(name);
+    parser.push(open);
+    EXPECT_EQ(parser.next(), open);
+    EXPECT_EQ(parser.getTokenOffset(), 0u);
+    EXPECT_STREQ(parser.next()->getText(), "a");
+    EXPECT_EQ(parser.getTokenOffset(), 1u);
+    parser.next();  // >
+    parser.next();  // <
+    parser.next();  // b
+    unsigned line = 0, column = 0;
+    parser.getLineColumn(parser.getTokenOffset(), line, column);
+    EXPECT_EQ(line, 2u);
+    EXPECT_EQ(column, 4u);
+    parser.push(open);
+    EXPECT_EQ(parser.pop(), open);
+    EXPECT_EQ(parser.pop(), nullptr);
+}
+
+TEST_F(XMLLexerTest, CheckNamesWhatWasFoundAndWhatWasExpected) {
+    Parser parser(new XMLLexer(), true);
+    parser.setInput("> 'v' word", true);
+    auto message = [&parser](unsigned id) {
+        try {
+            parser.check(parser.next(), id);
+        } catch (const kavri::parser::LexerException& e) {
+            return std::string(e.getMessage());
+        }
+        return std::string("no exception");
+    };
+    EXPECT_EQ(message(8), "Unexpected token '>' (expected identifier)");
+    EXPECT_EQ(message(5), "Unexpected string \"v\" (expected '=')");
+    EXPECT_EQ(message(8), "no exception");
+    EXPECT_EQ(message(0), "Unexpected end of input (expected '<')");
+    EXPECT_EQ(parser.next()->getId(), Token::END_OF_INPUT);  // as often as asked
+}
+
+TEST_F(XMLLexerTest, ReadUntilReturnsRawTextAndLeavesTheMarker) {
+    Parser parser(new XMLLexer(), true);
+    parser.setInput("<a>  x &amp; y <!-- c --><![CDATA[q]]>tail", true);
+    parser.next();
+    parser.next();
+    parser.next();
+    EXPECT_STREQ(parser.readUntil("<"), "  x &amp; y ");
+    EXPECT_EQ(parser.readUntil("<"), nullptr);  // nothing before the marker
+    EXPECT_STREQ(parser.readUntil("[CDATA["), "<!-- c --><!");
+    parser.skip(7);
+    const char* text = nullptr;
+    EXPECT_EQ(parser.readUntil("]]>", text), 1u);
+    EXPECT_EQ(std::string(text, 1), "q");
+    EXPECT_EQ(parser.next()->getId(), 7u);
+    EXPECT_EQ(parser.next()->getId(), 1u);
+    EXPECT_STREQ(parser.readUntil("<"), "tail");  // no marker: the rest
+    parser.skip(100);
+    EXPECT_EQ(parser.next()->getId(), Token::END_OF_INPUT);
+}
+
+}  // namespace

@@ -1,0 +1,402 @@
+// DOMParser: what it accepts, every failure with its message and position,
+// fragments, the nesting limit, concurrent parses and truncated input.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/SmartPtr.h"
+#include "framework/kavrimain/LexerException.h"
+#include "framework/kavrimain/MemoryOutputStream.h"
+#include "xml/XMLException.h"
+#include "xml/XMLUtils.h"
+#include "xml/XMLWriter.h"
+#include "xml_io_support.h"
+
+namespace {
+
+using kavri::stream::MemoryInputStream;
+using kavri::xml::Document;
+using kavri::xml::DOMParser;
+using kavri::xml::XMLException;
+using kavri::xml::XNode;
+using xmlio::parse;
+
+std::string cdataOf(const XNode* node) {
+    unsigned size = 0;
+    const char* data = node->getCData(size);
+    return data != nullptr ? std::string(data, size) : std::string();
+}
+
+std::string nested(int depth) {
+    std::string text;
+    for (int i = 0; i < depth; ++i) {
+        text += "<n>";
+    }
+    for (int i = 0; i < depth; ++i) {
+        text += "</n>";
+    }
+    return text;
+}
+
+std::string readSample(const char* name) {
+    std::ifstream in(std::string(KAVRIXML_SOURCE_DIR) + "/examples/xml/" + name, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// --- Accepted input ---------------------------------------------------------------
+
+TEST(DOMParserAccepts, MinimalDocumentHasOnlyARoot) {
+    auto doc = parse("<a/>");
+    ASSERT_NE(doc->getRootNode(), nullptr);
+    EXPECT_STREQ(doc->getRootNode()->getName(), "a");
+    EXPECT_EQ(doc->getRootNode()->getDocument(), doc.get());
+    EXPECT_EQ(doc->getXmlDeclaration(), nullptr);
+    EXPECT_STREQ(doc->getDocType(), "");
+    EXPECT_EQ(doc->getRootNode()->getChildCount(), 0u);
+    EXPECT_EQ(doc->getRootNode()->getAttributeCount(), 0u);
+}
+
+TEST(DOMParserAccepts, DeclarationVariantsAndItsExtraAttributes) {
+    auto doc = parse("<?xml version='1.0'?><a/>");
+    ASSERT_NE(doc->getXmlDeclaration(), nullptr);
+    EXPECT_STREQ(doc->getXmlDeclaration()->getName(), "xml");
+
+    doc = parse("<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?>\n<a/>");
+    EXPECT_STREQ(doc->getXmlDeclaration()->getAttributeChar("standalone", ""), "yes");
+    EXPECT_STREQ(doc->getXmlDeclaration()->getAttributeChar("encoding", ""), "utf-8");
+}
+
+TEST(DOMParserAccepts, DocTypeWithPublicIdentifierAndOptionalDTD) {
+    auto doc = parse("<!DOCTYPE a PUBLIC 'p'><a/>");
+    EXPECT_STREQ(doc->getDocType(), "a");
+    EXPECT_EQ(doc->getPublicID(), "p");
+    EXPECT_EQ(doc->getDTD(), "");
+
+    doc = parse("<?xml version='1.0'?><!-- c --><!DOCTYPE a PUBLIC \"-//X//Y\" 'a.dtd'><a/>");
+    EXPECT_EQ(doc->getPublicID(), "-//X//Y");
+    EXPECT_EQ(doc->getDTD(), "a.dtd");
+}
+
+TEST(DOMParserAccepts, AttributesInEitherQuotesDecodedAndLastOfANameWins) {
+    auto doc = parse("<a x='1' y=\"2\" e='&lt;&amp;&#233;&#x41;' v='<b>/=' x='3'/>");
+    XNode* a = doc->getRootNode();
+    EXPECT_EQ(a->getAttributeCount(), 4u);
+    EXPECT_STREQ(a->getAttributeChar("x", ""), "3");
+    EXPECT_STREQ(a->getAttributeChar("y", ""), "2");
+    EXPECT_STREQ(a->getAttributeChar("e", ""),
+                 "<&\xC3\xA9"
+                 "A");
+    EXPECT_STREQ(a->getAttributeChar("v", ""), "<b>/=");
+}
+
+TEST(DOMParserAccepts, BodyGathersEveryTextRunDecodedWithItsWhiteSpace) {
+    auto doc = parse("<a>x<b/>y &amp; z</a>");
+    EXPECT_EQ(doc->getRootNode()->getBodyString(), "xy & z");
+    EXPECT_EQ(doc->getRootNode()->getChildCount(), 1u);
+
+    doc = parse("<a>\n\t<b>hi</b>\n</a>");
+    EXPECT_EQ(doc->getRootNode()->getBodyString(), "\n\t\n");
+    EXPECT_EQ(doc->getRootNode()->getFirstChild()->getBodyString(), "hi");
+}
+
+TEST(DOMParserAccepts, CDataSectionsKeptRawAndConcatenated) {
+    auto doc = parse("<a><![CDATA[<raw> & ]]><![CDATA[<!-- kept -->]]></a>");
+    EXPECT_EQ(cdataOf(doc->getRootNode()), "<raw> & <!-- kept -->");
+    EXPECT_EQ(doc->getRootNode()->getBodyString(), "");
+
+    // What stands between "<!" and "[CDATA[" is passed over.
+    doc = parse("<a><!x>t<![CDATA[c]]></a>");
+    EXPECT_EQ(cdataOf(doc->getRootNode()), "c");
+    EXPECT_EQ(doc->getRootNode()->getBodyString(), "");
+}
+
+TEST(DOMParserAccepts, CommentsAreDroppedAndTrailingInputIgnored) {
+    auto doc = parse("<!-- a -->\n<a><!-- b --><b/><!-- c --></a>\n<<< garbage &&&");
+    EXPECT_STREQ(doc->getRootNode()->getName(), "a");
+    EXPECT_EQ(doc->getRootNode()->getChildCount(), 1u);
+    EXPECT_EQ(doc->getRootNode()->getBodyString(), "");
+}
+
+TEST(DOMParserAccepts, TrimmingDropsWhiteSpaceAroundEachBody) {
+    DOMParser parser;
+    parser.setTrimBodies(true);
+    MemoryInputStream in("<a>\n\t<b>\n\t\thi there\n\t</b>\n\t<c> </c>\n</a>");
+    std::unique_ptr<Document> doc(parser.parse(&in));
+    XNode* a = doc->getRootNode();
+    EXPECT_EQ(a->getBodyString(), "");
+    EXPECT_EQ(a->getFirstChild("b")->getBodyString(), "hi there");
+    EXPECT_EQ(a->getFirstChild("c")->getBodyString(), "");
+}
+
+TEST(DOMParserAccepts, OneParserReadsSeveralDocumentsInARow) {
+    DOMParser parser;
+    MemoryInputStream first("<a x='1'/>");
+    MemoryInputStream broken("<a>");
+    MemoryInputStream second("<b/>");
+    std::unique_ptr<Document> one(parser.parse(&first));
+    EXPECT_THROW(parser.parse(&broken), core::Exception);
+    std::unique_ptr<Document> two(parser.parse(&second));
+    EXPECT_STREQ(one->getRootNode()->getName(), "a");
+    EXPECT_STREQ(two->getRootNode()->getName(), "b");
+    EXPECT_EQ(parser.getLine(), 0u);
+    EXPECT_EQ(parser.getColumn(), 0u);
+}
+
+// --- Failures ----------------------------------------------------------------------
+
+struct Failure {
+    const char* input;
+    const char* message;
+    unsigned line;
+    unsigned column;
+    bool xmlException;  // otherwise the base parser's LexerException
+};
+
+class DOMParserFails : public ::testing::TestWithParam<Failure> {};
+
+TEST_P(DOMParserFails, WithItsMessageAtTheOffendingToken) {
+    const Failure& failure = GetParam();
+    DOMParser parser;
+    MemoryInputStream in(failure.input);
+    try {
+        delete parser.parse(&in);
+        FAIL() << "parsed: " << failure.input;
+    } catch (const kavri::parser::LexerException& e) {
+        EXPECT_STREQ(e.getMessage(), failure.message);
+        EXPECT_EQ(dynamic_cast<const XMLException*>(&e) != nullptr, failure.xmlException);
+    }
+    EXPECT_EQ(parser.getLine(), failure.line);
+    EXPECT_EQ(parser.getColumn(), failure.column);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryCase, DOMParserFails,
+    ::testing::Values(
+        Failure{"<?xsl version='1.0'?><a/>", "Invalid start declaration", 1, 3, true},
+        Failure{"<?xml encoding='UTF-8'?><a/>", "No version attribute in XML declaration!", 1, 1,
+                true},
+        Failure{"\n  <?xml version=\"1.1\"?><a/>", "Only XML 1.0 supported", 2, 17, true},
+        Failure{"<?xml version='1.0' encoding='ISO-8859-1'?><a/>", "Only UTF-8 encoding supported",
+                1, 30, true},
+        Failure{"<!ELEMENT a><a/>", "Invalid declaration. Expecting DOCTYPE, found ELEMENT", 1, 3,
+                true},
+        Failure{"<!DOCTYPE a SYSTEM 'x'><a/>",
+                "Invalid DOCTYPE declaration. Expecting PUBLIC keyword, found SYSTEM", 1, 13, true},
+        Failure{"<!DOCTYPE a PUBLIC 'p'>\n<b/>",
+                "Root node do not match DOCTYPE declaration. It must be <a>, not <b>", 2, 2, true},
+        Failure{"<!DOCTYPE a PUBLIC>", "Unexpected token '>' (expected quoted string)", 1, 19,
+                false},
+        Failure{"<!DOCTYPE a PUBLIC 'p' [<!ENTITY e 'x'>]><a/>",
+                "Unexpected token '[' (expected '>')", 1, 24, false},
+        Failure{"<a></b>", "Unclosed node a", 1, 6, true},
+        Failure{"<a>\n  <b>\n</a>", "Unclosed node b", 3, 3, true},
+        Failure{"<a 'x'/>", "Invalid token (<!string!>) ", 1, 4, true},
+        Failure{"<a =/>", "Invalid token (=) ", 1, 4, true},
+        Failure{"<a", "Invalid token (end of input) ", 1, 3, true},
+        Failure{"<a><!-- c -->text</a>", "Unexpected token found while parsing node a", 1, 14,
+                true},
+        Failure{"<a>", "Unexpected end of input (expected '<')", 1, 4, false},
+        Failure{"<a><b>", "Unexpected end of input (expected '<')", 1, 7, false},
+        Failure{"<a><![CDATA[x", "Unexpected end of input (expected ']]')", 1, 14, false},
+        Failure{"<a x='1' y/>", "Unexpected token '/' (expected '=')", 1, 11, false},
+        Failure{"<a x=1/>", "Unexpected token '1' (expected quoted string)", 1, 6, false},
+        Failure{"<a x=\"1'/>", "Unexpected token '\"1'/>' (expected quoted string)", 1, 6, false},
+        Failure{"<a></a x>", "Unexpected token 'x' (expected '>')", 1, 9, false},
+        Failure{"", "Unexpected end of input (expected '<')", 1, 1, false},
+        Failure{"text", "Unexpected token 'text' (expected '<')", 1, 1, false},
+        Failure{"<?xml version='1.0'?>", "Unexpected end of input (expected '<')", 1, 22, false}));
+
+TEST(DOMParserFailsToo, ByteOrderMarkIsNotSkipped) {
+    EXPECT_THROW(parse("\xEF\xBB\xBF<a/>"), core::Exception);
+}
+
+// --- Fragments ------------------------------------------------------------------------
+
+TEST(DOMParserFragment, NamedListCollectsTopLevelElementsAndText) {
+    DOMParser parser;
+    MemoryInputStream in("<i n='1'/>between<i n='2'>x</i>tail");
+    std::unique_ptr<Document> doc(parser.parse(&in, "list"));
+    XNode* list = doc->getRootNode();
+    EXPECT_STREQ(list->getName(), "list");
+    EXPECT_EQ(list->getDocument(), doc.get());
+    ASSERT_EQ(list->getChildCount(), 2u);
+    EXPECT_EQ(list->getChildren()[1]->getDocument(), doc.get());
+    EXPECT_EQ(list->getBodyString(), "betweentail");
+}
+
+TEST(DOMParserFragment, StrayEndTagEndsTheFragmentQuietly) {
+    DOMParser parser;
+    MemoryInputStream in("<i/></x><j/>");
+    std::unique_ptr<Document> doc(parser.parse(&in, "list"));
+    ASSERT_EQ(doc->getRootNode()->getChildCount(), 1u);
+    EXPECT_STREQ(doc->getRootNode()->getFirstChild()->getName(), "i");
+}
+
+TEST(DOMParserFragment, ReadsIntoACallersNodeAndSurvivesAFailure) {
+    Document home;
+    ::core::SmartPtr<XNode> node(home.createNode("box", nullptr));
+    node->addChild("old");
+
+    DOMParser parser;
+    MemoryInputStream good("<new/>");
+    std::unique_ptr<Document> doc(parser.parse(&good, node.get()));
+    EXPECT_EQ(doc->getRootNode(), node.get());
+    EXPECT_EQ(node->getDocument(), doc.get());
+    EXPECT_EQ(node->getFirstChild("old")->getDocument(), &home);  // existing children keep theirs
+    EXPECT_EQ(node->getFirstChild("new")->getDocument(), doc.get());
+    doc.reset();
+    home.importNode(node.get());
+
+    MemoryInputStream bad("<kept><inner/></kept><broken");
+    EXPECT_THROW(parser.parse(&bad, node.get()), XMLException);
+    // The node and what was read into it stay, pointing at the document the
+    // node had before, not at the destroyed one.
+    XNode* kept = node->getFirstChild("kept");
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(node->getDocument(), &home);
+    EXPECT_EQ(kept->getDocument(), &home);
+    EXPECT_EQ(kept->getFirstChild("inner")->getDocument(), &home);
+    EXPECT_EQ(node->getFirstChild("broken")->getDocument(), &home);
+}
+
+// --- Nesting -------------------------------------------------------------------------------
+
+TEST(DOMParserNesting, DefaultLimitAllowsAThousandLevelsAndRefusesOneMore) {
+    DOMParser parser;
+    EXPECT_EQ(parser.getMaxDepth(), 1000);
+    MemoryInputStream ok(nested(1000));
+    std::unique_ptr<Document> doc(parser.parse(&ok));
+    EXPECT_NE(doc->getRootNode(), nullptr);
+
+    MemoryInputStream deep(nested(1001));
+    try {
+        delete parser.parse(&deep);
+        FAIL();
+    } catch (const XMLException& e) {
+        EXPECT_STREQ(e.getMessage(), "Maximum nesting depth of 1000 exceeded in node n");
+    }
+    EXPECT_EQ(parser.getLine(), 1u);
+    EXPECT_EQ(parser.getColumn(), 3002u);  // the name of the 1001st element
+}
+
+TEST(DOMParserNesting, LimitIsSettableAndCountsEmptyElementsAndFragments) {
+    DOMParser parser;
+    parser.setMaxDepth(2);
+    MemoryInputStream two("<a><b/></a>");
+    delete parser.parse(&two);
+    MemoryInputStream three("<a><b><c/></b></a>");
+    EXPECT_THROW(parser.parse(&three), XMLException);
+    MemoryInputStream fragment("<b><c/></b>");
+    EXPECT_THROW(parser.parse(&fragment, "a"), XMLException);
+
+    parser.setMaxDepth(0);  // no limit: the reader itself does not recurse
+    MemoryInputStream deep(nested(20000));
+    std::unique_ptr<Document> doc(parser.parse(&deep));
+    EXPECT_NE(doc->getRootNode(), nullptr);
+}
+
+TEST(DOMParserNesting, DeepestAllowedTreeIsReadWrittenDumpedClonedOnAOneMebibyteStack) {
+    std::string error = xmlio::runOnStack(1 << 20, [] {
+        const std::string text = nested(1000);
+        auto doc = parse(text);
+
+        kavri::xml::XMLWriter writer(false, false);
+        kavri::stream::MemoryOutputStream compact;
+        writer.write(doc.get(), &compact);
+        // Every element is empty but the innermost, so it closes with "/>".
+        std::string expected = text;
+        expected.replace(999 * 3, 7, "<n/>");
+        EXPECT_EQ(compact.str(), expected);
+
+        // Tidy: one tab per level; the dump: three blanks per level.
+        std::string expectedTidy, expectedDump;
+        for (int level = 0; level < 1000; ++level) {
+            const char* open = level < 999 ? "<n>\n" : "<n/>\n";
+            expectedTidy += std::string(level, '\t') + open;
+            for (int i = 0; i < level; ++i) {
+                expectedDump += "   ";
+            }
+            expectedDump += open;
+        }
+        for (int level = 998; level >= 0; --level) {
+            expectedTidy += std::string(level, '\t') + "</n>\n";
+            for (int i = 0; i < level; ++i) {
+                expectedDump += "   ";
+            }
+            expectedDump += "</n>\n";
+        }
+        writer.setTidyOutput(true);
+        kavri::stream::MemoryOutputStream tidy;
+        writer.write(doc.get(), &tidy);
+        EXPECT_EQ(tidy.str(), expectedTidy);
+        {
+            xmlio::LogCapture log;
+            kavri::xml::XMLUtils::dumpNode(doc->getRootNode());
+            EXPECT_EQ(log.joined(logging::Logger::DEBUG), expectedDump);
+        }
+
+        ::core::SmartPtr<XNode> copy(doc->getRootNode()->clone());
+        std::string dumped;
+        copy->dump(dumped);
+        EXPECT_EQ(dumped, expected);
+        doc.reset();
+        copy = nullptr;
+    });
+    EXPECT_EQ(error, "");
+}
+
+// --- Threads and truncated input ---------------------------------------------------------------
+
+TEST(DOMParserThreads, TwoThreadsParsingAtOnceGetTheirOwnTrees) {
+    const std::string first = "<left a='1'><x>one</x><![CDATA[c1]]></left>";
+    const std::string second = "<right b=\"2\"><y>two &amp; more</y><z/></right>";
+    std::string expectedFirst, expectedSecond;
+    parse(first)->getRootNode()->dump(expectedFirst);
+    parse(second)->getRootNode()->dump(expectedSecond);
+
+    auto worker = [](const std::string& text, const std::string& expected, int* mismatches) {
+        DOMParser parser;
+        for (int i = 0; i < 200; ++i) {
+            MemoryInputStream in(text);
+            std::unique_ptr<Document> doc(parser.parse(&in));
+            std::string dumped;
+            doc->getRootNode()->dump(dumped);
+            *mismatches += dumped != expected ? 1 : 0;
+        }
+    };
+    int mismatchesFirst = 0, mismatchesSecond = 0;
+    std::thread a(worker, std::cref(first), std::cref(expectedFirst), &mismatchesFirst);
+    std::thread b(worker, std::cref(second), std::cref(expectedSecond), &mismatchesSecond);
+    a.join();
+    b.join();
+    EXPECT_EQ(mismatchesFirst, 0);
+    EXPECT_EQ(mismatchesSecond, 0);
+}
+
+TEST(DOMParserTruncated, EveryPrefixOfTheSampleParsesOrThrows) {
+    const std::string sample = readSample("catalogue.xml");
+    ASSERT_GT(sample.size(), 1000u);
+    DOMParser parser;
+    size_t parsed = 0;
+    for (size_t length = 0; length <= sample.size(); ++length) {
+        MemoryInputStream in(sample.substr(0, length));
+        try {
+            std::unique_ptr<Document> doc(parser.parse(&in));
+            ++parsed;
+        } catch (const core::Exception&) {
+            EXPECT_GE(parser.getLine(), 1u);
+        }
+    }
+    // Only prefixes that hold the root's end tag read: the whole file, and
+    // the file without its final line break.
+    EXPECT_EQ(parsed, 2u);
+}
+
+}  // namespace

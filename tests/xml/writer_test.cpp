@@ -1,0 +1,286 @@
+// XMLWriter: the worked example in every option, escaping and quoting, the
+// stream calls and warnings, indentation, threads, and round trips through
+// the reader.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/kavrimain/MemoryOutputStream.h"
+#include "xml/XMLWriter.h"
+#include "xml_io_support.h"
+
+namespace {
+
+using kavri::stream::MemoryOutputStream;
+using kavri::xml::Document;
+using kavri::xml::XMLWriter;
+using kavri::xml::XNode;
+using xmlio::parse;
+using xmlio::RecordingStream;
+
+// The tree of the design's worked example: a id=7 with b (body hi) and c
+// (attributes n=2, then k=v).
+struct Example {
+    Document doc;
+    XNode* a;
+    XNode* b;
+    Example() {
+        a = doc.createNode("a", nullptr);
+        doc.setRootNode(a);
+        a->addAttribute("id", "7");
+        b = a->addChild("b");
+        b->addBody("hi");
+        XNode* c = a->addChild("c");
+        c->addAttribute("n", "2");
+        c->addAttribute("k", "v");
+    }
+};
+
+std::string written(XMLWriter& writer, Document* doc) {
+    MemoryOutputStream out;
+    writer.write(doc, &out);
+    return out.str();
+}
+
+std::string written(XMLWriter& writer, XNode* node) {
+    MemoryOutputStream out;
+    writer.write(node, &out);
+    return out.str();
+}
+
+const char* const EXAMPLE_BODY =
+    "<a id=\"7\">\n"
+    "\t<b>\n"
+    "\thi\n"
+    "\t</b>\n"
+    "\t<c k=\"v\" n=\"2\"/>\n"
+    "</a>\n";
+
+TEST(XMLWriterExample, TidyWithDeclarationByDefault) {
+    Example example;
+    XMLWriter writer;
+    EXPECT_TRUE(writer.getWriteDeclaration());
+    EXPECT_TRUE(writer.getTidyOutput());
+    EXPECT_FALSE(writer.getCRLF());
+    EXPECT_FALSE(writer.getWriteBOM());
+    EXPECT_EQ(written(writer, &example.doc),
+              std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") + EXAMPLE_BODY);
+}
+
+TEST(XMLWriterExample, CompactCrLfBomAndNoDeclarationForms) {
+    Example example;
+    XMLWriter writer;
+    writer.setTidyOutput(false);
+    EXPECT_EQ(written(writer, &example.doc),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a id=\"7\"><b>hi</b><c k=\"v\" "
+              "n=\"2\"/></a>");
+
+    writer.setTidyOutput(true);
+    writer.setCRLF(true);
+    EXPECT_EQ(written(writer, &example.doc),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<a id=\"7\">\r\n\t<b>\r\n\thi\r\n"
+              "\t</b>\r\n\t<c k=\"v\" n=\"2\"/>\r\n</a>\r\n");
+
+    writer.setCRLF(false);
+    writer.setWriteBOM(true);
+    EXPECT_EQ(
+        written(writer, &example.doc),
+        std::string("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") + EXAMPLE_BODY);
+
+    writer.setWriteBOM(false);
+    writer.setWriteDeclaration(false);
+    EXPECT_EQ(written(writer, &example.doc), EXAMPLE_BODY);
+}
+
+TEST(XMLWriterExample, SubtreeIsWrittenAsARootWithDefaultDeclaration) {
+    Example example;
+    XNode* declaration = example.doc.createNode("xml", nullptr);
+    declaration->addAttribute("version", "1.0");
+    declaration->addAttribute("encoding", "utf-8");
+    example.doc.setXmlDeclaration(declaration);
+    XMLWriter writer;
+    EXPECT_EQ(written(writer, &example.doc).substr(0, 39),
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n");
+    EXPECT_EQ(written(writer, example.b),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<b>\nhi\n</b>\n");
+}
+
+TEST(XMLWriterContent, EscapingQuotingBodyAndCData) {
+    Document doc;
+    XNode* root = doc.createNode("r", nullptr);
+    doc.setRootNode(root);
+    root->addAttribute("plain", "a<b & 'c'");
+    root->addAttribute("quoted", "say \"hi\"");
+    XNode* text = root->addChild("t");
+    text->addBody("1 < 2 & \"x\"\n");
+    XNode* d = root->addChild("d");
+    d->addCData("x<y", 3);
+    XNode* both = root->addChild("e");
+    both->addCData("c", 1);
+    both->addBody("b");
+    XNode* attributesOnly = root->addChild("f");
+    attributesOnly->addAttribute("z", "");
+
+    XMLWriter writer(false);
+    EXPECT_EQ(written(writer, &doc),
+              "<r plain=\"a&lt;b &amp; &apos;c&apos;\" quoted='say &quot;hi&quot;'>\n"
+              "\t<t>\n"
+              "\t1 &lt; 2 &amp; &quot;x&quot;\n"  // ends with a line feed: none added
+              "\t</t>\n"
+              "\t<d>\n"
+              "\t<![CDATA[x<y]]>\n"
+              "\t</d>\n"
+              "\t<e>\n"
+              "\tb\n"
+              "\t<![CDATA[c]]>\n"
+              "\t</e>\n"
+              "\t<f z=\"\"/>\n"
+              "</r>\n");
+}
+
+TEST(XMLWriterContent, FortyLevelsAreIndentedWithFortyTabs) {
+    Document doc;
+    XNode* node = doc.createNode("l0", nullptr);
+    doc.setRootNode(node);
+    for (int level = 1; level <= 40; ++level) {
+        node = node->addChild("l" + std::to_string(level));
+    }
+    node->addBody("deep");
+    XMLWriter writer(false);
+    std::string out = written(writer, &doc);
+    std::string tabs(40, '\t');
+    EXPECT_NE(out.find("\n" + tabs + "<l40>\n" + tabs + "deep\n" + tabs + "</l40>\n"),
+              std::string::npos);
+    EXPECT_EQ(out.find(tabs + "\t"), std::string::npos);
+    // Writing again gives the same bytes (the tab buffer is reused).
+    EXPECT_EQ(written(writer, &doc), out);
+}
+
+TEST(XMLWriterStream, OpensOnlyAClosedStreamAndFlushesAtTheEnd) {
+    Example example;
+    XMLWriter writer;
+    writer.setWriteBOM(true);
+    RecordingStream closed;
+    writer.write(&example.doc, &closed);
+    EXPECT_EQ(closed.calls(), "isOpen open(32) writeBytes write flush ");
+
+    writer.setWriteBOM(false);
+    RecordingStream open(true);
+    writer.write(example.b, &open);
+    EXPECT_EQ(open.calls(), "isOpen write flush ");
+    EXPECT_EQ(open.bytes(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<b>\nhi\n</b>\n");
+}
+
+TEST(XMLWriterStream, NothingToWriteIsAWarningAndLeavesTheStreamUntouched) {
+    xmlio::LogCapture log;
+    XMLWriter writer;
+    RecordingStream stream;
+    Document empty;
+    writer.write(static_cast<Document*>(nullptr), &stream);
+    writer.write(&empty, &stream);
+    writer.write(static_cast<XNode*>(nullptr), &stream);
+    Example example;
+    writer.write(&example.doc, nullptr);
+    EXPECT_EQ(stream.calls(), "");
+    EXPECT_EQ(
+        log.pieces(logging::Logger::WARN),
+        (std::vector<std::string>{"Trying to write NULL or empty XML document. Write skipped.",
+                                  "Trying to write NULL or empty XML document. Write skipped.",
+                                  "Trying to write NULL XML node. Write skipped.",
+                                  "Trying to write XML to a NULL stream. Write skipped."}));
+}
+
+TEST(XMLWriterThreads, FourThreadsSharingAWriterGetIntactOutputs) {
+    // Large enough that each write hands the stream several pieces.
+    Document doc;
+    XNode* root = doc.createNode("list", nullptr);
+    doc.setRootNode(root);
+    for (int i = 0; i < 3000; ++i) {
+        XNode* item = root->addChild("item");
+        item->addAttribute("n", std::to_string(i));
+        item->addBody("text & more");
+    }
+    XMLWriter writer;
+    const std::string expected = written(writer, &doc);
+    ASSERT_GT(expected.size(), 100000u);
+
+    std::vector<int> intact(4, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&writer, &doc, &expected, &intact, t] {
+            for (int round = 0; round < 5; ++round) {
+                MemoryOutputStream out;
+                writer.write(&doc, &out);
+                intact[t] += out.str() == expected ? 1 : 0;
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(intact, (std::vector<int>{5, 5, 5, 5}));
+}
+
+// --- Round trips through the reader --------------------------------------------------------
+
+std::string readSample(const char* name) {
+    std::ifstream in(std::string(KAVRIXML_SOURCE_DIR) + "/examples/xml/" + name, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// Names, attributes and CDATA of a subtree, bodies left out.
+void shape(const XNode* node, std::string& out) {
+    out += "<";
+    out += node->getName();
+    for (const auto& entry : node->getAttributes()) {
+        out += " " + std::string(entry.first) + "=" + entry.second->getValueString();
+    }
+    unsigned size = 0;
+    const char* cdata = node->getCData(size);
+    out += ">";
+    if (cdata != nullptr) {
+        out += "[" + std::string(cdata, size) + "]";
+    }
+    for (const auto& child : node->getChildren()) {
+        shape(child, out);
+    }
+    out += "</>";
+}
+
+TEST(XMLWriterRoundTrip, CompactFormReadsBackToTheSameBytes) {
+    for (const char* sample : {"catalogue.xml", "settings.xml"}) {
+        auto doc = parse(readSample(sample));
+        XMLWriter writer(true, false);
+        const std::string once = written(writer, doc.get());
+        auto again = parse(once);
+        EXPECT_EQ(written(writer, again.get()), once) << sample;
+        std::string before, after;
+        doc->getRootNode()->dump(before);
+        again->getRootNode()->dump(after);
+        EXPECT_EQ(after, before) << sample;
+    }
+}
+
+TEST(XMLWriterRoundTrip, TidyFormReadsBackToTheSameElementsAttributesAndCData) {
+    for (const char* sample : {"catalogue.xml", "settings.xml"}) {
+        auto doc = parse(readSample(sample));
+        XMLWriter writer;
+        writer.setCRLF(true);
+        auto again = parse(written(writer, doc.get()));
+        std::string before, after;
+        shape(doc->getRootNode(), before);
+        shape(again->getRootNode(), after);
+        EXPECT_EQ(after, before) << sample;
+        if (std::string(sample) == "catalogue.xml") {
+            EXPECT_NE(before.find("[A novel of manners"), std::string::npos);
+        }
+    }
+}
+
+}  // namespace

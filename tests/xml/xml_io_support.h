@@ -1,0 +1,142 @@
+// Helpers shared by the reader, writer and dump tests: parsing from text,
+// an output stream that records the calls it receives, a capture of the root
+// logger, and running code on a thread with a small stack.
+#ifndef KAVRIXML_TESTS_XML_XML_IO_SUPPORT_H
+#define KAVRIXML_TESTS_XML_XML_IO_SUPPORT_H
+
+#include <pthread.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "framework/kavrimain/MemoryInputStream.h"
+#include "framework/kavrimain/OutputStream.h"
+#include "framework/plinth/Logger.h"
+#include "xml/DOMParser.h"
+#include "xml/Document.h"
+
+namespace xmlio {
+
+inline std::unique_ptr<kavri::xml::Document> parse(const std::string& text) {
+    kavri::xml::DOMParser parser;
+    kavri::stream::MemoryInputStream in(text);
+    return std::unique_ptr<kavri::xml::Document>(parser.parse(&in));
+}
+
+// Keeps the bytes written and a log of the calls: "isOpen open(32) write
+// flush", the bytes of one write call not shown.
+class RecordingStream : public kavri::stream::OutputStream {
+  public:
+    explicit RecordingStream(bool open = false) : mOpen(open) {}
+
+    bool isOpen() override {
+        mCalls += "isOpen ";
+        return mOpen;
+    }
+    bool open(int mode) override {
+        mCalls += "open(" + std::to_string(mode) + ") ";
+        mOpen = true;
+        return true;
+    }
+    int write(const char* bytes, unsigned length) override {
+        noteWrite("write ");
+        mBytes.append(bytes, length);
+        return static_cast<int>(length);
+    }
+    int write(const unsigned char* bytes, unsigned length) override {
+        noteWrite("writeBytes ");
+        mBytes.append(reinterpret_cast<const char*>(bytes), length);
+        return static_cast<int>(length);
+    }
+    void flush() override { mCalls += "flush "; }
+    void close() override { mCalls += "close "; }
+
+    const std::string& bytes() const { return mBytes; }
+    const std::string& calls() const { return mCalls; }
+
+  private:
+    // Runs of writes are noted once: how the writer cuts its output is its own.
+    void noteWrite(const std::string& kind) {
+        bool repeated = kind == "write " && mCalls.size() >= 6 &&
+                        mCalls.compare(mCalls.size() - 6, 6, "write ") == 0;
+        if (!repeated) {
+            mCalls += kind;
+        }
+    }
+
+    bool mOpen;
+    std::string mBytes;
+    std::string mCalls;
+};
+
+// Collects the root logger's entries while alive; restores the default sink.
+class LogCapture {
+  public:
+    LogCapture() {
+        logging::Logger::mROOT_LOGGER->setSink([this](int level, const char* text) {
+            std::lock_guard<std::mutex> lock(mMutex);
+            mEntries.emplace_back(level, text);
+        });
+    }
+    ~LogCapture() { logging::Logger::mROOT_LOGGER->setSink(nullptr); }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    std::vector<std::string> pieces(int level) const {
+        std::lock_guard<std::mutex> lock(mMutex);
+        std::vector<std::string> out;
+        for (const auto& entry : mEntries) {
+            if (entry.first == level) {
+                out.push_back(entry.second);
+            }
+        }
+        return out;
+    }
+    std::string joined(int level) const {
+        std::string out;
+        for (const std::string& piece : pieces(level)) {
+            out += piece;
+        }
+        return out;
+    }
+
+  private:
+    mutable std::mutex mMutex;
+    std::vector<std::pair<int, std::string>> mEntries;
+};
+
+// Runs `body` on a new thread whose stack is `stackBytes` large and waits for
+// it; an exception escaping `body` is reported as its message.
+inline std::string runOnStack(size_t stackBytes, const std::function<void()>& body) {
+    struct Job {
+        const std::function<void()>* body;
+        std::string error;
+    } job{&body, ""};
+    auto entry = [](void* argument) -> void* {
+        Job* running = static_cast<Job*>(argument);
+        try {
+            (*running->body)();
+        } catch (const std::exception& e) {
+            running->error = e.what();
+        }
+        return nullptr;
+    };
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, stackBytes);
+    pthread_t thread;
+    if (pthread_create(&thread, &attributes, entry, &job) != 0) {
+        pthread_attr_destroy(&attributes);
+        return "cannot start a thread";
+    }
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+    return job.error;
+}
+
+}  // namespace xmlio
+
+#endif  // KAVRIXML_TESTS_XML_XML_IO_SUPPORT_H
