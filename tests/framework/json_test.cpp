@@ -117,6 +117,12 @@ TEST(JSObject, DuplicateKeyKeepsTheLastValueAtTheFirstPlace) {
     EXPECT_EQ((std::vector<std::string>{"a=3", "b=2"}), members(root));
 }
 
+TEST(JSObject, SkipsAByteOrderMark) {
+    // Editors on some systems start UTF-8 files with one.
+    Root root = parse("\xEF\xBB\xBF{\"k\":\"v\"}");
+    EXPECT_EQ((std::vector<std::string>{"k=v"}), members(root));
+}
+
 TEST(JSObject, TopLevelMayBeAnyValue) {
     Root array = parse("[\"x\", \"y\"]");
     EXPECT_EQ(JSObject::ARRAY, array->getValueType());

@@ -41,13 +41,6 @@ TEST_F(LoggerTest, SinkReceivesEachEntryExactlyOnce) {
     EXPECT_EQ("", mEntries[2].second);
 }
 
-TEST_F(LoggerTest, LongEntriesAreNotCut) {
-    std::string big(20000, 'w');
-    Logger::mROOT_LOGGER->warn("%s!", big.c_str());
-    ASSERT_EQ(1u, mEntries.size());
-    EXPECT_EQ(big + "!", mEntries[0].second);
-}
-
 TEST_F(LoggerTest, EmptySinkRestoresStandardError) {
     Logger::mROOT_LOGGER->setSink(nullptr);
     ::testing::internal::CaptureStderr();
