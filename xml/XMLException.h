@@ -12,7 +12,7 @@ namespace kavri {
 namespace xml {
 
 class XMLException : public kavri::parser::LexerException {
-public:
+  public:
     // The message is formatted into a buffer of strlen(format) + 1024 bytes;
     // a longer result is cut there, never written past it.
     explicit XMLException(const char* format, ...)

@@ -125,7 +125,7 @@ TEST(FunctorAdaptors, LinkerBindsTrailingArguments) {
         return a + b + c;
     };
     mpl::Linker<decltype(join), std::string, std::string> link(join, "2", "3");
-    EXPECT_EQ(link(std::string("1")), "123");
+    EXPECT_EQ(link(std::string("1")), "123");  // bound values come last, in order
 
     Counter counter;
     mpl::Linker<decltype(std::mem_fn(&Counter::add)), int> addFive(std::mem_fn(&Counter::add), 5);
