@@ -1,7 +1,5 @@
 #include "framework/kavrimain/Parser.h"
 
-#include <cstring>
-
 #include "framework/kavrimain/LexerException.h"
 
 namespace kavri {
@@ -53,11 +51,11 @@ void Parser::setInput(std::string text, bool reset) {
 }
 
 void Parser::remember(Token* token, size_t offset) {
-    if (mHistoryCount == HISTORY) {
-        std::memmove(mHistory, mHistory + 1, sizeof(Placed) * (HISTORY - 1));
-        --mHistoryCount;
+    mHistory[mHistoryTop] = {token, offset};
+    mHistoryTop = (mHistoryTop + 1) & (HISTORY - 1);
+    if (mHistoryCount < HISTORY) {
+        ++mHistoryCount;
     }
-    mHistory[mHistoryCount++] = {token, offset};
 }
 
 Token* Parser::next() {
@@ -76,8 +74,11 @@ Token* Parser::next() {
 
 void Parser::push(Token* token) {
     size_t offset = mLexer->getOffset();
-    if (mHistoryCount > 0 && mHistory[mHistoryCount - 1].token == token) {
-        offset = mHistory[--mHistoryCount].offset;
+    const unsigned last = (mHistoryTop + HISTORY - 1) & (HISTORY - 1);
+    if (mHistoryCount > 0 && mHistory[last].token == token) {
+        offset = mHistory[last].offset;
+        mHistoryTop = last;
+        --mHistoryCount;
     }
     mPushed.push_back({token, offset});
 }

@@ -75,7 +75,7 @@ class Parser {
         Token* token;
         size_t offset;
     };
-    static const unsigned HISTORY = 8;
+    static constexpr unsigned HISTORY = 8;  // a power of two
 
     void remember(Token* token, size_t offset);
     std::string describe(const Token* token) const;
@@ -84,7 +84,8 @@ class Parser {
     bool mOwnsLexer;
     std::vector<Placed> mPushed;
     // The last tokens returned, so that push can give each its position back.
-    Placed mHistory[HISTORY] = {};
+    Placed mHistory[HISTORY] = {};  // a ring; mHistoryTop is the next slot
+    unsigned mHistoryTop = 0;
     unsigned mHistoryCount = 0;
     size_t mTokenOffset = 0;
     std::string mUntil;

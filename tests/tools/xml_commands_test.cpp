@@ -1,0 +1,207 @@
+// kavrixml format, check, dump and find, run as a user would: exit codes and
+// the exact lines on standard output and standard error.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string tmpPath(const std::string& name) {
+    return std::string(KAVRIXML_TEST_TMP) + "/" + name;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+std::string writeInput(const std::string& name, const std::string& bytes) {
+    std::string path = tmpPath(name);
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+std::string sample(const char* name) {
+    return std::string(KAVRIXML_SOURCE_DIR) + "/examples/xml/" + name;
+}
+
+// Runs `kavrixml ARGS` with `input` on standard input.
+ToolRun run(const std::string& args, const std::string& input = "") {
+    std::string in = writeInput("xmlcmd_in.txt", input);
+    std::string out = tmpPath("xmlcmd_out.txt");
+    std::string err = tmpPath("xmlcmd_err.txt");
+    std::string command = std::string("'") + KAVRIXML_TOOL_PATH + "' " + args + " <'" + in +
+                          "' >'" + out + "' 2>'" + err + "'";
+    int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(out), readFile(err)};
+}
+
+const char* const DOC =
+    "<?xml version='1.0'?>\n<a z='1' b=\"x&amp;y\">\n  <c>hi</c>\n"
+    "  <!-- note -->\n  <d><![CDATA[<raw>]]></d>\n</a>\n";
+
+TEST(XmlFormatCommand, WritesTidyByDefaultAndHonoursEveryOption) {
+    std::string path = writeInput("format_doc.xml", DOC);
+    ToolRun tidy = run("format '" + path + "'");
+    EXPECT_EQ(tidy.status, 0);
+    EXPECT_EQ(tidy.err, "");
+    EXPECT_EQ(tidy.out,
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<a b=\"x&amp;y\" z=\"1\">\n"
+              "\t<c>\n\thi\n\t</c>\n"
+              "\t<d>\n\t<![CDATA[<raw>]]>\n\t</d>\n"
+              "</a>\n");
+
+    ToolRun compact = run("format --compact --no-declaration -", DOC);
+    EXPECT_EQ(compact.status, 0);
+    EXPECT_EQ(compact.out, "<a b=\"x&amp;y\" z=\"1\"><c>hi</c><d><![CDATA[<raw>]]></d></a>");
+
+    ToolRun crlf = run("format --crlf --bom '" + path + "'");
+    EXPECT_EQ(crlf.out.substr(0, 43), "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n");
+    EXPECT_EQ(crlf.out.substr(crlf.out.size() - 6), "</a>\r\n");
+
+    std::string output = tmpPath("format_out.xml");
+    ToolRun toFile = run("format -o '" + output + "' '" + path + "'");
+    EXPECT_EQ(toFile.status, 0);
+    EXPECT_EQ(toFile.out, "");
+    EXPECT_EQ(readFile(output), tidy.out);
+}
+
+TEST(XmlFormatCommand, FormattingAFormattedDocumentChangesNothing) {
+    ToolRun once = run("format '" + sample("catalogue.xml") + "'");
+    ASSERT_EQ(once.status, 0);
+    ToolRun twice = run("format -", once.out);
+    EXPECT_EQ(twice.out, once.out);
+    ToolRun compact = run("format --compact -", once.out);
+    ToolRun compactAgain = run("format --compact -", compact.out);
+    EXPECT_EQ(compactAgain.out, compact.out);
+}
+
+TEST(XmlCheckCommand, SilentOnGoodFilesCountsWithVerbose) {
+    ToolRun quiet = run("check '" + sample("catalogue.xml") + "' '" + sample("settings.xml") + "'");
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.out, "");
+    EXPECT_EQ(quiet.err, "");
+    ToolRun verbose = run("check -v '" + sample("catalogue.xml") + "' -", "<a/>");
+    EXPECT_EQ(verbose.status, 0);
+    EXPECT_EQ(verbose.out, "2 files parsed\n");
+}
+
+TEST(XmlCheckCommand, ReportsFileLineAndColumnOfTheOffendingToken) {
+    struct Case {
+        const char* input;
+        const char* line;
+    } cases[] = {
+        {"<?xml version='1.0' encoding='latin1'?><a/>", "1:30: Only UTF-8 encoding supported"},
+        {"<?xml version='2.0'?>", "1:15: Only XML 1.0 supported"},
+        {"<?php?><a/>", "1:3: Invalid start declaration"},
+        {"<!DOCTYPE a PUBLIC 'p'>\n\n  <b/>",
+         "3:4: Root node do not match DOCTYPE declaration. "
+         "It must be <a>, not <b>"},
+        {"<a>\n\t<b>\n\t</c>\n</a>", "3:4: Unclosed node b"},
+        {"<a>\n <b x='1' =/>", "2:11: Invalid token (=) "},
+        {"<a><!-- x -->y</a>", "1:14: Unexpected token found while parsing node a"},
+        {"<a>\n<b>", "2:4: Unexpected end of input (expected '<')"},
+    };
+    for (const Case& c : cases) {
+        std::string path = writeInput("check_bad.xml", c.input);
+        ToolRun result = run("check '" + path + "'");
+        EXPECT_EQ(result.status, 1) << c.input;
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, path + ":" + c.line + "\n") << c.input;
+    }
+}
+
+TEST(XmlCheckCommand, GoesOnAfterAFailureAndFailsIfAnyFailed) {
+    std::string bad = writeInput("check_bad2.xml", "<a></b>");
+    std::string empty = writeInput("check_empty.xml", "");
+    ToolRun result = run("check -v '" + bad + "' /no/such/file.xml '" + empty + "' '" +
+                         std::string(KAVRIXML_TEST_TMP) + "' '" + sample("settings.xml") + "'");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "1 file parsed\n");
+    EXPECT_EQ(result.err, bad +
+                              ":1:6: Unclosed node a\n"
+                              "kavrixml check: Cannot open file /no/such/file.xml: No such file "
+                              "or directory\n"
+                              "kavrixml check: " +
+                              empty + ": empty input\nkavrixml check: Cannot read " +
+                              KAVRIXML_TEST_TMP + ": is a directory\n");
+}
+
+TEST(XmlDumpCommand, PrintsThePictureOnStandardError) {
+    ToolRun result = run("dump -", DOC);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err,
+              "<a b=\"x&y\" z=\"1\">\n"
+              "   <c>\n      hi\n   </c>\n"
+              "   <d>\n      <![CDATA[\n<raw>\n      ]]>\n   </d>\n"
+              "</a>\n");
+}
+
+TEST(XmlFindCommand, WritesTheShallowestMatchOrFails) {
+    const char* doc = "<r><x><k id='deep'/></x><k id='shallow'><v>1</v></k></r>";
+    ToolRun found = run("find k -", doc);
+    EXPECT_EQ(found.status, 0);
+    EXPECT_EQ(found.out, "<k id=\"shallow\">\n\t<v>\n\t1\n\t</v>\n</k>\n");
+    ToolRun missing = run("find nothing -", doc);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err, "kavrixml find: no element named 'nothing' in <stdin>\n");
+}
+
+TEST(XmlCommands, BadInputIsOneLineAndExitOne) {
+    std::string broken = writeInput("broken.xml", "<a>\n<b></a>");
+    for (const char* command : {"format", "dump", "find a"}) {
+        std::string name = std::string(command).substr(0, std::string(command).find(' '));
+        ToolRun missing = run(std::string(command) + " /no/such.xml");
+        EXPECT_EQ(missing.status, 1) << command;
+        EXPECT_EQ(missing.err, "kavrixml " + name +
+                                   ": Cannot open file /no/such.xml: No such file or directory\n");
+        ToolRun empty = run(std::string(command) + " -", "");
+        EXPECT_EQ(empty.status, 1) << command;
+        EXPECT_EQ(empty.err, "kavrixml " + name + ": <stdin>: empty input\n");
+        ToolRun directory = run(std::string(command) + " '" + KAVRIXML_TEST_TMP + "'");
+        EXPECT_EQ(directory.status, 1) << command;
+        EXPECT_EQ(directory.err, "kavrixml " + name + ": Cannot read " +
+                                     std::string(KAVRIXML_TEST_TMP) + ": is a directory\n");
+        ToolRun malformed = run(std::string(command) + " '" + broken + "'");
+        EXPECT_EQ(malformed.status, 1) << command;
+        EXPECT_EQ(malformed.out, "");
+        EXPECT_EQ(malformed.err, "kavrixml " + name + ": " + broken + ":2:6: Unclosed node b\n");
+    }
+}
+
+TEST(XmlCommands, UsageErrorsExitTwoAndHelpExitsZero) {
+    EXPECT_EQ(run("format").status, 2);
+    EXPECT_EQ(run("format a.xml b.xml").status, 2);
+    EXPECT_EQ(run("format -o").status, 2);
+    ToolRun unknown = run("format --pretty a.xml");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err,
+              "kavrixml format: unknown option '--pretty' (see kavrixml format --help)\n");
+    EXPECT_EQ(run("check").status, 2);
+    EXPECT_EQ(run("check -x a.xml").status, 2);
+    EXPECT_EQ(run("dump").status, 2);
+    EXPECT_EQ(run("find onlyname").status, 2);
+    for (const char* command : {"format", "check", "dump", "find"}) {
+        ToolRun help = run(std::string(command) + " --help");
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_EQ(help.out.rfind(std::string("usage: kavrixml ") + command, 0), 0u) << help.out;
+    }
+}
+
+}  // namespace
