@@ -7,7 +7,6 @@
 #include "core/SmartPtr.h"
 #include "framework/plinth/BoolParameter.h"
 #include "framework/plinth/ComplexParameter.h"
-#include "framework/plinth/FloatParameter.h"
 #include "framework/plinth/IntParameter.h"
 #include "framework/plinth/ListParameter.h"
 #include "framework/plinth/SimpleParameterList.h"
@@ -136,26 +135,6 @@ TEST_F(ParameterListTest, SimpleListKeepsRepeatedNamesInOrderAndLooksUpTheFirst)
     EXPECT_EQ(text(list.getParameter("file")), "a.txt");
     EXPECT_EQ(text(list.getParameter("")), "b.txt");
     EXPECT_EQ(list.getParameter("missing"), nullptr);
-}
-
-TEST(ParameterTypes, EachClassAnswersItsOwnTypeThroughTheBase) {
-    core::SmartPtr<BaseParameter> values[] = {new StringParameter("s", "v"),
-                                              new IntParameter("i", 1),
-                                              new parameter::FloatParameter("f", 1.5f),
-                                              new parameter::BoolParameter("b", true),
-                                              new ComplexParameter("c"),
-                                              new ListParameter("l")};
-    const core::Type* types[] = {&StringParameter::TYPE,           &IntParameter::TYPE,
-                                 &parameter::FloatParameter::TYPE, &parameter::BoolParameter::TYPE,
-                                 &ComplexParameter::TYPE,          &ListParameter::TYPE};
-    for (size_t i = 0; i < 6; ++i) {
-        SCOPED_TRACE(types[i]->getName());
-        EXPECT_EQ(&values[i]->getType(), types[i]);
-        EXPECT_TRUE(values[i]->getType().instanceOf(BaseParameter::TYPE));
-        for (size_t j = 0; j < 6; ++j) {
-            EXPECT_EQ(values[i]->getType().instanceOf(*types[j]), i == j);
-        }
-    }
 }
 
 }  // namespace
