@@ -144,6 +144,7 @@ void Bundle::clear() {
         delete[] entry.second;
     }
     mTexts.clear();
+    mTextIndex.clear();
     for (const auto& child : mChildren) {
         child->clear();
     }
@@ -152,9 +153,17 @@ void Bundle::clear() {
 // --- Texts ------------------------------------------------------------------
 
 void Bundle::storeText(const char* key, const char* text) {
-    const char* old = mTexts.get(key);
-    mTexts.put(key, copyText(text));
-    delete[] old;
+    char* copy = copyText(text);
+    auto indexed = mTextIndex.find(std::string_view(key));
+    if (indexed != mTextIndex.end()) {
+        const char* old = indexed->second;
+        mTexts.put(key, copy);  // keeps the key copy that the index views
+        indexed->second = copy;
+        delete[] old;
+        return;
+    }
+    mTexts.put(key, copy);
+    mTextIndex.emplace(std::string_view(mTexts.find(key)->first), copy);
 }
 
 void Bundle::setText(const char* key, const char* text) {
@@ -169,7 +178,7 @@ const char* Bundle::getText(const char* key, bool inherit) const {
         return nullptr;
     }
     for (const Bundle* bundle = this; bundle != nullptr; bundle = bundle->mParent) {
-        const char* text = bundle->mTexts.get(key);
+        const char* text = bundle->findText(key);
         if (text != nullptr) {
             return text;
         }
@@ -181,7 +190,7 @@ const char* Bundle::getText(const char* key, bool inherit) const {
 }
 
 const char* Bundle::operator[](const char* key) const {
-    const char* text = mTexts.get(key);
+    const char* text = findText(key);
     return text != nullptr ? text : key;
 }
 
@@ -252,7 +261,7 @@ const char* Bundle::_resolve(const char* text, std::string& out, bool inherit) c
         char name[MAX_REFERENCE_NAME + 1];
         std::memcpy(name, reference.name, reference.nameLength);
         name[reference.nameLength] = '\0';
-        const char* found = mTexts.get(name);
+        const char* found = findText(name);
         if (found == nullptr) {
             found = (inherit && mParent != nullptr) ? mParent->getText(name, inherit) : name;
         }

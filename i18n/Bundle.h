@@ -22,6 +22,8 @@
 #include <cstdarg>
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/CKHashMap.h"
@@ -99,7 +101,7 @@ class Bundle : public ::core::IRefCount {
     // The text of `key` here, else (with `inherit`) in the nearest ancestor
     // that has one, else the `key` pointer itself.
     const char* getText(const char* key, bool inherit) const;
-    bool containsKey(const char* key) const { return mTexts.contains(key); }
+    bool containsKey(const char* key) const { return findText(key) != nullptr; }
     bool containsKey(const std::string& key) const { return containsKey(key.c_str()); }
     // This bundle's own text, or `key`; ancestors are not asked.
     const char* operator[](const char* key) const;
@@ -148,6 +150,11 @@ class Bundle : public ::core::IRefCount {
     std::string localizedPath(const char* path) const;
     bool isAncestorOrSelf(const Bundle* bundle) const;
     void storeText(const char* key, const char* text);
+    // This bundle's own text under `key`, or null.
+    const char* findText(const char* key) const {
+        auto it = mTextIndex.find(std::string_view(key));
+        return it != mTextIndex.end() ? it->second : nullptr;
+    }
 
     TextMap mTexts;
     ChildList mChildren;
@@ -156,6 +163,10 @@ class Bundle : public ::core::IRefCount {
     std::string mName;
     std::string mPath;
     std::string mLanguage;
+    // A hash index over mTexts, so that a look-up costs a hash and a probe or
+    // two instead of a walk down the ordered tree. The views point into the
+    // key copies that mTexts owns, which a replaced text keeps.
+    std::unordered_map<std::string_view, const char*> mTextIndex;
 };
 
 }  // namespace i18n

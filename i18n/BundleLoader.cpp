@@ -189,7 +189,7 @@ void Bundle::load(const json::JSObject* object, bool overwrite) {
     }
     for (json::JSObject::JSIterator it = object->begin(); it.isValid(); ++it) {
         const char* key = it.getKey();
-        if (key == nullptr || (!overwrite && mTexts.contains(key))) {
+        if (key == nullptr || (!overwrite && containsKey(key))) {
             continue;
         }
         const char* text = it.getValue()->asString(nullptr);
