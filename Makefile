@@ -2,6 +2,7 @@
 #   make run    build and run the kavrixml tool on the sample data in examples/
 #   make test   build and run every test: a normal build with warnings as errors,
 #               then a build with AddressSanitizer and UndefinedBehaviorSanitizer
+# Also: make bench   benchmarks against other XML libraries; writes bench/RESULTS.md
 # Each target installs the Debian packages it needs first (scripts/install-deps.sh).
 
 BUILD_DIR ?= build
@@ -66,6 +67,16 @@ bench:
 	      --benchmark_out=$(BENCH_DIR)/bench/ours.json --benchmark_out_format=json
 	$(BENCH_DIR)/bench/kavrixml_compare --repetitions $(BENCH_ROUNDS) --budget $(BENCH_BUDGET) \
 	      --ours-json $(BENCH_DIR)/bench/ours.json
+
+# Builds the libFuzzer targets (clang, ASan + UBSan) and runs each for
+# FUZZ_SECONDS on a copy of its seed corpus; see scripts/run-fuzz.sh.
+fuzz:
+	@scripts/install-deps.sh base fuzz
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+	      -DKAVRIXML_BUILD_FUZZ=ON -DKAVRIXML_BUILD_TESTS=OFF -DKAVRIXML_BUILD_TOOLS=OFF \
+	      -DKAVRIXML_SANITIZE=address,undefined $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	scripts/run-fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')

@@ -1,5 +1,7 @@
 #include "bench/Comparison.h"
 
+#include <time.h>
+
 #include <cstring>
 
 #include "bench/HeapCounter.h"
@@ -25,7 +27,24 @@ int findChecker(const std::vector<std::unique_ptr<Subject>>& subjects) {
     return -1;
 }
 
+double threadCpuSeconds() {
+    timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
 }  // namespace
+
+template <class Work>
+double Comparison::timed(Work work) {
+    const double cpuStart = threadCpuSeconds();
+    const Clock::time_point start = Clock::now();
+    work();
+    const double seconds = secondsSince(start);
+    mCpuSeconds += threadCpuSeconds() - cpuStart;
+    mWallSeconds += seconds;
+    return seconds;
+}
 
 Comparison::Comparison(const std::vector<std::unique_ptr<Subject>>& subjects,
                        const std::vector<CorpusDocument>& documents)
@@ -191,12 +210,12 @@ void Comparison::timeParses(DocumentFigures& figures, size_t round) {
             continue;
         }
         Subject& subject = *mSubjects[i];
-        Clock::time_point start = Clock::now();
-        for (size_t s = 0; s < samples; ++s) {
-            subject.parse(bytes, error);
-            subject.release();
-        }
-        const double seconds = secondsSince(start);
+        const double seconds = timed([&] {
+            for (size_t s = 0; s < samples; ++s) {
+                subject.parse(bytes, error);
+                subject.release();
+            }
+        });
         figures.subjects[i].parseRates.push_back(static_cast<double>(bytes.size() * samples) /
                                                  seconds);
     }
@@ -220,11 +239,12 @@ void Comparison::timeWrites(DocumentFigures& figures, size_t round) {
         }
         Subject& subject = *mSubjects[mWriters[w].subject];
         size_t written = 0;
-        Clock::time_point start = Clock::now();
-        for (size_t s = 0; s < samples; ++s) {
-            written += subject.write(mWriters[w].style);
-        }
-        figures.writers[w].rates.push_back(static_cast<double>(written) / secondsSince(start));
+        const double seconds = timed([&] {
+            for (size_t s = 0; s < samples; ++s) {
+                written += subject.write(mWriters[w].style);
+            }
+        });
+        figures.writers[w].rates.push_back(static_cast<double>(written) / seconds);
     }
     for (size_t i = 0; i < mSubjects.size(); ++i) {
         if (built[i]) {

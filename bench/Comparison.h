@@ -69,6 +69,9 @@ class Comparison {
     void run(int maxRounds, double budgetSeconds, std::ostream& log);
     // Timed rounds completed by run().
     int rounds() const { return mRounds; }
+    // The share of the timed wall-clock time that this thread spent on the
+    // CPU: near 1 on a quiet machine, lower when other processes took turns.
+    double cpuShare() const { return mWallSeconds > 0 ? mCpuSeconds / mWallSeconds : 0; }
 
     const std::vector<Writer>& writers() const { return mWriters; }
     const std::vector<DocumentFigures>& figures() const { return mFigures; }
@@ -88,6 +91,9 @@ class Comparison {
     void checkWriter(DocumentFigures& figures, size_t writer);
     void timeParses(DocumentFigures& figures, size_t round);
     void timeWrites(DocumentFigures& figures, size_t round);
+    // Seconds of steady_clock for `work`, adding to the CPU share's totals.
+    template <class Work>
+    double timed(Work work);
     // Elements in `bytes` as read by the checking subject; 0 without one.
     size_t countWithChecker(const std::string& bytes);
 
@@ -97,6 +103,8 @@ class Comparison {
     int mOurs = -1;
     int mChecker = -1;
     int mRounds = 0;
+    double mWallSeconds = 0;
+    double mCpuSeconds = 0;
 };
 
 }  // namespace bench

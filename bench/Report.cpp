@@ -118,14 +118,13 @@ std::string verdict(const TargetOutcome& target) {
         }
     }
     if (missed == 0) {
-        return "**met** on all " + std::to_string(target.values.size());
+        return "met on all " + std::to_string(target.values.size());
     }
     const double shortBy = target.higherIsBetter
                                ? (target.threshold - worst->second) / target.threshold
                                : (worst->second - target.threshold) / target.threshold;
-    return "**missed** on " + std::to_string(missed) + " of " +
-           std::to_string(target.values.size()) + "; worst " + worst->first + " by " +
-           fixed(100.0 * shortBy, 0) + " %";
+    return "missed on " + std::to_string(missed) + " of " + std::to_string(target.values.size()) +
+           "; worst " + worst->first + " by " + fixed(100.0 * shortBy, 0) + " %";
 }
 
 namespace {
@@ -144,21 +143,30 @@ std::map<std::string, nlohmann::json> readOurFigures(const std::string& path) {
     if (all.is_discarded() || !all.contains("benchmarks")) {
         return byName;
     }
+    const std::string wallClockSuffix = "/real_time";
     for (const nlohmann::json& entry : all["benchmarks"]) {
-        byName[entry.value("name", "")] = entry;
+        std::string name = entry.value("name", "");
+        if (name.size() > wallClockSuffix.size() &&
+            name.compare(name.size() - wallClockSuffix.size(), std::string::npos,
+                         wallClockSuffix) == 0) {
+            name.resize(name.size() - wallClockSuffix.size());
+        }
+        byName[name] = entry;
     }
     return byName;
 }
 
-// Time of one iteration in nanoseconds, or -1.
+// A time of a Google Benchmark entry ("real_time" or "cpu_time") in nanoseconds.
+double entryNanoseconds(const nlohmann::json& entry, const char* key) {
+    const std::string unit = entry.value("time_unit", "ns");
+    const double scale = unit == "ms" ? 1e6 : unit == "us" ? 1e3 : unit == "s" ? 1e9 : 1.0;
+    return entry.value(key, 0.0) * scale;
+}
+
+// Wall-clock time of one iteration in nanoseconds, or -1.
 double nanoseconds(const std::map<std::string, nlohmann::json>& figures, const std::string& name) {
     auto found = figures.find(name);
-    if (found == figures.end()) {
-        return -1;
-    }
-    const std::string unit = found->second.value("time_unit", "ns");
-    const double scale = unit == "ms" ? 1e6 : unit == "us" ? 1e3 : unit == "s" ? 1e9 : 1.0;
-    return found->second.value("real_time", -1.0) * scale;
+    return found == figures.end() ? -1 : entryNanoseconds(found->second, "real_time");
 }
 
 double counter(const std::map<std::string, nlohmann::json>& figures, const std::string& name,
@@ -172,6 +180,37 @@ double counter(const std::map<std::string, nlohmann::json>& figures, const std::
 
 std::string cell(double value, const std::string& text) {
     return value >= 0 ? text : "–";
+}
+
+// A bar's label, saying when its mean covers fewer documents than the title.
+std::string chartLabel(const std::string& name, size_t measured, size_t documents) {
+    if (measured == documents) {
+        return name;
+    }
+    return name + " (" + std::to_string(measured) + " docs)";
+}
+
+// "missed on 3 of 12; ..." with its first word in bold.
+std::string emphasised(const std::string& verdict) {
+    const size_t space = verdict.find(' ');
+    if (space == std::string::npos) {
+        return verdict;
+    }
+    return "**" + verdict.substr(0, space) + "**" + verdict.substr(space);
+}
+
+// The revision the library was built from, and whether its sources differed.
+std::string revision() {
+    const std::string git = "git -C '" KAVRIXML_SOURCE_DIR "' ";
+    std::string text = commandOutput(git + "rev-parse --short HEAD 2>/dev/null");
+    if (text.empty()) {
+        return "unknown";
+    }
+    if (std::system((git + "diff --quiet HEAD -- core framework xml i18n 2>/dev/null").c_str()) !=
+        0) {
+        text += ", with uncommitted changes to the library";
+    }
+    return text;
 }
 
 }  // namespace
@@ -331,15 +370,16 @@ std::string Report::machineSection() const {
         << "| System | " << kernel << " |\n"
         << "| Compiler | " << compiler() << " |\n"
         << "| Flags | `" << mSettings.flags << "` (the peers are Debian's builds) |\n"
-        << "| kavrixml | revision "
-        << commandOutput("git -C '" KAVRIXML_SOURCE_DIR "' rev-parse --short HEAD 2>/dev/null")
-        << " |\n";
+        << "| kavrixml | revision " << revision() << " |\n";
     for (const std::unique_ptr<Subject>& subject : mSubjects) {
         if (*subject->package() != '\0') {
             out << "| " << subject->name() << " | " << subject->package() << " "
                 << packageVersion(subject->package()) << " |\n";
         }
     }
+    out << "| CPU share | " << fixed(100.0 * mComparison.cpuShare(), 0)
+        << " % of the timed wall-clock time ran on the CPU (the rest, other processes had "
+           "it; below about 90 % the figures are disturbed) |\n";
     out << "| Rounds | " << mComparison.rounds() << " timed rounds (at most " << mSettings.maxRounds
         << "; after 3, no new round starts once " << fixed(mSettings.budgetSeconds, 0)
         << " s have passed) |\n\n";
@@ -497,7 +537,7 @@ std::string Report::targetSection(const std::vector<TargetOutcome>& outcomes) co
         }
         out << "| " << target.what << " | " << (worst ? worst->first : "–") << " | "
             << (worst ? (nanos ? fixed(worst->second, 0) + " ns" : ratio(worst->second)) : "–")
-            << " | " << verdict(target) << " | " << notApplicable << " |\n";
+            << " | " << emphasised(verdict(target)) << " | " << notApplicable << " |\n";
     }
     out << "\n";
     return out.str();
@@ -511,9 +551,17 @@ std::string Report::oursSection() const {
         out << "Not available: `kavrixml_bench` did not run or wrote no JSON.\n\n";
         return out.str();
     }
-    out << "Parse and write in MB/s (of input and of output); clone, search and walk in "
-           "milliseconds per call on the parsed document; the heap per input byte as measured "
-           "by the same counter as above.\n\n"
+    double cpu = 0;
+    double wall = 0;
+    for (const auto& entry : figures) {
+        cpu += entryNanoseconds(entry.second, "cpu_time");
+        wall += entryNanoseconds(entry.second, "real_time");
+    }
+    out << "Wall-clock times, pinned to one CPU; the process was on the CPU for "
+        << fixed(wall > 0 ? 100.0 * cpu / wall : 0.0, 0)
+        << " % of them. Parse and write in MB/s (of input and of output); clone (copy and "
+           "free), search and walk in milliseconds per call on the parsed document; the heap "
+           "per input byte as measured by the same counter as above.\n\n"
         << "| document | parse MB/s | write tidy MB/s | write compact MB/s | deep clone ms "
            "| findBreadthFirst (missing) ms | visit ms | heap bytes per input byte |\n"
         << "|---|---:|---:|---:|---:|---:|---:|---:|\n";
@@ -626,7 +674,8 @@ bool Report::drawChart(std::ostream& log) const {
                     rates.push_back(median(figures->subjects[i].parseRates) / kMB);
                 }
             }
-            parse << '"' << mSubjects[i]->name() << "\" " << fixed(geometricMean(rates), 1) << ' '
+            parse << '"' << chartLabel(mSubjects[i]->name(), rates.size(), documents.size())
+                  << "\" " << fixed(geometricMean(rates), 1) << ' '
                   << (static_cast<int>(i) == ours ? oursColour : peerColour) << "\n";
         }
         std::ofstream write(writeData);
@@ -638,7 +687,8 @@ bool Report::drawChart(std::ostream& log) const {
                     rates.push_back(median(figures->writers[w].rates) / kMB);
                 }
             }
-            write << '"' << writers[w].label << "\" " << fixed(geometricMean(rates), 1) << ' '
+            write << '"' << chartLabel(writers[w].label, rates.size(), documents.size()) << "\" "
+                  << fixed(geometricMean(rates), 1) << ' '
                   << (static_cast<int>(writers[w].subject) == ours ? oursColour : peerColour)
                   << "\n";
         }
