@@ -17,7 +17,7 @@ CMAKE_FLAGS ?=
 # new round starts once BENCH_BUDGET seconds have passed (keeps `make bench`
 # near ten minutes on a two-CPU machine).
 BENCH_ROUNDS ?= 11
-BENCH_BUDGET ?= 240
+BENCH_BUDGET ?= 180
 BENCH_MIN_TIME ?= 0.2
 
 # Leaks count as failures in the sanitizer build.
