@@ -55,6 +55,7 @@ XMLWriter::~XMLWriter() {
     delete[] mTabs;
     mTabs = nullptr;
     mTabCapacity = 0;
+    delete[] mBuffer;
 }
 
 // --- Public writes ------------------------------------------------------------------
@@ -96,8 +97,10 @@ void XMLWriter::write(XNode* node, kavri::stream::OutputStream* stream) {
 void XMLWriter::writeStart(kavri::stream::OutputStream* stream, XNode* declaration) {
     mStream = stream;
     // A write that failed half-way may have left bytes behind.
-    mBuffer.clear();
-    mBuffer.reserve(CHUNK + 1024);
+    mUsed = 0;
+    if (mBuffer == nullptr) {
+        mBuffer = new char[CHUNK];
+    }
     if (!stream->isOpen()) {
         stream->open(kavri::stream::OutputStream::WRITE);
     }
@@ -236,26 +239,39 @@ void XMLWriter::writeLine() {
 
 // --- Output buffer --------------------------------------------------------------------
 
-void XMLWriter::put(const char* text) {
-    put(text, std::strlen(text));
+void XMLWriter::putLarge(const char* bytes, size_t length) {
+    drain();
+    if (length < CHUNK) {
+        std::memcpy(mBuffer, bytes, length);
+        mUsed = length;
+        return;
+    }
+    // Longer than the buffer: straight to the stream, which takes lengths as
+    // unsigned, at most 1 GiB at a time.
+    static const size_t MAX_PIECE = size_t(1) << 30;
+    for (size_t done = 0; done < length;) {
+        size_t piece = std::min(length - done, MAX_PIECE);
+        mStream->write(bytes + done, static_cast<unsigned>(piece));
+        done += piece;
+    }
 }
 
+// Text that needs no escaping (the common case) is copied whole.
 void XMLWriter::putEscaped(const char* text, size_t length) {
-    text::StringUtil::encodeXML(text, length, mBuffer);
-    if (mBuffer.size() >= CHUNK) {
-        drain();
+    if (!text::StringUtil::needsEncoding(text, length)) {
+        put(text, length);
+        return;
     }
+    mEscaped.clear();
+    text::StringUtil::encodeXML(text, length, mEscaped);
+    put(mEscaped.data(), mEscaped.size());
 }
 
 void XMLWriter::drain() {
-    // The stream takes lengths as unsigned: hand over at most 1 GiB at a time.
-    static const size_t MAX_PIECE = size_t(1) << 30;
-    for (size_t done = 0; done < mBuffer.size();) {
-        size_t piece = std::min(mBuffer.size() - done, MAX_PIECE);
-        mStream->write(mBuffer.data() + done, static_cast<unsigned>(piece));
-        done += piece;
+    if (mUsed > 0) {
+        mStream->write(mBuffer, static_cast<unsigned>(mUsed));
+        mUsed = 0;
     }
-    mBuffer.clear();
 }
 
 }  // namespace xml

@@ -17,6 +17,7 @@
 #define KAVRIXML_XML_XMLWRITER_H
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 
 #include "framework/plinth/CriticalSection.h"
@@ -73,12 +74,15 @@ class XMLWriter {
 
     bool skipWrite(const void* what, kavri::stream::OutputStream* stream, const char* warning);
     void put(const char* bytes, size_t length) {
-        mBuffer.append(bytes, length);
-        if (mBuffer.size() >= CHUNK) {
-            drain();
+        if (length > CHUNK - mUsed) {
+            putLarge(bytes, length);
+            return;
         }
+        std::memcpy(mBuffer + mUsed, bytes, length);
+        mUsed += length;
     }
-    void put(const char* text);
+    void put(const char* text) { put(text, std::strlen(text)); }
+    void putLarge(const char* bytes, size_t length);
     void putEscaped(const char* text, size_t length);
     void drain();
 
@@ -90,7 +94,9 @@ class XMLWriter {
     bool mWriteBOM = false;
     char* mTabs = nullptr;
     unsigned mTabCapacity = 0;
-    std::string mBuffer;
+    char* mBuffer = nullptr;  // CHUNK bytes, made by the first write
+    size_t mUsed = 0;
+    std::string mEscaped;  // escaped text on its way into mBuffer
 };
 
 }  // namespace xml

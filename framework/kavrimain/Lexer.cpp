@@ -25,9 +25,7 @@ unsigned char upperAscii(unsigned char c) {
 }  // namespace
 
 Lexer::Lexer(unsigned flags, unsigned pieceCapacity)
-    : mFlags(flags), mPieceCapacity(pieceCapacity), mWord(WORD, "") {
-    mPiece.reserve(pieceCapacity);
-}
+    : mFlags(flags), mPieceCapacity(pieceCapacity), mPiece(pieceCapacity + 1), mWord(WORD, "") {}
 
 Lexer::Lexer(const Lexer& other)
     : mFlags(other.mFlags),
@@ -37,10 +35,10 @@ Lexer::Lexer(const Lexer& other)
       mInput(other.mInput),
       mPos(other.mPos),
       mTokenStart(other.mTokenStart),
+      mPiece(other.mPieceCapacity + 1),
       mWord(WORD, "") {
     // The tables are rebuilt on first use: the hooks they come from are the
     // copy's own.
-    mPiece.reserve(mPieceCapacity);
 }
 
 Lexer& Lexer::operator=(const Lexer& other) {
@@ -223,17 +221,24 @@ void Lexer::prepare() {
     mReady = true;
 }
 
-Token* Lexer::matchRegistered(const char* text, bool prefix) const {
+Token* Lexer::matchRegistered(const char* text, bool prefix) {
     const unsigned char first = static_cast<unsigned char>(*text);
     const bool ignoreCase = (mFlags & CASE_INSENSITIVE) != 0;
     for (unsigned i = mFirst[first]; i < mFirst[first + 1]; ++i) {
         const Entry& entry = mTokens[i];
         const char* candidate = entry.token->getText();
+        // The first byte matches already; the second rules out most longer
+        // candidates without a call.
+        if (!ignoreCase && entry.length > 1 && candidate[1] != text[1]) {
+            continue;
+        }
         // strncmp stops at the input's terminator, so a token longer than the
         // rest of the input cannot match and nothing is read past the end.
         bool same = ignoreCase ? strncasecmp(candidate, text, entry.length) == 0
                                : std::strncmp(candidate, text, entry.length) == 0;
         if (same && (prefix || text[entry.length] == '\0')) {
+            mLastMatch = entry.token;
+            mLastMatchLength = entry.length;
             // Registered tokens are never changed through this pointer.
             return const_cast<Token*>(entry.token);
         }
@@ -282,9 +287,14 @@ const char* Lexer::skipLineComment(const char* p, const char* end) const {
 }
 
 Token* Lexer::pieceToken(const char* begin, const char* end) {
-    mPiece.assign(begin, static_cast<size_t>(end - begin));
+    const size_t length = static_cast<size_t>(end - begin);
+    if (mPiece.size() < length + 1) {
+        mPiece.resize(std::max(length + 1, mPiece.size() * 2));
+    }
+    std::memcpy(mPiece.data(), begin, length);
+    mPiece[length] = '\0';
     mPos = static_cast<size_t>(end - mInput.data());
-    return text2Token(mPiece.c_str());
+    return text2Token(mPiece.data());
 }
 
 Token* Lexer::nextToken() {
@@ -326,7 +336,9 @@ Token* Lexer::nextToken() {
         if ((kind & CLASS_TOKEN) != 0) {
             Token* token = findToken(p, true);
             if (token != nullptr) {
-                mPos = std::min(mInput.size(), mTokenStart + std::strlen(token->getText()));
+                const size_t length =
+                    token == mLastMatch ? mLastMatchLength : std::strlen(token->getText());
+                mPos = std::min(mInput.size(), mTokenStart + length);
                 return token;
             }
         }

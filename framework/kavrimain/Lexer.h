@@ -133,7 +133,7 @@ class Lexer {
     };
 
     void prepare();
-    Token* matchRegistered(const char* text, bool prefix) const;
+    Token* matchRegistered(const char* text, bool prefix);
     const char* skipMultiLineComment(const char* p, const char* end);
     const char* skipLineComment(const char* p, const char* end) const;
     Token* pieceToken(const char* begin, const char* end);
@@ -153,7 +153,9 @@ class Lexer {
     std::string mInput;
     size_t mPos = 0;
     size_t mTokenStart = 0;
-    std::string mPiece;
+    std::vector<char> mPiece;  // the last piece, NUL-terminated
+    const Token* mLastMatch = nullptr;
+    size_t mLastMatchLength = 0;
     Token mWord;
 };
 

@@ -50,28 +50,6 @@ void Parser::setInput(std::string text, bool reset) {
     mLexer->setInput(std::move(text));
 }
 
-void Parser::remember(Token* token, size_t offset) {
-    mHistory[mHistoryTop] = {token, offset};
-    mHistoryTop = (mHistoryTop + 1) & (HISTORY - 1);
-    if (mHistoryCount < HISTORY) {
-        ++mHistoryCount;
-    }
-}
-
-Token* Parser::next() {
-    Placed placed;
-    if (!mPushed.empty()) {
-        placed = mPushed.back();
-        mPushed.pop_back();
-    } else {
-        placed.token = mLexer->nextToken();
-        placed.offset = mLexer->getTokenOffset();
-    }
-    mTokenOffset = placed.offset;
-    remember(placed.token, placed.offset);
-    return placed.token;
-}
-
 void Parser::push(Token* token) {
     size_t offset = mLexer->getOffset();
     const unsigned last = (mHistoryTop + HISTORY - 1) & (HISTORY - 1);
@@ -102,10 +80,7 @@ std::string Parser::describe(const Token* token) const {
     return "token '" + shorten(token->getText() != nullptr ? token->getText() : "") + "'";
 }
 
-void Parser::check(const Token* token, unsigned id) {
-    if (token != nullptr && token->getId() == id) {
-        return;
-    }
+void Parser::fail(const Token* token, unsigned id) const {
     std::string found = describe(token);
     std::string expected = mLexer->getTokenName(id);
     throw LexerException("Unexpected %s (expected %s)", found.c_str(), expected.c_str());

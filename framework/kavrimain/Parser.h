@@ -41,7 +41,19 @@ class Parser {
 
     // The next token: the last pushed-back one first, else the lexer's next.
     // At the end of the input a token with id Token::END_OF_INPUT (65535).
-    Token* next();
+    Token* next() {
+        Placed placed;
+        if (mPushed.empty()) {
+            placed.token = mLexer->nextToken();
+            placed.offset = mLexer->getTokenOffset();
+        } else {
+            placed = mPushed.back();
+            mPushed.pop_back();
+        }
+        mTokenOffset = placed.offset;
+        remember(placed);
+        return placed.token;
+    }
     // Pushes a token back; the last pushed comes first. A token pushed back
     // in the reverse order it was taken keeps its position.
     void push(Token* token);
@@ -51,7 +63,11 @@ class Parser {
     // "Unexpected token 'X' (expected Y)", "Unexpected string \"X\" (expected
     // Y)" or "Unexpected end of input (expected Y)", Y named by the lexer
     // (Lexer::getTokenName).
-    void check(const Token* token, unsigned id);
+    void check(const Token* token, unsigned id) {
+        if (token == nullptr || token->getId() != id) {
+            fail(token, id);
+        }
+    }
 
     // Raw characters from the lexer's current place up to `marker` (or to the
     // end of the input), which stays unread. Pushed-back tokens are not
@@ -77,7 +93,14 @@ class Parser {
     };
     static constexpr unsigned HISTORY = 8;  // a power of two
 
-    void remember(Token* token, size_t offset);
+    void remember(const Placed& placed) {
+        mHistory[mHistoryTop] = placed;
+        mHistoryTop = (mHistoryTop + 1) & (HISTORY - 1);
+        if (mHistoryCount < HISTORY) {
+            ++mHistoryCount;
+        }
+    }
+    [[noreturn]] void fail(const Token* token, unsigned id) const;
     std::string describe(const Token* token) const;
 
     Lexer* mLexer;
