@@ -3,7 +3,12 @@
 set -euo pipefail
 tool=$1
 run() {
-    echo "\$ kavrixml $*"
+    local shown=""
+    for word in "$@"; do
+        [[ $word == *" "* ]] && word="'$word'"
+        shown+=" $word"
+    done
+    echo "\$ kavrixml$shown"
     "$tool" "$@"
     echo
 }
