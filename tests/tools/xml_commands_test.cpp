@@ -90,16 +90,6 @@ TEST(XmlFormatCommand, FormattingAFormattedDocumentChangesNothing) {
     EXPECT_EQ(compactAgain.out, compact.out);
 }
 
-TEST(XmlCheckCommand, SilentOnGoodFilesCountsWithVerbose) {
-    ToolRun quiet = run("check '" + sample("catalogue.xml") + "' '" + sample("settings.xml") + "'");
-    EXPECT_EQ(quiet.status, 0);
-    EXPECT_EQ(quiet.out, "");
-    EXPECT_EQ(quiet.err, "");
-    ToolRun verbose = run("check -v '" + sample("catalogue.xml") + "' -", "<a/>");
-    EXPECT_EQ(verbose.status, 0);
-    EXPECT_EQ(verbose.out, "2 files parsed\n");
-}
-
 TEST(XmlCheckCommand, ReportsFileLineAndColumnOfTheOffendingToken) {
     struct Case {
         const char* input;
@@ -125,7 +115,11 @@ TEST(XmlCheckCommand, ReportsFileLineAndColumnOfTheOffendingToken) {
     }
 }
 
-TEST(XmlCheckCommand, GoesOnAfterAFailureAndFailsIfAnyFailed) {
+TEST(XmlCheckCommand, SilentOnSuccessGoesOnAfterAFailureAndFailsIfAnyFailed) {
+    ToolRun quiet = run("check '" + sample("catalogue.xml") + "' -", "<a/>");
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.out + quiet.err, "");
+
     std::string bad = writeInput("check_bad2.xml", "<a></b>");
     std::string empty = writeInput("check_empty.xml", "");
     ToolRun result = run("check -v '" + bad + "' /no/such/file.xml '" + empty + "' '" +
@@ -186,17 +180,13 @@ TEST(XmlCommands, BadInputIsOneLineAndExitOne) {
 }
 
 TEST(XmlCommands, UsageErrorsExitTwoAndHelpExitsZero) {
-    EXPECT_EQ(run("format").status, 2);
-    EXPECT_EQ(run("format a.xml b.xml").status, 2);
-    EXPECT_EQ(run("format -o").status, 2);
+    for (const char* args : {"format", "format a.xml b.xml", "format -o", "check", "check -x a.xml",
+                             "dump", "find onlyname"}) {
+        EXPECT_EQ(run(args).status, 2) << args;
+    }
     ToolRun unknown = run("format --pretty a.xml");
-    EXPECT_EQ(unknown.status, 2);
     EXPECT_EQ(unknown.err,
               "kavrixml format: unknown option '--pretty' (see kavrixml format --help)\n");
-    EXPECT_EQ(run("check").status, 2);
-    EXPECT_EQ(run("check -x a.xml").status, 2);
-    EXPECT_EQ(run("dump").status, 2);
-    EXPECT_EQ(run("find onlyname").status, 2);
     for (const char* command : {"format", "check", "dump", "find"}) {
         ToolRun help = run(std::string(command) + " --help");
         EXPECT_EQ(help.status, 0) << command;

@@ -47,30 +47,22 @@ TEST(XMLUtilsDump, ExampleTreeGivesTheDocumentedLines) {
     EXPECT_EQ(Pieces(pieces.begin() + 8, pieces.begin() + 12), (Pieces{"   ", "<", "b", ">\n"}));
 }
 
-TEST(XMLUtilsDump, ChildrenComeBeforeBodyAndCDataAndNothingIsEscaped) {
+TEST(XMLUtilsDump, ChildrenFirstNothingEscapedLevelsFromTheTop) {
     Document doc;
     XNode* root = doc.createNode("r%s", nullptr);
     doc.setRootNode(root);
     root->addBody("100% <raw> & %s");
     root->addCData("x<y", 3);
-    root->addChild("k");
+    XNode* deep = root->addChild("k")->addChild("b")->addChild("c");
     xmlio::LogCapture log;
     XMLUtils::dumpNode(root);
     EXPECT_EQ(log.joined(logging::Logger::DEBUG),
               "<r%s>\n"
-              "   <k/>\n"
+              "   <k>\n      <b>\n         <c/>\n      </b>\n   </k>\n"
               "   100% <raw> & %s\n"
-              "   <![CDATA[\n"
-              "x<y\n"
-              "   ]]>\n"
+              "   <![CDATA[\nx<y\n   ]]>\n"
               "</r%s>\n");
-}
-
-TEST(XMLUtilsDump, LevelCountsFromTheTopOfTheTree) {
-    Document doc;
-    XNode* root = doc.createNode("r", nullptr);
-    doc.setRootNode(root);
-    XNode* deep = root->addChild("a")->addChild("b")->addChild("c");
+    // A dump that starts below the top is indented by its node's ancestors.
     EXPECT_EQ(dumpPieces(deep), (Pieces{"   ", "   ", "   ", "<", "c", "/>\n"}));
     EXPECT_EQ(dumpPieces(nullptr), Pieces{});
 }

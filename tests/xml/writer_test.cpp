@@ -3,8 +3,6 @@
 // the reader.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +18,7 @@ using kavri::xml::Document;
 using kavri::xml::XMLWriter;
 using kavri::xml::XNode;
 using xmlio::parse;
+using xmlio::readSample;
 using xmlio::RecordingStream;
 
 // The tree of the design's worked example: a id=7 with b (body hi) and c
@@ -52,44 +51,30 @@ std::string written(XMLWriter& writer, XNode* node) {
     return out.str();
 }
 
+const char* const DECLARATION = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
 const char* const EXAMPLE_BODY =
-    "<a id=\"7\">\n"
-    "\t<b>\n"
-    "\thi\n"
-    "\t</b>\n"
-    "\t<c k=\"v\" n=\"2\"/>\n"
-    "</a>\n";
+    "<a id=\"7\">\n\t<b>\n\thi\n\t</b>\n\t<c k=\"v\" n=\"2\"/>\n</a>\n";
 
-TEST(XMLWriterExample, TidyWithDeclarationByDefault) {
+TEST(XMLWriterExample, DefaultCompactCrLfBomAndNoDeclarationForms) {
     Example example;
-    XMLWriter writer;
-    EXPECT_TRUE(writer.getWriteDeclaration());
-    EXPECT_TRUE(writer.getTidyOutput());
-    EXPECT_FALSE(writer.getCRLF());
-    EXPECT_FALSE(writer.getWriteBOM());
-    EXPECT_EQ(written(writer, &example.doc),
-              std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") + EXAMPLE_BODY);
-}
+    XMLWriter writer;  // declaration, tidy, LF, no byte-order mark
+    EXPECT_EQ(written(writer, &example.doc), std::string(DECLARATION) + "\n" + EXAMPLE_BODY);
 
-TEST(XMLWriterExample, CompactCrLfBomAndNoDeclarationForms) {
-    Example example;
-    XMLWriter writer;
     writer.setTidyOutput(false);
     EXPECT_EQ(written(writer, &example.doc),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a id=\"7\"><b>hi</b><c k=\"v\" "
-              "n=\"2\"/></a>");
+              std::string(DECLARATION) + "<a id=\"7\"><b>hi</b><c k=\"v\" n=\"2\"/></a>");
 
     writer.setTidyOutput(true);
     writer.setCRLF(true);
-    EXPECT_EQ(written(writer, &example.doc),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<a id=\"7\">\r\n\t<b>\r\n\thi\r\n"
-              "\t</b>\r\n\t<c k=\"v\" n=\"2\"/>\r\n</a>\r\n");
+    EXPECT_EQ(
+        written(writer, &example.doc),
+        std::string(DECLARATION) +
+            "\r\n<a id=\"7\">\r\n\t<b>\r\n\thi\r\n\t</b>\r\n\t<c k=\"v\" n=\"2\"/>\r\n</a>\r\n");
 
     writer.setCRLF(false);
     writer.setWriteBOM(true);
-    EXPECT_EQ(
-        written(writer, &example.doc),
-        std::string("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") + EXAMPLE_BODY);
+    EXPECT_EQ(written(writer, &example.doc),
+              std::string("\xEF\xBB\xBF") + DECLARATION + "\n" + EXAMPLE_BODY);
 
     writer.setWriteBOM(false);
     writer.setWriteDeclaration(false);
@@ -227,13 +212,6 @@ TEST(XMLWriterThreads, FourThreadsSharingAWriterGetIntactOutputs) {
 
 // --- Round trips through the reader --------------------------------------------------------
 
-std::string readSample(const char* name) {
-    std::ifstream in(std::string(KAVRIXML_SOURCE_DIR) + "/examples/xml/" + name, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 // Names, attributes and CDATA of a subtree, bodies left out.
 void shape(const XNode* node, std::string& out) {
     out += "<";
@@ -253,33 +231,21 @@ void shape(const XNode* node, std::string& out) {
     out += "</>";
 }
 
-TEST(XMLWriterRoundTrip, CompactFormReadsBackToTheSameBytes) {
+TEST(XMLWriterRoundTrip, CompactKeepsBytesTidyKeepsElementsAttributesAndCData) {
     for (const char* sample : {"catalogue.xml", "settings.xml"}) {
         auto doc = parse(readSample(sample));
-        XMLWriter writer(true, false);
-        const std::string once = written(writer, doc.get());
+        XMLWriter compact(true, false);
+        const std::string once = written(compact, doc.get());
         auto again = parse(once);
-        EXPECT_EQ(written(writer, again.get()), once) << sample;
-        std::string before, after;
-        doc->getRootNode()->dump(before);
-        again->getRootNode()->dump(after);
-        EXPECT_EQ(after, before) << sample;
-    }
-}
+        EXPECT_EQ(written(compact, again.get()), once) << sample;
 
-TEST(XMLWriterRoundTrip, TidyFormReadsBackToTheSameElementsAttributesAndCData) {
-    for (const char* sample : {"catalogue.xml", "settings.xml"}) {
-        auto doc = parse(readSample(sample));
-        XMLWriter writer;
-        writer.setCRLF(true);
-        auto again = parse(written(writer, doc.get()));
+        XMLWriter tidy(true, true, true);
+        auto fromTidy = parse(written(tidy, doc.get()));
         std::string before, after;
         shape(doc->getRootNode(), before);
-        shape(again->getRootNode(), after);
+        shape(fromTidy->getRootNode(), after);
         EXPECT_EQ(after, before) << sample;
-        if (std::string(sample) == "catalogue.xml") {
-            EXPECT_NE(before.find("[A novel of manners"), std::string::npos);
-        }
+        EXPECT_NE(before.find('['), std::string::npos);  // both samples hold CDATA
     }
 }
 

@@ -6,9 +6,11 @@
 
 #include <pthread.h>
 
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,14 +22,20 @@
 
 namespace xmlio {
 
+inline std::string readSample(const char* name) {
+    std::ifstream in(std::string(KAVRIXML_SOURCE_DIR) + "/examples/xml/" + name, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
 inline std::unique_ptr<kavri::xml::Document> parse(const std::string& text) {
     kavri::xml::DOMParser parser;
     kavri::stream::MemoryInputStream in(text);
     return std::unique_ptr<kavri::xml::Document>(parser.parse(&in));
 }
 
-// Keeps the bytes written and a log of the calls: "isOpen open(32) write
-// flush", the bytes of one write call not shown.
+// Keeps the bytes written and a log of the calls: "isOpen open(32) write flush".
 class RecordingStream : public kavri::stream::OutputStream {
   public:
     explicit RecordingStream(bool open = false) : mOpen(open) {}
@@ -42,12 +50,12 @@ class RecordingStream : public kavri::stream::OutputStream {
         return true;
     }
     int write(const char* bytes, unsigned length) override {
-        noteWrite("write ");
+        mCalls += "write ";
         mBytes.append(bytes, length);
         return static_cast<int>(length);
     }
     int write(const unsigned char* bytes, unsigned length) override {
-        noteWrite("writeBytes ");
+        mCalls += "writeBytes ";
         mBytes.append(reinterpret_cast<const char*>(bytes), length);
         return static_cast<int>(length);
     }
@@ -58,15 +66,6 @@ class RecordingStream : public kavri::stream::OutputStream {
     const std::string& calls() const { return mCalls; }
 
   private:
-    // Runs of writes are noted once: how the writer cuts its output is its own.
-    void noteWrite(const std::string& kind) {
-        bool repeated = kind == "write " && mCalls.size() >= 6 &&
-                        mCalls.compare(mCalls.size() - 6, 6, "write ") == 0;
-        if (!repeated) {
-            mCalls += kind;
-        }
-    }
-
     bool mOpen;
     std::string mBytes;
     std::string mCalls;
