@@ -152,6 +152,9 @@ class Bundle : public ::core::IRefCount {
     void storeText(const char* key, const char* text);
     // This bundle's own text under `key`, or null.
     const char* findText(const char* key) const {
+        if (key == nullptr) {
+            return nullptr;
+        }
         auto it = mTextIndex.find(std::string_view(key));
         return it != mTextIndex.end() ? it->second : nullptr;
     }
