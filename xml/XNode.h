@@ -174,6 +174,8 @@ class XNode : public kavri::core::NamedObject {
     // A new, unreferenced copy without parent, of the subtree when deep.
     XNode* cloneNode(bool deep) const;
     XNode* clone() const { return cloneNode(true); }
+    // The framework's clone(CloningOptions) stays reachable beside clone().
+    using kavri::core::NamedObject::clone;
     // Appends a compact rendering: <a x='1'>t<b/></a>.
     void dump(std::string& out) const;
 
