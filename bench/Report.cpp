@@ -31,10 +31,14 @@ std::string fixed(double value, int digits) {
     return text;
 }
 
-// Three significant digits at most, enough for figures that swing by 20 %.
+// Three significant digits (all digits above 999), enough for figures that
+// swing by 20 %.
+std::string significant(double value) {
+    return fixed(value, value >= 100 ? 0 : value >= 10 ? 1 : 2);
+}
+
 std::string rate(double bytesPerSecond) {
-    const double mb = bytesPerSecond / kMB;
-    return fixed(mb, mb >= 100 ? 0 : mb >= 10 ? 1 : 2);
+    return significant(bytesPerSecond / kMB);
 }
 
 std::string ratio(double value) {
@@ -573,7 +577,7 @@ std::string Report::oursSection() const {
         };
         auto ms = [&](const std::string& benchmark) {
             const double value = nanoseconds(figures, benchmark + "/" + name);
-            return cell(value, fixed(value / 1e6, 2));
+            return cell(value, significant(value / 1e6));
         };
         const double heap = counter(figures, "parse/" + name, "heap_per_input_byte");
         out << "| " << name << " | " << mbps("parse") << " | " << mbps("write_tidy") << " | "
@@ -644,9 +648,17 @@ std::string Report::documentSection(const DocumentFigures& figures) const {
     bool residual = false;
     for (size_t i = 0; i < mSubjects.size(); ++i) {
         if (figures.subjects[i].heapResidual != 0) {
-            out << (residual ? "" : "\n") << "Note: after freeing its tree, "
-                << mSubjects[i]->name() << " left " << figures.subjects[i].heapResidual
-                << " counted bytes.\n";
+            const long long bytes = figures.subjects[i].heapResidual;
+            out << (residual ? "" : "\n") << "Note: " << mSubjects[i]->name() << ": ";
+            if (bytes > 0) {
+                out << bytes
+                    << " bytes allocated while parsing stayed live after the tree "
+                       "was freed (kept for later parses).\n";
+            } else {
+                out << -bytes
+                    << " bytes more were freed than allocated while parsing and "
+                       "freeing, so its heap figure may be low by as much.\n";
+            }
             residual = true;
         }
     }
@@ -750,6 +762,13 @@ bool Report::write(std::ostream& log) {
     const bool charted = drawChart(log);
     if (charted) {
         log << "wrote " << mSettings.chartPath << std::endl;
+    }
+    // Repeated at the end, where it cannot scroll out of sight.
+    for (const DocumentFigures& figures : mComparison.figures()) {
+        if (figures.rejectedByOurs) {
+            log << "*** OUR READER REJECTS " << figures.document->name << ": " << figures.oursError
+                << std::endl;
+        }
     }
     return allAccepted && charted;
 }

@@ -54,22 +54,43 @@ class ParsedCache {
   public:
     ~ParsedCache() { delete mDocument; }
 
-    Document* get(const bench::CorpusDocument& document) {
+    // The tree of `document`, or null (with the reader's message in `error`)
+    // when the reader rejects it.
+    Document* get(const bench::CorpusDocument& document, std::string& error) {
         if (mSource != &document) {
             delete mDocument;
             mDocument = nullptr;
+            mError.clear();
             mSource = &document;
-            mDocument = parseDocument(document.bytes);
+            try {
+                mDocument = parseDocument(document.bytes);
+            } catch (const ::core::Exception& e) {
+                mError = e.getMessage();
+            }
         }
+        error = mError;
         return mDocument;
     }
 
   private:
     const bench::CorpusDocument* mSource = nullptr;
     Document* mDocument = nullptr;
+    std::string mError;
 };
 
 ParsedCache gParsed;
+
+// The parsed root of `document` for a benchmark, or null after marking the
+// benchmark as failed when our reader rejects the document.
+XNode* parsedRoot(benchmark::State& state, const bench::CorpusDocument& document) {
+    std::string error;
+    Document* parsed = gParsed.get(document, error);
+    if (parsed == nullptr) {
+        state.SkipWithError(("our reader rejects it: " + error).c_str());
+        return nullptr;
+    }
+    return parsed->getRootNode();
+}
 
 size_t countElements(XNode* root) {
     size_t count = 0;
@@ -117,7 +138,11 @@ void parseBenchmark(benchmark::State& state, const bench::CorpusDocument* docume
 }
 
 void writeBenchmark(benchmark::State& state, const bench::CorpusDocument* document, bool tidy) {
-    Document* parsed = gParsed.get(*document);
+    if (parsedRoot(state, *document) == nullptr) {
+        return;
+    }
+    std::string error;
+    Document* parsed = gParsed.get(*document, error);
     kavri::stream::MemoryOutputStream out;
     size_t written = 0;
     for (auto _ : state) {
@@ -130,7 +155,10 @@ void writeBenchmark(benchmark::State& state, const bench::CorpusDocument* docume
 }
 
 void cloneBenchmark(benchmark::State& state, const bench::CorpusDocument* document) {
-    XNode* root = gParsed.get(*document)->getRootNode();
+    XNode* root = parsedRoot(state, *document);
+    if (root == nullptr) {
+        return;
+    }
     for (auto _ : state) {
         // The copy is released in the same iteration: clone and free.
         ::core::SmartPtr<XNode> copy(root->clone());
@@ -140,14 +168,20 @@ void cloneBenchmark(benchmark::State& state, const bench::CorpusDocument* docume
 }
 
 void findMissingBenchmark(benchmark::State& state, const bench::CorpusDocument* document) {
-    XNode* root = gParsed.get(*document)->getRootNode();
+    XNode* root = parsedRoot(state, *document);
+    if (root == nullptr) {
+        return;
+    }
     for (auto _ : state) {
         benchmark::DoNotOptimize(root->findBreadthFirst("no-such-element"));
     }
 }
 
 void visitBenchmark(benchmark::State& state, const bench::CorpusDocument* document) {
-    XNode* root = gParsed.get(*document)->getRootNode();
+    XNode* root = parsedRoot(state, *document);
+    if (root == nullptr) {
+        return;
+    }
     for (auto _ : state) {
         benchmark::DoNotOptimize(countElements(root));
     }
