@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <nlohmann/json.hpp>
+#include <unordered_map>
 #include <vector>
 
 #include "core/SmartPtr.h"
@@ -62,6 +63,98 @@ std::string positionAndReason(const nlohmann::json::parse_error& error) {
     return std::string(": ") + reason;
 }
 
+// Builds the tree from the JSON library's parse events. The library's own
+// builder finds each key of an ordered object by a linear search, so that an
+// object of n members costs n * n / 2 comparisons: minutes for a bundle of
+// 100,000 texts. Here every open object keeps a hash index of its keys. A key
+// given twice keeps its first place and its last value, as with the library.
+class TreeBuilder {
+  public:
+    explicit TreeBuilder(Json& root) : mRoot(root) {}
+
+    bool null() { return scalar(Json(nullptr)); }
+    bool boolean(bool value) { return scalar(Json(value)); }
+    bool number_integer(Json::number_integer_t value) { return scalar(Json(value)); }
+    bool number_unsigned(Json::number_unsigned_t value) { return scalar(Json(value)); }
+    bool number_float(Json::number_float_t value, const Json::string_t&) {
+        return scalar(Json(value));
+    }
+    bool string(Json::string_t& value) { return scalar(Json(std::move(value))); }
+    bool binary(Json::binary_t&) { return scalar(Json(nullptr)); }  // not in JSON text
+
+    bool start_object(std::size_t) { return open(Json::object()); }
+    bool start_array(std::size_t) { return open(Json::array()); }
+    bool end_object() { return close(); }
+    bool end_array() { return close(); }
+
+    bool key(Json::string_t& name) {
+        Level& level = mOpen.back();
+        Members& members = *level.value->get_ptr<Json::object_t*>();
+        auto found = level.keys.find(name);
+        if (found != level.keys.end()) {
+            mSlot = &members[found->second].second;
+        } else {
+            level.keys.emplace(name, members.size());
+            members.emplace_back(std::move(name), nullptr);
+            mSlot = &members.back().second;
+        }
+        return true;
+    }
+
+    // The library hands over its exception; thrown by its own type, so that
+    // parse can tell a syntax error from the other failures.
+    bool parse_error(std::size_t, const std::string&, const nlohmann::json::exception& error) {
+        if (error.id / 100 == 1) {
+            throw static_cast<const nlohmann::json::parse_error&>(error);
+        }
+        throw error;
+    }
+
+  private:
+    struct Level {
+        Json* value;
+        std::unordered_map<std::string, std::size_t> keys;  // objects only
+    };
+
+    bool scalar(Json value) {
+        put(std::move(value));
+        return true;
+    }
+    // The value's place: the root, the end of the open array, or the slot
+    // that the last key made in the open object.
+    Json* put(Json value) {
+        Json* slot = nullptr;
+        if (mOpen.empty()) {
+            slot = &mRoot;
+        } else if (mOpen.back().value->is_array()) {
+            Json::array_t& elements = *mOpen.back().value->get_ptr<Json::array_t*>();
+            elements.push_back(nullptr);
+            slot = &elements.back();
+        } else {
+            slot = mSlot;
+        }
+        *slot = std::move(value);
+        return slot;
+    }
+    bool open(Json container) {
+        if (mOpen.size() >= static_cast<std::size_t>(kMaxDepth)) {
+            throw ::core::Exception("Invalid JSON: nested deeper than %d levels", kMaxDepth);
+        }
+        // A container's place stays put while it is open: its parent grows
+        // only after it has been closed.
+        mOpen.push_back(Level{put(std::move(container)), {}});
+        return true;
+    }
+    bool close() {
+        mOpen.pop_back();
+        return true;
+    }
+
+    Json& mRoot;
+    std::vector<Level> mOpen;
+    Json* mSlot = nullptr;
+};
+
 }  // namespace
 
 struct JSObject::Impl {
@@ -72,8 +165,36 @@ struct JSObject::Impl {
     // the same wrapper and never copy a subtree.
     std::vector<::core::SmartPtr<JSObject>> children;
     std::vector<::core::SmartPtr<JSObject>> retiredChildren;
+    // Positions of an object's members by key, made on the first look-up by
+    // key, so that building an object with set() costs linear time.
+    std::unordered_map<std::string, size_t> keys;
+    bool keysReady = false;
 
     Impl(std::shared_ptr<Tree> t, Json* n) : tree(std::move(t)), node(n) {}
+
+    // The position of the member `name`, or -1 (this must be an object).
+    size_t find(const std::string& name) {
+        const Members& object = *members();
+        if (!keysReady) {
+            for (size_t i = 0; i < object.size(); ++i) {
+                keys.emplace(object[i].first, i);
+            }
+            keysReady = true;
+        }
+        auto found = keys.find(name);
+        return found != keys.end() ? found->second : static_cast<size_t>(-1);
+    }
+    void append(std::string name, std::string text) {
+        Members& object = *members();
+        const void* before = object.data();
+        if (keysReady) {
+            keys.emplace(name, object.size());
+        }
+        object.emplace_back(std::move(name), Json(std::move(text)));
+        if (object.data() != before) {
+            repointChildren();
+        }
+    }
 
     // Members of an object are a vector of pairs (ordered_json): the index
     // of a member never changes, because members are only ever appended.
@@ -226,16 +347,9 @@ JSObject* JSObject::parse(const std::string& text) {
         throw ::core::Exception("Invalid JSON: empty input");
     }
     auto tree = std::make_shared<Tree>();
-    Json::parser_callback_t limitDepth = [](int depth, nlohmann::json::parse_event_t event, Json&) {
-        if ((event == nlohmann::json::parse_event_t::object_start ||
-             event == nlohmann::json::parse_event_t::array_start) &&
-            depth >= kMaxDepth) {
-            throw ::core::Exception("Invalid JSON: nested deeper than %d levels", kMaxDepth);
-        }
-        return true;
-    };
+    TreeBuilder builder(tree->root);
     try {
-        tree->root = Json::parse(text.begin(), text.end(), limitDepth);
+        Json::sax_parse(text.begin(), text.end(), &builder);
     } catch (const nlohmann::json::parse_error& error) {
         throw ::core::Exception("Invalid JSON at byte %zu%s", error.byte,
                                 positionAndReason(error).c_str());
@@ -273,14 +387,12 @@ void JSObject::set(const char* key, const char* value) {
     }
     std::string name = key != nullptr ? key : "";
     std::string text = value != nullptr ? value : "";
-    for (size_t i = 0; i < object->size(); ++i) {
-        if ((*object)[i].first == name) {
-            mImpl->replaceMember(i, std::move(text));
-            return;
-        }
+    size_t index = mImpl->find(name);
+    if (index != static_cast<size_t>(-1)) {
+        mImpl->replaceMember(index, std::move(text));
+    } else {
+        mImpl->append(std::move(name), std::move(text));
     }
-    object->emplace_back(std::move(name), Json(std::move(text)));
-    mImpl->repointChildren();
 }
 
 unsigned JSObject::size() const {
@@ -292,12 +404,8 @@ const JSObject* JSObject::get(const char* key) const {
     if (object == nullptr || key == nullptr) {
         return nullptr;
     }
-    for (size_t i = 0; i < object->size(); ++i) {
-        if ((*object)[i].first == key) {
-            return mImpl->child(i);
-        }
-    }
-    return nullptr;
+    size_t index = mImpl->find(key);
+    return index != static_cast<size_t>(-1) ? mImpl->child(index) : nullptr;
 }
 
 JSObject::JSIterator JSObject::begin() const {
