@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -17,8 +18,9 @@ struct ToolRun {
     std::string err;
 };
 
+// Names carry the process id: CTest runs the cases of this file in parallel.
 std::string tmpPath(const std::string& name) {
-    return std::string(KAVRIXML_TEST_TMP) + "/" + name;
+    return std::string(KAVRIXML_TEST_TMP) + "/" + std::to_string(getpid()) + "_" + name;
 }
 
 std::string readFile(const std::string& path) {

@@ -153,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"<a x='1' y/>", "Unexpected token '/' (expected '=')", 1, 11, false},
         Failure{"<a x=1/>", "Unexpected token '1' (expected quoted string)", 1, 6, false},
         Failure{"<a x=\"1'/>", "Unexpected token '\"1'/>' (expected quoted string)", 1, 6, false},
-        Failure{"<a></a x>", "Unexpected token 'x' (expected '>')", 1, 9, false},
+        Failure{"<a></a x>", "Unexpected token 'x' (expected '>')", 1, 8, false},
         Failure{"", "Unexpected end of input (expected '<')", 1, 1, false},
         Failure{"text", "Unexpected token 'text' (expected '<')", 1, 1, false},
         // The reader skips no byte-order mark.
