@@ -92,47 +92,6 @@ std::string compiler() {
 #endif
 }
 
-bool meets(const TargetOutcome& target, double value, bool strict) {
-    if (target.higherIsBetter) {
-        return strict ? value > target.threshold : value >= target.threshold;
-    }
-    return strict ? value < target.threshold : value <= target.threshold;
-}
-
-// "Below" and "under" in a target are strict; "at least" and "at most" are not.
-bool isStrict(const TargetOutcome& target) {
-    return target.what.find(" < ") != std::string::npos;
-}
-
-}  // namespace
-
-std::string verdict(const TargetOutcome& target) {
-    if (target.values.empty()) {
-        return "not measured";
-    }
-    const bool strict = isStrict(target);
-    size_t missed = 0;
-    const std::pair<std::string, double>* worst = &target.values.front();
-    for (const auto& value : target.values) {
-        if (!meets(target, value.second, strict)) {
-            ++missed;
-        }
-        if (target.higherIsBetter ? value.second < worst->second : value.second > worst->second) {
-            worst = &value;
-        }
-    }
-    if (missed == 0) {
-        return "met on all " + std::to_string(target.values.size());
-    }
-    const double shortBy = target.higherIsBetter
-                               ? (target.threshold - worst->second) / target.threshold
-                               : (worst->second - target.threshold) / target.threshold;
-    return "missed on " + std::to_string(missed) + " of " + std::to_string(target.values.size()) +
-           "; worst " + worst->first + " by " + fixed(100.0 * shortBy, 0) + " %";
-}
-
-namespace {
-
 // Our Google Benchmark figures by benchmark name.
 std::map<std::string, nlohmann::json> readOurFigures(const std::string& path) {
     std::map<std::string, nlohmann::json> byName;
@@ -277,8 +236,12 @@ std::vector<TargetOutcome> Report::targets() const {
     std::vector<TargetOutcome> outcomes;
     const int ours = mComparison.oursIndex();
     auto parseTarget = [&](const char* peer, double threshold) {
-        TargetOutcome target{
-            std::string("Parse ≥ ") + fixed(threshold, 1) + " × " + peer, threshold, true, {}, {}};
+        TargetOutcome target{std::string("Parse ≥ ") + fixed(threshold, 1) + " × " + peer,
+                             threshold,
+                             true,
+                             false,
+                             {},
+                             {}};
         const int p = findSubject(peer);
         for (const DocumentFigures* figures : reported()) {
             if (p < 0 || ours < 0) {
@@ -299,6 +262,7 @@ std::vector<TargetOutcome> Report::targets() const {
             std::string("Write ") + style + " ≥ " + fixed(threshold, 1) + " × " + peer,
             threshold,
             true,
+            false,
             {},
             {}};
         const int w = findWriter(std::string("kavrixml ") + style);
@@ -319,8 +283,9 @@ std::vector<TargetOutcome> Report::targets() const {
         }
         outcomes.push_back(target);
     };
-    auto memoryTarget = [&](const char* what, const char* peer, double threshold) {
-        TargetOutcome target{std::string("Memory ") + what + " " + peer, threshold, false, {}, {}};
+    auto memoryTarget = [&](const char* what, const char* peer, double threshold, bool strict) {
+        TargetOutcome target{
+            std::string("Memory ") + what + " " + peer, threshold, false, strict, {}, {}};
         const int p = findSubject(peer);
         for (const DocumentFigures* figures : reported()) {
             if (p < 0 || ours < 0) {
@@ -344,12 +309,12 @@ std::vector<TargetOutcome> Report::targets() const {
     writeTarget("compact", "tinyxml2 compact", 1.5);
     writeTarget("tidy", "pugixml raw", 0.7);
     writeTarget("compact", "pugixml raw", 0.7);
-    memoryTarget("< 1.0 ×", "libxml2", 1.0);
-    memoryTarget("≤ 2.0 ×", "tinyxml2", 2.0);
+    memoryTarget("< 1.0 ×", "libxml2", 1.0, true);
+    memoryTarget("≤ 2.0 ×", "tinyxml2", 2.0, false);
 
     const std::map<std::string, nlohmann::json> ourFigures = readOurFigures(mSettings.oursJsonPath);
     auto bundleTarget = [&](const char* what, const char* benchmark, double limit) {
-        TargetOutcome target{what, limit, false, {}, {}};
+        TargetOutcome target{what, limit, false, true, {}, {}};
         const double ns = nanoseconds(ourFigures, benchmark);
         if (ns >= 0) {
             target.values.emplace_back("10,000 keys", ns);
@@ -527,13 +492,7 @@ std::string Report::targetSection(const std::vector<TargetOutcome>& outcomes) co
         << "| target | worst document | worst | verdict | not applicable |\n"
         << "|---|---|---:|---|---|\n";
     for (const TargetOutcome& target : outcomes) {
-        const std::pair<std::string, double>* worst = nullptr;
-        for (const auto& value : target.values) {
-            if (worst == nullptr || (target.higherIsBetter ? value.second < worst->second
-                                                           : value.second > worst->second)) {
-                worst = &value;
-            }
-        }
+        const std::pair<std::string, double>* worst = target.worst();
         const bool nanos = target.what.rfind("Bundle", 0) == 0;
         std::string notApplicable;
         for (const std::string& reason : target.notApplicable) {

@@ -16,6 +16,7 @@
 
 #include "bench/Comparison.h"
 #include "bench/Subject.h"
+#include "bench/Targets.h"
 
 namespace bench {
 
@@ -30,18 +31,6 @@ struct ReportSettings {
     double budgetSeconds = 0;  // ... and the time after which no new round starts
     int cpu = -1;
 };
-
-// One of the targets, evaluated on every document where it applies.
-struct TargetOutcome {
-    std::string what;  // "Parse >= 1.5 x tinyxml2"
-    double threshold = 0.0;
-    bool higherIsBetter = true;
-    std::vector<std::pair<std::string, double>> values;  // document, ratio or value
-    std::vector<std::string> notApplicable;              // documents, with the reason
-};
-
-// "met on all 12", or on how many it was missed, the worst and by how much.
-std::string verdict(const TargetOutcome& target);
 
 class Report {
   public:
