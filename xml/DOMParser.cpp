@@ -26,6 +26,17 @@ const char* valueOf(const Token* token) {
     return token->getValue() != nullptr ? token->getValue() : "";
 }
 
+// A name never begins with a quote. Such an identifier is a quoted string
+// that lost its closing quote: the lexer hands pieces on as C strings, so a
+// NUL byte inside quotes cuts the string there. Taken as a name it would be
+// written back as an opening quote that swallows the rest of the document.
+void checkName(const Token* name) {
+    const char first = name->getText()[0];
+    if (first == '"' || first == '\'') {
+        throw XMLException("Unterminated quoted string %s", name->getText());
+    }
+}
+
 // After a failed fragment parse, nodes that were given the destroyed document
 // get back the one the fragment's node had.
 void restoreDocument(XNode* node, Document* failed, Document* previous,
@@ -221,6 +232,7 @@ XNode* DOMParser::parseNodeNameAttributes(Document* doc) {
     Token* name = next();
     check(name, XMLLexer::TOKEN_IDENTIFIER);
     mNameOffset = getTokenOffset();
+    checkName(name);
     std::unique_ptr<XNode> element(new XNode(doc, name->getText(), nullptr));
     parseAttributes(element.get());
     return element.release();
@@ -229,6 +241,7 @@ XNode* DOMParser::parseNodeNameAttributes(Document* doc) {
 XNode* DOMParser::parseNodeNameAttributes(XNode* parent) {
     Token* name = next();
     check(name, XMLLexer::TOKEN_IDENTIFIER);
+    checkName(name);
     if (mMaxDepth > 0 && mDepth >= mMaxDepth) {
         throw XMLException("Maximum nesting depth of %d exceeded in node %s", mMaxDepth,
                            name->getText());
@@ -251,7 +264,9 @@ void DOMParser::parseAttributes(XNode* element) {
 
 Attribute* DOMParser::parseAttribute(XNode* element) {
     // The identifier token's text changes with the next token: copy it now.
-    mAttributeName.assign(next()->getText());
+    Token* name = next();
+    checkName(name);
+    mAttributeName.assign(name->getText());
     check(next(), XMLLexer::TOKEN_EQUALS);
     Token* value = next();
     check(value, XMLLexer::TOKEN_STRING);

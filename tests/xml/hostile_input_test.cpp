@@ -212,6 +212,12 @@ TEST(HostileBytes, NulBytesEndTextAndValuesButStayInCData) {
     EXPECT_EQ(failureOf(parser, "<a b='x\0y'/>"s),
               "Unexpected token ''x' (expected quoted string)");
 
+    // Nor can a quoted string cut at a NUL stand as a name: written back,
+    // its opening quote would swallow the rest of the document.
+    EXPECT_EQ(failureOf(parser, "<\"a\0\"/>"s), "Unterminated quoted string \"a");
+    EXPECT_EQ(failureOf(parser, "<a 'b\0'='1'/>"s), "Unterminated quoted string 'b");
+    EXPECT_EQ(failureOf(parser, "<r><\"c\0 d\"/></r>"s), "Unterminated quoted string \"c");
+
     std::unique_ptr<Document> doc = xmlio::parse("<a>x\0y<![CDATA[c\0d]]>&#0;</a>"s);
     XNode* root = doc->getRootNode();
     EXPECT_EQ(root->getBodyString(), "x&#0;");
