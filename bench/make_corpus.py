@@ -2,6 +2,7 @@
 """Builds the benchmark corpus: synthetic documents and real ones from Debian.
 
     make_corpus.py --out DIR            write every document and DIR/manifest.tsv
+        [--size BYTES]                  ... synthetic and repeated ones of this size
     make_corpus.py --sanitize FILE      print FILE as our reader accepts it
         [--repeat-to BYTES]             ... with its root's content repeated
 
@@ -156,7 +157,7 @@ def _tag_end(text, start):
     raise ValueError("unterminated tag")
 
 
-def repeat_to_size(document, target=TARGET_BYTES):
+def repeat_to_size(document, target):
     """Repeats the root element's content until the document reaches `target`.
 
     The result is one root holding the original children many times over, so
@@ -197,7 +198,7 @@ def _grow(parts, emit, target):
         size += sum(len(p.encode("utf-8")) for p in parts[before:])
 
 
-def attribute_heavy(rng):
+def attribute_heavy(rng, size):
     """Many small elements with 3 to 5 attributes each, in groups."""
     parts = [DECLARATION, "<catalog>\n"]
     counter = [0]
@@ -219,12 +220,12 @@ def attribute_heavy(rng):
             out.append("    <item %s/>\n" % " ".join('%s="%s"' % a for a in attrs))
         out.append("  </group>\n")
 
-    _grow(parts, emit, TARGET_BYTES)
+    _grow(parts, emit, size)
     parts.append("</catalog>\n")
     return "".join(parts)
 
 
-def text_heavy(rng):
+def text_heavy(rng, size):
     """Chapters of long paragraphs with a sprinkling of &amp; and &lt;."""
     parts = [DECLARATION, "<book>\n"]
 
@@ -246,12 +247,12 @@ def text_heavy(rng):
             out.append("    <p>%s</p>\n" % paragraph())
         out.append("  </chapter>\n")
 
-    _grow(parts, emit, TARGET_BYTES)
+    _grow(parts, emit, size)
     parts.append("</book>\n")
     return "".join(parts)
 
 
-def cdata_heavy(rng):
+def cdata_heavy(rng, size):
     """Script elements whose code sits in CDATA sections full of markup characters."""
     parts = [DECLARATION, "<scripts>\n"]
     counter = [0]
@@ -271,7 +272,7 @@ def cdata_heavy(rng):
         out.append('  <script name="s%d" lang="js"><![CDATA[\n%s\n]]></script>\n'
                    % (counter[0], lines))
 
-    _grow(parts, emit, TARGET_BYTES)
+    _grow(parts, emit, size)
     parts.append("</scripts>\n")
     return "".join(parts)
 
@@ -279,7 +280,7 @@ def cdata_heavy(rng):
 DEEP_LEVELS = 199  # below the root: 200 levels in all
 
 
-def deep(rng):
+def deep(rng, size):
     """Chains nested 200 levels deep, each level with an attribute and some text."""
     parts = [DECLARATION, "<deep>\n"]
 
@@ -293,7 +294,7 @@ def deep(rng):
         out.append("</n>" * DEEP_LEVELS)
         out.append("\n")
 
-    _grow(parts, emit, TARGET_BYTES)
+    _grow(parts, emit, size)
     parts.append("</deep>\n")
     return "".join(parts)
 
@@ -314,11 +315,11 @@ def _write(folder, file_name, text):
         f.write(text)
 
 
-def build(folder):
+def build(folder, size):
     os.makedirs(folder, exist_ok=True)
     manifest = []
     for name, generate, seed in SYNTHETIC:
-        _write(folder, name + ".xml", generate(random.Random(seed)))
+        _write(folder, name + ".xml", generate(random.Random(seed), size))
         manifest.append((name, name + ".xml", "synthetic", "generated"))
     for name, path, package in REAL_DOCUMENTS:
         if not os.path.exists(path):
@@ -330,7 +331,7 @@ def build(folder):
         _write(folder, name + ".xml", document)
         manifest.append((name, name + ".xml", "real", path))
         big = name + "-20M"
-        _write(folder, big + ".xml", repeat_to_size(document))
+        _write(folder, big + ".xml", repeat_to_size(document, size))
         manifest.append((big, big + ".xml", "real, repeated", path))
     # The manifest is written last: it is the build's stamp for the whole corpus.
     _write(folder, "manifest.tsv", "".join("\t".join(row) + "\n" for row in manifest))
@@ -341,6 +342,8 @@ def main():
     group = parser.add_mutually_exclusive_group(required=True)
     group.add_argument("--out", help="folder for the documents and manifest.tsv")
     group.add_argument("--sanitize", help="print this file in the accepted subset")
+    parser.add_argument("--size", type=int, default=TARGET_BYTES, metavar="BYTES",
+                        help="with --out: size of the synthetic and repeated documents")
     parser.add_argument("--repeat-to", type=int, metavar="BYTES",
                         help="with --sanitize: repeat the root's content up to this size")
     args = parser.parse_args()
@@ -351,7 +354,7 @@ def main():
             document = repeat_to_size(document, args.repeat_to)
         sys.stdout.buffer.write(document.encode("utf-8"))
     else:
-        build(args.out)
+        build(args.out, args.size)
 
 
 if __name__ == "__main__":

@@ -3,10 +3,13 @@
 // would measure a different document for us than for the peers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -129,6 +132,95 @@ TEST(CorpusGenerator, RepeatingKeepsOneRootAroundCopiesOfItsContent) {
     // Declaration (39 bytes) and root tags (12 + 8) leave 341 bytes for the
     // 12 bytes of content: 29 copies, rounded up, of two children each.
     EXPECT_EQ(root->getChildCount(), 58u);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Per element name: how many there are, the fewest and most attributes one
+// has, and whether any body or CDATA holds '&' or '<'.
+struct Shape {
+    size_t count = 0;
+    unsigned fewestAttributes = ~0u;
+    unsigned mostAttributes = 0;
+    bool markupInBody = false;
+    bool markupInCData = false;
+};
+
+// The text with every CDATA section cut out, so that its start tags can be
+// counted.
+std::string withoutCData(const std::string& text) {
+    std::string out;
+    size_t at = 0;
+    for (size_t open; (open = text.find("<![CDATA[", at)) != std::string::npos;) {
+        out.append(text, at, open - at);
+        at = text.find("]]>", open);
+        at = at == std::string::npos ? text.size() : at + 3;
+    }
+    return out.append(text, at, std::string::npos);
+}
+
+bool hasMarkupCharacters(const std::string& text) {
+    return text.find('&') != std::string::npos && text.find('<') != std::string::npos;
+}
+
+std::map<std::string, Shape> shapesOf(kavri::xml::XNode* root, int& deepest) {
+    std::map<std::string, Shape> shapes;
+    deepest = 0;
+    root->visit([&](kavri::xml::XNode* node, int depth, int) {
+        Shape& shape = shapes[node->getName()];
+        ++shape.count;
+        shape.fewestAttributes = std::min(shape.fewestAttributes, node->getAttributeCount());
+        shape.mostAttributes = std::max(shape.mostAttributes, node->getAttributeCount());
+        shape.markupInBody = shape.markupInBody || hasMarkupCharacters(node->getBodyString());
+        unsigned size = 0;
+        const char* cdata = node->getCData(size);
+        shape.markupInCData = shape.markupInCData ||
+                              (cdata != nullptr && hasMarkupCharacters(std::string(cdata, size)));
+        deepest = std::max(deepest, depth + 1);
+        return kavri::xml::XNode::VISIT_CONTINUE;
+    });
+    return shapes;
+}
+
+// Small versions of the synthetic documents: they read with our reader and
+// have the shape their names promise, or the benchmark measures something
+// else than RESULTS.md says.
+TEST(CorpusGenerator, SyntheticDocumentsReadAndHaveTheShapesTheyAreNamedFor) {
+    if (!havePython()) {
+        GTEST_SKIP() << "python3 is not installed";
+    }
+    const std::string folder = std::string(KAVRIXML_TEST_TMP) + "/corpus";
+    const std::string command =
+        "python3 '" + kGenerator + "' --out '" + folder + "' --size 60000 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+
+    std::map<std::string, std::map<std::string, Shape>> documents;
+    std::map<std::string, int> depths;
+    for (const char* name : {"attributes", "text", "cdata", "deep"}) {
+        SCOPED_TRACE(name);
+        const std::string text = readFile(folder + "/" + name + ".xml");
+        ASSERT_GE(text.size(), 60000u);
+        std::unique_ptr<kavri::xml::Document> doc;
+        try {
+            doc = parse(text);
+        } catch (const ::core::Exception& e) {
+            FAIL() << e.getMessage();
+        }
+        documents[name] = shapesOf(doc->getRootNode(), depths[name]);
+        EXPECT_EQ(countElements(doc->getRootNode()), countStartTags(withoutCData(text)));
+    }
+    const Shape& item = documents["attributes"]["item"];
+    EXPECT_GT(item.count, 500u);
+    EXPECT_EQ(item.fewestAttributes, 3u);
+    EXPECT_EQ(item.mostAttributes, 5u);
+    EXPECT_TRUE(documents["text"]["p"].markupInBody);
+    EXPECT_TRUE(documents["cdata"]["script"].markupInCData);
+    EXPECT_FALSE(documents["cdata"]["script"].markupInBody);
+    EXPECT_EQ(depths["deep"], 200);
+    EXPECT_LE(depths["attributes"], 3);
 }
 
 // The real documents of the corpus, from Debian packages that `make bench`
