@@ -37,19 +37,21 @@ class XNodeTreeTest : public ::testing::Test {
         a2->addChild("d");
     }
 
-    // Records "+name@depth" on enter and "-name@depth" on exit; the enter
-    // answer for a node named `stopAt` is `stopWith`.
+    // Logs "name:depth " on enter and "/name " on exit; a node named `stopAt`
+    // answers `stopWith` on enter (or on exit).
     XNode::VisitResult walk(XNode* start, int maxDepth = -1, const char* stopAt = "",
                             int stopWith = XNode::VISIT_STOP, bool stopOnExit = false) {
+        auto answer = [=](XNode* node, bool onExit) {
+            bool stop = onExit == stopOnExit && node->getNameString() == stopAt;
+            return static_cast<XNode::VisitResult>(stop ? stopWith : 0);
+        };
         XNode::VisitCallback enter([&](XNode* node, int depth, int) {
-            log.push_back("+" + node->getNameString() + "@" + std::to_string(depth));
-            bool stop = !stopOnExit && node->getNameString() == stopAt;
-            return stop ? static_cast<XNode::VisitResult>(stopWith) : XNode::VISIT_CONTINUE;
+            log += node->getNameString() + ":" + std::to_string(depth) + " ";
+            return answer(node, false);
         });
-        XNode::VisitCallback exit([&](XNode* node, int depth, int) {
-            log.push_back("-" + node->getNameString() + "@" + std::to_string(depth));
-            bool stop = stopOnExit && node->getNameString() == stopAt;
-            return stop ? static_cast<XNode::VisitResult>(stopWith) : XNode::VISIT_CONTINUE;
+        XNode::VisitCallback exit([&](XNode* node, int, int) {
+            log += "/" + node->getNameString() + " ";
+            return answer(node, true);
         });
         return start->visit(&enter, &exit, maxDepth);
     }
@@ -59,86 +61,57 @@ class XNodeTreeTest : public ::testing::Test {
     XNode* a1 = nullptr;
     XNode* b = nullptr;
     XNode* a2 = nullptr;
-    std::vector<std::string> log;
+    std::string log;
 };
 
 // --- visit ---------------------------------------------------------------------
 
 TEST_F(XNodeTreeTest, WalkEntersInPreOrderAndExitsInPostOrder) {
     EXPECT_EQ(walk(root), XNode::VISIT_CONTINUE);
-    EXPECT_EQ(log, (std::vector<std::string>{"+root@0", "+a1@1", "+c1@2", "-c1@2", "+c2@2", "-c2@2",
-                                             "-a1@1", "+b@1", "-b@1", "+a2@1", "+d@2", "-d@2",
-                                             "-a2@1", "-root@0"}));
+    EXPECT_EQ(log, "root:0 a1:1 c1:2 /c1 c2:2 /c2 /a1 b:1 /b a2:1 d:2 /d /a2 /root ");
 
-    // The public entries start at depth 0 with no limit, from any node.
-    std::vector<std::string> entered;
-    std::vector<int> maxDepths;
-    auto result = a1->visit([&](XNode* node, int depth, int maxDepth) {
-        entered.push_back(node->getNameString() + "@" + std::to_string(depth));
-        maxDepths.push_back(maxDepth);
+    // The public entry starts at depth 0 without limit, from any node.
+    std::string entered;
+    a1->visit([&](XNode* node, int depth, int maxDepth) {
+        entered += node->getNameString() + std::to_string(depth) + std::to_string(maxDepth);
         return XNode::VISIT_CONTINUE;
     });
-    EXPECT_EQ(result, XNode::VISIT_CONTINUE);
-    EXPECT_EQ(entered, (std::vector<std::string>{"a1@0", "c1@1", "c2@1"}));
-    EXPECT_EQ(maxDepths, (std::vector<int>{-1, -1, -1}));
-}
-
-TEST_F(XNodeTreeTest, StopFromEnterSkipsTheRestOfTheWalk) {
-    EXPECT_EQ(walk(root, -1, "b"), XNode::VISIT_STOP);
-    EXPECT_EQ(log, (std::vector<std::string>{"+root@0", "+a1@1", "+c1@2", "-c1@2", "+c2@2", "-c2@2",
-                                             "-a1@1", "+b@1"}));
-
-    // Stopping on a node with children skips them and its exit.
-    log.clear();
-    EXPECT_EQ(walk(root, -1, "a1"), XNode::VISIT_STOP);
-    EXPECT_EQ(log, (std::vector<std::string>{"+root@0", "+a1@1"}));
+    EXPECT_EQ(entered, "a10-1c11-1c21-1");
 }
 
 TEST_F(XNodeTreeTest, AnyNonZeroAnswerEndsTheWalkAndIsReturned) {
+    EXPECT_EQ(walk(root, -1, "b"), XNode::VISIT_STOP);
+    EXPECT_EQ(log, "root:0 a1:1 c1:2 /c1 c2:2 /c2 /a1 b:1 ");
+    log.clear();
+    EXPECT_EQ(walk(root, -1, "a1"), XNode::VISIT_STOP);  // its children skipped too
+    EXPECT_EQ(log, "root:0 a1:1 ");
+    log.clear();
     EXPECT_EQ(static_cast<int>(walk(root, -1, "c1", 7)), 7);
-    EXPECT_EQ(log, (std::vector<std::string>{"+root@0", "+a1@1", "+c1@2"}));
-
+    EXPECT_EQ(log, "root:0 a1:1 c1:2 ");
     // From an exit callback: the enclosing levels return it without exits.
     log.clear();
     EXPECT_EQ(static_cast<int>(walk(root, -1, "c1", 5, true)), 5);
-    EXPECT_EQ(log, (std::vector<std::string>{"+root@0", "+a1@1", "+c1@2", "-c1@2"}));
-
-    // A non-zero enter answer on a leaf also skips its exit.
-    log.clear();
-    EXPECT_EQ(static_cast<int>(walk(root, -1, "b", 3)), 3);
-    EXPECT_EQ(log.back(), "+b@1");
+    EXPECT_EQ(log, "root:0 a1:1 c1:2 /c1 ");
 }
 
 TEST_F(XNodeTreeTest, MaxDepthLimitsHowFarTheWalkDescends) {
     walk(root, 0);
-    EXPECT_EQ(log, (std::vector<std::string>{"+root@0", "-root@0"}));
-
+    EXPECT_EQ(log, "root:0 /root ");
     log.clear();
     walk(root, 1);
-    EXPECT_EQ(log, (std::vector<std::string>{"+root@0", "+a1@1", "-a1@1", "+b@1", "-b@1", "+a2@1",
-                                             "-a2@1", "-root@0"}));
+    EXPECT_EQ(log, "root:0 a1:1 /a1 b:1 /b a2:1 /a2 /root ");
 
-    // Without an exit callback only enters are made.
-    log.clear();
-    XNode::VisitCallback enter([&](XNode* node, int depth, int maxDepth) {
-        log.push_back(node->getNameString() + "@" + std::to_string(depth) + "/" +
-                      std::to_string(maxDepth));
-        return XNode::VISIT_CONTINUE;
-    });
-    EXPECT_EQ(a2->visit(&enter, nullptr, 1), XNode::VISIT_CONTINUE);
-    EXPECT_EQ(log, (std::vector<std::string>{"a2@0/1", "d@1/1"}));
-}
-
-TEST_F(XNodeTreeTest, ChildrenAppendedByTheEnterCallbackAreWalked) {
-    std::vector<std::string> entered;
-    b->visit([&](XNode* node, int, int) {
-        entered.push_back(node->getNameString());
+    // Children that the enter callback appends are walked.
+    std::string entered;
+    XNode::VisitCallback enter([&](XNode* node, int, int) {
+        entered += node->getNameString() + " ";
         if (node == b) {
             node->addChild("late");
         }
         return XNode::VISIT_CONTINUE;
     });
-    EXPECT_EQ(entered, (std::vector<std::string>{"b", "late"}));
+    EXPECT_EQ(b->visit(&enter, nullptr, -1), XNode::VISIT_CONTINUE);
+    EXPECT_EQ(entered, "b late ");
 }
 
 // --- Searches --------------------------------------------------------------------
@@ -148,17 +121,12 @@ TEST_F(XNodeTreeTest, FindBreadthFirstPrefersTheShallowestLeftmostMatch) {
     EXPECT_EQ(root->findBreadthFirst("missing"), nullptr);
     EXPECT_EQ(a1->findBreadthFirst("d"), nullptr);
 
-    // "t" at depth 3 below the first child, and at depth 2 below the last:
-    // a depth-first search would find the deeper one first.
-    XNode* deep = root->getFirstChild("a1")->getFirstChild("c1")->addChild("t");
+    // "t" at depth 3 below the first child and at depth 2 below the last: a
+    // depth-first search would find the deeper one first.
+    XNode* deep = a1->getFirstChild("c1")->addChild("t");
     XNode* shallow = a2->addChild("t");
-    XNode* found = root->findBreadthFirst("t");
-    EXPECT_EQ(found, shallow);
-    EXPECT_NE(found, deep);
     EXPECT_EQ(root->findBreadthFirst(std::string("t")), shallow);
     EXPECT_EQ(a1->findBreadthFirst("t"), deep);
-
-    // Same level: the leftmost wins.
     XNode* left = a1->addChild("u");
     a2->addChild("u");
     EXPECT_EQ(root->findBreadthFirst("u"), left);
@@ -202,23 +170,19 @@ TEST_F(XNodeTreeTest, GetChildByAttributeMatchesNameAttributeAndValueExactly) {
 TEST_F(XNodeTreeTest, RemoveChildrenByNameKeepsTheOthersInOrder) {
     SmartPtr<XNode> x1(b->addChild("x"));
     XNode* y = b->addChild("y");
-    SmartPtr<XNode> x2(b->addChild("x"));
-    XNode* z = b->addChild("z");
     testing::watched(b->addChild("x"));
+    XNode* z = b->addChild("z");
     testing::disposedNodes().clear();
 
-    EXPECT_EQ(b->removeChildren("x"), 3u);
+    EXPECT_EQ(b->removeChildren("x"), 2u);
     EXPECT_EQ(b->getChildCount(), 2u);
     EXPECT_EQ(b->getChildren()[0], y);
     EXPECT_EQ(b->getChildren()[1], z);
     EXPECT_EQ(x1->getParent(), nullptr);
-    EXPECT_EQ(x2->getParent(), nullptr);
     EXPECT_EQ(x1->getRefCount(), 1);
     EXPECT_EQ(testing::disposedNodes(), std::vector<std::string>{"x"});
-
     EXPECT_EQ(b->removeChildren("x"), 0u);
     EXPECT_EQ(y->removeChildren("x"), 0u);
-    EXPECT_EQ(a1->removeChildren("C1"), 0u);
 }
 
 // --- Clones ------------------------------------------------------------------------
@@ -230,8 +194,6 @@ TEST_F(XNodeTreeTest, ShallowCloneCopiesTheNodeWithoutChildren) {
     a1->addAttribute("old", "w")->setName("new");
 
     SmartPtr<XNode> copy(a1->cloneNode(false));
-    EXPECT_NE(copy.get(), a1);
-    EXPECT_STREQ(copy->getName(), "a1");
     EXPECT_EQ(copy->getParent(), nullptr);
     EXPECT_EQ(copy->getDocument(), &doc);
     EXPECT_EQ(copy->getChildCount(), 0u);
@@ -239,34 +201,29 @@ TEST_F(XNodeTreeTest, ShallowCloneCopiesTheNodeWithoutChildren) {
     unsigned size = 0;
     const char* data = copy->getCData(size);
     EXPECT_EQ(std::string(data, size), std::string("c\0d", 3));
+    // Copied under the name it is filed under, which becomes its name.
     EXPECT_STREQ(copy->getAttributeChar("k", nullptr), "v");
-    // Copied under the name it is filed under, with that name.
     ASSERT_NE(copy->getAttribute("old"), nullptr);
     EXPECT_STREQ(copy->getAttribute("old")->getName(), "old");
     EXPECT_STREQ(copy->getAttribute("old")->getValue(), "w");
-    EXPECT_EQ(copy->getAttribute("new"), nullptr);
 
-    // Clones start unreferenced and are independent of the original.
-    XNode* loose = b->cloneNode(false);
-    EXPECT_EQ(loose->getRefCount(), 0);
-    delete loose;
     copy->addAttribute("k", "changed");
     EXPECT_STREQ(a1->getAttributeChar("k", nullptr), "v");
+    XNode* loose = b->cloneNode(false);
+    EXPECT_EQ(loose->getRefCount(), 0);  // unreferenced: the caller's
+    delete loose;
 }
 
 TEST_F(XNodeTreeTest, DeepCloneCopiesTheWholeSubtree) {
     a1->getFirstChild("c2")->addAttribute("n", "2");
     a1->getFirstChild("c2")->addBody("text");
     SmartPtr<XNode> copy(root->clone());
-
     EXPECT_EQ(dumped(copy), dumped(root));
     EXPECT_EQ(copy->getParent(), nullptr);
     EXPECT_EQ(copy->getDocument(), &doc);
-    EXPECT_EQ(doc.getRootNode(), root);
 
     // Every copied child hangs below its copied parent, not the original.
     copy->visit([&](XNode* node, int, int) {
-        EXPECT_EQ(node->getDocument(), &doc);
         for (const auto& child : node->getChildren()) {
             EXPECT_EQ(child->getParent(), node);
             EXPECT_EQ(child->getRefCount(), 1);
@@ -274,9 +231,6 @@ TEST_F(XNodeTreeTest, DeepCloneCopiesTheWholeSubtree) {
         EXPECT_NE(root->findBreadthFirst(node->getName()), node);
         return XNode::VISIT_CONTINUE;
     });
-
-    SmartPtr<XNode> shallowFromDeep(copy->getFirstChild()->cloneNode(false));
-    EXPECT_EQ(dumped(shallowFromDeep), "<a1/>");
 }
 
 // --- dump ---------------------------------------------------------------------------
