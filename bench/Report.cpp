@@ -145,6 +145,20 @@ std::string cell(double value, const std::string& text) {
     return value >= 0 ? text : "–";
 }
 
+// A library's message made safe for a Markdown table cell: its bars would
+// end the cell, and a line break the row.
+std::string tableText(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '|') {
+            out += "\\|";
+        } else {
+            out += c == '\n' || c == '\r' ? ' ' : c;
+        }
+    }
+    return out;
+}
+
 // A bar's label, saying when its mean covers fewer documents than the title.
 std::string chartLabel(const std::string& name, size_t measured, size_t documents) {
     if (measured == documents) {
@@ -496,7 +510,7 @@ std::string Report::targetSection(const std::vector<TargetOutcome>& outcomes) co
         const bool nanos = target.what.rfind("Bundle", 0) == 0;
         std::string notApplicable;
         for (const std::string& reason : target.notApplicable) {
-            notApplicable += (notApplicable.empty() ? "" : ", ") + reason;
+            notApplicable += (notApplicable.empty() ? "" : ", ") + tableText(reason);
         }
         out << "| " << target.what << " | " << (worst ? worst->first : "–") << " | "
             << (worst ? (nanos ? fixed(worst->second, 0) + " ns" : ratio(worst->second)) : "–")
@@ -563,7 +577,7 @@ std::string Report::documentSection(const DocumentFigures& figures) const {
     }
     out << ".\n\n";
     if (figures.rejectedByOurs) {
-        out << "**Rejected by our reader:** " << figures.oursError
+        out << "**Rejected by our reader:** " << tableText(figures.oursError)
             << ". No figures are reported for this document.\n\n";
         return out.str();
     }
@@ -574,7 +588,7 @@ std::string Report::documentSection(const DocumentFigures& figures) const {
         const SubjectFigures& mine = figures.subjects[i];
         out << "| " << mSubjects[i]->name() << " | ";
         if (!mine.accepted) {
-            out << "refuses: " << mine.refusal << " | | | |\n";
+            out << "refuses: " << tableText(mine.refusal) << " | | | |\n";
             continue;
         }
         const double perByte = heapPerByte(figures, i);
@@ -596,7 +610,7 @@ std::string Report::documentSection(const DocumentFigures& figures) const {
         const WriterFigures& mine = figures.writers[w];
         out << "| " << writers[w].label << " | ";
         if (!mine.valid) {
-            out << mine.problem << " | | | |\n";
+            out << tableText(mine.problem) << " | | | |\n";
             continue;
         }
         out << fixed(mine.outputBytes / kMB, 2) << " | " << rate(median(mine.rates)) << " | "
