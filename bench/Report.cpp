@@ -41,8 +41,9 @@ std::string rate(double bytesPerSecond) {
     return significant(bytesPerSecond / kMB);
 }
 
+// Two decimals, or three for ratios below 0.1 (against the memchr floor).
 std::string ratio(double value) {
-    return value > 0 ? fixed(value, 2) + " ×" : "–";
+    return value > 0 ? fixed(value, value < 0.1 ? 3 : 2) + " ×" : "–";
 }
 
 std::string grouped(size_t value) {
