@@ -80,16 +80,20 @@ class ParsedCache {
 
 ParsedCache gParsed;
 
-// The parsed root of `document` for a benchmark, or null after marking the
-// benchmark as failed when our reader rejects the document.
-XNode* parsedRoot(benchmark::State& state, const bench::CorpusDocument& document) {
+// The parsed `document` for a benchmark, or null after marking the benchmark
+// as failed when our reader rejects the document.
+Document* parsedDocument(benchmark::State& state, const bench::CorpusDocument& document) {
     std::string error;
     Document* parsed = gParsed.get(document, error);
     if (parsed == nullptr) {
         state.SkipWithError(("our reader rejects it: " + error).c_str());
-        return nullptr;
     }
-    return parsed->getRootNode();
+    return parsed;
+}
+
+XNode* parsedRoot(benchmark::State& state, const bench::CorpusDocument& document) {
+    Document* parsed = parsedDocument(state, document);
+    return parsed != nullptr ? parsed->getRootNode() : nullptr;
 }
 
 size_t countElements(XNode* root) {
@@ -138,11 +142,10 @@ void parseBenchmark(benchmark::State& state, const bench::CorpusDocument* docume
 }
 
 void writeBenchmark(benchmark::State& state, const bench::CorpusDocument* document, bool tidy) {
-    if (parsedRoot(state, *document) == nullptr) {
+    Document* parsed = parsedDocument(state, *document);
+    if (parsed == nullptr) {
         return;
     }
-    std::string error;
-    Document* parsed = gParsed.get(*document, error);
     kavri::stream::MemoryOutputStream out;
     size_t written = 0;
     for (auto _ : state) {
@@ -187,28 +190,23 @@ void visitBenchmark(benchmark::State& state, const bench::CorpusDocument* docume
     }
 }
 
+// Registers a benchmark timed by the wall clock, as kavrixml_compare is.
+template <class... Args>
+void registerTimed(const std::string& name, Args... args) {
+    benchmark::RegisterBenchmark(name.c_str(), args...)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+}
+
 void registerDocumentBenchmarks(const std::vector<bench::CorpusDocument>& documents) {
     for (const bench::CorpusDocument& document : documents) {
         const bench::CorpusDocument* d = &document;
-        const std::string& name = document.name;
-        benchmark::RegisterBenchmark(("parse/" + name).c_str(), parseBenchmark, d)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(("write_tidy/" + name).c_str(), writeBenchmark, d, true)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(("write_compact/" + name).c_str(), writeBenchmark, d, false)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(("clone/" + name).c_str(), cloneBenchmark, d)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(("find_missing/" + name).c_str(), findMissingBenchmark, d)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(("visit/" + name).c_str(), visitBenchmark, d)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
+        registerTimed("parse/" + document.name, parseBenchmark, d);
+        registerTimed("write_tidy/" + document.name, writeBenchmark, d, true);
+        registerTimed("write_compact/" + document.name, writeBenchmark, d, false);
+        registerTimed("clone/" + document.name, cloneBenchmark, d);
+        registerTimed("find_missing/" + document.name, findMissingBenchmark, d);
+        registerTimed("visit/" + document.name, visitBenchmark, d);
     }
 }
 
