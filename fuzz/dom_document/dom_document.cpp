@@ -2,12 +2,15 @@
 // without a crash, leak or undefined behaviour, the reader must keep its
 // promises: a parse returns a document with a root or throws a
 // core::Exception, a failure says where it happened, the tree's parent and
-// document links are consistent, and a parser used again on the same input
-// gives the same answer (no state is left behind by a failed parse).
+// document links are consistent, a parser used again on the same input gives
+// the same answer (no state is left behind by a failed parse), and a nesting
+// limit refuses exactly the documents that are too deep.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/kavrimain/MemoryInputStream.h"
@@ -21,36 +24,51 @@ using kavri::xml::XNode;
 
 namespace {
 
+const int SHALLOW = 3;
+
+struct Outcome {
+    std::string text;  // the tree as text, or "!" and the failure's message
+    int depth = 0;     // levels of elements, the root being level 1
+};
+
 // Every node below the root points to its parent and to the document.
-void checkLinks(const Document* doc) {
-    std::vector<const XNode*> pending{doc->getRootNode()};
-    FUZZ_CHECK(pending.back()->getParent() == nullptr, "the root has no parent");
+// Returns the number of levels.
+int checkLinks(const Document* doc) {
+    std::vector<std::pair<const XNode*, int>> pending{{doc->getRootNode(), 1}};
+    FUZZ_CHECK(doc->getRootNode()->getParent() == nullptr, "the root has no parent");
+    int depth = 0;
     while (!pending.empty()) {
-        const XNode* node = pending.back();
+        const XNode* node = pending.back().first;
+        const int level = pending.back().second;
         pending.pop_back();
+        depth = std::max(depth, level);
         FUZZ_CHECK(node->getDocument() == doc, "node in its document");
         for (const auto& child : node->getChildren()) {
             FUZZ_CHECK(child->getParent() == node, "child points to its parent");
-            pending.push_back(child.get());
+            pending.emplace_back(child.get(), level + 1);
         }
     }
+    return depth;
 }
 
-// The tree as text, or "!" and the message of the failure.
-std::string outcome(kavri::xml::DOMParser& parser, const std::string& input) {
+Outcome outcome(kavri::xml::DOMParser& parser, const std::string& input) {
     kavri::stream::MemoryInputStream in(input);
+    Outcome result;
     try {
         std::unique_ptr<Document> doc(parser.parse(&in));
         FUZZ_CHECK(doc != nullptr && doc->getRootNode() != nullptr, "a document with a root");
         FUZZ_CHECK(parser.getLine() == 0 && parser.getColumn() == 0, "no failure position");
-        checkLinks(doc.get());
-        std::string text;
-        doc->getRootNode()->dump(text);
-        return text;
+        result.depth = checkLinks(doc.get());
+        doc->getRootNode()->dump(result.text);
     } catch (const ::core::Exception& e) {
         FUZZ_CHECK(parser.getLine() >= 1 && parser.getColumn() >= 1, "failure position");
-        return std::string("!") + e.getMessage();
+        result.text = std::string("!") + e.getMessage();
     }
+    return result;
+}
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
 }
 
 }  // namespace
@@ -58,7 +76,23 @@ std::string outcome(kavri::xml::DOMParser& parser, const std::string& input) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input = kavrixml::fuzz::asText(data, size);
     kavri::xml::DOMParser parser;
-    const std::string first = outcome(parser, input);
-    FUZZ_CHECK(outcome(parser, input) == first, "a second parse gives the same result");
+    const Outcome first = outcome(parser, input);
+    FUZZ_CHECK(outcome(parser, input).text == first.text, "a second parse gives the same result");
+
+    // With a limit of a few levels: the same tree when it is shallow enough,
+    // otherwise the limit's failure, unless the input fails before the depth
+    // is exceeded.
+    kavri::xml::DOMParser shallow;
+    shallow.setMaxDepth(SHALLOW);
+    const std::string limited = outcome(shallow, input).text;
+    const std::string tooDeep = "!Maximum nesting depth of 3 exceeded in node ";
+    if (first.text[0] != '!' && first.depth <= SHALLOW) {
+        FUZZ_CHECK(limited == first.text, "a shallow tree reads under the limit");
+    } else if (first.text[0] != '!') {
+        FUZZ_CHECK(startsWith(limited, tooDeep), "a deep tree fails at the limit");
+    } else {
+        FUZZ_CHECK(limited == first.text || startsWith(limited, tooDeep),
+                   "a failure stays a failure under the limit");
+    }
     return 0;
 }
