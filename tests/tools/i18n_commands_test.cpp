@@ -3,49 +3,25 @@
 // exact messages.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "tool_support.h"
 
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using namespace tooltest;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-std::string testName() {
-    return ::testing::UnitTest::GetInstance()->current_test_info()->name();
-}
-
-// Runs `kavrixml ARGS` in `folder` (each test with output files of its own).
 ToolRun runTool(const std::string& folder, const std::string& args) {
-    std::string base = std::string(KAVRIXML_TEST_TMP) + "/i18n_" + testName();
-    std::string command = "cd '" + folder + "' && LC_ALL=C LANG= LC_MESSAGES= '" +
-                          KAVRIXML_TOOL_PATH + "' " + args + " >'" + base + ".out' 2>'" + base +
-                          ".err'";
-    int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(base + ".out"),
-            readFile(base + ".err")};
+    return run(args, "", folder);
 }
 
 const std::string kExamples = std::string(KAVRIXML_SOURCE_DIR) + "/examples/i18n";
 
 // A folder of bundle files for one test.
 std::string writeBundles(const std::vector<std::pair<std::string, std::string>>& files) {
-    std::string folder = std::string(KAVRIXML_TEST_TMP) + "/i18n_" + testName();
+    std::string folder = tmpPath("bundles");
     mkdir(folder.c_str(), 0755);
     for (const auto& file : files) {
         std::ofstream(folder + "/" + file.first, std::ios::binary) << file.second;

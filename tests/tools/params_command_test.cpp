@@ -2,46 +2,16 @@
 // for the layout's corner cases, one line on stderr for bad input.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "tool_support.h"
 
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using namespace tooltest;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-std::string tmpPath(const char* name) {
-    return std::string(KAVRIXML_TEST_TMP) + "/" + name;
-}
-
-// Runs `kavrixml params ARGS` and collects its exit status and both outputs.
 ToolRun runParams(const std::string& args) {
-    std::string out = tmpPath("params_out.txt");
-    std::string err = tmpPath("params_err.txt");
-    std::string command = std::string("'") + KAVRIXML_TOOL_PATH + "' params " + args + " >'" + out +
-                          "' 2>'" + err + "'";
-    int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(out), readFile(err)};
-}
-
-std::string writeInput(const char* name, const std::string& xml) {
-    std::string path = tmpPath(name);
-    std::ofstream(path, std::ios::binary) << xml;
-    return path;
+    return run("params " + args);
 }
 
 TEST(ParamsCommand, PrintsTheSampleSettingsAsATree) {

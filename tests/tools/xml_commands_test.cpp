@@ -2,53 +2,16 @@
 // the exact lines on standard output and standard error.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "tool_support.h"
 
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-// Names carry the process id: CTest runs the cases of this file in parallel.
-std::string tmpPath(const std::string& name) {
-    return std::string(KAVRIXML_TEST_TMP) + "/" + std::to_string(getpid()) + "_" + name;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-std::string writeInput(const std::string& name, const std::string& bytes) {
-    std::string path = tmpPath(name);
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
-}
+using namespace tooltest;
 
 std::string sample(const char* name) {
     return std::string(KAVRIXML_SOURCE_DIR) + "/examples/xml/" + name;
-}
-
-// Runs `kavrixml ARGS` with `input` on standard input.
-ToolRun run(const std::string& args, const std::string& input = "") {
-    std::string in = writeInput("xmlcmd_in.txt", input);
-    std::string out = tmpPath("xmlcmd_out.txt");
-    std::string err = tmpPath("xmlcmd_err.txt");
-    std::string command = std::string("'") + KAVRIXML_TOOL_PATH + "' " + args + " <'" + in +
-                          "' >'" + out + "' 2>'" + err + "'";
-    int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(out), readFile(err)};
 }
 
 const char* const DOC =
