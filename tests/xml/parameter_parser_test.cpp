@@ -4,15 +4,12 @@
 
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 #include <memory>
 #include <new>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/SmartPtr.h"
-#include "framework/kavrimain/FileInputStream.h"
 #include "framework/plinth/BoolParameter.h"
 #include "framework/plinth/ComplexParameter.h"
 #include "framework/plinth/Exception.h"
@@ -22,43 +19,17 @@
 #include "framework/plinth/Logger.h"
 #include "framework/plinth/SimpleParameterList.h"
 #include "framework/plinth/StringParameter.h"
-#include "framework/plinth/UniqueParameterList.h"
 #include "xml/DOMParser.h"
 #include "xml/Document.h"
 #include "xml/ParameterParser.h"
+#include "xml_io_support.h"
 
 namespace {
 
-using kavri::xml::Document;
 using kavri::xml::ParameterParser;
 using kavri::xml::XNode;
 using parameter::BaseParameter;
-using Attributes = std::initializer_list<std::pair<const char*, const char*>>;
-
-// A document whose root is built by the test; children are added with add().
-class Tree {
-  public:
-    explicit Tree(const char* rootTag, Attributes attributes = {}) {
-        XNode* root = mDocument.createNode(rootTag, nullptr);
-        mDocument.setRootNode(root);
-        setAttributes(root, attributes);
-    }
-    XNode* root() const { return mDocument.getRootNode(); }
-
-    static XNode* add(XNode* parent, const char* tag, Attributes attributes = {}) {
-        XNode* child = parent->addChild(tag);
-        setAttributes(child, attributes);
-        return child;
-    }
-
-  private:
-    static void setAttributes(XNode* node, Attributes attributes) {
-        for (const auto& attribute : attributes) {
-            node->addAttribute(attribute.first, attribute.second);
-        }
-    }
-    Document mDocument;
-};
+using xmlio::parse;
 
 // One line for a whole parameter tree, so that a test states the expected
 // tree exactly: name:type=value, complex members in {}, list entries in [].
@@ -96,6 +67,11 @@ std::string convert(ParameterParser& parser, XNode* node) {
     return render(result);
 }
 
+// Converts the root of the XML text `xml`.
+std::string convert(ParameterParser& parser, const std::string& xml) {
+    return convert(parser, parse(xml)->getRootNode());
+}
+
 // Collects the root logger's warnings while it lives.
 class WarningCapture {
   public:
@@ -113,53 +89,48 @@ class WarningCapture {
     std::vector<std::string> mWarnings;
 };
 
-const std::vector<std::string> CANNOT_PROCESS = {"ParameterParser::can't process node PARAM"};
-
 TEST(ParameterParser, ScalarsTakeTheirValueOrFallBackWithoutOne) {
     ParameterParser parser;
-    auto scalar = [&](Attributes attributes) {
-        Tree tree("PARAM", attributes);
-        return convert(parser, tree.root());
+    const struct {
+        const char* attributes;
+        const char* expected;
+    } cases[] = {
+        {"name='w' type='int' value='-42'", "w:int=-42"},
+        {"name='w' type='int'", "w:int=0"},
+        {"name='r' type='float' value='2.5'", "r:float=2.5"},
+        {"name='r' type='float'", "r:float=0"},
+        {"name='b' type='bool' value='true'", "b:bool=true"},
+        {"name='b' type='bool'", "b:bool=false"},
+        {"name='t' type='string' value=' a  b '", "t:string=' a  b '"},
+        // Text that does not parse is stored as the parse function gives it.
+        {"name='w' type='int' value='12px'", "w:int=12"},
+        {"name='w' type='int' value='wide'", "w:int=0"},
+        // Cases left open: "string" without value is empty; no name is "".
+        {"name='t' type='string'", "t:string=''"},
+        {"type='int' value='7'", ":int=7"},
+        {"type='complex'", ":complex{}"},
     };
-    EXPECT_EQ(scalar({{"name", "w"}, {"type", "int"}, {"value", "-42"}}), "w:int=-42");
-    EXPECT_EQ(scalar({{"name", "w"}, {"type", "int"}}), "w:int=0");
-    EXPECT_EQ(scalar({{"name", "r"}, {"type", "float"}, {"value", "2.5"}}), "r:float=2.5");
-    EXPECT_EQ(scalar({{"name", "r"}, {"type", "float"}}), "r:float=0");
-    EXPECT_EQ(scalar({{"name", "b"}, {"type", "bool"}, {"value", "true"}}), "b:bool=true");
-    EXPECT_EQ(scalar({{"name", "b"}, {"type", "bool"}}), "b:bool=false");
-    EXPECT_EQ(scalar({{"name", "t"}, {"type", "string"}, {"value", " a  b "}}),
-              "t:string=' a  b '");
-    // Text that does not parse is stored as the parse function gives it.
-    EXPECT_EQ(scalar({{"name", "w"}, {"type", "int"}, {"value", "12px"}}), "w:int=12");
-    EXPECT_EQ(scalar({{"name", "w"}, {"type", "int"}, {"value", "wide"}}), "w:int=0");
-    // Cases left open: "string" without value is empty; no name is "".
-    EXPECT_EQ(scalar({{"name", "t"}, {"type", "string"}}), "t:string=''");
-    EXPECT_EQ(scalar({{"type", "int"}, {"value", "7"}}), ":int=7");
-    EXPECT_EQ(scalar({{"type", "complex"}}), ":complex{}");
+    for (const auto& c : cases) {
+        EXPECT_EQ(convert(parser, std::string("<PARAM ") + c.attributes + "/>"), c.expected)
+            << c.attributes;
+    }
 }
 
 TEST(ParameterParser, TypeIsInferredOnlyWhenAbsent) {
     ParameterParser parser;
     WarningCapture capture;
-
-    Tree emptyValue("PARAM", {{"name", "s"}, {"value", ""}});
-    EXPECT_EQ(convert(parser, emptyValue.root()), "s:string=''");
-
+    EXPECT_EQ(convert(parser, "<PARAM name='s' value=''/>"), "s:string=''");
     // A value makes a string even when PARAM children follow; they are ignored.
-    Tree valueWithChildren("PARAM", {{"name", "s"}, {"value", "v"}});
-    Tree::add(valueWithChildren.root(), "PARAM", {{"name", "x"}, {"type", "int"}});
-    EXPECT_EQ(convert(parser, valueWithChildren.root()), "s:string='v'");
-
-    Tree bare("PARAM", {{"name", "c"}});
-    Tree::add(bare.root(), "OTHER", {{"name", "x"}, {"value", "1"}});
-    EXPECT_EQ(convert(parser, bare.root()), "c:complex{}");
+    EXPECT_EQ(convert(parser, "<PARAM name='s' value='v'><PARAM name='x' type='int'/></PARAM>"),
+              "s:string='v'");
+    EXPECT_EQ(convert(parser, "<PARAM name='c'><OTHER name='x' value='1'/></PARAM>"),
+              "c:complex{}");
 
     // A present type is never inferred: empty, capitalised or unknown gives
     // null, and converting one node on its own logs nothing.
     for (const char* type : {"", "Int", "double", "string "}) {
-        SCOPED_TRACE(type);
-        Tree tree("PARAM", {{"name", "x"}, {"type", type}, {"value", "1"}});
-        EXPECT_EQ(parser.fromXML(tree.root()), nullptr);
+        auto doc = parse(std::string("<PARAM name='x' type='") + type + "' value='1'/>");
+        EXPECT_EQ(parser.fromXML(doc->getRootNode()), nullptr) << type;
     }
     EXPECT_TRUE(capture.warnings().empty());
 }
@@ -167,12 +138,13 @@ TEST(ParameterParser, TypeIsInferredOnlyWhenAbsent) {
 TEST(ParameterParser, OwnTagIgnoresCaseButMembersNeedTheExactTag) {
     ParameterParser parser;
     for (const char* tag : {"param", "Param", "PARAM"}) {
-        Tree tree(tag, {{"name", "n"}, {"value", "v"}});
-        EXPECT_EQ(convert(parser, tree.root()), "n:string='v'") << tag;
+        EXPECT_EQ(convert(parser, std::string("<") + tag + " name='n' value='v'/>"), "n:string='v'")
+            << tag;
     }
-    Tree params("PARAMS");
-    Tree value("VALUE");
-    for (XNode* node : {static_cast<XNode*>(nullptr), params.root(), value.root()}) {
+    auto params = parse("<PARAMS/>");
+    auto value = parse("<VALUE/>");
+    for (XNode* node :
+         {static_cast<XNode*>(nullptr), params->getRootNode(), value->getRootNode()}) {
         try {
             parser.fromXML(node);
             ADD_FAILURE() << "no exception for " << (node ? node->getName() : "null");
@@ -182,43 +154,33 @@ TEST(ParameterParser, OwnTagIgnoresCaseButMembersNeedTheExactTag) {
     }
 
     WarningCapture capture;
-    Tree tree("PARAM", {{"name", "c"}, {"type", "complex"}});
-    Tree::add(tree.root(), "param", {{"name", "lower"}, {"value", "1"}});
-    Tree::add(tree.root(), "PARAM", {{"name", "upper"}, {"value", "2"}});
-    EXPECT_EQ(convert(parser, tree.root()), "c:complex{upper:string='2'}");
+    EXPECT_EQ(convert(parser,
+                      "<PARAM name='c' type='complex'><param name='lower' value='1'/>"
+                      "<PARAM name='upper' value='2'/></PARAM>"),
+              "c:complex{upper:string='2'}");
     EXPECT_TRUE(capture.warnings().empty());
 }
 
 TEST(ParameterParser, MembersComeFromTheFirstValueWrapperOnly) {
     ParameterParser parser;
-    for (const char* type : {"complex", "list"}) {
+    for (std::string type : {"complex", "list"}) {
         SCOPED_TRACE(type);
-        Tree tree("PARAM", {{"name", "p"}, {"type", type}});
-        Tree::add(tree.root(), "PARAM", {{"name", "outside"}, {"value", "o"}});
-        XNode* first = Tree::add(tree.root(), "VALUE");
-        Tree::add(first, "PARAM", {{"name", "a"}, {"type", "int"}, {"value", "1"}});
-        Tree::add(first, "PARAM", {{"name", "b"}, {"type", "bool"}, {"value", "1"}});
-        XNode* second = Tree::add(tree.root(), "VALUE");
-        Tree::add(second, "PARAM", {{"name", "late"}, {"value", "l"}});
-
-        std::string members = "a:int=1,b:bool=true";
-        std::string expected =
-            std::string(type) == "list" ? "p:list[" + members + "]" : "p:complex{" + members + "}";
-        EXPECT_EQ(convert(parser, tree.root()), expected);
-
-        Tree empty("PARAM", {{"name", "e"}, {"type", type}});
-        Tree::add(empty.root(), "VALUE");
-        Tree::add(empty.root(), "PARAM", {{"name", "outside"}, {"value", "o"}});
-        EXPECT_EQ(convert(parser, empty.root()),
-                  std::string(type) == "list" ? "e:list[]" : "e:complex{}");
+        const bool list = type == "list";
+        EXPECT_EQ(convert(parser, "<PARAM name='p' type='" + type +
+                                      "'><PARAM name='outside' value='o'/><VALUE>"
+                                      "<PARAM name='a' type='int' value='1'/>"
+                                      "<PARAM name='b' type='bool' value='1'/></VALUE>"
+                                      "<VALUE><PARAM name='late' value='l'/></VALUE></PARAM>"),
+                  list ? "p:list[a:int=1,b:bool=true]" : "p:complex{a:int=1,b:bool=true}");
+        EXPECT_EQ(convert(parser, "<PARAM name='e' type='" + type +
+                                      "'><VALUE/><PARAM name='outside' value='o'/></PARAM>"),
+                  list ? "e:list[]" : "e:complex{}");
     }
 
     // At document level the wrapper is not looked through.
-    Tree settings("settings");
-    XNode* wrapper = Tree::add(settings.root(), "VALUE");
-    Tree::add(wrapper, "PARAM", {{"name", "hidden"}, {"value", "h"}});
+    auto settings = parse("<settings><VALUE><PARAM name='hidden' value='h'/></VALUE></settings>");
     parameter::SimpleParameterList list;
-    parser.fromXML(settings.root(), list);
+    parser.fromXML(settings->getRootNode(), list);
     EXPECT_EQ(list.size(), 0u);
 }
 
@@ -226,44 +188,38 @@ TEST(ParameterParser, UnconvertibleMembersAreWarnedAboutInComplexesOnly) {
     ParameterParser parser;
     WarningCapture capture;
     auto withBadMember = [](const char* type) {
-        Tree* tree = new Tree("PARAM", {{"name", "p"}, {"type", type}});
-        Tree::add(tree->root(), "PARAM", {{"name", "a"}, {"type", "int"}, {"value", "1"}});
-        Tree::add(tree->root(), "PARAM", {{"name", "bad"}, {"type", "double"}, {"value", "1"}});
-        Tree::add(tree->root(), "PARAM", {{"name", "c"}, {"value", "x"}});
-        return std::unique_ptr<Tree>(tree);
+        return std::string("<PARAM name='p' type='") + type +
+               "'><PARAM name='a' type='int' value='1'/>"
+               "<PARAM name='bad' type='double' value='1'/><PARAM name='c' value='x'/></PARAM>";
     };
+    const std::vector<std::string> cannotProcess = {"ParameterParser::can't process node PARAM"};
 
-    EXPECT_EQ(convert(parser, withBadMember("complex")->root()), "p:complex{a:int=1,c:string='x'}");
-    EXPECT_EQ(capture.warnings(), CANNOT_PROCESS);
-
-    EXPECT_EQ(convert(parser, withBadMember("list")->root()), "p:list[a:int=1,c:string='x']");
-    EXPECT_EQ(capture.warnings(), CANNOT_PROCESS);
+    EXPECT_EQ(convert(parser, withBadMember("complex")), "p:complex{a:int=1,c:string='x'}");
+    EXPECT_EQ(capture.warnings(), cannotProcess);
+    EXPECT_EQ(convert(parser, withBadMember("list")), "p:list[a:int=1,c:string='x']");
+    EXPECT_EQ(capture.warnings(), cannotProcess);
 
     // Document level: same warning, the others are added; the root's own tag
     // does not matter.
-    auto document = withBadMember("ignored");
+    auto document = parse(withBadMember("ignored"));
     parameter::SimpleParameterList list;
-    parser.fromXML(document->root(), list);
+    parser.fromXML(document->getRootNode(), list);
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(render(list.getParameter(0u)) + " " + render(list.getParameter(1u)),
               "a:int=1 c:string='x'");
     EXPECT_EQ(capture.warnings().size(), 2u);
-    EXPECT_EQ(capture.warnings().back(), CANNOT_PROCESS[0]);
+    EXPECT_EQ(capture.warnings().back(), cannotProcess[0]);
 }
 
 TEST(ParameterParser, ComplexKeepsTheFirstOfRepeatedNamesWhileListsKeepAll) {
     ParameterParser parser;
-    for (const char* type : {"complex", "list"}) {
-        Tree tree("PARAM", {{"name", "p"}, {"type", type}});
-        Tree::add(tree.root(), "PARAM", {{"name", "x"}, {"type", "int"}, {"value", "1"}});
-        Tree::add(tree.root(), "PARAM", {{"name", "x"}, {"type", "int"}, {"value", "2"}});
-        Tree::add(tree.root(), "PARAM", {{"value", "/tmp/a"}});
-        Tree::add(tree.root(), "PARAM", {{"value", "/tmp/b"}});
-        EXPECT_EQ(convert(parser, tree.root()),
-                  std::string(type) == "complex"
-                      ? "p:complex{x:int=1,:string='/tmp/a'}"
-                      : "p:list[x:int=1,x:int=2,:string='/tmp/a',:string='/tmp/b']");
-    }
+    const std::string members =
+        "'><PARAM name='x' type='int' value='1'/><PARAM name='x' type='int' value='2'/>"
+        "<PARAM value='/tmp/a'/><PARAM value='/tmp/b'/></PARAM>";
+    EXPECT_EQ(convert(parser, "<PARAM name='p' type='complex" + members),
+              "p:complex{x:int=1,:string='/tmp/a'}");
+    EXPECT_EQ(convert(parser, "<PARAM name='p' type='list" + members),
+              "p:list[x:int=1,x:int=2,:string='/tmp/a',:string='/tmp/b']");
 }
 
 // A class derived from IntParameter, to check that the getters accept
@@ -334,17 +290,17 @@ TEST(ParameterParser, CopiesWorkAfterTheirSourceIsGone) {
     source->~ParameterParser();
     std::memset(storage, 0, sizeof storage);
 
-    Tree tree("PARAM", {{"name", "window"}, {"type", "complex"}});
-    XNode* size = Tree::add(tree.root(), "PARAM", {{"name", "size"}, {"type", "list"}});
-    Tree::add(size, "PARAM", {{"name", "w"}, {"type", "int"}, {"value", "800"}});
-    Tree::add(size, "PARAM", {{"name", "h"}, {"type", "float"}, {"value", "600.5"}});
-    Tree::add(tree.root(), "PARAM", {{"name", "max"}, {"type", "bool"}, {"value", "on"}});
+    auto doc = parse(
+        "<PARAM name='window' type='complex'><PARAM name='size' type='list'>"
+        "<PARAM name='w' type='int' value='800'/><PARAM name='h' type='float' value='600.5'/>"
+        "</PARAM><PARAM name='max' type='bool' value='on'/></PARAM>");
+    XNode* window = doc->getRootNode();
     const std::string expected = "window:complex{size:list[w:int=800,h:float=600.5],max:bool=true}";
-    EXPECT_EQ(convert(copy, tree.root()), expected);
-    EXPECT_EQ(convert(assigned, tree.root()), expected);
+    EXPECT_EQ(convert(copy, window), expected);
+    EXPECT_EQ(convert(assigned, window), expected);
 
     ParameterParser copyOfCopy(copy);
-    EXPECT_EQ(convert(copyOfCopy, tree.root()), expected);
+    EXPECT_EQ(convert(copyOfCopy, window), expected);
 }
 
 }  // namespace
