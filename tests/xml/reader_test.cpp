@@ -1,10 +1,9 @@
 // DOMParser: what it accepts, every failure with its message and position,
-// fragments, the nesting limit, concurrent parses and truncated input.
+// fragments, the nesting limit and truncated input (threads: thread_stress_test).
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/SmartPtr.h"
@@ -264,20 +263,15 @@ TEST(DOMParserNesting, DeepestAllowedTreeIsReadWrittenDumpedClonedOnAOneMebibyte
 
         // Tidy: one tab per level; the dump: three blanks per level.
         std::string expectedTidy, expectedDump;
+        auto line = [&](int level, const char* tag) {
+            expectedTidy += std::string(level, '\t') + tag;
+            expectedDump += std::string(3 * level, ' ') + tag;
+        };
         for (int level = 0; level < 1000; ++level) {
-            const char* open = level < 999 ? "<n>\n" : "<n/>\n";
-            expectedTidy += std::string(level, '\t') + open;
-            for (int i = 0; i < level; ++i) {
-                expectedDump += "   ";
-            }
-            expectedDump += open;
+            line(level, level < 999 ? "<n>\n" : "<n/>\n");
         }
         for (int level = 998; level >= 0; --level) {
-            expectedTidy += std::string(level, '\t') + "</n>\n";
-            for (int i = 0; i < level; ++i) {
-                expectedDump += "   ";
-            }
-            expectedDump += "</n>\n";
+            line(level, "</n>\n");
         }
         writer.setTidyOutput(true);
         kavri::stream::MemoryOutputStream tidy;
@@ -301,33 +295,7 @@ TEST(DOMParserNesting, DeepestAllowedTreeIsReadWrittenDumpedClonedOnAOneMebibyte
     EXPECT_EQ(error, "");
 }
 
-// --- Threads and truncated input ---------------------------------------------------------------
-
-TEST(DOMParserThreads, TwoThreadsParsingAtOnceGetTheirOwnTrees) {
-    const std::string first = "<left a='1'><x>one</x><![CDATA[c1]]></left>";
-    const std::string second = "<right b=\"2\"><y>two &amp; more</y><z/></right>";
-    std::string expectedFirst, expectedSecond;
-    parse(first)->getRootNode()->dump(expectedFirst);
-    parse(second)->getRootNode()->dump(expectedSecond);
-
-    auto worker = [](const std::string& text, const std::string& expected, int* mismatches) {
-        DOMParser parser;
-        for (int i = 0; i < 200; ++i) {
-            MemoryInputStream in(text);
-            std::unique_ptr<Document> doc(parser.parse(&in));
-            std::string dumped;
-            doc->getRootNode()->dump(dumped);
-            *mismatches += dumped != expected ? 1 : 0;
-        }
-    };
-    int mismatchesFirst = 0, mismatchesSecond = 0;
-    std::thread a(worker, std::cref(first), std::cref(expectedFirst), &mismatchesFirst);
-    std::thread b(worker, std::cref(second), std::cref(expectedSecond), &mismatchesSecond);
-    a.join();
-    b.join();
-    EXPECT_EQ(mismatchesFirst, 0);
-    EXPECT_EQ(mismatchesSecond, 0);
-}
+// --- Truncated input ---------------------------------------------------------------
 
 TEST(DOMParserTruncated, EveryPrefixOfTheSampleParsesOrThrows) {
     const std::string sample = readSample("catalogue.xml");
