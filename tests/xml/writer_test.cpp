@@ -1,10 +1,9 @@
 // XMLWriter: the worked example in every option, escaping and quoting, the
-// stream calls and warnings, indentation, threads, and round trips through
-// the reader.
+// stream calls and warnings, and round trips through the reader. Deep
+// indentation is pinned in reader_test, a shared writer in thread_stress_test.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "framework/kavrimain/MemoryOutputStream.h"
@@ -127,24 +126,6 @@ TEST(XMLWriterContent, EscapingQuotingBodyAndCData) {
               "</r>\n");
 }
 
-TEST(XMLWriterContent, FortyLevelsAreIndentedWithFortyTabs) {
-    Document doc;
-    XNode* node = doc.createNode("l0", nullptr);
-    doc.setRootNode(node);
-    for (int level = 1; level <= 40; ++level) {
-        node = node->addChild("l" + std::to_string(level));
-    }
-    node->addBody("deep");
-    XMLWriter writer(false);
-    std::string out = written(writer, &doc);
-    std::string tabs(40, '\t');
-    EXPECT_NE(out.find("\n" + tabs + "<l40>\n" + tabs + "deep\n" + tabs + "</l40>\n"),
-              std::string::npos);
-    EXPECT_EQ(out.find(tabs + "\t"), std::string::npos);
-    // Writing again gives the same bytes (the tab buffer is reused).
-    EXPECT_EQ(written(writer, &doc), out);
-}
-
 TEST(XMLWriterStream, OpensOnlyAClosedStreamAndFlushesAtTheEnd) {
     Example example;
     XMLWriter writer;
@@ -177,37 +158,6 @@ TEST(XMLWriterStream, NothingToWriteIsAWarningAndLeavesTheStreamUntouched) {
                                   "Trying to write NULL or empty XML document. Write skipped.",
                                   "Trying to write NULL XML node. Write skipped.",
                                   "Trying to write XML to a NULL stream. Write skipped."}));
-}
-
-TEST(XMLWriterThreads, FourThreadsSharingAWriterGetIntactOutputs) {
-    // Large enough that each write hands the stream several pieces.
-    Document doc;
-    XNode* root = doc.createNode("list", nullptr);
-    doc.setRootNode(root);
-    for (int i = 0; i < 3000; ++i) {
-        XNode* item = root->addChild("item");
-        item->addAttribute("n", std::to_string(i));
-        item->addBody("text & more");
-    }
-    XMLWriter writer;
-    const std::string expected = written(writer, &doc);
-    ASSERT_GT(expected.size(), 100000u);
-
-    std::vector<int> intact(4, 0);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&writer, &doc, &expected, &intact, t] {
-            for (int round = 0; round < 5; ++round) {
-                MemoryOutputStream out;
-                writer.write(&doc, &out);
-                intact[t] += out.str() == expected ? 1 : 0;
-            }
-        });
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    EXPECT_EQ(intact, (std::vector<int>{5, 5, 5, 5}));
 }
 
 // --- Round trips through the reader --------------------------------------------------------
