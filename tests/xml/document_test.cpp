@@ -21,15 +21,6 @@ class DocumentTest : public ::testing::Test {
     void SetUp() override { disposedNodes().clear(); }
 };
 
-TEST_F(DocumentTest, StartsEmpty) {
-    Document doc;
-    EXPECT_EQ(doc.getRootNode(), nullptr);
-    EXPECT_EQ(doc.getXmlDeclaration(), nullptr);
-    EXPECT_STREQ(doc.getDocType(), "");
-    EXPECT_EQ(doc.getPublicID(), "");
-    EXPECT_EQ(doc.getDTD(), "");
-}
-
 TEST_F(DocumentTest, TypeIsDocumentDerivedFromObject) {
     Document doc;
     EXPECT_EQ(&doc.getType(), &Document::type());
