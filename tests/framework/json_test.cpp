@@ -111,34 +111,22 @@ TEST(JSObject, NestedObjectsAndArraysIterate) {
     EXPECT_STREQ("Close", kept->get("close")->asString(nullptr));
 }
 
-TEST(JSObject, DuplicateKeyKeepsTheLastValueAtTheFirstPlace) {
-    Root root = parse(R"({"a":"1","b":"2","a":"3"})");
-    EXPECT_EQ(2u, root->size());
-    EXPECT_EQ((std::vector<std::string>{"a=3", "b=2"}), members(root));
-}
+TEST(JSObject, TopLevelMayBeAnyValueAfterAByteOrderMark) {
+    // A repeated key keeps the last value at the first place.
+    EXPECT_EQ((std::vector<std::string>{"a=3", "b=2"}),
+              members(parse(R"({"a":"1","b":"2","a":"3"})")));
+    // Editors on some systems start UTF-8 files with a byte-order mark.
+    EXPECT_EQ((std::vector<std::string>{"k=v"}), members(parse("\xEF\xBB\xBF{\"k\":\"v\"}")));
 
-TEST(JSObject, SkipsAByteOrderMark) {
-    // Editors on some systems start UTF-8 files with one.
-    Root root = parse("\xEF\xBB\xBF{\"k\":\"v\"}");
-    EXPECT_EQ((std::vector<std::string>{"k=v"}), members(root));
-}
-
-TEST(JSObject, TopLevelMayBeAnyValue) {
     Root array = parse("[\"x\", \"y\"]");
     EXPECT_EQ(JSObject::ARRAY, array->getValueType());
-    EXPECT_EQ(2u, array->size());
     EXPECT_EQ(nullptr, array->get("0"));
     EXPECT_EQ((std::vector<std::string>{"=x", "=y"}), members(array));
-
     Root text = parse("\"just text\"");
-    EXPECT_EQ(JSObject::STRING, text->getValueType());
     EXPECT_STREQ("just text", text->asString(nullptr));
     EXPECT_EQ(0u, text->size());
     EXPECT_FALSE(text->begin().isValid());
-
-    Root number = parse(" -1.5e3 ");
-    EXPECT_EQ(JSObject::NUMBER, number->getValueType());
-    EXPECT_EQ("-1500.0", number->toJSON());
+    EXPECT_EQ("-1500.0", parse(" -1.5e3 ")->toJSON());
 }
 
 TEST(JSObject, BadInputThrowsCoreExceptionWithTheReason) {
