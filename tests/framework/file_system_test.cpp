@@ -221,7 +221,7 @@ TEST(MemoryFileSystem, ListsDirectChildrenInByteOrder) {
     EXPECT_EQ("i18n/texts_fr.xml", contents(kept));
 }
 
-TEST_F(DiskFileSystemTest, OpensRelativeAndAbsolutePaths) {
+TEST_F(DiskFileSystemTest, OpensRelativeAndAbsolutePathsAndNamesThePathOnFailure) {
     DiskFileSystem fs(mRoot.c_str());
     EXPECT_EQ(mRoot, fs.getRoot());
     EXPECT_EQ("i18n/texts_de.xml", openAndRead(fs, "i18n/texts_de.xml"));
@@ -229,17 +229,12 @@ TEST_F(DiskFileSystemTest, OpensRelativeAndAbsolutePaths) {
     core::SmartPtr<File> file(fs.openFile("i18n/texts.xml", 0));
     EXPECT_STREQ("texts.xml", file->getName());
     EXPECT_STREQ("i18n/texts.xml", file->getPath());
-
     DiskFileSystem trailing((mRoot + "/").c_str());
     EXPECT_EQ("top.xml", openAndRead(trailing, "top.xml"));
 
     EXPECT_TRUE(fs.exists("top.xml"));
     EXPECT_FALSE(fs.exists("i18n"));
     EXPECT_FALSE(fs.exists("nothing.xml"));
-}
-
-TEST_F(DiskFileSystemTest, OpenFailuresNameThePath) {
-    DiskFileSystem fs(mRoot.c_str());
     EXPECT_EQ("Cannot open file i18n/missing.xml: No such file or directory",
               openFailure(fs, "i18n/missing.xml"));
     EXPECT_EQ("Cannot open file i18n: is a directory", openFailure(fs, "i18n"));
