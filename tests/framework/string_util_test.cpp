@@ -126,20 +126,6 @@ TEST(StringUtil, DecodeKeepsUnknownAndBrokenReferencesAsWritten) {
     EXPECT_EQ("&lt<", decoded("&lt&lt;"));
 }
 
-TEST(StringUtil, EncodeDecodeRoundTrip) {
-    const char* samples[] = {"",
-                             "plain",
-                             "<>&\"'",
-                             "&amp;",
-                             "&#65;",
-                             "a<b>c&d\"e'f",
-                             "\xC3\xA9\xE2\x82\xAC &lt; \xF0\x9F\x98\x80"};
-    for (const char* sample : samples) {
-        CharPtrProxy once = StringUtil::encondeXML(sample);
-        EXPECT_EQ(sample, decoded(once.get())) << sample;
-    }
-}
-
 TEST(StringUtil, SpanFormsHandleNulBytesAndAppend) {
     const std::string input("a\0<b>\0&amp;", 11);
     std::string out = "prefix:";
