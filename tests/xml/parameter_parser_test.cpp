@@ -72,21 +72,10 @@ std::string convert(ParameterParser& parser, const std::string& xml) {
     return convert(parser, parse(xml)->getRootNode());
 }
 
-// Collects the root logger's warnings while it lives.
-class WarningCapture {
+// The root logger's warnings, captured while it lives.
+class WarningCapture : public xmlio::LogCapture {
   public:
-    WarningCapture() {
-        logging::Logger::mROOT_LOGGER->setSink([this](int level, const char* text) {
-            if (level == logging::Logger::WARN) {
-                mWarnings.emplace_back(text);
-            }
-        });
-    }
-    ~WarningCapture() { logging::Logger::mROOT_LOGGER->setSink(nullptr); }
-    const std::vector<std::string>& warnings() const { return mWarnings; }
-
-  private:
-    std::vector<std::string> mWarnings;
+    std::vector<std::string> warnings() const { return pieces(logging::Logger::WARN); }
 };
 
 TEST(ParameterParser, ScalarsTakeTheirValueOrFallBackWithoutOne) {
