@@ -10,19 +10,10 @@ namespace xml {
 namespace {
 
 TEST(XMLException, FormatsItsMessagePrintfStyle) {
-    XMLException unclosed("Unclosed node %s", "a");
-    EXPECT_STREQ(unclosed.getMessage(), "Unclosed node a");
-    EXPECT_STREQ(unclosed.what(), "Unclosed node a");
-    EXPECT_EQ(unclosed.getCause(), nullptr);
-
-    XMLException plain("Invalid token (%s) ", "]]");
-    EXPECT_STREQ(plain.getMessage(), "Invalid token (]]) ");
-
-    XMLException numbers("line %d, column %u: %c", 3, 14u, 'x');
-    EXPECT_STREQ(numbers.getMessage(), "line 3, column 14: x");
-
-    XMLException unchanged("Root node do not match DOCTYPE");
-    EXPECT_STREQ(unchanged.getMessage(), "Root node do not match DOCTYPE");
+    XMLException numbers("line %d, column %u: %c (%s) ", 3, 14u, 'x', "]]");
+    EXPECT_STREQ(numbers.getMessage(), "line 3, column 14: x (]]) ");
+    EXPECT_STREQ(numbers.what(), numbers.getMessage());
+    EXPECT_EQ(numbers.getCause(), nullptr);
 }
 
 TEST(XMLException, CutsAMessageLongerThanItsBuffer) {
