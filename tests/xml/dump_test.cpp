@@ -1,6 +1,7 @@
 // XMLUtils::dumpNode: the exact sequence of debug pieces.
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -22,19 +23,9 @@ Pieces dumpPieces(const XNode* node) {
 }
 
 TEST(XMLUtilsDump, ExampleTreeGivesTheDocumentedLines) {
-    Document doc;
-    XNode* a = doc.createNode("a", nullptr);
-    doc.setRootNode(a);
-    a->addAttribute("id", "7");
-    a->addChild("b")->addBody("hi");
-    a->addChild("c")->addAttribute("k", "v");
-
-    Pieces pieces = dumpPieces(a);
-    std::string joined;
-    for (const std::string& piece : pieces) {
-        joined += piece;
-    }
-    EXPECT_EQ(joined,
+    auto doc = xmlio::parse("<a id='7'><b>hi</b><c k='v'/></a>");
+    Pieces pieces = dumpPieces(doc->getRootNode());
+    EXPECT_EQ(std::accumulate(pieces.begin(), pieces.end(), std::string()),
               "<a id=\"7\">\n"
               "   <b>\n"
               "      hi\n"
@@ -42,18 +33,14 @@ TEST(XMLUtilsDump, ExampleTreeGivesTheDocumentedLines) {
               "   <c k=\"v\"/>\n"
               "</a>\n");
     // Each piece is its own entry: indentation, names and values apart.
-    EXPECT_EQ(Pieces(pieces.begin(), pieces.begin() + 8),
-              (Pieces{"<", "a", " ", "id", "=\"", "7", "\"", ">\n"}));
-    EXPECT_EQ(Pieces(pieces.begin() + 8, pieces.begin() + 12), (Pieces{"   ", "<", "b", ">\n"}));
+    EXPECT_EQ(Pieces(pieces.begin(), pieces.begin() + 12),
+              (Pieces{"<", "a", " ", "id", "=\"", "7", "\"", ">\n", "   ", "<", "b", ">\n"}));
 }
 
 TEST(XMLUtilsDump, ChildrenFirstNothingEscapedLevelsFromTheTop) {
-    Document doc;
-    XNode* root = doc.createNode("r%s", nullptr);
-    doc.setRootNode(root);
-    root->addBody("100% <raw> & %s");
-    root->addCData("x<y", 3);
-    XNode* deep = root->addChild("k")->addChild("b")->addChild("c");
+    auto doc =
+        xmlio::parse("<r%s>100% &lt;raw&gt; &amp; %s<![CDATA[x<y]]><k><b><c/></b></k></r%s>");
+    XNode* root = doc->getRootNode();
     xmlio::LogCapture log;
     XMLUtils::dumpNode(root);
     EXPECT_EQ(log.joined(logging::Logger::DEBUG),
@@ -63,6 +50,7 @@ TEST(XMLUtilsDump, ChildrenFirstNothingEscapedLevelsFromTheTop) {
               "   <![CDATA[\nx<y\n   ]]>\n"
               "</r%s>\n");
     // A dump that starts below the top is indented by its node's ancestors.
+    XNode* deep = root->getFirstChild("k")->getFirstChild("b")->getFirstChild("c");
     EXPECT_EQ(dumpPieces(deep), (Pieces{"   ", "   ", "   ", "<", "c", "/>\n"}));
     EXPECT_EQ(dumpPieces(nullptr), Pieces{});
 }
