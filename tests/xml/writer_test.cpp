@@ -94,23 +94,11 @@ TEST(XMLWriterExample, SubtreeIsWrittenAsARootWithDefaultDeclaration) {
 }
 
 TEST(XMLWriterContent, EscapingQuotingBodyAndCData) {
-    Document doc;
-    XNode* root = doc.createNode("r", nullptr);
-    doc.setRootNode(root);
-    root->addAttribute("plain", "a<b & 'c'");
-    root->addAttribute("quoted", "say \"hi\"");
-    XNode* text = root->addChild("t");
-    text->addBody("1 < 2 & \"x\"\n");
-    XNode* d = root->addChild("d");
-    d->addCData("x<y", 3);
-    XNode* both = root->addChild("e");
-    both->addCData("c", 1);
-    both->addBody("b");
-    XNode* attributesOnly = root->addChild("f");
-    attributesOnly->addAttribute("z", "");
-
+    auto doc = parse(
+        "<r plain=\"a&lt;b &amp; 'c'\" quoted='say \"hi\"'><t>1 &lt; 2 &amp; \"x\"\n</t>"
+        "<d><![CDATA[x<y]]></d><e><![CDATA[c]]>b</e><f z=''/></r>");
     XMLWriter writer(false);
-    EXPECT_EQ(written(writer, &doc),
+    EXPECT_EQ(written(writer, doc.get()),
               "<r plain=\"a&lt;b &amp; &apos;c&apos;\" quoted='say &quot;hi&quot;'>\n"
               "\t<t>\n"
               "\t1 &lt; 2 &amp; &quot;x&quot;\n"  // ends with a line feed: none added
