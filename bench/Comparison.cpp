@@ -148,8 +148,9 @@ void Comparison::checkSubject(DocumentFigures& figures, size_t i) {
         // The heap is measured on a parse of its own, so that freeing the
         // tree can be checked to return every counted byte.
         bool parsed = false;
-        heap::Footprint footprint = heap::measure([&] { parsed = subject.parse(bytes, error); },
-                                                  [&] { subject.release(); });
+        heap::Footprint footprint =
+            heap::measure([&] { parsed = subject.parse(bytes, error); }, [&] { subject.release(); },
+                          [&] { return subject.pooledFreeBytes(); });
         if (parsed) {
             mine.heapBytes = footprint.bytes;
             mine.heapResidual = footprint.residual;

@@ -29,17 +29,26 @@ struct Footprint {
     long long residual = 0;
 };
 
-template <class Build, class Destroy>
-Footprint measure(Build build, Destroy destroy) {
+// `pooledFree` tells how many bytes the library holds free in pools of its
+// own: memory a pool took from the heap earlier but has not handed out is
+// not part of the tree, and blocks handed back to the pool are freed.
+template <class Build, class Destroy, class PooledFree>
+Footprint measure(Build build, Destroy destroy, PooledFree pooledFree) {
     setCounting(true);
     const long long before = liveBytes();
+    const long long freeBefore = pooledFree();
     build();
     Footprint footprint;
-    footprint.bytes = liveBytes() - before;
+    footprint.bytes = liveBytes() - before - (pooledFree() - freeBefore);
     destroy();
-    footprint.residual = liveBytes() - before;
+    footprint.residual = liveBytes() - before - (pooledFree() - freeBefore);
     setCounting(false);
     return footprint;
+}
+
+template <class Build, class Destroy>
+Footprint measure(Build build, Destroy destroy) {
+    return measure(build, destroy, [] { return 0LL; });
 }
 
 }  // namespace heap

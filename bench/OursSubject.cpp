@@ -3,6 +3,7 @@
 
 #ifdef KAVRIXML_BENCH_HAVE_OURS
 
+#include "core/BlockPool.h"
 #include "framework/kavrimain/MemoryInputStream.h"
 #include "framework/kavrimain/MemoryOutputStream.h"
 #include "framework/plinth/Exception.h"
@@ -35,6 +36,10 @@ class OursSubject : public Subject {
             return false;
         }
         return true;
+    }
+
+    long long pooledFreeBytes() const override {
+        return static_cast<long long>(::core::BlockPool::statistics().free);
     }
 
     void release() override {

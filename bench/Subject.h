@@ -38,6 +38,9 @@ class Subject {
     // the library's reason in `error` when it refuses the document.
     virtual bool parse(const std::string& bytes, std::string& error) = 0;
     virtual void release() {}
+    // Bytes the library keeps free in allocation pools of its own (see
+    // heap::measure); 0 for libraries that allocate from the heap directly.
+    virtual long long pooledFreeBytes() const { return 0; }
     // Elements in the kept tree or seen by the last event parse (0 for a scan),
     // so that the comparison can check every library read the whole document.
     virtual size_t elementCount() const = 0;

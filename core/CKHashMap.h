@@ -12,13 +12,18 @@
 // Destroying a map releases the key copies but does not dispose of owned
 // values: holders that own their values call clear() first.
 // CKHashMapValue holds values that manage themselves (SmartPtr): disposal is
-// only the release of the entry's copy.
+// only the release of the entry's copy. Entries, key copies and the maps
+// themselves come from core::BlockPool: documents make one small map per
+// element with attributes.
 #ifndef KAVRIXML_CORE_CKHASHMAP_H
 #define KAVRIXML_CORE_CKHASHMAP_H
 
 #include <cstring>
 #include <map>
 #include <type_traits>
+#include <utility>
+
+#include "core/BlockPool.h"
 
 namespace core {
 
@@ -36,9 +41,13 @@ struct less_str {
 };
 
 template <class T>
-class CKHashMapBase : public std::map<const char*, T, less_str> {
+using CKHashMapStore =
+    std::map<const char*, T, less_str, PoolAllocator<std::pair<const char* const, T>>>;
+
+template <class T>
+class CKHashMapBase : public CKHashMapStore<T> {
   public:
-    using Map = std::map<const char*, T, less_str>;
+    using Map = CKHashMapStore<T>;
     using iterator = typename Map::iterator;
     using const_iterator = typename Map::const_iterator;
 
@@ -52,9 +61,12 @@ class CKHashMapBase : public std::map<const char*, T, less_str> {
         for (auto it = Map::begin(); it != Map::end();) {
             const char* key = it->first;
             it = Map::erase(it);
-            delete[] key;
+            releaseKey(key);
         }
     }
+
+    static void* operator new(size_t size) { return BlockPool::allocate(size); }
+    static void operator delete(void* block, size_t size) { BlockPool::release(block, size); }
 
     virtual T getNullValue(const char* /*key*/) const { return mNullValue; }
     virtual void deleteValue(T value) = 0;
@@ -79,12 +91,12 @@ class CKHashMapBase : public std::map<const char*, T, less_str> {
             return true;
         }
         size_t length = std::strlen(key);
-        char* buffer = new char[length + 1];
+        char* buffer = static_cast<char*>(BlockPool::allocate(length + 1));
         std::memcpy(buffer, key, length + 1);
         try {
             Map::emplace_hint(it, buffer, value);
         } catch (...) {
-            delete[] buffer;
+            BlockPool::release(buffer, length + 1);
             throw;
         }
         return false;
@@ -100,7 +112,7 @@ class CKHashMapBase : public std::map<const char*, T, less_str> {
             deleteValue(it->second);
         }
         Map::erase(it);
-        delete[] buffer;
+        releaseKey(buffer);
         return true;
     }
 
@@ -115,7 +127,7 @@ class CKHashMapBase : public std::map<const char*, T, less_str> {
                 deleteValue(it->second);
             }
             Map::erase(it);
-            delete[] buffer;
+            releaseKey(buffer);
         }
     }
 
@@ -131,6 +143,11 @@ class CKHashMapBase : public std::map<const char*, T, less_str> {
     }
 
   protected:
+    // Key copies are released with the size they were taken with.
+    static void releaseKey(const char* key) {
+        BlockPool::release(const_cast<char*>(key), std::strlen(key) + 1);
+    }
+
     bool mOwnsValues;
     T mNullValue;
 };

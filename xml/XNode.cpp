@@ -407,6 +407,7 @@ XNode* XNode::cloneNode(bool deep) const {
         copy->addAttribute(entry.first, entry.second->getValue());
     }
     if (deep) {
+        copy->mChildren.reserve(mChildren.size());
         for (const auto& child : mChildren) {
             std::unique_ptr<XNode> childCopy(child->clone());
             copy->addChild(childCopy.get());

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "core/BlockPool.h"
 #include "core/CKHashMap.h"
 #include "core/Callback.h"
 #include "core/SmartPtr.h"
@@ -39,9 +40,17 @@ class Attribute {
   public:
     Attribute(const std::string& name, const std::string& value) : mName(name), mValue(value) {}
     explicit Attribute(const std::string& name) : mName(name) {}
+    // C strings are copied straight into the members (no temporaries).
+    Attribute(const char* name, const char* value) : mName(name), mValue(value) {}
     Attribute(const Attribute&) = default;
     Attribute& operator=(const Attribute&) = default;
     virtual ~Attribute() = default;
+
+    // Documents hold many attributes: they come from the block pool.
+    static void* operator new(size_t size) { return ::core::BlockPool::allocate(size); }
+    static void operator delete(void* block, size_t size) {
+        ::core::BlockPool::release(block, size);
+    }
 
     const char* getName() const { return mName.c_str(); }
     const char* getValue() const { return mValue.c_str(); }
@@ -74,6 +83,12 @@ class XNode : public kavri::core::NamedObject {
     ~XNode() override;
     XNode(const XNode&) = delete;
     XNode& operator=(const XNode&) = delete;
+
+    // Nodes come from the block pool (derived classes too, by their size).
+    static void* operator new(size_t size) { return ::core::BlockPool::allocate(size); }
+    static void operator delete(void* block, size_t size) {
+        ::core::BlockPool::release(block, size);
+    }
 
     // --- Tree -------------------------------------------------------------
     // A new child named `name`, in this node's document, appended last.

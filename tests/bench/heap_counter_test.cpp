@@ -105,6 +105,26 @@ TEST(HeapCounter, MeasureGivesWhatABuildLeavesAndWhatItsDestroyLeaks) {
     release(leaked);
 }
 
+// A library pool's spare room is not part of the tree: a chunk taken from the
+// heap counts only as far as it was handed out, and blocks handed back to
+// the pool count as freed.
+TEST(HeapCounter, MeasureLeavesOutWhatALibraryPoolHoldsFree) {
+    void* chunk = nullptr;
+    long long chunkSize = 0;
+    long long poolFree = 0;
+    heap::Footprint footprint = heap::measure(
+        [&] {
+            chunk = allocate(8000);
+            chunkSize = counted(chunk);
+            poolFree = chunkSize - 3000;  // 3000 bytes of it handed out
+        },
+        [&] { poolFree = chunkSize; },  // handed back, the chunk stays
+        [&] { return poolFree; });
+    EXPECT_EQ(footprint.bytes, 3000);
+    EXPECT_EQ(footprint.residual, 0);
+    release(chunk);
+}
+
 }  // namespace
 
 #endif  // KAVRIXML_MALLOC_IS_TAKEN

@@ -1,0 +1,122 @@
+#include "core/BlockPool.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using core::BlockPool;
+
+// Blocks of every size class are distinct, writable over their whole size
+// and reused after release, also when another thread released them.
+TEST(BlockPoolTest, BlocksAreDistinctWritableAndSurviveCrossThreadRelease) {
+    std::vector<std::pair<void*, size_t>> blocks;
+    for (size_t size = 1; size <= BlockPool::MAX_BLOCK + 40; size += 7) {
+        for (int i = 0; i < 300; ++i) {
+            void* block = BlockPool::allocate(size);
+            std::memset(block, static_cast<int>(size & 0xFF), size);
+            blocks.emplace_back(block, size);
+        }
+    }
+    for (const auto& entry : blocks) {
+        const unsigned char* bytes = static_cast<const unsigned char*>(entry.first);
+        for (size_t i = 0; i < entry.second; ++i) {
+            ASSERT_EQ(bytes[i], entry.second & 0xFF) << "size " << entry.second;
+        }
+    }
+    std::thread releaser([&blocks] {
+        for (const auto& entry : blocks) {
+            BlockPool::release(entry.first, entry.second);
+        }
+    });
+    releaser.join();
+    // The released blocks are at the process's disposal again.
+    for (int i = 0; i < 1000; ++i) {
+        void* block = BlockPool::allocate(48);
+        std::memset(block, 0x5A, 48);
+        BlockPool::release(block, 48);
+    }
+}
+
+// Threads allocate and free concurrently, handing blocks to one another.
+TEST(BlockPoolTest, ThreadsTradeBlocksWithoutCorruption) {
+    const int THREADS = 4;
+    const int ROUNDS = 20000;
+    std::vector<std::vector<int*>> handedOver(THREADS);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < THREADS; ++t) {
+        threads.emplace_back([t, &handedOver] {
+            std::vector<int*> mine;
+            for (int i = 0; i < ROUNDS; ++i) {
+                int* block = static_cast<int*>(BlockPool::allocate(sizeof(int) * 4));
+                block[0] = t;
+                block[3] = i;
+                mine.push_back(block);
+                if (mine.size() > 100) {
+                    int* old = mine.front();
+                    mine.erase(mine.begin());
+                    EXPECT_EQ(old[0], t);
+                    BlockPool::release(old, sizeof(int) * 4);
+                }
+            }
+            handedOver[t] = mine;
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    for (int t = 0; t < THREADS; ++t) {
+        for (int* block : handedOver[t]) {
+            EXPECT_EQ(block[0], t);
+            BlockPool::release(block, sizeof(int) * 4);
+        }
+    }
+}
+
+TEST(BlockPoolTest, StatisticsCountReservedAndFreeBytes) {
+    const BlockPool::Statistics before = BlockPool::statistics();
+    std::vector<void*> blocks;
+    for (int i = 0; i < 5000; ++i) {
+        blocks.push_back(BlockPool::allocate(64));
+    }
+    const BlockPool::Statistics during = BlockPool::statistics();
+    for (void* block : blocks) {
+        BlockPool::release(block, 64);
+    }
+    const BlockPool::Statistics after = BlockPool::statistics();
+    if (!BlockPool::isPooling()) {
+        EXPECT_EQ(during.reserved, 0u);
+        EXPECT_EQ(after.free, 0u);
+        return;
+    }
+    const size_t inUseBefore = before.reserved - before.free;
+    const size_t inUseDuring = during.reserved - during.free;
+    const size_t inUseAfter = after.reserved - after.free;
+    EXPECT_EQ(inUseDuring - inUseBefore, 5000u * 64u);
+    EXPECT_EQ(inUseAfter, inUseBefore);
+    EXPECT_GE(during.reserved, before.reserved);
+}
+
+// Maps over the pool allocator behave as ordinary maps.
+TEST(BlockPoolTest, PoolAllocatorBacksOrderedMaps) {
+    std::map<int, int, std::less<int>, core::PoolAllocator<std::pair<const int, int>>> map;
+    for (int i = 0; i < 2000; ++i) {
+        map[(i * 7919) % 2000] = i;
+    }
+    ASSERT_EQ(map.size(), 2000u);
+    int expected = 0;
+    for (const auto& entry : map) {
+        EXPECT_EQ(entry.first, expected++);
+    }
+    for (int i = 0; i < 2000; i += 2) {
+        map.erase(i);
+    }
+    EXPECT_EQ(map.size(), 1000u);
+    EXPECT_EQ(map.begin()->first, 1);
+}
+
+}  // namespace
