@@ -54,6 +54,39 @@ void restoreDocument(XNode* node, Document* failed, Document* previous,
     }
 }
 
+// Bytes the lexer skips between tokens.
+const char* skipBlanks(const char* p, const char* end) {
+    while (p < end && static_cast<unsigned char>(*p) <= 32) {
+        ++p;
+    }
+    return p;
+}
+
+// Bytes that always continue an identifier: not blank, no quote and none
+// that begins a registered token ("<" ">" "/" "?" "!" "=" and the brackets,
+// which begin "[CDATA[" and "]]" only sometimes and are left to the lexer).
+bool isPlainNameByte(char c) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte <= 32) {
+        return false;
+    }
+    switch (byte) {
+        case '"':
+        case '\'':
+        case '<':
+        case '>':
+        case '/':
+        case '?':
+        case '!':
+        case '=':
+        case '[':
+        case ']':
+            return false;
+        default:
+            return true;
+    }
+}
+
 }  // namespace
 
 ::core::CriticalSection DOMParser::gCS;
@@ -62,14 +95,12 @@ DOMParser::DOMParser() : Parser(new XMLLexer(), true), mFailOffset(NO_OFFSET) {}
 
 DOMParser::DOMParser(const DOMParser& other)
     : Parser(new XMLLexer(), true),
-      mScratch(other.mScratch),
       mMaxDepth(other.mMaxDepth),
       mFailOffset(NO_OFFSET),
       mTrimBodies(other.mTrimBodies) {}
 
 DOMParser& DOMParser::operator=(const DOMParser& other) {
     if (this != &other) {
-        mScratch = other.mScratch;
         mMaxDepth = other.mMaxDepth;
         mTrimBodies = other.mTrimBodies;
     }
@@ -253,24 +284,73 @@ XNode* DOMParser::parseNodeNameAttributes(XNode* parent) {
 
 void DOMParser::parseAttributes(XNode* element) {
     for (;;) {
+        if (!mInDeclaration && readPlainAttribute(element)) {
+            continue;
+        }
         Token* token = next();
-        push(token);
         if (!is(token, XMLLexer::TOKEN_IDENTIFIER)) {
+            push(token);
             return;
         }
-        parseAttribute(element);
+        parseAttribute(element, token);
     }
 }
 
-Attribute* DOMParser::parseAttribute(XNode* element) {
+// The common attribute, name="value" with nothing unusual in it, read
+// straight from the input: the same attribute the tokens would give, without
+// copying the pieces into tokens first. Anything else (comments, brackets,
+// an unterminated or NUL-holding value, ...) is left untouched for the token
+// path, which also reports the faults. True when an attribute was read.
+bool DOMParser::readPlainAttribute(XNode* element) {
+    if (hasPushed()) {
+        return false;
+    }
+    kavri::parser::Lexer* lexer = getLexer();
+    const std::string& input = lexer->getInput();
+    const char* const begin = input.data() + lexer->getOffset();
+    const char* const end = input.data() + input.size();
+    const char* p = skipBlanks(begin, end);
+    const char* name = p;
+    while (p < end && isPlainNameByte(*p)) {
+        ++p;
+    }
+    const char* nameEnd = p;
+    if (nameEnd == name) {
+        return false;
+    }
+    p = skipBlanks(p, end);
+    if (p == end || *p != '=') {
+        return false;
+    }
+    p = skipBlanks(p + 1, end);
+    if (p == end || (*p != '"' && *p != '\'')) {
+        return false;
+    }
+    const char* value = p + 1;
+    const void* close = std::memchr(value, *p, static_cast<size_t>(end - value));
+    if (close == nullptr) {
+        return false;
+    }
+    const char* valueEnd = static_cast<const char*>(close);
+    const size_t valueLength = static_cast<size_t>(valueEnd - value);
+    // A NUL cuts the token path's string, which then is no string at all.
+    if (std::memchr(value, '\0', valueLength) != nullptr) {
+        return false;
+    }
+    mAttributeName.assign(name, static_cast<size_t>(nameEnd - name));
+    Attribute* attribute = element->addAttribute(mAttributeName.c_str(), "");
+    text::StringUtil::decodeXML(value, valueLength, attribute->mValue);
+    lexer->skip(static_cast<unsigned>(valueEnd + 1 - begin));
+    return true;
+}
+
+Attribute* DOMParser::parseAttribute(XNode* element, Token* name) {
     // The identifier token's text changes with the next token: copy it now.
-    Token* name = next();
     checkName(name);
     mAttributeName.assign(name->getText());
     check(next(), XMLLexer::TOKEN_EQUALS);
     Token* value = next();
     check(value, XMLLexer::TOKEN_STRING);
-    mScratch.assign(valueOf(value));
     if (mInDeclaration) {
         if (mAttributeName == "version") {
             mVersionOffset = getTokenOffset();
@@ -278,10 +358,11 @@ Attribute* DOMParser::parseAttribute(XNode* element) {
             mEncodingOffset = getTokenOffset();
         }
     }
-    // Decoded straight into the new attribute: the same text decodeXML of the
-    // raw value gives, without a temporary copy.
+    // Decoded from the token straight into the new attribute: the string
+    // token's value stays put until the next token is taken.
+    const char* raw = valueOf(value);
     Attribute* attribute = element->addAttribute(mAttributeName.c_str(), "");
-    text::StringUtil::decodeXML(mScratch.data(), mScratch.size(), attribute->mValue);
+    text::StringUtil::decodeXML(raw, std::strlen(raw), attribute->mValue);
     return attribute;
 }
 

@@ -85,7 +85,8 @@ class DOMParser : public kavri::parser::Parser {
     XNode* parseNodeNameAttributes(Document* doc);
     XNode* parseNodeNameAttributes(XNode* parent);
     void parseAttributes(XNode* element);
-    Attribute* parseAttribute(XNode* element);
+    bool readPlainAttribute(XNode* element);
+    Attribute* parseAttribute(XNode* element, kavri::parser::Token* name);
     void parseNodeCommon(XNode* element);
     void parseChildren(XNode* element);
 
@@ -97,7 +98,6 @@ class DOMParser : public kavri::parser::Parser {
     void finishBody(XNode* element);
     void recordFailure();
 
-    std::string mScratch;  // the last attribute's raw value
     std::string mAttributeName;
     std::vector<XNode*> mOpen;  // elements whose content is being read
     int mMaxDepth = DEFAULT_MAX_DEPTH;

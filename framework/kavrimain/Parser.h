@@ -59,6 +59,9 @@ class Parser {
     void push(Token* token);
     // Removes the top pushed-back token and returns it (null if none).
     Token* pop();
+    // Whether pushed-back tokens wait: raw reading from the lexer's place
+    // is only in step with next() when none do.
+    bool hasPushed() const { return !mPushed.empty(); }
     // Returns when the token has id `id`; otherwise throws LexerException
     // "Unexpected token 'X' (expected Y)", "Unexpected string \"X\" (expected
     // Y)" or "Unexpected end of input (expected Y)", Y named by the lexer
