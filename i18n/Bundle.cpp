@@ -195,12 +195,23 @@ const char* Bundle::operator[](const char* key) const {
 }
 
 const char* Bundle::parametrize(const char* format, std::string& out, va_list args) {
-    va_list measure;
-    va_copy(measure, args);
-    int length = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
+    // Without a conversion the formatter would copy the text as it is.
+    if (std::strchr(format, '%') == nullptr) {
+        out.assign(format);
+        return out.c_str();
+    }
+    // Most results fit here, which saves the measuring pass.
+    char small[256];
+    va_list first;
+    va_copy(first, args);
+    int length = std::vsnprintf(small, sizeof small, format, first);
+    va_end(first);
     if (length <= 0) {
         out.clear();
+        return out.c_str();
+    }
+    if (static_cast<size_t>(length) < sizeof small) {
+        out.assign(small, static_cast<size_t>(length));
         return out.c_str();
     }
     out.resize(static_cast<size_t>(length));
@@ -274,7 +285,8 @@ const char* Bundle::_resolve(const char* text, std::string& out, bool inherit) c
 
 const char* Bundle::vresolve(const char* text, std::string& out, bool inherit, va_list args) const {
     _resolve(text, out, inherit);
-    if (!out.empty()) {
+    // A text without '%' formats to itself: no second copy for it.
+    if (!out.empty() && out.find('%') != std::string::npos) {
         std::string formatted;
         parametrize(out.c_str(), formatted, args);
         out.swap(formatted);
