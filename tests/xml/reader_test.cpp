@@ -125,7 +125,7 @@ TEST_P(DOMParserFails, WithItsMessageAtTheOffendingToken) {
     EXPECT_EQ(parser.getColumn(), failure.column);
 }
 
-// Faults inside a start tag's attributes are in attribute_reading_test.
+// Faults inside a start tag's attributes are in tag_attribute_reading_test.
 INSTANTIATE_TEST_SUITE_P(
     EveryCase, DOMParserFails,
     ::testing::Values(
