@@ -287,6 +287,9 @@ void DOMParser::parseAttributes(XNode* element) {
         if (!mInDeclaration && readPlainAttribute(element)) {
             continue;
         }
+        if (atPlainTagEnd()) {
+            return;  // left for parseTagEnd
+        }
         Token* token = next();
         if (!is(token, XMLLexer::TOKEN_IDENTIFIER)) {
             push(token);
@@ -344,6 +347,77 @@ bool DOMParser::readPlainAttribute(XNode* element) {
     return true;
 }
 
+// Whether the next bytes, after blanks, are ">" or "/>" and nothing waits
+// pushed back.
+bool DOMParser::atPlainTagEnd() {
+    if (hasPushed()) {
+        return false;
+    }
+    kavri::parser::Lexer* lexer = getLexer();
+    const std::string& input = lexer->getInput();
+    const char* end = input.data() + input.size();
+    const char* p = skipBlanks(input.data() + lexer->getOffset(), end);
+    return p < end && (*p == '>' || (*p == '/' && p + 1 < end && p[1] == '>'));
+}
+
+// A start tag "<name" or an end tag "</name>" of the element being read,
+// taken straight from the input when it is plain; the tokens read the rest
+// and report the faults. True when a tag was read (`current` follows it).
+bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
+    if (hasPushed()) {
+        return false;
+    }
+    kavri::parser::Lexer* lexer = getLexer();
+    const std::string& input = lexer->getInput();
+    const char* const begin = input.data() + lexer->getOffset();
+    const char* const end = input.data() + input.size();
+    if (end - begin < 3 || begin[0] != '<') {
+        return false;
+    }
+    const bool closing = begin[1] == '/';
+    const char* name = begin + (closing ? 2 : 1);
+    const char* p = name;
+    while (p < end && isPlainNameByte(*p)) {
+        ++p;
+    }
+    const size_t length = static_cast<size_t>(p - name);
+    if (length == 0 || p == end) {
+        return false;
+    }
+    if (closing) {
+        // The end tag of the element the caller started is the caller's.
+        if (mOpen.size() == bottom) {
+            return false;
+        }
+        p = skipBlanks(p, end);
+        const std::string& expected = current->getNameString();
+        if (p == end || *p != '>' || expected.size() != length ||
+            std::memcmp(expected.data(), name, length) != 0) {
+            return false;
+        }
+        finishBody(current);
+        lexer->skip(static_cast<unsigned>(p + 1 - begin));
+        current = mOpen.back();
+        mOpen.pop_back();
+        --mDepth;
+        return true;
+    }
+    if ((static_cast<unsigned char>(*p) > 32 && *p != '>' && *p != '/') ||
+        (mMaxDepth > 0 && mDepth >= mMaxDepth)) {
+        return false;
+    }
+    mAttributeName.assign(name, length);
+    XNode* child = current->addChild(mAttributeName.c_str());
+    lexer->skip(static_cast<unsigned>(p - begin));
+    parseAttributes(child);
+    if (parseTagEnd(child)) {
+        mOpen.push_back(current);
+        current = child;
+        ++mDepth;
+    }
+    return true;
+}
+
 Attribute* DOMParser::parseAttribute(XNode* element, Token* name) {
     // The identifier token's text changes with the next token: copy it now.
     checkName(name);
@@ -376,6 +450,16 @@ void DOMParser::parseNodeCommon(XNode* element) {
 // After an element's name and attributes: true for ">" (content follows),
 // false for "/>".
 bool DOMParser::parseTagEnd(XNode*) {
+    if (atPlainTagEnd()) {
+        // ">" or "/>" right at the place: no tokens needed.
+        kavri::parser::Lexer* lexer = getLexer();
+        const std::string& input = lexer->getInput();
+        const char* begin = input.data() + lexer->getOffset();
+        const char* p = skipBlanks(begin, input.data() + input.size());
+        const bool content = *p == '>';
+        lexer->skip(static_cast<unsigned>(p - begin) + (content ? 1u : 2u));
+        return content;
+    }
     Token* token = next();
     if (is(token, XMLLexer::TOKEN_CLOSE)) {
         return true;
@@ -407,6 +491,9 @@ void DOMParser::parseChildren(XNode* element) {
     XNode* current = element;
     for (;;) {
         appendText(current);
+        if (readPlainTag(current, bottom)) {
+            continue;
+        }
         Token* token = next();
         if (is(token, XMLLexer::TOKEN_OPEN)) {
             Token* following = next();

@@ -86,6 +86,8 @@ class DOMParser : public kavri::parser::Parser {
     XNode* parseNodeNameAttributes(XNode* parent);
     void parseAttributes(XNode* element);
     bool readPlainAttribute(XNode* element);
+    bool atPlainTagEnd();
+    bool readPlainTag(XNode*& current, size_t bottom);
     Attribute* parseAttribute(XNode* element, kavri::parser::Token* name);
     void parseNodeCommon(XNode* element);
     void parseChildren(XNode* element);

@@ -1,6 +1,7 @@
-// Attributes as the reader files them: plain ones and every neighbour of
-// them that the token path handles (comments between attributes, brackets,
-// blanks, NUL bytes, cut-off input), with the fault and its place where the
+// Tags and attributes as the reader files them: plain ones and every
+// neighbour of them that the token path handles (comments between
+// attributes, brackets, blanks inside tags, NUL bytes, wrong end tags,
+// cut-off input, the depth limit), with the fault and its place where the
 // input is refused. Expected texts are the element's dump.
 #include <gtest/gtest.h>
 
@@ -21,6 +22,7 @@ struct AttributeCase {
 
 std::string readOrFault(const std::string& text) {
     kavri::xml::DOMParser parser;
+    parser.setMaxDepth(3);
     kavri::stream::MemoryInputStream in(text);
     std::string out;
     try {
@@ -62,9 +64,29 @@ const AttributeCase kCases[] = {
     {"<a x='1' 'y'='2'/>", "error Invalid token (<!string!>)  at 1:10"},
     {"<a x='1' y='2'/ >", "<a x='1' y='2'/>"},
     {"<a x='1' y='2'></b>", "error Unclosed node a at 1:18"},
+    {"<a>< b>t</b></a>", "<a><b>t</b></a>"},
+    {"<a><b>t</ b></a>", "<a><b>t</b></a>"},
+    {"<a><b>t</b ></a>", "<a><b>t</b></a>"},
+    {"<a><b></c></a>", "error Unclosed node b at 1:9"},
+    {"<a><b/ ></a>", "<a><b/></a>"},
+    {"<a/b>", "error Unexpected token 'b' (expected '>') at 1:4"},
+    {"<a><!-- c --><b/><!-- d --></a>", "<a><b/></a>"},
+    {"<a><b x='1'/><c></c>tail</a>", "<a>tail<b x='1'/><c/></a>"},
+    {"<a><b", "error Invalid token (end of input)  at 1:6"},
+    {"<a><b x='1'", "error Invalid token (end of input)  at 1:12"},
+    {"<a><b></b", "error Unexpected end of input (expected '>') at 1:10"},
+    {"<a><b>t</b>", "error Unexpected end of input (expected '<') at 1:12"},
+    {"<a>\n  <b>\n    <c>x</c>\n  </b>\n</a>", "<a>\n  \n<b>\n    \n  <c>x</c></b></a>"},
+    {"<a><b><![CDATA[x]]></b></a>", "<a><b><![CDATA[x]]></b></a>"},
+    {"<a><b>1</b><b>2</b></a>trailing", "<a><b>1</b><b>2</b></a>"},
+    {"<a><b>t</bb></a>", "error Unclosed node b at 1:10"},
+    {"<a><bb>t</b></a>", "error Unclosed node bb at 1:11"},
+    {"<a><b><c/></b></a>", "<a><b><c/></b></a>"},
+    {"<a><b><c><d/></c></b></a>", "error Maximum nesting depth of 3 exceeded in node d at 1:11"},
+    {"<a><b><c>< d/></c></b></a>", "error Maximum nesting depth of 3 exceeded in node d at 1:12"},
 };
 
-TEST(AttributeReading, EveryCaseGivesItsElementOrItsFault) {
+TEST(TagAndAttributeReading, EveryCaseGivesItsElementOrItsFault) {
     for (const AttributeCase& c : kCases) {
         EXPECT_EQ(readOrFault(c.input), c.expected) << c.input;
     }
@@ -72,7 +94,7 @@ TEST(AttributeReading, EveryCaseGivesItsElementOrItsFault) {
 
 // Values longer than any buffer the reader keeps, and many attributes on one
 // element, come back whole and in name order.
-TEST(AttributeReading, LongValuesAndManyAttributesComeBackWhole) {
+TEST(TagAndAttributeReading, LongValuesAndManyAttributesComeBackWhole) {
     std::string value(100000, 'v');
     value[50000] = '&';
     std::string text = "<a";
