@@ -6,7 +6,6 @@
 #include "core/Callback.h"
 #include "framework/kavrimain/OutputStream.h"
 #include "framework/plinth/Logger.h"
-#include "framework/plinth/StringUtil.h"
 #include "xml/Document.h"
 
 namespace kavri {
@@ -22,6 +21,35 @@ size_t textLength(const std::string& text) {
     return nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - text.data())
                           : text.size();
 }
+
+// The entity written for a byte, or null for a byte written as it is: the
+// five that encodeXML escapes.
+const char* escapeFor(char c) {
+    switch (c) {
+        case '&':
+            return "&amp;";
+        case '<':
+            return "&lt;";
+        case '>':
+            return "&gt;";
+        case '"':
+            return "&quot;";
+        case '\'':
+            return "&apos;";
+        default:
+            return nullptr;
+    }
+}
+
+struct SpecialBytes {
+    bool bytes[256] = {};
+    SpecialBytes() {
+        for (unsigned c = 0; c < 256; ++c) {
+            bytes[c] = escapeFor(static_cast<char>(c)) != nullptr;
+        }
+    }
+};
+const SpecialBytes kSpecial;
 
 bool isEmptyElement(const XNode* node) {
     unsigned cdataSize = 0;
@@ -141,12 +169,12 @@ XNode::VisitResult XMLWriter::visitEnter(XNode* node, int depth, int) {
     if (mTidyOutput && depth > 0) {
         writeTabs(static_cast<unsigned>(depth));
     }
-    put("<", 1);
+    putChar('<');
     writeTagAndAttributes(node);
     if (empty) {
         put("/>", 2);
     } else {
-        put(">", 1);
+        putChar('>');
     }
     if (mTidyOutput) {
         writeLine();
@@ -188,8 +216,8 @@ XNode::VisitResult XMLWriter::visitExit(XNode* node, int depth, int) {
         writeTabs(static_cast<unsigned>(depth));
     }
     put("</", 2);
-    put(node->getName());
-    put(">", 1);
+    putName(node);
+    putChar('>');
     if (mTidyOutput) {
         writeLine();
     }
@@ -197,19 +225,19 @@ XNode::VisitResult XMLWriter::visitExit(XNode* node, int depth, int) {
 }
 
 void XMLWriter::writeTagAndAttributes(XNode* node) {
-    put(node->getName());
+    putName(node);
     for (const auto& entry : node->getAttributes()) {
         const Attribute* attribute = entry.second;
         const size_t length = textLength(attribute->getValueString());
         const char* value = attribute->getValue();
         // A value holding a double quote is enclosed in apostrophes.
-        const char* quote = std::memchr(value, '"', length) != nullptr ? "'" : "\"";
-        put(" ", 1);
+        const char quote = std::memchr(value, '"', length) != nullptr ? '\'' : '"';
+        putChar(' ');
         put(attribute->getName());
-        put("=", 1);
-        put(quote, 1);
+        putChar('=');
+        putChar(quote);
         putEscaped(value, length);
-        put(quote, 1);
+        putChar(quote);
     }
 }
 
@@ -233,7 +261,7 @@ void XMLWriter::writeLine() {
     if (mCRLF) {
         put("\r\n", 2);
     } else {
-        put("\n", 1);
+        putChar('\n');
     }
 }
 
@@ -256,15 +284,19 @@ void XMLWriter::putLarge(const char* bytes, size_t length) {
     }
 }
 
-// Text that needs no escaping (the common case) is copied whole.
+// Escaped straight into the output buffer: runs of plain bytes are copied
+// whole, each special byte replaced by its entity (as encodeXML does).
 void XMLWriter::putEscaped(const char* text, size_t length) {
-    if (!text::StringUtil::needsEncoding(text, length)) {
-        put(text, length);
-        return;
+    const char* run = text;
+    const char* end = text + length;
+    for (const char* p = text; p < end; ++p) {
+        if (kSpecial.bytes[static_cast<unsigned char>(*p)]) {
+            put(run, static_cast<size_t>(p - run));
+            put(escapeFor(*p));
+            run = p + 1;
+        }
     }
-    mEscaped.clear();
-    text::StringUtil::encodeXML(text, length, mEscaped);
-    put(mEscaped.data(), mEscaped.size());
+    put(run, static_cast<size_t>(end - run));
 }
 
 void XMLWriter::drain() {

@@ -82,6 +82,17 @@ class XMLWriter {
         mUsed += length;
     }
     void put(const char* text) { put(text, std::strlen(text)); }
+    void putChar(char c) {
+        if (mUsed == CHUNK) {
+            drain();
+        }
+        mBuffer[mUsed++] = c;
+    }
+    // A node's name holds no NUL byte: its stored length is its C length.
+    void putName(const XNode* node) {
+        const std::string& name = node->getNameString();
+        put(name.data(), name.size());
+    }
     void putLarge(const char* bytes, size_t length);
     void putEscaped(const char* text, size_t length);
     void drain();
@@ -96,7 +107,6 @@ class XMLWriter {
     unsigned mTabCapacity = 0;
     char* mBuffer = nullptr;  // CHUNK bytes, made by the first write
     size_t mUsed = 0;
-    std::string mEscaped;  // escaped text on its way into mBuffer
 };
 
 }  // namespace xml
