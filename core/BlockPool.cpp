@@ -1,6 +1,7 @@
 #include "core/BlockPool.h"
 
 #include <mutex>
+#include <vector>
 
 namespace core {
 
@@ -10,8 +11,11 @@ void* BlockPool::allocate(size_t size) {
     return ::operator new(size);
 }
 
-void BlockPool::release(void* block, size_t) noexcept {
-    ::operator delete(block);
+// Sized, so that AddressSanitizer checks that each block comes back with the
+// size it was taken with: the pool files a block by its size, and a wrong
+// one would corrupt it in builds where the pool is on.
+void BlockPool::release(void* block, size_t size) noexcept {
+    ::operator delete(block, size);
 }
 
 BlockPool::Statistics BlockPool::statistics() {
@@ -28,9 +32,9 @@ namespace {
 
 constexpr size_t GRAIN = 16;
 constexpr unsigned CLASSES = BlockPool::MAX_BLOCK / GRAIN;
-// Blocks moved between a thread's list and the shared one at a time; a
-// thread keeps at most twice as many free blocks of a class.
-constexpr unsigned BATCH = 128;
+// A thread that holds this many free blocks of a class hands them all to the
+// shared list as one batch; a thread whose list runs dry takes one batch.
+constexpr unsigned BATCH = 256;
 constexpr size_t CHUNK = 64 * 1024;
 
 struct FreeBlock {
@@ -45,13 +49,21 @@ size_t blockSize(unsigned sizeClass) {
     return (sizeClass + 1) * GRAIN;
 }
 
-// The lists shared by all threads. Made once and never destroyed: threads
-// that end after the static objects of the process are gone still hand their
-// blocks back here.
+// A chain of free blocks with its ends and length, so that it moves between
+// the lists whole: no walk over its blocks (each one a likely cache miss).
+struct Batch {
+    FreeBlock* first;
+    FreeBlock* last;
+    size_t count;
+};
+
+// The lists shared by all threads: per class a stack of batches. Made once
+// and never destroyed: threads that end after the static objects of the
+// process are gone still hand their blocks back here.
 struct Shared {
     struct List {
         std::mutex lock;
-        FreeBlock* head = nullptr;
+        std::vector<Batch> batches;
         size_t count = 0;
     };
     List lists[CLASSES];
@@ -73,6 +85,7 @@ enum ThreadState : unsigned char {
 // Plain data, so that using it needs no initialisation check.
 struct ThreadLists {
     FreeBlock* head[CLASSES];
+    FreeBlock* tail[CLASSES];  // the last block while head is not null
     unsigned count[CLASSES];
     unsigned char state;
 };
@@ -82,27 +95,25 @@ struct ThreadLists {
 // hundred bytes of the static TLS space that the loader keeps for this.
 __attribute__((tls_model("initial-exec"))) thread_local ThreadLists tLists;
 
-void pushShared(unsigned sizeClass, FreeBlock* first, FreeBlock* last, size_t count) {
+// Never throws: a batch that finds no room in the stack (out of memory) is
+// dropped, its blocks lost to the pool rather than handed out twice.
+void pushShared(unsigned sizeClass, const Batch& batch) noexcept {
     Shared::List& list = shared().lists[sizeClass];
     std::lock_guard<std::mutex> guard(list.lock);
-    last->next = list.head;
-    list.head = first;
-    list.count += count;
+    try {
+        list.batches.push_back(batch);
+        list.count += batch.count;
+    } catch (...) {
+    }
 }
 
 // Hands the thread's free blocks to the shared lists when the thread ends.
 struct Farewell {
     ~Farewell() {
         for (unsigned c = 0; c < CLASSES; ++c) {
-            FreeBlock* first = tLists.head[c];
-            if (first == nullptr) {
-                continue;
+            if (tLists.head[c] != nullptr) {
+                pushShared(c, Batch{tLists.head[c], tLists.tail[c], tLists.count[c]});
             }
-            FreeBlock* last = first;
-            while (last->next != nullptr) {
-                last = last->next;
-            }
-            pushShared(c, first, last, tLists.count[c]);
             tLists.head[c] = nullptr;
             tLists.count[c] = 0;
         }
@@ -118,9 +129,8 @@ void registerThread() {
     }
 }
 
-// Cuts a new chunk into blocks of the class; returns the first and chains
-// the others from it.
-FreeBlock* carveChunk(unsigned sizeClass, size_t& count) {
+// Cuts a new chunk into blocks of the class.
+Batch carveChunk(unsigned sizeClass) {
     const size_t size = blockSize(sizeClass);
     char* chunk = static_cast<char*>(::operator new(CHUNK));
     {
@@ -128,13 +138,14 @@ FreeBlock* carveChunk(unsigned sizeClass, size_t& count) {
         std::lock_guard<std::mutex> guard(pool.statisticsLock);
         pool.reserved += CHUNK;
     }
-    count = CHUNK / size;
+    const size_t count = CHUNK / size;
     for (size_t i = 0; i + 1 < count; ++i) {
         reinterpret_cast<FreeBlock*>(chunk + i * size)->next =
             reinterpret_cast<FreeBlock*>(chunk + (i + 1) * size);
     }
-    reinterpret_cast<FreeBlock*>(chunk + (count - 1) * size)->next = nullptr;
-    return reinterpret_cast<FreeBlock*>(chunk);
+    FreeBlock* last = reinterpret_cast<FreeBlock*>(chunk + (count - 1) * size);
+    last->next = nullptr;
+    return Batch{reinterpret_cast<FreeBlock*>(chunk), last, count};
 }
 
 // The slow path of allocate: the thread's list of the class is empty.
@@ -142,59 +153,31 @@ void* refill(unsigned sizeClass) {
     if (tLists.state == THREAD_NEW) {
         registerThread();
     }
-    const bool ended = tLists.state == THREAD_ENDED;
-    FreeBlock* taken = nullptr;
-    size_t count = 0;
+    Batch batch{nullptr, nullptr, 0};
     {
         Shared::List& list = shared().lists[sizeClass];
         std::lock_guard<std::mutex> guard(list.lock);
-        if (list.head != nullptr) {
-            // A whole batch, or one block for a thread that is ending.
-            const size_t wanted = ended ? 1 : BATCH;
-            taken = list.head;
-            FreeBlock* last = taken;
-            count = 1;
-            while (count < wanted && last->next != nullptr) {
-                last = last->next;
-                ++count;
-            }
-            list.head = last->next;
-            list.count -= count;
-            last->next = nullptr;
+        if (!list.batches.empty()) {
+            batch = list.batches.back();
+            list.batches.pop_back();
+            list.count -= batch.count;
         }
     }
-    if (taken == nullptr) {
-        taken = carveChunk(sizeClass, count);
-        if (ended) {
-            // Keep one, the rest go to the shared list.
-            if (count > 1) {
-                FreeBlock* last = taken->next;
-                while (last->next != nullptr) {
-                    last = last->next;
-                }
-                pushShared(sizeClass, taken->next, last, count - 1);
-            }
-            return taken;
+    if (batch.first == nullptr) {
+        batch = carveChunk(sizeClass);
+    }
+    FreeBlock* taken = batch.first;
+    if (batch.count > 1) {
+        const Batch rest{taken->next, batch.last, batch.count - 1};
+        if (tLists.state == THREAD_ENDED) {
+            pushShared(sizeClass, rest);
+        } else {
+            tLists.head[sizeClass] = rest.first;
+            tLists.tail[sizeClass] = rest.last;
+            tLists.count[sizeClass] = static_cast<unsigned>(rest.count);
         }
     }
-    if (ended) {
-        return taken;
-    }
-    tLists.head[sizeClass] = taken->next;
-    tLists.count[sizeClass] = static_cast<unsigned>(count - 1);
     return taken;
-}
-
-// Gives a batch of the thread's free blocks of a class to the shared list.
-void drainBatch(unsigned sizeClass) {
-    FreeBlock* first = tLists.head[sizeClass];
-    FreeBlock* last = first;
-    for (unsigned i = 1; i < BATCH; ++i) {
-        last = last->next;
-    }
-    tLists.head[sizeClass] = last->next;
-    tLists.count[sizeClass] -= BATCH;
-    pushShared(sizeClass, first, last, BATCH);
 }
 
 }  // namespace
@@ -227,16 +210,23 @@ void BlockPool::release(void* block, size_t size) noexcept {
         if (tLists.state == THREAD_NEW) {
             registerThread();
         }
+        if (tLists.state == THREAD_ENDED) {
+            freed->next = nullptr;
+            pushShared(sizeClass, Batch{freed, freed, 1});
+            return;
+        }
     }
-    if (tLists.state == THREAD_ENDED) {
-        freed->next = nullptr;
-        pushShared(sizeClass, freed, freed, 1);
-        return;
+    FreeBlock* head = tLists.head[sizeClass];
+    if (head == nullptr) {
+        tLists.tail[sizeClass] = freed;
+        tLists.count[sizeClass] = 0;
     }
-    freed->next = tLists.head[sizeClass];
+    freed->next = head;
     tLists.head[sizeClass] = freed;
-    if (++tLists.count[sizeClass] >= 2 * BATCH) {
-        drainBatch(sizeClass);
+    if (++tLists.count[sizeClass] >= BATCH) {
+        pushShared(sizeClass, Batch{freed, tLists.tail[sizeClass], tLists.count[sizeClass]});
+        tLists.head[sizeClass] = nullptr;
+        tLists.count[sizeClass] = 0;
     }
 }
 
@@ -249,7 +239,8 @@ BlockPool::Statistics BlockPool::statistics() {
     }
     for (unsigned c = 0; c < CLASSES; ++c) {
         std::lock_guard<std::mutex> guard(pool.lists[c].lock);
-        figures.free += (pool.lists[c].count + tLists.count[c]) * blockSize(c);
+        const size_t mine = tLists.head[c] != nullptr ? tLists.count[c] : 0;
+        figures.free += (pool.lists[c].count + mine) * blockSize(c);
     }
     return figures;
 }
