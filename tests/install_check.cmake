@@ -1,0 +1,42 @@
+# Installs the build into a scratch prefix, then builds and runs a program that
+# finds the library through its CMake package and one that finds it through
+# pkg-config. Arguments: -DBUILD_DIR= -DSOURCE_DIR= -DWORK_DIR=
+file(REMOVE_RECURSE ${WORK_DIR})
+set(prefix ${WORK_DIR}/prefix)
+
+function(run)
+    execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}\n${err}")
+    endif()
+endfunction()
+
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+foreach(installed include/kavrixml/kavrixml.h include/kavrixml/xml/DOMParser.h
+                  include/kavrixml/i18n/I18N.h lib/cmake/kavrixml/kavrixmlConfig.cmake
+                  lib/pkgconfig/kavrixml.pc)
+    if(NOT EXISTS ${prefix}/${installed})
+        message(FATAL_ERROR "not installed: ${installed}")
+    endif()
+endforeach()
+
+# Through the CMake package.
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples/consumer -B ${WORK_DIR}/consumer
+    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release)
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/consumer)
+run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${prefix}/lib ${WORK_DIR}/consumer/consumer)
+
+# Through pkg-config.
+find_program(PKG_CONFIG pkg-config)
+find_program(CXX NAMES c++ g++)
+if(PKG_CONFIG AND CXX)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${prefix}/lib/pkgconfig
+                            ${PKG_CONFIG} --cflags --libs kavrixml
+                    OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "pkg-config does not know kavrixml")
+    endif()
+    separate_arguments(flags UNIX_COMMAND "${flags}")
+    run(${CXX} ${SOURCE_DIR}/examples/consumer/main.cpp ${flags} -o ${WORK_DIR}/pc_consumer)
+    run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${prefix}/lib ${WORK_DIR}/pc_consumer)
+endif()
