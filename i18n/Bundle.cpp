@@ -9,16 +9,7 @@
 #include "framework/kavrimain/SystemInfo.h"
 #include "framework/plinth/Logger.h"
 
-// The variadic look-ups take `bool inherit` as their last named parameter, as
-// the rest of the framework expects. Every ABI we build for passes it in an
-// int-sized slot, which is what va_start needs; clang warns about it anyway.
-#if defined(__clang__)
-#define KAVRIXML_VA_START(args, last)                                                  \
-    _Pragma("clang diagnostic push") _Pragma("clang diagnostic ignored \"-Wvarargs\"") \
-        va_start(args, last) _Pragma("clang diagnostic pop")
-#else
-#define KAVRIXML_VA_START(args, last) va_start(args, last)
-#endif
+#include "i18n/VarArgs.h"
 
 namespace kavri {
 namespace i18n {

@@ -11,15 +11,7 @@
 #include "framework/plinth/Logger.h"
 #include "framework/plinth/StringUtil.h"
 
-// See Bundle.cpp: `bool inherit` is the last named parameter of the
-// variadic look-ups.
-#if defined(__clang__)
-#define KAVRIXML_VA_START(args, last)                                                  \
-    _Pragma("clang diagnostic push") _Pragma("clang diagnostic ignored \"-Wvarargs\"") \
-        va_start(args, last) _Pragma("clang diagnostic pop")
-#else
-#define KAVRIXML_VA_START(args, last) va_start(args, last)
-#endif
+#include "i18n/VarArgs.h"
 
 namespace kavri {
 namespace i18n {

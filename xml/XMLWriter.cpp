@@ -6,6 +6,7 @@
 #include "core/Callback.h"
 #include "framework/kavrimain/OutputStream.h"
 #include "framework/plinth/Logger.h"
+#include "framework/plinth/StringUtil.h"
 #include "xml/Document.h"
 
 namespace kavri {
@@ -21,35 +22,6 @@ size_t textLength(const std::string& text) {
     return nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - text.data())
                           : text.size();
 }
-
-// The entity written for a byte, or null for a byte written as it is: the
-// five that encodeXML escapes.
-const char* escapeFor(char c) {
-    switch (c) {
-        case '&':
-            return "&amp;";
-        case '<':
-            return "&lt;";
-        case '>':
-            return "&gt;";
-        case '"':
-            return "&quot;";
-        case '\'':
-            return "&apos;";
-        default:
-            return nullptr;
-    }
-}
-
-struct SpecialBytes {
-    bool bytes[256] = {};
-    SpecialBytes() {
-        for (unsigned c = 0; c < 256; ++c) {
-            bytes[c] = escapeFor(static_cast<char>(c)) != nullptr;
-        }
-    }
-};
-const SpecialBytes kSpecial;
 
 bool isEmptyElement(const XNode* node) {
     unsigned cdataSize = 0;
@@ -290,9 +262,9 @@ void XMLWriter::putEscaped(const char* text, size_t length) {
     const char* run = text;
     const char* end = text + length;
     for (const char* p = text; p < end; ++p) {
-        if (kSpecial.bytes[static_cast<unsigned char>(*p)]) {
+        if (text::StringUtil::isXmlSpecial(*p)) {
             put(run, static_cast<size_t>(p - run));
-            put(escapeFor(*p));
+            put(text::StringUtil::xmlEntityFor(*p));
             run = p + 1;
         }
     }

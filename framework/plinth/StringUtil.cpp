@@ -115,34 +115,6 @@ size_t decodeReference(const char* p, const char* end, std::string& out) {
     return 0;
 }
 
-const char* escapeFor(char c) {
-    switch (c) {
-        case '&':
-            return "&amp;";
-        case '<':
-            return "&lt;";
-        case '>':
-            return "&gt;";
-        case '"':
-            return "&quot;";
-        case '\'':
-            return "&apos;";
-        default:
-            return nullptr;
-    }
-}
-
-// Lookup table of the five characters that need escaping.
-struct EscapeTable {
-    bool special[256] = {};
-    EscapeTable() {
-        for (unsigned char c : {'&', '<', '>', '"', '\''}) {
-            special[c] = true;
-        }
-    }
-};
-const EscapeTable kEscape;
-
 }  // namespace
 
 int StringUtil::parseInt(const char* text) {
@@ -224,7 +196,7 @@ void StringUtil::removeAll(std::string& s, const char* text) {
 bool StringUtil::needsEncoding(const char* text, size_t length) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
     for (size_t i = 0; i < length; ++i) {
-        if (kEscape.special[p[i]]) {
+        if (isXmlSpecial(static_cast<char>(p[i]))) {
             return true;
         }
     }
@@ -235,9 +207,9 @@ void StringUtil::encodeXML(const char* text, size_t length, std::string& out) {
     const char* run = text;
     const char* end = text + length;
     for (const char* p = text; p < end; ++p) {
-        if (kEscape.special[static_cast<unsigned char>(*p)]) {
+        if (isXmlSpecial(*p)) {
             out.append(run, static_cast<size_t>(p - run));
-            out.append(escapeFor(*p));
+            out.append(xmlEntityFor(*p));
             run = p + 1;
         }
     }

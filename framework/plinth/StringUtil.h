@@ -21,7 +21,7 @@
 namespace text {
 
 class StringUtil {
-public:
+  public:
     // Leading blanks are skipped; the number runs as far as it parses; no
     // number gives 0. Out-of-range values saturate.
     static int parseInt(const char* text);
@@ -47,6 +47,29 @@ public:
     static void decodeXML(const char* text, size_t length, std::string& out);
     // True when encodeXML would change the text.
     static bool needsEncoding(const char* text, size_t length);
+    // The reference encodeXML writes for a byte, or null for a byte it keeps.
+    // Inline: the writer escapes straight into its buffer with these two.
+    static bool isXmlSpecial(char c) {
+        // '"' 34, '&' 38, '\'' 39, '<' 60, '>' 62: one bit each above 34.
+        unsigned offset = static_cast<unsigned char>(c) - 34u;
+        return offset < 29u && ((0x14000031u >> offset) & 1u) != 0;
+    }
+    static const char* xmlEntityFor(char c) {
+        switch (c) {
+            case '&':
+                return "&amp;";
+            case '<':
+                return "&lt;";
+            case '>':
+                return "&gt;";
+            case '"':
+                return "&quot;";
+            case '\'':
+                return "&apos;";
+            default:
+                return nullptr;
+        }
+    }
 
     // Number to text, for tools and writers.
     static std::string toString(int value);
