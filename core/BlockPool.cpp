@@ -11,11 +11,17 @@ void* BlockPool::allocate(size_t size) {
     return ::operator new(size);
 }
 
-// Sized, so that AddressSanitizer checks that each block comes back with the
-// size it was taken with: the pool files a block by its size, and a wrong
-// one would corrupt it in builds where the pool is on.
+// Sized where the compiler offers it (GCC by default, clang with
+// -fsized-deallocation), so that AddressSanitizer checks that each block
+// comes back with the size it was taken with: the pool files a block by its
+// size, and a wrong one would corrupt it in builds where the pool is on.
 void BlockPool::release(void* block, size_t size) noexcept {
+#if defined(__cpp_sized_deallocation)
     ::operator delete(block, size);
+#else
+    (void)size;
+    ::operator delete(block);
+#endif
 }
 
 BlockPool::Statistics BlockPool::statistics() {
