@@ -3,6 +3,8 @@
 #   make test   build and run every test: a normal build with warnings as errors,
 #               then a build with AddressSanitizer and UndefinedBehaviorSanitizer
 # Also: make bench   benchmarks against other XML libraries; writes bench/RESULTS.md
+#       make fuzz    builds the libFuzzer targets and runs each FUZZ_SECONDS (60)
+#       make tsan    ThreadSanitizer build; runs the thread tests
 # Each target installs the Debian packages it needs first (scripts/install-deps.sh).
 
 BUILD_DIR ?= build
