@@ -201,34 +201,34 @@ const char* FormatCheck::scanConversion(const char* text) {
         mError = "incomplete conversion " + std::string(text) + " at the end";
         return nullptr;
     }
-    std::string spec(text, p + 1);
+    std::string specifier(text, p + 1);
     std::string type = argumentType(length, *p);
     if (type.empty()) {
-        mError = "unknown conversion " + spec;
+        mError = "unknown conversion " + specifier;
         return nullptr;
     }
     if (type == "-") {
-        mConversions.push_back({spec, std::string()});
+        mConversions.push_back({specifier, std::string()});
         return p + 1;
     }
     for (int starPosition : starPositions) {
-        setArgument(starPosition, "int", spec);
+        setArgument(starPosition, "int", specifier);
     }
-    setArgument(position, type, spec);
-    mConversions.push_back({spec, type});
+    setArgument(position, type, specifier);
+    mConversions.push_back({specifier, type});
     return mError.empty() ? p + 1 : nullptr;
 }
 
-void FormatCheck::setArgument(int position, const std::string& type, const std::string& spec) {
+void FormatCheck::setArgument(int position, const std::string& type, const std::string& specifier) {
     if (position == 0) {
         ++mUnnumbered;
         mArguments.push_back(type);
-        mArgumentSpecs.push_back(spec);
+        mArgumentSpecs.push_back(specifier);
         return;
     }
     ++mNumbered;
     if (position > MAX_ARGUMENT_NUMBER) {
-        mError = "argument number too large in " + spec;
+        mError = "argument number too large in " + specifier;
         return;
     }
     size_t index = static_cast<size_t>(position - 1);
@@ -238,11 +238,11 @@ void FormatCheck::setArgument(int position, const std::string& type, const std::
     }
     if (!mArguments[index].empty() && mArguments[index] != type) {
         mError = "argument " + std::to_string(position) + " read as " + mArguments[index] + " by " +
-                 mArgumentSpecs[index] + " and as " + type + " by " + spec;
+                 mArgumentSpecs[index] + " and as " + type + " by " + specifier;
         return;
     }
     mArguments[index] = type;
-    mArgumentSpecs[index] = spec;
+    mArgumentSpecs[index] = specifier;
 }
 
 std::string FormatCheck::describe() const {
@@ -254,7 +254,7 @@ std::string FormatCheck::describe() const {
         if (!result.empty()) {
             result += ' ';
         }
-        result += conversion.spec;
+        result += conversion.specifier;
     }
     return result.empty() ? "none" : result;
 }
@@ -264,8 +264,8 @@ bool FormatCheck::takesOnlyStrings(std::string& offending) const {
         if (conversion.type.empty()) {
             continue;
         }
-        if (conversion.type != "char*" || conversion.spec.find('*') != std::string::npos) {
-            offending = conversion.spec;
+        if (conversion.type != "char*" || conversion.specifier.find('*') != std::string::npos) {
+            offending = conversion.specifier;
             return false;
         }
     }

@@ -26,7 +26,7 @@ class FormatCheck {
     // One conversion as written ("%-5.2f"); `type` is the C type of the
     // argument it reads, empty for "%%" and "%m", which read none.
     struct Conversion {
-        std::string spec;
+        std::string specifier;
         std::string type;
     };
 
@@ -59,7 +59,7 @@ class FormatCheck {
     // Reads the conversion that starts at `text[0] == '%'`; returns the
     // position after it, or null (with mError set) when it is malformed.
     const char* scanConversion(const char* text);
-    void setArgument(int position, const std::string& type, const std::string& spec);
+    void setArgument(int position, const std::string& type, const std::string& specifier);
 
     std::vector<Conversion> mConversions;
     std::vector<std::string> mArguments;
