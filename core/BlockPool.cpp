@@ -1,7 +1,9 @@
 #include "core/BlockPool.h"
 
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
 #include <mutex>
-#include <vector>
 
 namespace core {
 
@@ -36,44 +38,32 @@ bool BlockPool::isPooling() {
 
 namespace {
 
-constexpr size_t GRAIN = 16;
-constexpr unsigned CLASSES = BlockPool::MAX_BLOCK / GRAIN;
-// A thread that holds this many free blocks of a class hands them all to the
-// shared list as one batch; a thread whose list runs dry takes one batch.
-constexpr unsigned BATCH = 256;
+constexpr size_t GRAIN = 8;
 constexpr size_t CHUNK = 64 * 1024;
+// A chunk's count starts this high while a thread still cuts blocks from it,
+// so that releases cannot bring it to zero before the thread is done; the
+// thread then takes off the bias less the blocks it cut (see retire).
+constexpr long BIAS = 1L << 40;
 
-struct FreeBlock {
-    FreeBlock* next;
+// The head of every chunk; chunks are aligned to their size, so a block's
+// chunk is its address with the low bits cleared.
+struct alignas(64) Chunk {
+    std::atomic<long> live;
+    Chunk* nextFree;  // in the list of free chunks
 };
+constexpr size_t FIRST_BLOCK = sizeof(Chunk);
 
-unsigned classOf(size_t size) {
-    return static_cast<unsigned>((size - 1) / GRAIN);
+Chunk* chunkOf(void* block) {
+    return reinterpret_cast<Chunk*>(reinterpret_cast<uintptr_t>(block) & ~(CHUNK - 1));
 }
 
-size_t blockSize(unsigned sizeClass) {
-    return (sizeClass + 1) * GRAIN;
-}
-
-// A chain of free blocks with its ends and length, so that it moves between
-// the lists whole: no walk over its blocks (each one a likely cache miss).
-struct Batch {
-    FreeBlock* first;
-    FreeBlock* last;
-    size_t count;
-};
-
-// The lists shared by all threads: per class a stack of batches. Made once
-// and never destroyed: threads that end after the static objects of the
-// process are gone still hand their blocks back here.
+// Free chunks of all threads, and the count of chunks taken from the system.
+// Made once and never destroyed: threads that end after the static objects
+// of the process are gone still hand their chunks back here.
 struct Shared {
-    struct List {
-        std::mutex lock;
-        std::vector<Batch> batches;
-        size_t count = 0;
-    };
-    List lists[CLASSES];
-    std::mutex statisticsLock;
+    std::mutex lock;
+    Chunk* freeChunks = nullptr;
+    size_t freeCount = 0;
     size_t reserved = 0;
 };
 
@@ -83,107 +73,110 @@ Shared& shared() {
 }
 
 enum ThreadState : unsigned char {
-    THREAD_NEW = 0,         // no Farewell yet: its lists would be lost at exit
-    THREAD_REGISTERED = 1,  // the Farewell below will hand the lists back
-    THREAD_ENDED = 2        // the lists were handed back: use the shared ones
+    THREAD_NEW = 0,         // no Farewell yet: its chunk would stay cut at exit
+    THREAD_REGISTERED = 1,  // the Farewell below will retire the chunk
+    THREAD_ENDED = 2        // the chunk was retired: each block gets its own
 };
 
 // Plain data, so that using it needs no initialisation check.
-struct ThreadLists {
-    FreeBlock* head[CLASSES];
-    FreeBlock* tail[CLASSES];  // the last block while head is not null
-    unsigned count[CLASSES];
+struct ThreadChunk {
+    char* cursor;  // the next block
+    char* limit;   // the end of the chunk
+    Chunk* chunk;
+    long cut;  // blocks cut from the chunk since it was taken or emptied
     unsigned char state;
 };
 
-// Initial-exec: the lists are reached at a fixed offset from the thread
+// Initial-exec: the chunk is reached at a fixed offset from the thread
 // pointer instead of through a call per use; the library asks for a few
-// hundred bytes of the static TLS space that the loader keeps for this.
-__attribute__((tls_model("initial-exec"))) thread_local ThreadLists tLists;
+// dozen bytes of the static TLS space that the loader keeps for this.
+__attribute__((tls_model("initial-exec"))) thread_local ThreadChunk tChunk;
 
-// Never throws: a batch that finds no room in the stack (out of memory) is
-// dropped, its blocks lost to the pool rather than handed out twice.
-void pushShared(unsigned sizeClass, const Batch& batch) noexcept {
-    Shared::List& list = shared().lists[sizeClass];
-    std::lock_guard<std::mutex> guard(list.lock);
-    try {
-        list.batches.push_back(batch);
-        list.count += batch.count;
-    } catch (...) {
-    }
+void recycle(Chunk* chunk) noexcept {
+    Shared& pool = shared();
+    std::lock_guard<std::mutex> guard(pool.lock);
+    chunk->nextFree = pool.freeChunks;
+    pool.freeChunks = chunk;
+    ++pool.freeCount;
 }
 
-// Hands the thread's free blocks to the shared lists when the thread ends.
+Chunk* takeChunk() {
+    Shared& pool = shared();
+    {
+        std::lock_guard<std::mutex> guard(pool.lock);
+        if (pool.freeChunks != nullptr) {
+            Chunk* chunk = pool.freeChunks;
+            pool.freeChunks = chunk->nextFree;
+            --pool.freeCount;
+            return chunk;
+        }
+    }
+    void* memory = std::aligned_alloc(CHUNK, CHUNK);
+    if (memory == nullptr) {
+        throw std::bad_alloc();
+    }
+    std::lock_guard<std::mutex> guard(pool.lock);
+    pool.reserved += CHUNK;
+    return static_cast<Chunk*>(memory);
+}
+
+// The thread stops cutting from its chunk; whoever releases the chunk's last
+// block (this thread, now, if none is left) makes it free.
+void retire() noexcept {
+    Chunk* chunk = tChunk.chunk;
+    if (chunk == nullptr) {
+        return;
+    }
+    const long dropped = BIAS - tChunk.cut;
+    if (chunk->live.fetch_sub(dropped, std::memory_order_acq_rel) == dropped) {
+        recycle(chunk);
+    }
+    tChunk.chunk = nullptr;
+    tChunk.cursor = nullptr;
+    tChunk.limit = nullptr;
+    tChunk.cut = 0;
+}
+
+// Retires the thread's chunk when the thread ends.
 struct Farewell {
     ~Farewell() {
-        for (unsigned c = 0; c < CLASSES; ++c) {
-            if (tLists.head[c] != nullptr) {
-                pushShared(c, Batch{tLists.head[c], tLists.tail[c], tLists.count[c]});
-            }
-            tLists.head[c] = nullptr;
-            tLists.count[c] = 0;
-        }
-        tLists.state = THREAD_ENDED;
+        retire();
+        tChunk.state = THREAD_ENDED;
     }
 };
 
 void registerThread() {
     static thread_local Farewell farewell;
     (void)farewell;
-    if (tLists.state == THREAD_NEW) {
-        tLists.state = THREAD_REGISTERED;
+    if (tChunk.state == THREAD_NEW) {
+        tChunk.state = THREAD_REGISTERED;
     }
 }
 
-// Cuts a new chunk into blocks of the class.
-Batch carveChunk(unsigned sizeClass) {
-    const size_t size = blockSize(sizeClass);
-    char* chunk = static_cast<char*>(::operator new(CHUNK));
-    {
-        Shared& pool = shared();
-        std::lock_guard<std::mutex> guard(pool.statisticsLock);
-        pool.reserved += CHUNK;
-    }
-    const size_t count = CHUNK / size;
-    for (size_t i = 0; i + 1 < count; ++i) {
-        reinterpret_cast<FreeBlock*>(chunk + i * size)->next =
-            reinterpret_cast<FreeBlock*>(chunk + (i + 1) * size);
-    }
-    FreeBlock* last = reinterpret_cast<FreeBlock*>(chunk + (count - 1) * size);
-    last->next = nullptr;
-    return Batch{reinterpret_cast<FreeBlock*>(chunk), last, count};
+void startChunk(Chunk* chunk) {
+    chunk->live.store(BIAS, std::memory_order_relaxed);
+    tChunk.chunk = chunk;
+    tChunk.cursor = reinterpret_cast<char*>(chunk) + FIRST_BLOCK;
+    tChunk.limit = reinterpret_cast<char*>(chunk) + CHUNK;
+    tChunk.cut = 0;
 }
 
-// The slow path of allocate: the thread's list of the class is empty.
-void* refill(unsigned sizeClass) {
-    if (tLists.state == THREAD_NEW) {
+// The slow path of allocate: the thread's chunk is full (or there is none).
+void* allocateFromNewChunk(size_t size) {
+    if (tChunk.state == THREAD_NEW) {
         registerThread();
     }
-    Batch batch{nullptr, nullptr, 0};
-    {
-        Shared::List& list = shared().lists[sizeClass];
-        std::lock_guard<std::mutex> guard(list.lock);
-        if (!list.batches.empty()) {
-            batch = list.batches.back();
-            list.batches.pop_back();
-            list.count -= batch.count;
-        }
+    retire();
+    Chunk* chunk = takeChunk();
+    startChunk(chunk);
+    char* block = tChunk.cursor;
+    tChunk.cursor += size;
+    ++tChunk.cut;
+    if (tChunk.state == THREAD_ENDED) {
+        // Past the thread's Farewell nothing would retire the chunk later.
+        retire();
     }
-    if (batch.first == nullptr) {
-        batch = carveChunk(sizeClass);
-    }
-    FreeBlock* taken = batch.first;
-    if (batch.count > 1) {
-        const Batch rest{taken->next, batch.last, batch.count - 1};
-        if (tLists.state == THREAD_ENDED) {
-            pushShared(sizeClass, rest);
-        } else {
-            tLists.head[sizeClass] = rest.first;
-            tLists.tail[sizeClass] = rest.last;
-            tLists.count[sizeClass] = static_cast<unsigned>(rest.count);
-        }
-    }
-    return taken;
+    return block;
 }
 
 }  // namespace
@@ -192,14 +185,14 @@ void* BlockPool::allocate(size_t size) {
     if (size == 0 || size > MAX_BLOCK) {
         return ::operator new(size);
     }
-    const unsigned sizeClass = classOf(size);
-    FreeBlock* block = tLists.head[sizeClass];
-    if (block != nullptr) {
-        tLists.head[sizeClass] = block->next;
-        --tLists.count[sizeClass];
+    const size_t rounded = (size + GRAIN - 1) & ~(GRAIN - 1);
+    if (static_cast<size_t>(tChunk.limit - tChunk.cursor) >= rounded) {
+        char* block = tChunk.cursor;
+        tChunk.cursor += rounded;
+        ++tChunk.cut;
         return block;
     }
-    return refill(sizeClass);
+    return allocateFromNewChunk(rounded);
 }
 
 void BlockPool::release(void* block, size_t size) noexcept {
@@ -210,45 +203,27 @@ void BlockPool::release(void* block, size_t size) noexcept {
         ::operator delete(block);
         return;
     }
-    const unsigned sizeClass = classOf(size);
-    FreeBlock* freed = static_cast<FreeBlock*>(block);
-    if (tLists.state != THREAD_REGISTERED) {
-        if (tLists.state == THREAD_NEW) {
-            registerThread();
+    Chunk* chunk = chunkOf(block);
+    const long left = chunk->live.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (chunk == tChunk.chunk) {
+        // The thread's own chunk emptied: no block of it is held anywhere,
+        // so nobody else can touch it, and cutting starts over.
+        if (left == BIAS - tChunk.cut) {
+            startChunk(chunk);
         }
-        if (tLists.state == THREAD_ENDED) {
-            freed->next = nullptr;
-            pushShared(sizeClass, Batch{freed, freed, 1});
-            return;
-        }
-    }
-    FreeBlock* head = tLists.head[sizeClass];
-    if (head == nullptr) {
-        tLists.tail[sizeClass] = freed;
-        tLists.count[sizeClass] = 0;
-    }
-    freed->next = head;
-    tLists.head[sizeClass] = freed;
-    if (++tLists.count[sizeClass] >= BATCH) {
-        pushShared(sizeClass, Batch{freed, tLists.tail[sizeClass], tLists.count[sizeClass]});
-        tLists.head[sizeClass] = nullptr;
-        tLists.count[sizeClass] = 0;
+    } else if (left == 0) {
+        recycle(chunk);
     }
 }
 
 BlockPool::Statistics BlockPool::statistics() {
     Shared& pool = shared();
-    Statistics figures{0, 0};
-    {
-        std::lock_guard<std::mutex> guard(pool.statisticsLock);
-        figures.reserved = pool.reserved;
-    }
-    for (unsigned c = 0; c < CLASSES; ++c) {
-        std::lock_guard<std::mutex> guard(pool.lists[c].lock);
-        const size_t mine = tLists.head[c] != nullptr ? tLists.count[c] : 0;
-        figures.free += (pool.lists[c].count + mine) * blockSize(c);
-    }
-    return figures;
+    std::lock_guard<std::mutex> guard(pool.lock);
+    // The thread's chunk counts whole once no block of it is cut.
+    const size_t unused = tChunk.chunk != nullptr && tChunk.cut == 0
+                              ? CHUNK
+                              : static_cast<size_t>(tChunk.limit - tChunk.cursor);
+    return Statistics{pool.reserved, pool.freeCount * CHUNK + unused};
 }
 
 bool BlockPool::isPooling() {

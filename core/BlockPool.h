@@ -1,13 +1,17 @@
-// BlockPool hands out small memory blocks (up to MAX_BLOCK bytes) in size
-// classes of 16 bytes, for the many small objects of a document tree: nodes,
-// attributes, the attribute maps' entries and key copies. Each thread keeps a
-// free list per class and trades blocks with a process-wide list in batches,
-// so the common allocation and release take a few instructions and no lock.
+// BlockPool hands out small memory blocks (up to MAX_BLOCK bytes, aligned to
+// 8 bytes) for the many small objects of a document tree: nodes, attributes,
+// the attribute maps' entries and key copies. Each thread cuts its blocks one
+// after the other from a chunk of its own, so that a tree built by one thread
+// lies in memory in the order it was built (which is the order it is walked
+// and freed in), and the common allocation is a pointer bump with no lock.
 //
-// Ownership: memory is taken from the system in chunks that stay with the
-// process; released blocks go back to the lists, never to the system. A block
-// may be released by any thread, not only the one that took it. Released
-// blocks must be given back with the size they were allocated with.
+// Ownership: a chunk counts its live blocks; it becomes free again once it is
+// full and every block cut from it has been released, and free chunks are
+// kept for reuse by any thread, never handed back to the system. A released
+// block's room is not reused before its whole chunk is free, so a few
+// long-lived blocks keep their chunks (64 KiB each) in use. A block may be
+// released by any thread, not only the one that took it, and must be given
+// back with the size it was allocated with.
 //
 //   void* p = core::BlockPool::allocate(sizeof(Node));
 //   core::BlockPool::release(p, sizeof(Node));
@@ -16,8 +20,8 @@
 // Built with AddressSanitizer or MemorySanitizer the pool passes every
 // request to operator new and delete, so that the sanitizers see each block
 // on its own (overflows, use after free, leaks). ThreadSanitizer keeps the
-// pool: blocks travel between threads only through the locked shared lists,
-// which it understands, and the thread caches are what it has to check.
+// pool: chunks travel between threads through atomic counts and a locked
+// list, which it understands.
 #ifndef KAVRIXML_CORE_BLOCKPOOL_H
 #define KAVRIXML_CORE_BLOCKPOOL_H
 
@@ -45,11 +49,12 @@ class BlockPool {
 
     struct Statistics {
         size_t reserved;  // bytes of the chunks taken from the system
-        size_t free;      // bytes of free blocks in the shared lists and
-                          // in the calling thread's lists
+        size_t free;      // bytes of the free chunks and of the calling
+                          // thread's chunk not cut into blocks yet
     };
-    // Exact for a pool used by the calling thread alone; blocks that other
-    // threads hold free in their own lists count as in use.
+    // Released blocks of chunks that still hold live blocks count as in
+    // use (their room is not reused yet); so does the rest of the chunks of
+    // other threads.
     static Statistics statistics();
 
     // Whether blocks come from the pool (false with AddressSanitizer or
@@ -62,6 +67,7 @@ class BlockPool {
 template <class T>
 struct PoolAllocator {
     using value_type = T;
+    static_assert(alignof(T) <= 8, "pool blocks are aligned to 8 bytes");
 
     PoolAllocator() noexcept = default;
     template <class U>
