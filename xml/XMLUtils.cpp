@@ -46,13 +46,13 @@ bool openNode(const XNode* node, int level) {
     indent(level);
     log("<");
     log(node->getName());
-    for (const auto& entry : node->getAttributes()) {
+    node->forEachAttribute([](const char*, const Attribute* attribute) {
         log(" ");
-        log(entry.second->getName());
+        log(attribute->getName());
         log("=\"");
-        logValue(entry.second->getValue());
+        logValue(attribute->getValue());
         log("\"");
-    }
+    });
     if (node->getChildCount() == 0 && node->getBodySize() == 0 && !hasCData(node)) {
         log("/>\n");
         return false;

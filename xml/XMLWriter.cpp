@@ -198,8 +198,7 @@ XNode::VisitResult XMLWriter::visitExit(XNode* node, int depth, int) {
 
 void XMLWriter::writeTagAndAttributes(XNode* node) {
     putName(node);
-    for (const auto& entry : node->getAttributes()) {
-        const Attribute* attribute = entry.second;
+    node->forEachAttribute([this](const char*, const Attribute* attribute) {
         const size_t length = textLength(attribute->getValueString());
         const char* value = attribute->getValue();
         // A value holding a double quote is enclosed in apostrophes.
@@ -210,7 +209,7 @@ void XMLWriter::writeTagAndAttributes(XNode* node) {
         putChar(quote);
         putEscaped(value, length);
         putChar(quote);
-    }
+    });
 }
 
 void XMLWriter::writeTabs(unsigned count) {

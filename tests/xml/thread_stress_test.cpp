@@ -142,4 +142,42 @@ TEST(ThreadStress, FourParsingThreadsAndTwoThreadsSharingAWriter) {
                                        "skipped."));
 }
 
+// Readers of one tree need no lock: while some threads ask each element for
+// its attribute map (which the element makes on the first request), others
+// look attributes up and write the tree, and all of them see the same.
+TEST(ThreadStress, ThreadsReadingOneTreeWhileElementsMakeTheirMaps) {
+    std::string text = "<list>";
+    for (int i = 0; i < 2000; ++i) {
+        text += "<x id='" + std::to_string(i) + "' b='2' a='1'/>";
+    }
+    text += "</list>";
+    std::unique_ptr<Document> doc = xmlio::parse(text);
+    kavri::xml::XMLWriter writer(false, false, false);
+    const std::string expectedOutput = written(writer, doc.get());
+    const auto& items = doc->getRootNode()->getChildren();
+
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, &items, &wrong, &doc, &expectedOutput] {
+            for (size_t i = 0; i < items.size(); ++i) {
+                const size_t index = t % 2 == 0 ? i : items.size() - 1 - i;
+                const kavri::xml::XNode* item = items[index];
+                if (t < 2) {
+                    const auto& map = item->getAttributes();
+                    wrong += map.size() != 3 || std::string(map.begin()->first) != "a";
+                } else {
+                    wrong += item->getAttributeInt("id", -1) != static_cast<int>(index);
+                }
+            }
+            kavri::xml::XMLWriter own(false, false, false);
+            wrong += written(own, doc.get()) != expectedOutput;
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
+}
+
 }  // namespace

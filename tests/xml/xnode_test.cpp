@@ -149,6 +149,60 @@ TEST_F(XNodeTest, AttributesAreReplacedByNameAndChangedInPlace) {
     EXPECT_EQ(root->getAttributeCount(), 0u);
 }
 
+// A node keeps its attributes in a sorted array until the map is asked for
+// or they grow many; whichever holds them, lookups, order, replacement and
+// identity stay the same, and the map handed out follows later changes.
+TEST_F(XNodeTest, AttributesBehaveAlikeInArrayAndMap) {
+    auto names = [](const XNode* node) {
+        std::string seen;
+        node->forEachAttribute([&seen](const char* name, const Attribute*) {
+            seen += name;
+            seen += ' ';
+        });
+        return seen;
+    };
+    XNode* many = root->addChild("many");
+    std::vector<Attribute*> added;
+    for (int i = 0; i < 40; ++i) {
+        const int n = (i * 17) % 40;  // every number once, out of order
+        const std::string name =
+            std::string(1, static_cast<char>('A' + n / 10)) + static_cast<char>('0' + n % 10);
+        added.push_back(many->addAttribute(name, std::to_string(n)));
+    }
+    EXPECT_EQ(many->getAttributeCount(), 40u);
+    EXPECT_EQ(many->getAttribute("B3")->getValueString(), "13");
+    EXPECT_EQ(many->getAttribute(added[1]->getName()), added[1]);
+    EXPECT_EQ(names(many).substr(0, 12), "A0 A1 A2 A3 ");
+    Attribute* replaced = many->addAttribute("D9", "again");
+    EXPECT_EQ(many->getAttributeCount(), 40u);
+    EXPECT_EQ(many->getAttribute("D9"), replaced);
+
+    XNode* few = root->addChild("few");
+    few->addAttribute("b", "2");
+    Attribute* a = few->addAttribute("a", "1");
+    few->addAttribute("\xC3\xA9", "high byte sorts last");
+    a->setName("renamed");
+    EXPECT_EQ(names(few), "a b \xC3\xA9 ");
+    std::string dumped;
+    SmartPtr<XNode> copy(few->cloneNode(false));
+    copy->dump(dumped);
+    EXPECT_EQ(dumped, "<few a='1' b='2' \xC3\xA9='high byte sorts last'/>");
+
+    const XNode::AttributeMap& map = few->getAttributes();
+    ASSERT_EQ(map.size(), 3u);
+    EXPECT_STREQ(map.begin()->first, "a");
+    EXPECT_EQ(map.begin()->second, a);
+    EXPECT_EQ(few->getAttribute("a"), a);
+    few->addAttribute("c", "3");
+    EXPECT_TRUE(few->removeAttribute("b"));
+    EXPECT_EQ(map.size(), 3u);
+    EXPECT_EQ(&few->getAttributes(), &map);
+    EXPECT_EQ(names(few), "a c \xC3\xA9 ");
+    few->removeAttributes();
+    EXPECT_TRUE(map.empty());
+    EXPECT_EQ(few->getAttributeCount(), 0u);
+}
+
 TEST_F(XNodeTest, AttributeGettersFallBackToTheDefaultOnlyWhenAbsent) {
     const std::string fallback = "fallback";
     EXPECT_TRUE(root->getAttributes().empty());
