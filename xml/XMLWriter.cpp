@@ -16,12 +16,8 @@ namespace {
 
 using Visitor = mpl::MEncapsulate<XMLWriter, XNode::VisitResult, XNode*, int, int>;
 
-// Texts are written up to their first NUL, as C strings.
-size_t textLength(const std::string& text) {
-    const void* nul = std::memchr(text.data(), '\0', text.size());
-    return nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - text.data())
-                          : text.size();
-}
+// The bytes putEscaped replaces by entities, in the form strcspn takes.
+const char* const XML_SPECIALS = "&<>\"'";
 
 bool isEmptyElement(const XNode* node) {
     unsigned cdataSize = 0;
@@ -154,13 +150,13 @@ XNode::VisitResult XMLWriter::visitEnter(XNode* node, int depth, int) {
     if (empty) {
         return XNode::VISIT_CONTINUE;
     }
-    const size_t bodyLength = textLength(node->getBodyString());
-    if (bodyLength > 0) {
+    const char* body = node->getBody();
+    if (body[0] != '\0') {
         if (mTidyOutput) {
             writeTabs(static_cast<unsigned>(depth));
         }
-        putEscaped(node->getBody(), bodyLength);
-        if (mTidyOutput && node->getBody()[bodyLength - 1] != '\n') {
+        const size_t bodyLength = putEscaped(body);
+        if (mTidyOutput && body[bodyLength - 1] != '\n') {
             writeLine();
         }
     }
@@ -199,15 +195,14 @@ XNode::VisitResult XMLWriter::visitExit(XNode* node, int depth, int) {
 void XMLWriter::writeTagAndAttributes(XNode* node) {
     putName(node);
     node->forEachAttribute([this](const char*, const Attribute* attribute) {
-        const size_t length = textLength(attribute->getValueString());
         const char* value = attribute->getValue();
         // A value holding a double quote is enclosed in apostrophes.
-        const char quote = std::memchr(value, '"', length) != nullptr ? '\'' : '"';
+        const char quote = std::strchr(value, '"') != nullptr ? '\'' : '"';
         putChar(' ');
         put(attribute->getName());
         putChar('=');
         putChar(quote);
-        putEscaped(value, length);
+        putEscaped(value);
         putChar(quote);
     });
 }
@@ -257,17 +252,18 @@ void XMLWriter::putLarge(const char* bytes, size_t length) {
 
 // Escaped straight into the output buffer: runs of plain bytes are copied
 // whole, each special byte replaced by its entity (as encodeXML does).
-void XMLWriter::putEscaped(const char* text, size_t length) {
-    const char* run = text;
-    const char* end = text + length;
-    for (const char* p = text; p < end; ++p) {
-        if (text::StringUtil::isXmlSpecial(*p)) {
-            put(run, static_cast<size_t>(p - run));
-            put(text::StringUtil::xmlEntityFor(*p));
-            run = p + 1;
+size_t XMLWriter::putEscaped(const char* text) {
+    const char* p = text;
+    for (;;) {
+        const size_t run = std::strcspn(p, XML_SPECIALS);
+        put(p, run);
+        p += run;
+        if (*p == '\0') {
+            return static_cast<size_t>(p - text);
         }
+        put(text::StringUtil::xmlEntityFor(*p));
+        ++p;
     }
-    put(run, static_cast<size_t>(end - run));
 }
 
 void XMLWriter::drain() {

@@ -94,7 +94,9 @@ class XMLWriter {
         put(name.data(), name.size());
     }
     void putLarge(const char* bytes, size_t length);
-    void putEscaped(const char* text, size_t length);
+    // Texts are written up to their first NUL, as C strings; returns the
+    // number of bytes read.
+    size_t putEscaped(const char* text);
     void drain();
 
     ::core::CriticalSection mLock;
