@@ -184,7 +184,7 @@ XNode::VisitResult XMLWriter::visitExit(XNode* node, int depth, int) {
         writeTabs(static_cast<unsigned>(depth));
     }
     put("</", 2);
-    putName(node);
+    putName(node->getNameString());
     putChar('>');
     if (mTidyOutput) {
         writeLine();
@@ -193,18 +193,36 @@ XNode::VisitResult XMLWriter::visitExit(XNode* node, int depth, int) {
 }
 
 void XMLWriter::writeTagAndAttributes(XNode* node) {
-    putName(node);
+    putName(node->getNameString());
     node->forEachAttribute([this](const char*, const Attribute* attribute) {
-        const char* value = attribute->getValue();
-        // A value holding a double quote is enclosed in apostrophes.
-        const char quote = std::strchr(value, '"') != nullptr ? '\'' : '"';
         putChar(' ');
-        put(attribute->getName());
+        putName(attribute->getNameString());
         putChar('=');
-        putChar(quote);
-        putEscaped(value);
-        putChar(quote);
+        putAttributeValue(attribute->getValue());
     });
+}
+
+// A value holding a double quote is enclosed in apostrophes. Values are
+// mostly short and plain: one scan finds the length, the quote to use and
+// whether anything needs escaping.
+void XMLWriter::putAttributeValue(const char* value) {
+    size_t length = 0;
+    bool special = false;
+    bool doubleQuote = false;
+    for (char c; (c = value[length]) != '\0'; ++length) {
+        if (text::StringUtil::isXmlSpecial(c)) {
+            special = true;
+            doubleQuote = doubleQuote || c == '"';
+        }
+    }
+    const char quote = doubleQuote ? '\'' : '"';
+    putChar(quote);
+    if (special) {
+        putEscaped(value);
+    } else {
+        put(value, length);
+    }
+    putChar(quote);
 }
 
 void XMLWriter::writeTabs(unsigned count) {

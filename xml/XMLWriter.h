@@ -78,7 +78,16 @@ class XMLWriter {
             putLarge(bytes, length);
             return;
         }
-        std::memcpy(mBuffer + mUsed, bytes, length);
+        // Names and values are mostly short: a call to memcpy would cost
+        // more than the copy.
+        char* out = mBuffer + mUsed;
+        if (length <= 16) {
+            for (size_t i = 0; i < length; ++i) {
+                out[i] = bytes[i];
+            }
+        } else {
+            std::memcpy(out, bytes, length);
+        }
         mUsed += length;
     }
     void put(const char* text) { put(text, std::strlen(text)); }
@@ -88,11 +97,10 @@ class XMLWriter {
         }
         mBuffer[mUsed++] = c;
     }
-    // A node's name holds no NUL byte: its stored length is its C length.
-    void putName(const XNode* node) {
-        const std::string& name = node->getNameString();
-        put(name.data(), name.size());
-    }
+    // Names in a tree hold no NUL byte (they are set from C strings): the
+    // stored length is the C length.
+    void putName(const std::string& name) { put(name.data(), name.size()); }
+    void putAttributeValue(const char* value);
     void putLarge(const char* bytes, size_t length);
     // Texts are written up to their first NUL, as C strings; returns the
     // number of bytes read.
