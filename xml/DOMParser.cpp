@@ -329,20 +329,24 @@ bool DOMParser::readPlainAttribute(XNode* element) {
     if (p == end || (*p != '"' && *p != '\'')) {
         return false;
     }
-    const char* value = p + 1;
-    const void* close = std::memchr(value, *p, static_cast<size_t>(end - value));
-    if (close == nullptr) {
+    // One scan for the closing quote, a NUL (which cuts the token path's
+    // string, then no string at all) and references to decode.
+    const char quote = *p;
+    const char* const value = p + 1;
+    const char* valueEnd = value;
+    bool references = false;
+    while (valueEnd < end && *valueEnd != quote) {
+        if (*valueEnd == '\0') {
+            return false;
+        }
+        references = references || *valueEnd == '&';
+        ++valueEnd;
+    }
+    if (valueEnd == end) {
         return false;
     }
-    const char* valueEnd = static_cast<const char*>(close);
-    const size_t valueLength = static_cast<size_t>(valueEnd - value);
-    // A NUL cuts the token path's string, which then is no string at all.
-    if (std::memchr(value, '\0', valueLength) != nullptr) {
-        return false;
-    }
-    mAttributeName.assign(name, static_cast<size_t>(nameEnd - name));
-    Attribute* attribute = element->addAttribute(mAttributeName.c_str(), "");
-    text::StringUtil::decodeXML(value, valueLength, attribute->mValue);
+    element->addParsedAttribute(name, static_cast<size_t>(nameEnd - name), value,
+                                static_cast<size_t>(valueEnd - value), references);
     lexer->skip(static_cast<unsigned>(valueEnd + 1 - begin));
     return true;
 }
@@ -546,14 +550,23 @@ void DOMParser::appendText(XNode* element) {
     if (nul != nullptr) {
         length = static_cast<size_t>(static_cast<const char*>(nul) - text);
     }
-    text::StringUtil::decodeXML(text, length, element->mBody);
+    // Blanks before any text would be trimmed at the end: most of them are
+    // the indentation between child elements, which then costs nothing.
+    if (mTrimBodies && element->getBodySize() == 0 &&
+        skipBlanks(text, text + length) == text + length) {
+        return;
+    }
+    text::StringUtil::decodeXML(text, length, element->content().body);
 }
 
 void DOMParser::finishBody(XNode* element) {
     if (!mTrimBodies) {
         return;
     }
-    std::string& body = element->mBody;
+    if (element->getBodySize() == 0) {
+        return;
+    }
+    std::string& body = element->content().body;
     size_t end = body.size();
     while (end > 0 && static_cast<unsigned char>(body[end - 1]) <= 32) {
         --end;

@@ -47,7 +47,7 @@ XNode::~XNode() {
     if (!mChildren.empty()) {
         releaseChildren();
     }
-    delete[] mCData;
+    delete mContent;
     releaseAttributes();
 }
 
@@ -185,6 +185,16 @@ void Attribute::setName(const char* name) {
     mName = name;
 }
 
+Attribute::Attribute(const char* name, size_t nameLength, const char* value, size_t valueLength,
+                     bool decode)
+    : mName(name, nameLength) {
+    if (decode) {
+        text::StringUtil::decodeXML(value, valueLength, mValue);
+    } else {
+        mValue.assign(value, valueLength);
+    }
+}
+
 Attribute& Attribute::operator=(const Attribute& other) {
     if (this != &other) {
         keepFiledName(other.mName.c_str());
@@ -304,6 +314,18 @@ Attribute* XNode::addAttribute(const char* name, const char* value) {
         fileInArray(attribute.get());
     }
     return attribute.release();
+}
+
+void XNode::addParsedAttribute(const char* name, size_t nameLength, const char* value,
+                               size_t valueLength, bool decode) {
+    std::unique_ptr<Attribute> attribute(
+        new Attribute(name, nameLength, value, valueLength, decode));
+    if (AttributeMap* map = attributeMap()) {
+        map->put(attribute->getName(), attribute.get());
+    } else {
+        fileInArray(attribute.get());
+    }
+    attribute.release();
 }
 
 Attribute* XNode::addAttribute(const std::string& name, const std::string& value) {
@@ -447,32 +469,49 @@ void XNode::setAttributeChar(const std::string& name, const std::string& value) 
 // --- Body and CDATA -----------------------------------------------------------
 
 void XNode::addBody(const char* text, bool /*flag*/) {
-    mBody.append(text);
+    if (text[0] != '\0') {
+        content().body.append(text);
+    }
 }
 
 void XNode::addBody(const std::string& text, bool flag) {
     addBody(text.c_str(), flag);
 }
 
+const std::string& XNode::noBody() {
+    static const std::string empty;
+    return empty;
+}
+
+XNode::Content& XNode::content() {
+    if (mContent == nullptr) {
+        mContent = new Content();
+    }
+    return *mContent;
+}
+
 void XNode::addCData(const char* data, unsigned size) {
     if (data == nullptr || size == 0) {
         return;
     }
-    char* block = new char[static_cast<size_t>(mCDataSize) + size + 1];
-    if (mCData != nullptr) {
-        std::memcpy(block, mCData, mCDataSize);
+    Content& held = content();
+    char* block = new char[static_cast<size_t>(held.cdataSize) + size + 1];
+    if (held.cdata != nullptr) {
+        std::memcpy(block, held.cdata, held.cdataSize);
     }
-    std::memcpy(block + mCDataSize, data, size);
-    block[mCDataSize + size] = '\0';
-    delete[] mCData;
-    mCData = block;
-    mCDataSize += size;
+    std::memcpy(block + held.cdataSize, data, size);
+    block[held.cdataSize + size] = '\0';
+    delete[] held.cdata;
+    held.cdata = block;
+    held.cdataSize += size;
 }
 
 void XNode::setCData(const char* data, unsigned size) {
-    delete[] mCData;
-    mCData = nullptr;
-    mCDataSize = 0;
+    if (mContent != nullptr) {
+        delete[] mContent->cdata;
+        mContent->cdata = nullptr;
+        mContent->cdataSize = 0;
+    }
     addCData(data, size);
 }
 
@@ -552,9 +591,9 @@ XNode* XNode::getNextSibling() const {
 
 XNode* XNode::cloneNode(bool deep) const {
     std::unique_ptr<XNode> copy(new XNode(mDocument, getName(), nullptr));
-    copy->addBody(mBody.c_str());
-    if (mCData != nullptr) {
-        copy->addCData(mCData, mCDataSize);
+    if (mContent != nullptr) {
+        copy->addBody(mContent->body.c_str());
+        copy->addCData(mContent->cdata, mContent->cdataSize);
     }
     // Filed names, not Attribute::getName: a renamed attribute is copied
     // under the name its node knows it by.
@@ -582,15 +621,17 @@ void XNode::dump(std::string& out) const {
         out += attribute->getValue();
         out += '\'';
     });
-    if (mChildren.empty() && mBody.empty() && mCDataSize == 0) {
+    unsigned cdataSize = 0;
+    const char* cdata = getCData(cdataSize);
+    if (mChildren.empty() && getBodySize() == 0 && cdataSize == 0) {
         out += "/>";
         return;
     }
     out += '>';
-    out += mBody;
-    if (mCDataSize != 0) {
+    out += getBodyString();
+    if (cdataSize != 0) {
         out += "<![CDATA[";
-        out.append(mCData, mCDataSize);
+        out.append(cdata, cdataSize);
         out += "]]>";
     }
     for (const auto& child : mChildren) {

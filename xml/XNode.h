@@ -38,7 +38,9 @@ namespace xml {
 class Document;
 class DOMParser;
 
-class Attribute {
+// Attributes are made by their nodes only, hence final: deleting one needs no
+// virtual call.
+class Attribute final {
   public:
     Attribute(const std::string& name, const std::string& value) : mName(name), mValue(value) {}
     explicit Attribute(const std::string& name) : mName(name) {}
@@ -71,6 +73,10 @@ class Attribute {
   private:
     friend class DOMParser;
     friend class XNode;
+
+    // What the reader found, the value still to be decoded when `decode`.
+    Attribute(const char* name, size_t nameLength, const char* value, size_t valueLength,
+              bool decode);
 
     // The name its node files it under: the first name it had.
     const char* filedName() const { return mFiledName != nullptr ? mFiledName : mName.c_str(); }
@@ -175,16 +181,18 @@ class XNode : public kavri::core::NamedObject {
     // Appends to the body; both values of the flag append the same way.
     void addBody(const char* text, bool flag = false);
     void addBody(const std::string& text, bool flag = false);
-    const char* getBody() const { return mBody.c_str(); }
-    unsigned getBodySize() const { return static_cast<unsigned>(mBody.size()); }
-    const std::string& getBodyString() const { return mBody; }
+    const char* getBody() const { return getBodyString().c_str(); }
+    unsigned getBodySize() const { return static_cast<unsigned>(getBodyString().size()); }
+    const std::string& getBodyString() const {
+        return mContent != nullptr ? mContent->body : noBody();
+    }
     // Bytes are copied by count: NUL bytes stay and are counted.
     void addCData(const char* data, unsigned size);
     void setCData(const char* data, unsigned size);
     // Stores the size and returns the block (null when there is none).
     const char* getCData(unsigned& size) const {
-        size = mCDataSize;
-        return mCData;
+        size = mContent != nullptr ? mContent->cdataSize : 0;
+        return mContent != nullptr ? mContent->cdata : nullptr;
     }
 
     // --- Walks, searches, copies ---------------------------------------------
@@ -249,6 +257,10 @@ class XNode : public kavri::core::NamedObject {
     // The first item not before `name`, and whether it is filed as `name`.
     uint32_t findInArray(const char* name, bool& found) const;
     void fileInArray(Attribute* attribute);
+    // addAttribute for the reader: a name of plain bytes and its raw value,
+    // decoded when `decode` (it holds '&').
+    void addParsedAttribute(const char* name, size_t nameLength, const char* value,
+                            size_t valueLength, bool decode);
     AttributeMap& makeAttributeMap() const;
     void releaseAttributes();
     // Releases the children without recursing once per level.
@@ -262,9 +274,22 @@ class XNode : public kavri::core::NamedObject {
     AttributeArray* mAttributeArray = nullptr;
     mutable std::atomic<AttributeMap*> mAttributeMap{nullptr};
     ChildList mChildren;
-    std::string mBody;
-    char* mCData = nullptr;
-    uint32_t mCDataSize = 0;
+    // Body and CDATA, made when the first of them comes: most elements of
+    // most documents have neither.
+    struct Content {
+        std::string body;
+        char* cdata = nullptr;  // cdataSize bytes and a NUL, or null
+        uint32_t cdataSize = 0;
+
+        ~Content() { delete[] cdata; }
+        static void* operator new(size_t size) { return ::core::BlockPool::allocate(size); }
+        static void operator delete(void* block, size_t size) {
+            ::core::BlockPool::release(block, size);
+        }
+    };
+    static const std::string& noBody();
+    Content& content();
+    Content* mContent = nullptr;
 };
 
 }  // namespace xml
