@@ -62,37 +62,45 @@ class BlockPool {
     static bool isPooling();
 };
 
-// A standard allocator over BlockPool for node-based containers: single
-// objects come from the pool, arrays from operator new.
-template <class T>
+// A standard allocator over BlockPool for node-based containers and small
+// arrays: requests up to LIMIT bytes come from the pool, larger ones from
+// operator new. A container that grows through many sizes wants a low limit:
+// the pool does not reuse the room of a released block before its whole
+// chunk is free, while the heap reuses it at once.
+template <class T, size_t LIMIT = BlockPool::MAX_BLOCK>
 struct PoolAllocator {
     using value_type = T;
     static_assert(alignof(T) <= 8, "pool blocks are aligned to 8 bytes");
+    static_assert(LIMIT <= BlockPool::MAX_BLOCK, "larger blocks are not pooled");
+    template <class U>
+    struct rebind {
+        using other = PoolAllocator<U, LIMIT>;
+    };
 
     PoolAllocator() noexcept = default;
     template <class U>
-    PoolAllocator(const PoolAllocator<U>&) noexcept {}
+    PoolAllocator(const PoolAllocator<U, LIMIT>&) noexcept {}
 
     T* allocate(size_t count) {
-        if (count == 1) {
-            return static_cast<T*>(BlockPool::allocate(sizeof(T)));
+        if (count > LIMIT / sizeof(T)) {
+            return static_cast<T*>(::operator new(count * sizeof(T)));
         }
-        return static_cast<T*>(::operator new(count * sizeof(T)));
+        return static_cast<T*>(BlockPool::allocate(count * sizeof(T)));
     }
     void deallocate(T* block, size_t count) noexcept {
-        if (count == 1) {
-            BlockPool::release(block, sizeof(T));
-        } else {
+        if (count > LIMIT / sizeof(T)) {
             ::operator delete(block);
+        } else {
+            BlockPool::release(block, count * sizeof(T));
         }
     }
 
     template <class U>
-    bool operator==(const PoolAllocator<U>&) const noexcept {
+    bool operator==(const PoolAllocator<U, LIMIT>&) const noexcept {
         return true;
     }
     template <class U>
-    bool operator!=(const PoolAllocator<U>&) const noexcept {
+    bool operator!=(const PoolAllocator<U, LIMIT>&) const noexcept {
         return false;
     }
 };

@@ -94,7 +94,10 @@ class XNode : public kavri::core::NamedObject {
     // VISIT_STOP and becomes the walk's result (hence the fixed type).
     enum VisitResult : int { VISIT_CONTINUE = 0, VISIT_STOP = 1 };
     using VisitCallback = ::core::Callback<VisitResult, XNode*, int, int>;
-    using ChildList = std::vector<::core::SmartPtr<XNode>>;
+    // Lists of one or two children come from the block pool, longer ones
+    // (which grew through several sizes) from the heap.
+    using ChildList =
+        std::vector<::core::SmartPtr<XNode>, ::core::PoolAllocator<::core::SmartPtr<XNode>, 16>>;
     using AttributeMap = ::core::CKHashMap<Attribute*>;
 
     ~XNode() override;

@@ -1,5 +1,6 @@
 #include "framework/plinth/StringUtil.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -217,6 +218,12 @@ void StringUtil::encodeXML(const char* text, size_t length, std::string& out) {
 }
 
 void StringUtil::decodeXML(const char* text, size_t length, std::string& out) {
+    // The decoded text is never longer than the raw one: room for it is made
+    // once (growing geometrically, so that many short runs stay linear).
+    const size_t needed = out.size() + length;
+    if (needed > out.capacity()) {
+        out.reserve(std::max(needed, 2 * out.capacity()));
+    }
     const char* end = text + length;
     const char* p = text;
     while (p < end) {
