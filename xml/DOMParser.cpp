@@ -65,26 +65,21 @@ const char* skipBlanks(const char* p, const char* end) {
 // Bytes that always continue an identifier: not blank, no quote and none
 // that begins a registered token ("<" ">" "/" "?" "!" "=" and the brackets,
 // which begin "[CDATA[" and "]]" only sometimes and are left to the lexer).
+struct PlainNameBytes {
+    bool plain[256];
+    constexpr PlainNameBytes() : plain() {
+        for (int byte = 33; byte < 256; ++byte) {
+            plain[byte] = true;
+        }
+        for (char c : {'"', '\'', '<', '>', '/', '?', '!', '=', '[', ']'}) {
+            plain[static_cast<unsigned char>(c)] = false;
+        }
+    }
+};
+constexpr PlainNameBytes PLAIN_NAME_BYTES;
+
 bool isPlainNameByte(char c) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    if (byte <= 32) {
-        return false;
-    }
-    switch (byte) {
-        case '"':
-        case '\'':
-        case '<':
-        case '>':
-        case '/':
-        case '?':
-        case '!':
-        case '=':
-        case '[':
-        case ']':
-            return false;
-        default:
-            return true;
-    }
+    return PLAIN_NAME_BYTES.plain[static_cast<unsigned char>(c)];
 }
 
 }  // namespace
@@ -311,23 +306,33 @@ bool DOMParser::readPlainAttribute(XNode* element) {
     kavri::parser::Lexer* lexer = getLexer();
     const std::string& input = lexer->getInput();
     const char* const begin = input.data() + lexer->getOffset();
-    const char* const end = input.data() + input.size();
-    const char* p = skipBlanks(begin, end);
+    const char* const after = readPlainAttribute(element, begin, input.data() + input.size());
+    if (after == nullptr) {
+        return false;
+    }
+    lexer->skip(static_cast<unsigned>(after - begin));
+    return true;
+}
+
+// The same from `p` (blanks may come first) up to `end`: the byte after the
+// attribute's closing quote, or null when it is not plain.
+const char* DOMParser::readPlainAttribute(XNode* element, const char* p, const char* end) {
+    p = skipBlanks(p, end);
     const char* name = p;
     while (p < end && isPlainNameByte(*p)) {
         ++p;
     }
     const char* nameEnd = p;
     if (nameEnd == name) {
-        return false;
+        return nullptr;
     }
     p = skipBlanks(p, end);
     if (p == end || *p != '=') {
-        return false;
+        return nullptr;
     }
     p = skipBlanks(p + 1, end);
     if (p == end || (*p != '"' && *p != '\'')) {
-        return false;
+        return nullptr;
     }
     // One scan for the closing quote, a NUL (which cuts the token path's
     // string, then no string at all) and references to decode.
@@ -337,18 +342,17 @@ bool DOMParser::readPlainAttribute(XNode* element) {
     bool references = false;
     while (valueEnd < end && *valueEnd != quote) {
         if (*valueEnd == '\0') {
-            return false;
+            return nullptr;
         }
         references = references || *valueEnd == '&';
         ++valueEnd;
     }
     if (valueEnd == end) {
-        return false;
+        return nullptr;
     }
     element->addParsedAttribute(name, static_cast<size_t>(nameEnd - name), value,
                                 static_cast<size_t>(valueEnd - value), references);
-    lexer->skip(static_cast<unsigned>(valueEnd + 1 - begin));
-    return true;
+    return valueEnd + 1;
 }
 
 // Whether the next bytes, after blanks, are ">" or "/>" and nothing waits
@@ -410,8 +414,28 @@ bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
         (mMaxDepth > 0 && mDepth >= mMaxDepth)) {
         return false;
     }
-    mAttributeName.assign(name, length);
-    XNode* child = current->addChild(mAttributeName.c_str());
+    XNode* child = current->addParsedChild(name, length);
+    // Plain attributes and the tag's end are read here too; from the first
+    // thing that is not plain on, the tokens take over.
+    for (;;) {
+        p = skipBlanks(p, end);
+        if (p < end && *p == '>') {
+            lexer->skip(static_cast<unsigned>(p + 1 - begin));
+            mOpen.push_back(current);
+            current = child;
+            ++mDepth;
+            return true;
+        }
+        if (p + 1 < end && p[0] == '/' && p[1] == '>') {
+            lexer->skip(static_cast<unsigned>(p + 2 - begin));
+            return true;
+        }
+        const char* after = readPlainAttribute(child, p, end);
+        if (after == nullptr) {
+            break;
+        }
+        p = after;
+    }
     lexer->skip(static_cast<unsigned>(p - begin));
     parseAttributes(child);
     if (parseTagEnd(child)) {

@@ -86,6 +86,7 @@ class DOMParser : public kavri::parser::Parser {
     XNode* parseNodeNameAttributes(XNode* parent);
     void parseAttributes(XNode* element);
     bool readPlainAttribute(XNode* element);
+    const char* readPlainAttribute(XNode* element, const char* p, const char* end);
     bool atPlainTagEnd();
     bool readPlainTag(XNode*& current, size_t bottom);
     Attribute* parseAttribute(XNode* element, kavri::parser::Token* name);

@@ -78,16 +78,7 @@ class XMLWriter {
             putLarge(bytes, length);
             return;
         }
-        // Names and values are mostly short: a call to memcpy would cost
-        // more than the copy.
-        char* out = mBuffer + mUsed;
-        if (length <= 16) {
-            for (size_t i = 0; i < length; ++i) {
-                out[i] = bytes[i];
-            }
-        } else {
-            std::memcpy(out, bytes, length);
-        }
+        std::memcpy(mBuffer + mUsed, bytes, length);
         mUsed += length;
     }
     void put(const char* text) { put(text, std::strlen(text)); }

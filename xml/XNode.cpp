@@ -41,6 +41,9 @@ XNode::XNode(Document* document, const char* name, XNode* parent)
 XNode::XNode(Document* document, const std::string& name, XNode* parent)
     : NamedObject(name), mDocument(document), mParent(parent) {}
 
+XNode::XNode(Document* document, const char* name, size_t length, XNode* parent)
+    : NamedObject(name, length), mDocument(document), mParent(parent) {}
+
 XNode::~XNode() {
     // Most nodes that die are leaves, or were emptied by an ancestor's
     // releaseChildren: skip the work list for them.
@@ -57,19 +60,23 @@ XNode::~XNode() {
 // moved onto a work list, so every destructor that runs finds nothing left to
 // release. A node held elsewhere keeps its children and only loses its parent.
 void XNode::releaseChildren() {
-    ChildList pending;  // descendants of nodes that died here, last in first out
+    ChildList pending;  // descendants of nodes that died here, next one last
     auto release = [&pending](::core::SmartPtr<XNode>& node) {
         node->mParent = nullptr;
         // A release callback may keep the node: its children stay with it.
         bool diesHere = node->getRefCount() == 1 && node->getReleaseCallback() == nullptr;
         ChildList& children = node->mChildren;
+        // Children go on the list last first, so that the nodes die in
+        // document order: the order the reader allocated them in, which the
+        // memory system can see coming.
         if (diesHere && !children.empty()) {
             if (pending.empty()) {
                 pending.swap(children);
+                std::reverse(pending.begin(), pending.end());
             } else {
                 try {
                     reserveFor(pending, children.size());
-                    std::move(children.begin(), children.end(), std::back_inserter(pending));
+                    std::move(children.rbegin(), children.rend(), std::back_inserter(pending));
                     children.clear();
                 } catch (const std::bad_alloc&) {
                     // No room for the work list: the node's own destructor
@@ -96,6 +103,12 @@ void XNode::releaseChildren() {
 
 XNode* XNode::addChild(const char* name) {
     std::unique_ptr<XNode> child(new XNode(mDocument, name, this));
+    mChildren.emplace_back(child.get());
+    return child.release();
+}
+
+XNode* XNode::addParsedChild(const char* name, size_t length) {
+    std::unique_ptr<XNode> child(new XNode(mDocument, name, length, this));
     mChildren.emplace_back(child.get());
     return child.release();
 }

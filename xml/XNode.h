@@ -239,6 +239,7 @@ class XNode : public kavri::core::NamedObject {
 
     XNode(Document* document, const char* name, XNode* parent);
     XNode(Document* document, const std::string& name, XNode* parent);
+    XNode(Document* document, const char* name, size_t length, XNode* parent);
 
     void setDocument(Document* document) { mDocument = document; }
 
@@ -260,6 +261,8 @@ class XNode : public kavri::core::NamedObject {
     // The first item not before `name`, and whether it is filed as `name`.
     uint32_t findInArray(const char* name, bool& found) const;
     void fileInArray(Attribute* attribute);
+    // addChild for the reader: a name of `length` plain bytes.
+    XNode* addParsedChild(const char* name, size_t length);
     // addAttribute for the reader: a name of plain bytes and its raw value,
     // decoded when `decode` (it holds '&').
     void addParsedAttribute(const char* name, size_t nameLength, const char* value,

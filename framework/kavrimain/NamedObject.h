@@ -12,11 +12,13 @@ namespace kavri {
 namespace core {
 
 class NamedObject : public Object {
-public:
+  public:
     static const ::core::Type TYPE;
 
     explicit NamedObject(const char* name) : mName(name != nullptr ? name : "") {}
     explicit NamedObject(const std::string& name) : mName(name.c_str()) {}
+    // `length` bytes, none of them NUL.
+    NamedObject(const char* name, size_t length) : mName(name, length) {}
     ~NamedObject() override = default;
 
     const char* getName() const { return mName.c_str(); }
@@ -30,7 +32,7 @@ public:
     std::string toString() const override;
     const ::core::Type& getType() const override { return TYPE; }
 
-private:
+  private:
     std::string mName;
 };
 
