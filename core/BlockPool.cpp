@@ -84,6 +84,12 @@ struct ThreadChunk {
     char* limit;   // the end of the chunk
     Chunk* chunk;
     long cut;  // blocks cut from the chunk since it was taken or emptied
+    // Releases into another chunk are counted here and taken off its count
+    // in one step when a block of a different chunk comes (a tree dies
+    // chunk by chunk), before a new chunk is taken, for the statistics and
+    // when the thread ends.
+    Chunk* releasing;
+    long released;
     unsigned char state;
 };
 
@@ -98,6 +104,14 @@ void recycle(Chunk* chunk) noexcept {
     chunk->nextFree = pool.freeChunks;
     pool.freeChunks = chunk;
     ++pool.freeCount;
+}
+
+// Takes `count` released blocks off the chunk's count; whoever takes the
+// last ones makes the chunk free.
+void takeOff(Chunk* chunk, long count) noexcept {
+    if (chunk->live.fetch_sub(count, std::memory_order_acq_rel) == count) {
+        recycle(chunk);
+    }
 }
 
 Chunk* takeChunk() {
@@ -127,19 +141,25 @@ void retire() noexcept {
     if (chunk == nullptr) {
         return;
     }
-    const long dropped = BIAS - tChunk.cut;
-    if (chunk->live.fetch_sub(dropped, std::memory_order_acq_rel) == dropped) {
-        recycle(chunk);
-    }
+    takeOff(chunk, BIAS - tChunk.cut);
     tChunk.chunk = nullptr;
     tChunk.cursor = nullptr;
     tChunk.limit = nullptr;
     tChunk.cut = 0;
 }
 
-// Retires the thread's chunk when the thread ends.
+void settleReleases() noexcept {
+    if (tChunk.releasing != nullptr) {
+        takeOff(tChunk.releasing, tChunk.released);
+        tChunk.releasing = nullptr;
+        tChunk.released = 0;
+    }
+}
+
+// Settles the thread's releases and retires its chunk when the thread ends.
 struct Farewell {
     ~Farewell() {
+        settleReleases();
         retire();
         tChunk.state = THREAD_ENDED;
     }
@@ -166,6 +186,8 @@ void* allocateFromNewChunk(size_t size) {
     if (tChunk.state == THREAD_NEW) {
         registerThread();
     }
+    // A chunk this thread has just emptied is the best one to cut next.
+    settleReleases();
     retire();
     Chunk* chunk = takeChunk();
     startChunk(chunk);
@@ -204,19 +226,36 @@ void BlockPool::release(void* block, size_t size) noexcept {
         return;
     }
     Chunk* chunk = chunkOf(block);
-    const long left = chunk->live.fetch_sub(1, std::memory_order_acq_rel) - 1;
     if (chunk == tChunk.chunk) {
         // The thread's own chunk emptied: no block of it is held anywhere,
         // so nobody else can touch it, and cutting starts over.
+        const long left = chunk->live.fetch_sub(1, std::memory_order_acq_rel) - 1;
         if (left == BIAS - tChunk.cut) {
             startChunk(chunk);
         }
-    } else if (left == 0) {
-        recycle(chunk);
+        return;
     }
+    if (chunk == tChunk.releasing) {
+        ++tChunk.released;
+        return;
+    }
+    if (tChunk.state != THREAD_REGISTERED) {
+        if (tChunk.state == THREAD_NEW) {
+            registerThread();
+        }
+        if (tChunk.state == THREAD_ENDED) {
+            // Nothing would settle a count kept from now on.
+            takeOff(chunk, 1);
+            return;
+        }
+    }
+    settleReleases();
+    tChunk.releasing = chunk;
+    tChunk.released = 1;
 }
 
 BlockPool::Statistics BlockPool::statistics() {
+    settleReleases();
     Shared& pool = shared();
     std::lock_guard<std::mutex> guard(pool.lock);
     // The thread's chunk counts whole once no block of it is cut.
