@@ -33,6 +33,16 @@ void reserveFor(XNode::ChildList& list, size_t extra) {
     }
 }
 
+// Asks for the memory of the node that dies next while this one dies: the
+// node and what the reader allocated right after it (its attributes). A hint
+// only; it reads nothing.
+void prefetchNode(const XNode* node) {
+    const char* bytes = reinterpret_cast<const char*>(node);
+    for (int line = 0; line < 6; ++line) {
+        __builtin_prefetch(bytes + 64 * line);
+    }
+}
+
 }  // namespace
 
 XNode::XNode(Document* document, const char* name, XNode* parent)
@@ -89,11 +99,17 @@ void XNode::releaseChildren() {
 
     ChildList children;
     children.swap(mChildren);
-    for (auto& child : children) {
-        release(child);
+    for (size_t i = 0; i < children.size(); ++i) {
+        if (i + 1 < children.size()) {
+            prefetchNode(children[i + 1]);
+        }
+        release(children[i]);
         while (!pending.empty()) {
             ::core::SmartPtr<XNode> next = std::move(pending.back());
             pending.pop_back();
+            if (!pending.empty()) {
+                prefetchNode(pending.back());
+            }
             release(next);
         }
     }
@@ -200,11 +216,9 @@ void Attribute::setName(const char* name) {
 
 Attribute::Attribute(const char* name, size_t nameLength, const char* value, size_t valueLength,
                      bool decode)
-    : mName(name, nameLength) {
+    : mName(name, nameLength), mValue(value, decode ? 0 : valueLength) {
     if (decode) {
         text::StringUtil::decodeXML(value, valueLength, mValue);
-    } else {
-        mValue.assign(value, valueLength);
     }
 }
 
@@ -239,8 +253,9 @@ uint32_t XNode::findInArray(const char* name, bool& found) const {
             high = middle;
         }
     }
+    // items[low] is not before `name`: it is `name` unless `name` is before it.
     found = mAttributeArray != nullptr && low < mAttributeArray->count &&
-            std::strcmp(mAttributeArray->items[low]->filedName(), name) == 0;
+            !less(name, mAttributeArray->items[low]->filedName());
     return low;
 }
 
