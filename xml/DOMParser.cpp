@@ -519,7 +519,7 @@ void DOMParser::parseChildren(XNode* element) {
     XNode* current = element;
     for (;;) {
         appendText(current);
-        if (readPlainTag(current, bottom)) {
+        if (readPlainTag(current, bottom) || readPlainCData(current)) {
             continue;
         }
         Token* token = next();
@@ -610,10 +610,33 @@ void DOMParser::appendCData(XNode* element) {
     const char* skipped = nullptr;
     readUntil("[CDATA[", skipped);
     skip(7);
+    appendCDataContent(element);
+}
+
+// "<![CDATA[" right at the place, taken without tokens. True when it was.
+bool DOMParser::readPlainCData(XNode* element) {
+    kavri::parser::Lexer* lexer = getLexer();
+    if (hasPushed() || lexer->getInput().compare(lexer->getOffset(), 9, "<![CDATA[") != 0) {
+        return false;
+    }
+    lexer->skip(9);
+    appendCDataContent(element);
+    return true;
+}
+
+// From after "[CDATA[" to after "]]>".
+void DOMParser::appendCDataContent(XNode* element) {
     const char* data = nullptr;
     size_t length = readUntil("]]>", data);
     if (length > 0) {
         element->addCData(data, static_cast<unsigned>(length));
+    }
+    // A section's end found above is passed over directly; the tokens only
+    // see an unterminated section, and report it.
+    kavri::parser::Lexer* lexer = getLexer();
+    if (!hasPushed() && lexer->getInput().compare(lexer->getOffset(), 3, "]]>") == 0) {
+        lexer->skip(3);
+        return;
     }
     check(next(), XMLLexer::TOKEN_CDATA_END);
     check(next(), XMLLexer::TOKEN_CLOSE);

@@ -89,6 +89,8 @@ class DOMParser : public kavri::parser::Parser {
     const char* readPlainAttribute(XNode* element, const char* p, const char* end);
     bool atPlainTagEnd();
     bool readPlainTag(XNode*& current, size_t bottom);
+    bool readPlainCData(XNode* element);
+    void appendCDataContent(XNode* element);
     Attribute* parseAttribute(XNode* element, kavri::parser::Token* name);
     void parseNodeCommon(XNode* element);
     void parseChildren(XNode* element);
