@@ -5,8 +5,10 @@
 
 #include "core/SmartPtr.h"
 #include "framework/plinth/StringUtil.h"
+#include "framework/plinth/XMLBytes.h"
 #include "xml/XMLException.h"
 #include "xml/XMLLexer.h"
+#include "xml/XMLScanner.h"
 
 namespace kavri {
 namespace xml {
@@ -37,62 +39,26 @@ void checkName(const Token* name) {
     }
 }
 
-// After a failed fragment parse, nodes that were given the destroyed document
-// get back the one the fragment's node had.
-void restoreDocument(XNode* node, Document* failed, Document* previous,
-                     void (*set)(XNode*, Document*)) {
-    std::vector<XNode*> pending(1, node);
-    while (!pending.empty()) {
-        XNode* current = pending.back();
-        pending.pop_back();
-        if (current->getDocument() == failed) {
-            set(current, previous);
-        }
-        for (const auto& child : current->getChildren()) {
-            pending.push_back(child.get());
-        }
-    }
-}
-
 // Bytes the lexer skips between tokens.
 const char* skipBlanks(const char* p, const char* end) {
-    while (p < end && static_cast<unsigned char>(*p) <= 32) {
+    while (p < end && text::XMLBytes::is(*p, text::XMLBytes::BLANK)) {
         ++p;
     }
     return p;
-}
-
-// Bytes that always continue an identifier: not blank, no quote and none
-// that begins a registered token ("<" ">" "/" "?" "!" "=" and the brackets,
-// which begin "[CDATA[" and "]]" only sometimes and are left to the lexer).
-struct PlainNameBytes {
-    bool plain[256];
-    constexpr PlainNameBytes() : plain() {
-        for (int byte = 33; byte < 256; ++byte) {
-            plain[byte] = true;
-        }
-        for (char c : {'"', '\'', '<', '>', '/', '?', '!', '=', '[', ']'}) {
-            plain[static_cast<unsigned char>(c)] = false;
-        }
-    }
-};
-constexpr PlainNameBytes PLAIN_NAME_BYTES;
-
-bool isPlainNameByte(char c) {
-    return PLAIN_NAME_BYTES.plain[static_cast<unsigned char>(c)];
 }
 
 }  // namespace
 
 ::core::CriticalSection DOMParser::gCS;
 
-DOMParser::DOMParser() : Parser(new XMLLexer(), true), mFailOffset(NO_OFFSET) {}
+DOMParser::DOMParser() : Parser(new XMLLexer(), true) {
+    mState.failOffset = NO_OFFSET;
+}
 
 DOMParser::DOMParser(const DOMParser& other)
-    : Parser(new XMLLexer(), true),
-      mMaxDepth(other.mMaxDepth),
-      mFailOffset(NO_OFFSET),
-      mTrimBodies(other.mTrimBodies) {}
+    : Parser(new XMLLexer(), true), mMaxDepth(other.mMaxDepth), mTrimBodies(other.mTrimBodies) {
+    mState.failOffset = NO_OFFSET;
+}
 
 DOMParser& DOMParser::operator=(const DOMParser& other) {
     if (this != &other) {
@@ -119,9 +85,7 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, const char* name)
 Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
     setInputStream(stream, true);
     mLine = mColumn = 0;
-    mFailOffset = NO_OFFSET;
-    mInDeclaration = false;
-    mOpen.clear();
+    mState.reset(node != nullptr);
     std::unique_ptr<Document> doc(new Document());
     Document* previous = node != nullptr ? node->getDocument() : nullptr;
     // Declared after the document: on a failure the lock is left first and
@@ -134,24 +98,79 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
             parseRootNode(doc.get());
         } else {
             node->setDocument(doc.get());
-            mDepth = 1;
+            mState.depth = 1;
             parseChildren(node);
             doc->setRootNode(node);
         }
     } catch (...) {
         recordFailure();
         if (node != nullptr) {
-            restoreDocument(node, doc.get(), previous,
-                            [](XNode* n, Document* d) { n->setDocument(d); });
+            restoreDocuments(node, doc.get(), previous);
         }
         throw;
     }
     return doc.release();
 }
 
+void DOMParser::ParseState::reset(bool forFragment) {
+    open.clear();
+    depth = 0;
+    failOffset = NO_OFFSET;
+    inDeclaration = false;
+    fragment = forFragment;
+    restore.clear();
+    if (fragment) {
+        restore.reserve(4);  // the fragment's node and its first levels
+    }
+}
+
 void DOMParser::recordFailure() {
-    size_t offset = mFailOffset != NO_OFFSET ? mFailOffset : getTokenOffset();
+    size_t offset = mState.failOffset != NO_OFFSET ? mState.failOffset : getTokenOffset();
     getLineColumn(offset, mLine, mColumn);
+}
+
+// The nodes read into `node` (and `node` itself) carry the failed document;
+// they get back the one `node` had. Only the subtrees made by the failed
+// parse are walked, and none is deeper than the room `restore` was given
+// while they were read.
+void DOMParser::restoreDocuments(XNode* node, Document* failed, Document* previous) noexcept {
+    std::vector<std::pair<XNode*, size_t>>& stack = mState.restore;
+    stack.clear();
+    node->setDocument(previous);
+    stack.emplace_back(node, 0);
+    while (!stack.empty()) {
+        XNode* parent = stack.back().first;
+        const size_t index = stack.back().second;
+        const XNode::ChildList& children = parent->getChildren();
+        if (index == children.size()) {
+            stack.pop_back();
+            continue;
+        }
+        ++stack.back().second;
+        XNode* child = children[index].get();
+        if (child->getDocument() != failed) {
+            continue;
+        }
+        child->setDocument(previous);
+        if (child->getChildCount() > 0 && stack.size() < stack.capacity()) {
+            stack.emplace_back(child, 0);
+        }
+    }
+}
+
+void DOMParser::enter(XNode*& current, XNode* child) {
+    if (mState.fragment && mState.restore.capacity() < mState.open.size() + 2) {
+        mState.restore.reserve(2 * mState.open.size() + 2);
+    }
+    mState.open.push_back(current);
+    current = child;
+    ++mState.depth;
+}
+
+void DOMParser::leave(XNode*& current) {
+    current = mState.open.back();
+    mState.open.pop_back();
+    --mState.depth;
 }
 
 // --- Prolog ---------------------------------------------------------------------
@@ -159,7 +178,7 @@ void DOMParser::recordFailure() {
 void DOMParser::parseBegin(Document* doc) {
     Token* open = next();
     check(open, XMLLexer::TOKEN_OPEN);
-    mDeclarationOffset = getTokenOffset();
+    mState.declarationOffset = getTokenOffset();
     Token* mark = next();
     if (!is(mark, XMLLexer::TOKEN_QUESTION)) {
         push(mark);
@@ -167,12 +186,12 @@ void DOMParser::parseBegin(Document* doc) {
         checkDeclaration(doc);
         return;
     }
-    mInDeclaration = true;
-    mVersionOffset = mEncodingOffset = mDeclarationOffset;
+    mState.inDeclaration = true;
+    mState.versionOffset = mState.encodingOffset = mState.declarationOffset;
     std::unique_ptr<XNode> declaration(parseNodeNameAttributes(doc));
-    mInDeclaration = false;
+    mState.inDeclaration = false;
     if (std::strcmp(declaration->getName(), "xml") != 0) {
-        mFailOffset = mNameOffset;
+        mState.failOffset = mState.nameOffset;
         throw XMLException("Invalid start declaration");
     }
     doc->setXmlDeclaration(declaration.release());
@@ -188,17 +207,17 @@ void DOMParser::checkDeclaration(Document* doc) {
     }
     Attribute* version = declaration->getAttribute("version");
     if (version == nullptr) {
-        mFailOffset = mDeclarationOffset;
+        mState.failOffset = mState.declarationOffset;
         throw XMLException("No version attribute in XML declaration!");
     }
     if (version->getValueString() != "1.0") {
-        mFailOffset = mVersionOffset;
+        mState.failOffset = mState.versionOffset;
         throw XMLException("Only XML 1.0 supported");
     }
     Attribute* encoding = declaration->getAttribute("encoding");
     if (encoding != nullptr &&
         text::StringUtil::compareIgnoreCase(encoding->getValue(), "UTF-8") != 0) {
-        mFailOffset = mEncodingOffset;
+        mState.failOffset = mState.encodingOffset;
         throw XMLException("Only UTF-8 encoding supported");
     }
 }
@@ -241,11 +260,11 @@ void DOMParser::parseDocType(Document* doc) {
 
 XNode* DOMParser::parseRootNode(Document* doc) {
     check(next(), XMLLexer::TOKEN_OPEN);
-    mDepth = 1;
+    mState.depth = 1;
     ::core::SmartPtr<XNode> root(parseNodeNameAttributes(doc));
     const char* docType = doc->getDocType();
     if (docType[0] != '\0' && std::strcmp(docType, root->getName()) != 0) {
-        mFailOffset = mNameOffset;
+        mState.failOffset = mState.nameOffset;
         throw XMLException("Root node do not match DOCTYPE declaration. It must be <%s>, not <%s>",
                            docType, root->getName());
     }
@@ -257,7 +276,7 @@ XNode* DOMParser::parseRootNode(Document* doc) {
 XNode* DOMParser::parseNodeNameAttributes(Document* doc) {
     Token* name = next();
     check(name, XMLLexer::TOKEN_IDENTIFIER);
-    mNameOffset = getTokenOffset();
+    mState.nameOffset = getTokenOffset();
     checkName(name);
     std::unique_ptr<XNode> element(new XNode(doc, name->getText(), nullptr));
     parseAttributes(element.get());
@@ -268,7 +287,7 @@ XNode* DOMParser::parseNodeNameAttributes(XNode* parent) {
     Token* name = next();
     check(name, XMLLexer::TOKEN_IDENTIFIER);
     checkName(name);
-    if (mMaxDepth > 0 && mDepth >= mMaxDepth) {
+    if (mMaxDepth > 0 && mState.depth >= mMaxDepth) {
         throw XMLException("Maximum nesting depth of %d exceeded in node %s", mMaxDepth,
                            name->getText());
     }
@@ -278,11 +297,15 @@ XNode* DOMParser::parseNodeNameAttributes(XNode* parent) {
 }
 
 void DOMParser::parseAttributes(XNode* element) {
+    XMLScanner scanner(*this, mScanning);
     for (;;) {
-        if (!mInDeclaration && readPlainAttribute(element)) {
+        XMLScanner::Attribute plain;
+        if (!mState.inDeclaration && scanner.attribute(plain)) {
+            element->addParsedAttribute(plain.name.data, plain.name.size, plain.value.data,
+                                        plain.value.size, plain.references);
             continue;
         }
-        if (atPlainTagEnd()) {
+        if (scanner.tagEnd(true) != XMLScanner::TAG_END_NONE) {
             return;  // left for parseTagEnd
         }
         Token* token = next();
@@ -294,154 +317,39 @@ void DOMParser::parseAttributes(XNode* element) {
     }
 }
 
-// The common attribute, name="value" with nothing unusual in it, read
-// straight from the input: the same attribute the tokens would give, without
-// copying the pieces into tokens first. Anything else (comments, brackets,
-// an unterminated or NUL-holding value, ...) is left untouched for the token
-// path, which also reports the faults. True when an attribute was read.
-bool DOMParser::readPlainAttribute(XNode* element) {
-    if (hasPushed()) {
-        return false;
-    }
-    kavri::parser::Lexer* lexer = getLexer();
-    const std::string& input = lexer->getInput();
-    const char* const begin = input.data() + lexer->getOffset();
-    const char* const after = readPlainAttribute(element, begin, input.data() + input.size());
-    if (after == nullptr) {
-        return false;
-    }
-    lexer->skip(static_cast<unsigned>(after - begin));
-    return true;
-}
-
-// The same from `p` (blanks may come first) up to `end`: the byte after the
-// attribute's closing quote, or null when it is not plain.
-const char* DOMParser::readPlainAttribute(XNode* element, const char* p, const char* end) {
-    p = skipBlanks(p, end);
-    const char* name = p;
-    while (p < end && isPlainNameByte(*p)) {
-        ++p;
-    }
-    const char* nameEnd = p;
-    if (nameEnd == name) {
-        return nullptr;
-    }
-    p = skipBlanks(p, end);
-    if (p == end || *p != '=') {
-        return nullptr;
-    }
-    p = skipBlanks(p + 1, end);
-    if (p == end || (*p != '"' && *p != '\'')) {
-        return nullptr;
-    }
-    // One scan for the closing quote, a NUL (which cuts the token path's
-    // string, then no string at all) and references to decode.
-    const char quote = *p;
-    const char* const value = p + 1;
-    const char* valueEnd = value;
-    bool references = false;
-    while (valueEnd < end && *valueEnd != quote) {
-        if (*valueEnd == '\0') {
-            return nullptr;
-        }
-        references = references || *valueEnd == '&';
-        ++valueEnd;
-    }
-    if (valueEnd == end) {
-        return nullptr;
-    }
-    element->addParsedAttribute(name, static_cast<size_t>(nameEnd - name), value,
-                                static_cast<size_t>(valueEnd - value), references);
-    return valueEnd + 1;
-}
-
-// Whether the next bytes, after blanks, are ">" or "/>" and nothing waits
-// pushed back.
-bool DOMParser::atPlainTagEnd() {
-    if (hasPushed()) {
-        return false;
-    }
-    kavri::parser::Lexer* lexer = getLexer();
-    const std::string& input = lexer->getInput();
-    const char* end = input.data() + input.size();
-    const char* p = skipBlanks(input.data() + lexer->getOffset(), end);
-    return p < end && (*p == '>' || (*p == '/' && p + 1 < end && p[1] == '>'));
-}
-
-// A start tag "<name" or an end tag "</name>" of the element being read,
-// taken straight from the input when it is plain; the tokens read the rest
-// and report the faults. True when a tag was read (`current` follows it).
+// The end tag of the element being read, or a start tag with its plain
+// attributes and its end, as the scanner reads them; from the first thing
+// that is not plain on, the tokens read the rest and report the faults.
 bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
-    if (hasPushed()) {
-        return false;
-    }
-    kavri::parser::Lexer* lexer = getLexer();
-    const std::string& input = lexer->getInput();
-    const char* const begin = input.data() + lexer->getOffset();
-    const char* const end = input.data() + input.size();
-    if (end - begin < 3 || begin[0] != '<') {
-        return false;
-    }
-    const bool closing = begin[1] == '/';
-    const char* name = begin + (closing ? 2 : 1);
-    const char* p = name;
-    while (p < end && isPlainNameByte(*p)) {
-        ++p;
-    }
-    const size_t length = static_cast<size_t>(p - name);
-    if (length == 0 || p == end) {
-        return false;
-    }
-    if (closing) {
-        // The end tag of the element the caller started is the caller's.
-        if (mOpen.size() == bottom) {
-            return false;
-        }
-        p = skipBlanks(p, end);
-        const std::string& expected = current->getNameString();
-        if (p == end || *p != '>' || expected.size() != length ||
-            std::memcmp(expected.data(), name, length) != 0) {
-            return false;
-        }
+    XMLScanner scanner(*this, mScanning);
+    // The end tag of the element the caller started is the caller's.
+    if (mState.open.size() != bottom && scanner.endTag(current->getNameString())) {
         finishBody(current);
-        lexer->skip(static_cast<unsigned>(p + 1 - begin));
-        current = mOpen.back();
-        mOpen.pop_back();
-        --mDepth;
+        leave(current);
         return true;
     }
-    if ((static_cast<unsigned char>(*p) > 32 && *p != '>' && *p != '/') ||
-        (mMaxDepth > 0 && mDepth >= mMaxDepth)) {
+    XMLScanner::Span name;
+    if ((mMaxDepth > 0 && mState.depth >= mMaxDepth) || !scanner.startTag(name)) {
         return false;
     }
-    XNode* child = current->addParsedChild(name, length);
-    // Plain attributes and the tag's end are read here too; from the first
-    // thing that is not plain on, the tokens take over.
-    for (;;) {
-        p = skipBlanks(p, end);
-        if (p < end && *p == '>') {
-            lexer->skip(static_cast<unsigned>(p + 1 - begin));
-            mOpen.push_back(current);
-            current = child;
-            ++mDepth;
-            return true;
-        }
-        if (p + 1 < end && p[0] == '/' && p[1] == '>') {
-            lexer->skip(static_cast<unsigned>(p + 2 - begin));
-            return true;
-        }
-        const char* after = readPlainAttribute(child, p, end);
-        if (after == nullptr) {
-            break;
-        }
-        p = after;
+    XNode* child = current->addParsedChild(name.data, name.size);
+    XMLScanner::Attribute plain;
+    while (scanner.attribute(plain)) {
+        child->addParsedAttribute(plain.name.data, plain.name.size, plain.value.data,
+                                  plain.value.size, plain.references);
     }
-    lexer->skip(static_cast<unsigned>(p - begin));
+    switch (scanner.tagEnd()) {
+        case XMLScanner::TAG_END_CONTENT:
+            enter(current, child);
+            return true;
+        case XMLScanner::TAG_END_EMPTY:
+            return true;
+        case XMLScanner::TAG_END_NONE:
+            break;
+    }
     parseAttributes(child);
     if (parseTagEnd(child)) {
-        mOpen.push_back(current);
-        current = child;
-        ++mDepth;
+        enter(current, child);
     }
     return true;
 }
@@ -449,21 +357,21 @@ bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
 Attribute* DOMParser::parseAttribute(XNode* element, Token* name) {
     // The identifier token's text changes with the next token: copy it now.
     checkName(name);
-    mAttributeName.assign(name->getText());
+    mState.attributeName.assign(name->getText());
     check(next(), XMLLexer::TOKEN_EQUALS);
     Token* value = next();
     check(value, XMLLexer::TOKEN_STRING);
-    if (mInDeclaration) {
-        if (mAttributeName == "version") {
-            mVersionOffset = getTokenOffset();
-        } else if (mAttributeName == "encoding") {
-            mEncodingOffset = getTokenOffset();
+    if (mState.inDeclaration) {
+        if (mState.attributeName == "version") {
+            mState.versionOffset = getTokenOffset();
+        } else if (mState.attributeName == "encoding") {
+            mState.encodingOffset = getTokenOffset();
         }
     }
     // Decoded from the token straight into the new attribute: the string
     // token's value stays put until the next token is taken.
     const char* raw = valueOf(value);
-    Attribute* attribute = element->addAttribute(mAttributeName.c_str(), "");
+    Attribute* attribute = element->addAttribute(mState.attributeName.c_str(), "");
     text::StringUtil::decodeXML(raw, std::strlen(raw), attribute->mValue);
     return attribute;
 }
@@ -478,15 +386,13 @@ void DOMParser::parseNodeCommon(XNode* element) {
 // After an element's name and attributes: true for ">" (content follows),
 // false for "/>".
 bool DOMParser::parseTagEnd(XNode*) {
-    if (atPlainTagEnd()) {
-        // ">" or "/>" right at the place: no tokens needed.
-        kavri::parser::Lexer* lexer = getLexer();
-        const std::string& input = lexer->getInput();
-        const char* begin = input.data() + lexer->getOffset();
-        const char* p = skipBlanks(begin, input.data() + input.size());
-        const bool content = *p == '>';
-        lexer->skip(static_cast<unsigned>(p - begin) + (content ? 1u : 2u));
-        return content;
+    switch (XMLScanner(*this, mScanning).tagEnd()) {
+        case XMLScanner::TAG_END_CONTENT:
+            return true;
+        case XMLScanner::TAG_END_EMPTY:
+            return false;
+        case XMLScanner::TAG_END_NONE:
+            break;
     }
     Token* token = next();
     if (is(token, XMLLexer::TOKEN_CLOSE)) {
@@ -511,15 +417,19 @@ void DOMParser::parseEndTag(XNode* element) {
 }
 
 // The content of `element` and of everything nested in it. Nested elements
-// are kept on mOpen rather than on the call stack, so that the depth of the
+// are kept on mState.open rather than on the call stack, so that the depth of the
 // input costs heap, not stack. The end tag of `element` itself is left for
 // the caller, as is everything after it.
 void DOMParser::parseChildren(XNode* element) {
-    const size_t bottom = mOpen.size();
+    const size_t bottom = mState.open.size();
     XNode* current = element;
     for (;;) {
         appendText(current);
-        if (readPlainTag(current, bottom) || readPlainCData(current)) {
+        if (readPlainTag(current, bottom)) {
+            continue;
+        }
+        if (XMLScanner(*this, mScanning).cdataStart()) {
+            appendCDataContent(current);
             continue;
         }
         Token* token = next();
@@ -529,13 +439,11 @@ void DOMParser::parseChildren(XNode* element) {
             push(token);
             if (is(following, XMLLexer::TOKEN_SLASH)) {
                 finishBody(current);
-                if (mOpen.size() == bottom) {
+                if (mState.open.size() == bottom) {
                     return;
                 }
                 parseEndTag(current);
-                current = mOpen.back();
-                mOpen.pop_back();
-                --mDepth;
+                leave(current);
             } else if (is(following, XMLLexer::TOKEN_EXCLAMATION)) {
                 pop();
                 pop();
@@ -544,15 +452,13 @@ void DOMParser::parseChildren(XNode* element) {
                 check(next(), XMLLexer::TOKEN_OPEN);
                 XNode* child = parseNodeNameAttributes(current);
                 if (parseTagEnd(child)) {
-                    mOpen.push_back(current);
-                    current = child;
-                    ++mDepth;
+                    enter(current, child);
                 }
             }
             continue;
         }
         if (is(token, Token::END_OF_INPUT)) {
-            if (mOpen.size() == bottom) {
+            if (mState.open.size() == bottom) {
                 finishBody(current);
                 return;
             }
@@ -613,17 +519,6 @@ void DOMParser::appendCData(XNode* element) {
     appendCDataContent(element);
 }
 
-// "<![CDATA[" right at the place, taken without tokens. True when it was.
-bool DOMParser::readPlainCData(XNode* element) {
-    kavri::parser::Lexer* lexer = getLexer();
-    if (hasPushed() || lexer->getInput().compare(lexer->getOffset(), 9, "<![CDATA[") != 0) {
-        return false;
-    }
-    lexer->skip(9);
-    appendCDataContent(element);
-    return true;
-}
-
 // From after "[CDATA[" to after "]]>".
 void DOMParser::appendCDataContent(XNode* element) {
     const char* data = nullptr;
@@ -633,9 +528,7 @@ void DOMParser::appendCDataContent(XNode* element) {
     }
     // A section's end found above is passed over directly; the tokens only
     // see an unterminated section, and report it.
-    kavri::parser::Lexer* lexer = getLexer();
-    if (!hasPushed() && lexer->getInput().compare(lexer->getOffset(), 3, "]]>") == 0) {
-        lexer->skip(3);
+    if (XMLScanner(*this, mScanning).cdataEnd()) {
         return;
     }
     check(next(), XMLLexer::TOKEN_CDATA_END);

@@ -27,6 +27,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/kavrimain/Parser.h"
@@ -78,6 +79,31 @@ class DOMParser : public kavri::parser::Parser {
     unsigned getColumn() const { return mColumn; }
 
   private:
+    // What one parse knows beyond the tokens: the elements open around the
+    // place being read and the places that a fault may have to be reported at.
+    struct ParseState {
+        // Elements whose content is being read, outermost first; the one
+        // being read is not on it.
+        std::vector<XNode*> open;
+        int depth = 0;
+        // Where a fault lies when it is not the last token taken.
+        size_t failOffset;
+        size_t nameOffset = 0;
+        size_t declarationOffset = 0;
+        size_t versionOffset = 0;
+        size_t encodingOffset = 0;
+        bool inDeclaration = false;
+        // A fragment read into a caller's node: on failure, the nodes read
+        // get back the node's document, walked with `restore` as the stack,
+        // whose room is made as the reading goes deeper (a clean-up after a
+        // failure must not allocate).
+        bool fragment = false;
+        std::vector<std::pair<XNode*, size_t>> restore;
+        std::string attributeName;  // the identifier token's text, copied
+
+        void reset(bool forFragment);
+    };
+
     void parseBegin(Document* doc);
     void checkDeclaration(Document* doc);
     void parseDocType(Document* doc);
@@ -85,12 +111,6 @@ class DOMParser : public kavri::parser::Parser {
     XNode* parseNodeNameAttributes(Document* doc);
     XNode* parseNodeNameAttributes(XNode* parent);
     void parseAttributes(XNode* element);
-    bool readPlainAttribute(XNode* element);
-    const char* readPlainAttribute(XNode* element, const char* p, const char* end);
-    bool atPlainTagEnd();
-    bool readPlainTag(XNode*& current, size_t bottom);
-    bool readPlainCData(XNode* element);
-    void appendCDataContent(XNode* element);
     Attribute* parseAttribute(XNode* element, kavri::parser::Token* name);
     void parseNodeCommon(XNode* element);
     void parseChildren(XNode* element);
@@ -100,23 +120,26 @@ class DOMParser : public kavri::parser::Parser {
     void parseEndTag(XNode* element);
     void appendText(XNode* element);
     void appendCData(XNode* element);
+    void appendCDataContent(XNode* element);
     void finishBody(XNode* element);
+    // A whole tag read by the scanner (and the tokens from the first thing
+    // that is not plain on); false when no plain tag starts here.
+    bool readPlainTag(XNode*& current, size_t bottom);
+    // Makes `child` the element being read, `current` its parent.
+    void enter(XNode*& current, XNode* child);
+    void leave(XNode*& current);
+    void restoreDocuments(XNode* node, Document* failed, Document* previous) noexcept;
     void recordFailure();
 
-    std::string mAttributeName;
-    std::vector<XNode*> mOpen;  // elements whose content is being read
+    ParseState mState;
     int mMaxDepth = DEFAULT_MAX_DEPTH;
-    int mDepth = 0;
     unsigned mLine = 0;
     unsigned mColumn = 0;
-    // Where a fault lies when it is not the last token taken.
-    size_t mFailOffset;
-    size_t mNameOffset = 0;
-    size_t mDeclarationOffset = 0;
-    size_t mVersionOffset = 0;
-    size_t mEncodingOffset = 0;
-    bool mInDeclaration = false;
     bool mTrimBodies = false;
+    // Off: every input is read by the tokens alone (see DOMParserPaths).
+    bool mScanning = true;
+
+    friend struct DOMParserPaths;
 };
 
 }  // namespace xml

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "framework/plinth/XMLBytes.h"
+
 namespace kavri {
 namespace xml {
 
@@ -28,7 +30,7 @@ struct StringBuffer {
 StringBuffer gStringBuffer;
 
 bool isQuote(char c) {
-    return c == '"' || c == '\'';
+    return text::XMLBytes::is(c, text::XMLBytes::QUOTE);
 }
 
 }  // namespace
@@ -52,7 +54,7 @@ bool XMLLexer::isNewLine(const char* text) {
 }
 
 bool XMLLexer::isIgnorable(char c) {
-    return static_cast<unsigned char>(c) <= 32;
+    return text::XMLBytes::is(c, text::XMLBytes::BLANK);
 }
 
 Lexer::CommentGuess XMLLexer::isLineComment(const char*) {

@@ -379,10 +379,6 @@ size_t Lexer::readUntil(const char* marker, const char*& text) {
     return length;
 }
 
-void Lexer::skip(unsigned count) {
-    mPos = std::min(mInput.size(), mPos + count);
-}
-
 void Lexer::getLineColumn(size_t offset, unsigned& line, unsigned& column) {
     if (!mReady) {
         prepare();

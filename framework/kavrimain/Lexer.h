@@ -107,8 +107,10 @@ class Lexer {
     // comes. `text` points into the input buffer; the marker stays unread.
     // Returns the number of bytes.
     size_t readUntil(const char* marker, const char*& text);
+    // Moves the place to byte `offset` (no further than the end).
+    void setOffset(size_t offset) { mPos = offset < mInput.size() ? offset : mInput.size(); }
     // Passes over `count` bytes (no further than the end).
-    void skip(unsigned count);
+    void skip(size_t count) { mPos = mInput.size() - mPos < count ? mInput.size() : mPos + count; }
 
     // Byte offset of the next unread byte, and of the first byte of the last
     // token that nextToken returned.

@@ -2,7 +2,8 @@
 // without a crash, leak or undefined behaviour, the reader must keep its
 // promises: a parse returns a document with a root or throws a
 // core::Exception, a failure says where it happened, the tree's parent and
-// document links are consistent, a parser used again on the same input gives
+// document links are consistent, the byte-level scanner reads exactly as the
+// tokens alone do, a parser used again on the same input gives
 // the same answer (no state is left behind by a failed parse), and a nesting
 // limit refuses exactly the documents that are too deep.
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "framework/plinth/Exception.h"
 #include "fuzz/FuzzSupport.h"
 #include "xml/DOMParser.h"
+#include "xml/DOMParserPaths.h"
 #include "xml/Document.h"
 
 using kavri::xml::Document;
@@ -27,8 +29,9 @@ namespace {
 const int SHALLOW = 3;
 
 struct Outcome {
-    std::string text;  // the tree as text, or "!" and the failure's message
-    int depth = 0;     // levels of elements, the root being level 1
+    std::string text;   // the tree as text, or "!" and the failure's message
+    int depth = 0;      // levels of elements, the root being level 1
+    std::string place;  // line:column of a failure
 };
 
 // Every node below the root points to its parent and to the document.
@@ -63,6 +66,7 @@ Outcome outcome(kavri::xml::DOMParser& parser, const std::string& input) {
     } catch (const ::core::Exception& e) {
         FUZZ_CHECK(parser.getLine() >= 1 && parser.getColumn() >= 1, "failure position");
         result.text = std::string("!") + e.getMessage();
+        result.place = std::to_string(parser.getLine()) + ":" + std::to_string(parser.getColumn());
     }
     return result;
 }
@@ -78,6 +82,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kavri::xml::DOMParser parser;
     const Outcome first = outcome(parser, input);
     FUZZ_CHECK(outcome(parser, input).text == first.text, "a second parse gives the same result");
+
+    // The scanner (the fast path) reads as the tokens alone do: the same
+    // tree, or the same fault at the same place.
+    kavri::xml::DOMParser tokensOnly;
+    kavri::xml::DOMParserPaths::setScanning(tokensOnly, false);
+    const Outcome tokens = outcome(tokensOnly, input);
+    FUZZ_CHECK(tokens.text == first.text && tokens.place == first.place,
+               "the scanner and the tokens read alike");
 
     // With a limit of a few levels: the same tree when it is shallow enough,
     // otherwise the limit's failure, unless the input fails before the depth

@@ -10,6 +10,7 @@
 #include "framework/kavrimain/LexerException.h"
 #include "framework/kavrimain/Parser.h"
 #include "framework/plinth/CriticalSection.h"
+#include "framework/plinth/XMLBytes.h"
 #include "xml/DOMParser.h"
 #include "xml/XMLLexer.h"
 
@@ -64,6 +65,28 @@ TEST_F(XMLLexerTest, Text2TokenTellsStringsFromIdentifiers) {
     EXPECT_STREQ(shorter->getValue(), "xy");
     EXPECT_STREQ(lexer.text2Token("'abcdefghijklmnopqrstuvwxyz0123456789'")->getValue(),
                  "abcdefghijklmnopqrstuvwxyz0123456789");
+}
+
+// The scanner classifies bytes with XMLBytes, the lexer with its hooks and
+// its registered tokens: the two must agree on every byte, or a plain name
+// would end elsewhere than the lexer's word.
+TEST_F(XMLLexerTest, ByteClassesAgreeWithTheLexersVocabulary) {
+    using text::XMLBytes;
+    XMLLexer lexer;
+    std::string firstBytes;  // of the registered tokens, named 'TEXT'
+    for (unsigned id = XMLLexer::TOKEN_OPEN; id <= XMLLexer::TOKEN_CDATA_END; ++id) {
+        firstBytes += lexer.getTokenName(id).at(1);
+    }
+    for (int byte = 0; byte < 256; ++byte) {
+        const char text[2] = {static_cast<char>(byte), '\0'};
+        const bool blank = lexer.isIgnorable(text[0]);
+        const bool quote = lexer.isString(text);
+        const bool begins = byte != 0 && firstBytes.find(text[0]) != std::string::npos;
+        EXPECT_EQ(XMLBytes::is(text[0], XMLBytes::BLANK), blank) << byte;
+        EXPECT_EQ(XMLBytes::is(text[0], XMLBytes::QUOTE), quote) << byte;
+        EXPECT_EQ(XMLBytes::is(text[0], XMLBytes::TOKEN), begins) << byte;
+        EXPECT_EQ(XMLBytes::is(text[0], XMLBytes::NAME), !blank && !quote && !begins) << byte;
+    }
 }
 
 TEST_F(XMLLexerTest, TokenStreamOfATagWithCommentsStringsAndMarkers) {

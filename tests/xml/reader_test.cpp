@@ -37,9 +37,9 @@ std::string nested(int depth) {
 
 // --- Accepted input ---------------------------------------------------------------
 
-// The design's examples of accepted input, each with the tree it gives (in
+// Worked examples of accepted input, each with the tree it gives (in
 // XNode::dump's compact form: attributes in name order, body, CDATA, children).
-TEST(DOMParserAccepts, TheDesignsExamples) {
+TEST(DOMParserAccepts, WorkedExamples) {
     const struct {
         const char* input;
         const char* tree;
@@ -115,19 +115,23 @@ void PrintTo(const Failure& failure, std::ostream* out) {
 
 class DOMParserFails : public ::testing::TestWithParam<Failure> {};
 
+// With the scanner and with the tokens alone: the same fault at the same place.
 TEST_P(DOMParserFails, WithItsMessageAtTheOffendingToken) {
     const Failure& failure = GetParam();
-    DOMParser parser;
-    MemoryInputStream in(failure.input);
-    try {
-        delete parser.parse(&in);
-        FAIL() << "parsed: " << failure.input;
-    } catch (const kavri::parser::LexerException& e) {
-        EXPECT_STREQ(e.getMessage(), failure.message);
-        EXPECT_EQ(dynamic_cast<const XMLException*>(&e) != nullptr, failure.xmlException);
+    for (bool scanning : {true, false}) {
+        DOMParser parser;
+        kavri::xml::DOMParserPaths::setScanning(parser, scanning);
+        MemoryInputStream in(failure.input);
+        try {
+            delete parser.parse(&in);
+            ADD_FAILURE() << "parsed: " << failure.input;
+        } catch (const kavri::parser::LexerException& e) {
+            EXPECT_STREQ(e.getMessage(), failure.message) << "scanning " << scanning;
+            EXPECT_EQ(dynamic_cast<const XMLException*>(&e) != nullptr, failure.xmlException);
+        }
+        EXPECT_EQ(parser.getLine(), failure.line) << "scanning " << scanning;
+        EXPECT_EQ(parser.getColumn(), failure.column) << "scanning " << scanning;
     }
-    EXPECT_EQ(parser.getLine(), failure.line);
-    EXPECT_EQ(parser.getColumn(), failure.column);
 }
 
 // Faults inside a start tag's attributes are in tag_attribute_reading_test.

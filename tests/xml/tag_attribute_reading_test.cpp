@@ -2,7 +2,8 @@
 // neighbour of them that the token path handles (comments between
 // attributes, brackets, blanks inside tags, NUL bytes, wrong end tags,
 // cut-off input, the depth limit), with the fault and its place where the
-// input is refused. Expected texts are the element's dump.
+// input is refused. Expected texts are the element's dump. Every case is
+// read with the scanner and with the tokens alone: the two paths agree.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -11,6 +12,7 @@
 #include "framework/kavrimain/MemoryInputStream.h"
 #include "framework/plinth/Exception.h"
 #include "xml/DOMParser.h"
+#include "xml/DOMParserPaths.h"
 #include "xml/Document.h"
 
 namespace {
@@ -20,8 +22,9 @@ struct AttributeCase {
     const char* expected;
 };
 
-std::string readOrFault(const std::string& text) {
+std::string readOrFault(const std::string& text, bool scanning) {
     kavri::xml::DOMParser parser;
+    kavri::xml::DOMParserPaths::setScanning(parser, scanning);
     parser.setMaxDepth(3);
     kavri::stream::MemoryInputStream in(text);
     std::string out;
@@ -88,7 +91,8 @@ const AttributeCase kCases[] = {
 
 TEST(TagAndAttributeReading, EveryCaseGivesItsElementOrItsFault) {
     for (const AttributeCase& c : kCases) {
-        EXPECT_EQ(readOrFault(c.input), c.expected) << c.input;
+        EXPECT_EQ(readOrFault(c.input, true), c.expected) << c.input;
+        EXPECT_EQ(readOrFault(c.input, false), c.expected) << "tokens alone: " << c.input;
     }
 }
 

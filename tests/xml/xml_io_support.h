@@ -1,9 +1,11 @@
-// Helpers shared by the reader, writer and dump tests: parsing from text,
+// Helpers shared by the reader, writer and dump tests: parsing from text
+// (checking the reader's two paths against each other),
 // an output stream that records the calls it receives, a capture of the root
 // logger, and running code on a thread with a small stack.
 #ifndef KAVRIXML_TESTS_XML_XML_IO_SUPPORT_H
 #define KAVRIXML_TESTS_XML_XML_IO_SUPPORT_H
 
+#include <gtest/gtest.h>
 #include <pthread.h>
 
 #include <fstream>
@@ -16,8 +18,10 @@
 
 #include "framework/kavrimain/MemoryInputStream.h"
 #include "framework/kavrimain/OutputStream.h"
+#include "framework/plinth/Exception.h"
 #include "framework/plinth/Logger.h"
 #include "xml/DOMParser.h"
+#include "xml/DOMParserPaths.h"
 #include "xml/Document.h"
 
 namespace xmlio {
@@ -29,8 +33,34 @@ inline std::string readSample(const char* name) {
     return bytes.str();
 }
 
+// What a parse of `text` gives, as text: the declaration, the DOCTYPE and the
+// tree in XNode::dump's form, or "!", the message and the place of the failure.
+inline std::string outcome(kavri::xml::DOMParser& parser, const std::string& text) {
+    kavri::stream::MemoryInputStream in(text);
+    try {
+        std::unique_ptr<kavri::xml::Document> doc(parser.parse(&in));
+        std::string result;
+        if (doc->getXmlDeclaration() != nullptr) {
+            doc->getXmlDeclaration()->dump(result);
+        }
+        result += std::string("|") + doc->getDocType() + "|" + doc->getPublicID() + "|" +
+                  doc->getDTD() + "|";
+        doc->getRootNode()->dump(result);
+        return result;
+    } catch (const ::core::Exception& e) {
+        return "!" + std::string(e.getMessage()) + " at " + std::to_string(parser.getLine()) + ":" +
+               std::to_string(parser.getColumn());
+    }
+}
+
+// Parses `text`. Every parse of the tests is also made with the tokens alone
+// (the scanner off), and the two readings must agree.
 inline std::unique_ptr<kavri::xml::Document> parse(const std::string& text) {
+    kavri::xml::DOMParser tokensOnly;
+    kavri::xml::DOMParserPaths::setScanning(tokensOnly, false);
     kavri::xml::DOMParser parser;
+    EXPECT_EQ(outcome(parser, text), outcome(tokensOnly, text))
+        << "the scanner and the tokens read differently: " << text;
     kavri::stream::MemoryInputStream in(text);
     return std::unique_ptr<kavri::xml::Document>(parser.parse(&in));
 }

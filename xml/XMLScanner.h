@@ -1,0 +1,256 @@
+// XMLScanner is the reader's fast path: it reads the common forms of XML
+// straight from the input bytes, without making tokens. It knows five forms:
+// a start tag's "<name", a plain attribute name="value", a tag's end ">" or
+// "/>", an end tag "</name>", and the markers "<![CDATA[" and "]]>".
+//
+// Internal to the library: DOMParser is its only user; applications never
+// include this header (it is not installed).
+//
+// The equivalence it keeps with the token grammar (XMLLexer and DOMParser),
+// which stays the one definition of what is read:
+// - A scan that succeeds moves the input's one cursor (the lexer's place)
+//   over exactly the bytes that the tokens of the same form would cover, and
+//   yields the same name and value bytes the tokens would carry.
+// - A scan that meets anything the tokens would read in another way, or
+//   refuse, fails and leaves the cursor where it was: a comment, a bracket
+//   in a name, a NUL inside a value, an unterminated string, the end of the
+//   input. The tokens then read those bytes and report the faults, at the
+//   same places and with the same messages.
+// - No scan runs while tokens wait pushed back on the parser: the lexer's
+//   place is then ahead of the reader's, and only the tokens are in step.
+// Bytes are classified by text::XMLBytes, the table the lexer's hooks answer
+// from, so that a plain name ends exactly where the lexer's word does.
+//
+//   XMLScanner scanner(parser, true);      // parser: the DOMParser reading
+//   XMLScanner::Span name;
+//   if (scanner.startTag(name)) { ... scanner.attribute(attr) ... scanner.tagEnd() ... }
+#ifndef KAVRIXML_XML_XMLSCANNER_H
+#define KAVRIXML_XML_XMLSCANNER_H
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+
+#include "framework/kavrimain/Parser.h"
+#include "framework/plinth/XMLBytes.h"
+
+namespace kavri {
+namespace xml {
+
+class XMLScanner {
+  public:
+    // Bytes of the input; valid until the next input is set.
+    struct Span {
+        const char* data = nullptr;
+        size_t size = 0;
+    };
+    struct Attribute {
+        Span name;
+        Span value;       // between the quotes, not decoded
+        bool references;  // the value holds '&': it needs decoding
+    };
+    enum TagEnd { TAG_END_NONE, TAG_END_CONTENT /* ">" */, TAG_END_EMPTY /* "/>" */ };
+
+    // A scanner that is not `enabled` fails every scan (tests compare the
+    // token path alone with the two together).
+    XMLScanner(kavri::parser::Parser& parser, bool enabled)
+        : mParser(parser),
+          mLexer(*parser.getLexer()),
+          mBase(mLexer.getInput().data()),
+          mEnd(mBase + mLexer.getInput().size()),
+          mEnabled(enabled) {}
+
+    // "<name" followed by a blank, ">" or "/": passes over "<name".
+    bool startTag(Span& name);
+    // "</name>" (blanks allowed before ">") for `name`: passes over it.
+    bool endTag(const std::string& name);
+    // Blanks, then name="value" or name='value' (blanks allowed around
+    // "="): passes over them.
+    bool attribute(Attribute& found);
+    // Blanks, then ">" or "/>": passes over them and says which; with
+    // `peek` only looks.
+    TagEnd tagEnd(bool peek = false);
+    // "<![CDATA[" right here: passes over it.
+    bool cdataStart();
+    // "]]>" right here: passes over it.
+    bool cdataEnd();
+
+  private:
+    // The unread bytes [p, end), or false while tokens wait pushed back.
+    bool unread(const char*& p, const char*& end) const;
+    void moveTo(const char* p);
+
+    kavri::parser::Parser& mParser;
+    kavri::parser::Lexer& mLexer;
+    // The input, which stays in place for the whole parse.
+    const char* const mBase;
+    const char* const mEnd;
+    const bool mEnabled;
+};
+
+// The scans are inline: the reader calls them once per tag and attribute.
+
+inline bool XMLScanner::unread(const char*& p, const char*& end) const {
+    if (!mEnabled || mParser.hasPushed()) {
+        return false;
+    }
+    p = mBase + mLexer.getOffset();
+    end = mEnd;
+    return true;
+}
+
+inline void XMLScanner::moveTo(const char* p) {
+    mLexer.setOffset(static_cast<size_t>(p - mBase));
+}
+
+namespace scan {
+
+inline const char* skipBlanks(const char* p, const char* end) {
+    while (p < end && text::XMLBytes::is(*p, text::XMLBytes::BLANK)) {
+        ++p;
+    }
+    return p;
+}
+
+inline const char* skipName(const char* p, const char* end) {
+    while (p < end && text::XMLBytes::is(*p, text::XMLBytes::NAME)) {
+        ++p;
+    }
+    return p;
+}
+
+}  // namespace scan
+
+inline bool XMLScanner::startTag(Span& name) {
+    const char* p;
+    const char* end;
+    if (!unread(p, end) || end - p < 3 || *p != '<') {
+        return false;
+    }
+    const char* const first = p + 1;
+    const char* const last = scan::skipName(first, end);
+    // The name must end where the lexer's word ends for certain: at a
+    // blank, or where ">" or "/" begins.
+    if (last == first || last == end ||
+        !(text::XMLBytes::is(*last, text::XMLBytes::BLANK) || *last == '>' || *last == '/')) {
+        return false;
+    }
+    name.data = first;
+    name.size = static_cast<size_t>(last - first);
+    moveTo(last);
+    return true;
+}
+
+inline bool XMLScanner::endTag(const std::string& name) {
+    const char* p;
+    const char* end;
+    if (!unread(p, end) || static_cast<size_t>(end - p) < name.size() + 3 || p[0] != '<' ||
+        p[1] != '/') {
+        return false;
+    }
+    const char* const first = p + 2;
+    const char* const last = scan::skipName(first, end);
+    if (static_cast<size_t>(last - first) != name.size() ||
+        std::memcmp(first, name.data(), name.size()) != 0) {
+        return false;
+    }
+    p = scan::skipBlanks(last, end);
+    if (p == end || *p != '>') {
+        return false;
+    }
+    moveTo(p + 1);
+    return true;
+}
+
+inline bool XMLScanner::attribute(Attribute& found) {
+    const char* p;
+    const char* end;
+    if (!unread(p, end)) {
+        return false;
+    }
+    p = scan::skipBlanks(p, end);
+    const char* const name = p;
+    p = scan::skipName(p, end);
+    const char* const nameEnd = p;
+    if (nameEnd == name) {
+        return false;
+    }
+    p = scan::skipBlanks(p, end);
+    if (p == end || *p != '=') {
+        return false;
+    }
+    p = scan::skipBlanks(p + 1, end);
+    if (p == end || !text::XMLBytes::is(*p, text::XMLBytes::QUOTE)) {
+        return false;
+    }
+    // One pass for the closing quote, a NUL (which cuts the token's string
+    // short) and references to decode.
+    const char quote = *p;
+    const char* const value = p + 1;
+    const char* valueEnd = value;
+    bool references = false;
+    while (valueEnd < end && *valueEnd != quote) {
+        if (*valueEnd == '\0') {
+            return false;
+        }
+        references = references || *valueEnd == '&';
+        ++valueEnd;
+    }
+    if (valueEnd == end) {
+        return false;
+    }
+    found.name.data = name;
+    found.name.size = static_cast<size_t>(nameEnd - name);
+    found.value.data = value;
+    found.value.size = static_cast<size_t>(valueEnd - value);
+    found.references = references;
+    moveTo(valueEnd + 1);
+    return true;
+}
+
+inline XMLScanner::TagEnd XMLScanner::tagEnd(bool peek) {
+    const char* p;
+    const char* end;
+    if (!unread(p, end)) {
+        return TAG_END_NONE;
+    }
+    p = scan::skipBlanks(p, end);
+    if (p < end && *p == '>') {
+        if (!peek) {
+            moveTo(p + 1);
+        }
+        return TAG_END_CONTENT;
+    }
+    if (end - p >= 2 && p[0] == '/' && p[1] == '>') {
+        if (!peek) {
+            moveTo(p + 2);
+        }
+        return TAG_END_EMPTY;
+    }
+    return TAG_END_NONE;
+}
+
+inline bool XMLScanner::cdataStart() {
+    const char* p;
+    const char* end;
+    if (!unread(p, end) || end - p < 9 || std::memcmp(p, "<![CDATA[", 9) != 0) {
+        return false;
+    }
+    moveTo(p + 9);
+    return true;
+}
+
+inline bool XMLScanner::cdataEnd() {
+    const char* p;
+    const char* end;
+    if (!unread(p, end) || end - p < 3 || std::memcmp(p, "]]>", 3) != 0) {
+        return false;
+    }
+    moveTo(p + 3);
+    return true;
+}
+
+}  // namespace xml
+}  // namespace kavri
+
+#endif  // KAVRIXML_XML_XMLSCANNER_H
