@@ -19,6 +19,12 @@ foreach(installed include/kavrixml/kavrixml.h include/kavrixml/xml/DOMParser.h
         message(FATAL_ERROR "not installed: ${installed}")
     endif()
 endforeach()
+# Internal headers stay behind.
+foreach(internal xml/XMLScanner.h xml/DOMParserPaths.h)
+    if(EXISTS ${prefix}/include/kavrixml/${internal})
+        message(FATAL_ERROR "an internal header was installed: ${internal}")
+    endif()
+endforeach()
 
 # Through the CMake package.
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples/consumer -B ${WORK_DIR}/consumer
