@@ -19,7 +19,8 @@
 // - No scan runs while tokens wait pushed back on the parser: the lexer's
 //   place is then ahead of the reader's, and only the tokens are in step.
 // Bytes are classified by text::XMLBytes, the table the lexer's hooks answer
-// from, so that a plain name ends exactly where the lexer's word does.
+// from, so that a plain name ends exactly where the lexer's word does. Scans
+// rely on the NUL that ends the input (a std::string's terminator).
 //
 //   XMLScanner scanner(parser, true);      // parser: the DOMParser reading
 //   XMLScanner::Span name;
@@ -112,8 +113,10 @@ inline const char* skipBlanks(const char* p, const char* end) {
     return p;
 }
 
-inline const char* skipName(const char* p, const char* end) {
-    while (p < end && text::XMLBytes::is(*p, text::XMLBytes::NAME)) {
+// The input ends with a NUL (std::string's terminator), which is no name
+// byte: the loop needs no bound.
+inline const char* skipName(const char* p) {
+    while (text::XMLBytes::is(*p, text::XMLBytes::NAME)) {
         ++p;
     }
     return p;
@@ -128,7 +131,7 @@ inline bool XMLScanner::startTag(Span& name) {
         return false;
     }
     const char* const first = p + 1;
-    const char* const last = scan::skipName(first, end);
+    const char* const last = scan::skipName(first);
     // The name must end where the lexer's word ends for certain: at a
     // blank, or where ">" or "/" begins.
     if (last == first || last == end ||
@@ -149,7 +152,7 @@ inline bool XMLScanner::endTag(const std::string& name) {
         return false;
     }
     const char* const first = p + 2;
-    const char* const last = scan::skipName(first, end);
+    const char* const last = scan::skipName(first);
     if (static_cast<size_t>(last - first) != name.size() ||
         std::memcmp(first, name.data(), name.size()) != 0) {
         return false;
@@ -170,7 +173,7 @@ inline bool XMLScanner::attribute(Attribute& found) {
     }
     p = scan::skipBlanks(p, end);
     const char* const name = p;
-    p = scan::skipName(p, end);
+    p = scan::skipName(p);
     const char* const nameEnd = p;
     if (nameEnd == name) {
         return false;
@@ -184,20 +187,22 @@ inline bool XMLScanner::attribute(Attribute& found) {
         return false;
     }
     // One pass for the closing quote, a NUL (which cuts the token's string
-    // short) and references to decode.
+    // short; the input's terminator is one too) and references to decode.
     const char quote = *p;
     const char* const value = p + 1;
     const char* valueEnd = value;
     bool references = false;
-    while (valueEnd < end && *valueEnd != quote) {
+    for (;; ++valueEnd) {
+        while (!text::XMLBytes::is(*valueEnd, text::XMLBytes::VALUE_STOP)) {
+            ++valueEnd;
+        }
+        if (*valueEnd == quote) {
+            break;
+        }
         if (*valueEnd == '\0') {
             return false;
         }
         references = references || *valueEnd == '&';
-        ++valueEnd;
-    }
-    if (valueEnd == end) {
-        return false;
     }
     found.name.data = name;
     found.name.size = static_cast<size_t>(nameEnd - name);

@@ -27,6 +27,9 @@ struct XMLByteTable {
         for (char c : {'<', '>', '/', '?', '!', '=', '[', ']'}) {
             bits[static_cast<unsigned char>(c)] = 4;  // TOKEN
         }
+        for (char c : {'"', '\'', '&', '\0'}) {
+            bits[static_cast<unsigned char>(c)] |= 16;  // VALUE_STOP
+        }
     }
 };
 inline constexpr XMLByteTable XML_BYTE_TABLE{};
@@ -47,6 +50,9 @@ class XMLBytes {
         // one too, where no "[CDATA[" or "]]" begins; that case is left to the
         // lexer.)
         NAME = 8,
+        // Ends a run of ordinary bytes inside a quoted value: a quote, '&'
+        // (a reference to decode) or NUL.
+        VALUE_STOP = 16,
     };
 
     static bool is(char c, Class kind) {
