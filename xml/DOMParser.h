@@ -19,6 +19,31 @@
 // is one level too deep: walks over the tree (writing, dumping, cloning)
 // recurse once per level, and the limit keeps them within a thread's stack.
 //
+// Lenient reading (setLenient(true); off by default) reads the XML that is
+// out there, beyond the subset above:
+// - the input is brought to UTF-8 first: a UTF-8 byte-order mark is
+//   skipped, UTF-16 (by byte-order mark or first bytes) and any encoding the
+//   declaration names that iconv converts are transcoded, and the
+//   declaration node's encoding then says "UTF-8"; an unknown encoding or
+//   bytes invalid in it fail with a message naming the encoding (and, for
+//   bytes, the line and column);
+// - line ends are read as XML 1.0 reads them (CR LF and a lone CR become
+//   LF), and a tab, line feed or carriage return written plainly in an
+//   attribute value becomes a blank (one given as a reference keeps its
+//   value);
+// - version "1.x" reads like "1.0"; a DOCTYPE may have a SYSTEM or PUBLIC
+//   identifier, none, an internal subset, and a name other than the root's
+//   (the Document keeps the name and identifiers);
+// - entities declared in the internal subset with a literal value are
+//   expanded in text and attribute values, within limits that refuse
+//   blow-ups (see EntityTable: nesting at most 8 deep, the expanded text at
+//   most max(10 x the input, 1 MiB)); nothing external is ever read, and a
+//   reference to an external entity is kept as written;
+// - processing instructions are skipped wherever they stand, and comments
+//   inside content no longer end the text around them: the text before and
+//   after a comment, white space included, joins the element's body.
+// Places of failures then count in the input as read: UTF-8, LF line ends.
+//
 // Threads: every parse of the process holds gCS, because the XML lexer's
 // tokens are process-wide. Separate DOMParser objects may be used by separate
 // threads; one object by one thread at a time.
@@ -74,6 +99,10 @@ class DOMParser : public kavri::parser::Parser {
     void setTrimBodies(bool trim) { mTrimBodies = trim; }
     bool getTrimBodies() const { return mTrimBodies; }
 
+    // Lenient reading (see above). Off by default.
+    void setLenient(bool lenient) { mLenient = lenient; }
+    bool isLenient() const { return mLenient; }
+
     // Where the last parse failed (1-based, in bytes); 0 after a success.
     unsigned getLine() const { return mLine; }
     unsigned getColumn() const { return mColumn; }
@@ -99,7 +128,8 @@ class DOMParser : public kavri::parser::Parser {
         // failure must not allocate).
         bool fragment = false;
         std::vector<std::pair<XNode*, size_t>> restore;
-        std::string attributeName;  // the identifier token's text, copied
+        std::string attributeName;   // the identifier token's text, copied
+        std::string attributeValue;  // a raw value with its white space normalised
 
         void reset(bool forFragment);
     };
@@ -128,6 +158,22 @@ class DOMParser : public kavri::parser::Parser {
     // Makes `child` the element being read, `current` its parent.
     void enter(XNode*& current, XNode* child);
     void leave(XNode*& current);
+    void addPlainAttribute(XNode* element, const char* name, size_t nameLength, const char* value,
+                           size_t valueLength, bool references);
+
+    // Lenient reading: the input brought to UTF-8, the prolog read with
+    // everything it may hold, markup in content that is passed over.
+    void readAsUTF8();
+    void parseLenientProlog(Document* doc);
+    void parseLenientDocType(Document* doc);
+    void skipMisc(bool beforeDeclaration);
+    bool skipMarkup();
+    const char* normaliseValue(const char* value, size_t& length);
+    // The unread input [returned, end) and a move of the place in it; only
+    // while no token waits pushed back.
+    const char* unreadInput(const char*& end) const;
+    void moveTo(const char* p);
+
     void restoreDocuments(XNode* node, Document* failed, Document* previous) noexcept;
     void recordFailure();
 
@@ -136,6 +182,7 @@ class DOMParser : public kavri::parser::Parser {
     unsigned mLine = 0;
     unsigned mColumn = 0;
     bool mTrimBodies = false;
+    bool mLenient = false;
     // Off: every input is read by the tokens alone (see DOMParserPaths).
     bool mScanning = true;
 

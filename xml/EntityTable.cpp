@@ -1,0 +1,363 @@
+#include "xml/EntityTable.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "xml/XMLException.h"
+#include "xml/XMLScanner.h"
+
+namespace kavri {
+namespace xml {
+
+namespace {
+
+bool startsWith(const char* p, const char* end, const char* prefix) {
+    const size_t length = std::strlen(prefix);
+    return static_cast<size_t>(end - p) >= length && std::memcmp(p, prefix, length) == 0;
+}
+
+// The place just after the next `marker` from `p`, or null when none comes.
+const char* past(const char* p, const char* end, const char* marker) {
+    const size_t length = std::strlen(marker);
+    const void* found = memmem(p, static_cast<size_t>(end - p), marker, length);
+    return found != nullptr ? static_cast<const char*>(found) + length : nullptr;
+}
+
+bool isBlank(char c) {
+    return text::XMLBytes::is(c, text::XMLBytes::BLANK);
+}
+
+bool isQuote(char c) {
+    return c == '"' || c == '\'';
+}
+
+// Bytes that may stand in a reference's name (or a character reference's
+// number) between '&' and ';'.
+bool isReferenceByte(char c) {
+    return !isBlank(c) && c != ';' && c != '&' && c != '<' && c != '>' && !isQuote(c);
+}
+
+bool isPredefined(const std::string& name) {
+    return name == "lt" || name == "gt" || name == "amp" || name == "apos" || name == "quot";
+}
+
+// From just after a declaration's keyword to just after its ">", passing
+// over quoted literals; null when the declaration never ends.
+const char* skipDeclaration(const char* p, const char* end) {
+    while (p < end && *p != '>') {
+        if (isQuote(*p)) {
+            const void* close = std::memchr(p + 1, *p, static_cast<size_t>(end - p - 1));
+            if (close == nullptr) {
+                return nullptr;
+            }
+            p = static_cast<const char*>(close);
+        }
+        ++p;
+    }
+    return p < end ? p + 1 : nullptr;
+}
+
+void appendUTF8(uint32_t code, std::string& out) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// An entity's value as declared, with its character references resolved:
+// "&#60;" in a value is the character "<" of the replacement text, which is
+// then read as markup where the entity is referenced. References to other
+// entities stay as written until then.
+std::string resolveCharacterReferences(const char* p, const char* end) {
+    std::string value;
+    while (p < end) {
+        const char* amp =
+            static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(end - p)));
+        if (amp == nullptr) {
+            value.append(p, end);
+            break;
+        }
+        value.append(p, amp);
+        p = amp;
+        const char* semicolon =
+            static_cast<const char*>(std::memchr(p, ';', static_cast<size_t>(end - p)));
+        if (end - p < 4 || p[1] != '#' || semicolon == nullptr || semicolon - p > 12) {
+            value += *p++;
+            continue;
+        }
+        const bool hex = p[2] == 'x';
+        const char* digits = p + (hex ? 3 : 2);
+        char* stop = nullptr;
+        const unsigned long code = std::strtoul(digits, &stop, hex ? 16 : 10);
+        const bool valid = stop == semicolon && digits != semicolon && code != 0 &&
+                           code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+        if (!valid) {
+            value += *p++;
+            continue;
+        }
+        appendUTF8(static_cast<uint32_t>(code), value);
+        p = semicolon + 1;
+    }
+    return value;
+}
+
+}  // namespace
+
+// What one expansion carries down the nested references.
+struct EntityTable::Expansion {
+    Expansion(std::string& text, size_t most) : out(text), limit(most) {}
+
+    std::string& out;
+    size_t limit;
+    size_t references = 0;
+    std::vector<const std::string*> active;  // the entities being expanded, outermost first
+    const char* topReference = nullptr;
+
+    void append(const char* from, const char* to) {
+        out.append(from, to);
+        checkLimit();
+    }
+    void append(const char* text) {
+        out.append(text);
+        checkLimit();
+    }
+    // A reference counts as a byte, so that empty entities referenced a
+    // billion times are refused as soon as large ones are.
+    void checkLimit() const {
+        if (out.size() + references > limit) {
+            throw XMLException("Entity expansion exceeds the limit of %zu bytes", limit);
+        }
+    }
+};
+
+// --- The internal subset ----------------------------------------------------
+
+const char* EntityTable::readSubset(const char* p, const char* end, const char*& failedAt) {
+    for (;;) {
+        p = scan::skipBlanks(p, end);
+        if (p == end) {
+            failedAt = p;
+            throw XMLException("Unterminated internal subset in DOCTYPE");
+        }
+        if (*p == ']') {
+            return p + 1;
+        }
+        const char* after = nullptr;
+        if (startsWith(p, end, "<!--")) {
+            after = past(p + 4, end, "-->");
+        } else if (startsWith(p, end, "<?")) {
+            after = past(p + 2, end, "?>");
+        } else if (*p == '%') {
+            after = past(p + 1, end, ";");  // a parameter entity: nothing is fetched
+        } else if (startsWith(p, end, "<!ENTITY") && end - p > 8 && isBlank(p[8])) {
+            after = readEntity(p + 8, end, failedAt);
+        } else if (startsWith(p, end, "<!")) {
+            after = skipDeclaration(p + 2, end);
+        } else {
+            failedAt = p;
+            throw XMLException("Invalid internal subset in DOCTYPE");
+        }
+        if (after == nullptr) {
+            failedAt = p;
+            throw XMLException("Unterminated declaration in DOCTYPE");
+        }
+        p = after;
+    }
+}
+
+const char* EntityTable::readEntity(const char* p, const char* end, const char*& failedAt) {
+    p = scan::skipBlanks(p, end);
+    if (p < end && *p == '%') {
+        return skipDeclaration(p, end);  // parameter entities only serve DTDs
+    }
+    const char* const name = p;
+    while (p < end && !isBlank(*p) && !isQuote(*p) && *p != '>') {
+        ++p;
+    }
+    const std::string entityName(name, p);
+    p = scan::skipBlanks(p, end);
+    Entity entity;
+    if (p < end && isQuote(*p) && !entityName.empty()) {
+        const void* close = std::memchr(p + 1, *p, static_cast<size_t>(end - p - 1));
+        if (close == nullptr) {
+            return nullptr;
+        }
+        entity.value = resolveCharacterReferences(p + 1, static_cast<const char*>(close));
+        p = static_cast<const char*>(close) + 1;
+    } else if (!entityName.empty() &&
+               (startsWith(p, end, "SYSTEM") || startsWith(p, end, "PUBLIC"))) {
+        entity.external = true;
+    } else {
+        failedAt = name;
+        throw XMLException("Invalid entity declaration %s", entityName.c_str());
+    }
+    const char* after = skipDeclaration(p, end);
+    // The first declaration of a name binds; the five predefined entities
+    // keep their meaning.
+    if (after != nullptr && !isPredefined(entityName)) {
+        mEntities.emplace(entityName, std::move(entity));
+    }
+    return after;
+}
+
+// --- Expansion ----------------------------------------------------------------
+
+const EntityTable::Entity* EntityTable::find(const char* name, size_t length) const {
+    auto found = mEntities.find(std::string(name, length));
+    return found != mEntities.end() ? &found->second : nullptr;
+}
+
+void EntityTable::expand(const char* p, const char* end, std::string& out, size_t limit,
+                         const char*& failedAt) const {
+    Expansion expansion(out, limit);
+    try {
+        expandContent(p, end, expansion);
+    } catch (...) {
+        failedAt = expansion.topReference;
+        throw;
+    }
+}
+
+void EntityTable::expandContent(const char* p, const char* end, Expansion& expansion) const {
+    while (p < end) {
+        const char* stop = p;
+        while (stop < end && *stop != '<' && *stop != '&') {
+            ++stop;
+        }
+        expansion.append(p, stop);
+        p = stop;
+        if (p == end) {
+            break;
+        }
+        if (*p == '&') {
+            p = expandReference(p, end, false, '\0', expansion);
+            continue;
+        }
+        // Markup whose text is never expanded.
+        const char* after = nullptr;
+        if (startsWith(p, end, "<!--")) {
+            after = past(p + 4, end, "-->");
+        } else if (startsWith(p, end, "<![CDATA[")) {
+            after = past(p + 9, end, "]]>");
+        } else if (startsWith(p, end, "<?")) {
+            after = past(p + 2, end, "?>");
+        } else {
+            after = p;
+        }
+        if (after != p) {
+            after = after != nullptr ? after : end;
+            expansion.append(p, after);
+            p = after;
+            continue;
+        }
+        // A tag: its quoted values are expanded, the rest copied up to ">".
+        const char* q = p + 1;
+        for (;;) {
+            while (q < end && *q != '>' && !isQuote(*q)) {
+                ++q;
+            }
+            if (q == end || *q == '>') {
+                break;
+            }
+            const char quote = *q;
+            expansion.append(p, q + 1);
+            const void* found = std::memchr(q + 1, quote, static_cast<size_t>(end - q - 1));
+            const char* close = found != nullptr ? static_cast<const char*>(found) : end;
+            expandValue(q + 1, close, quote, false, expansion);
+            p = q = close;
+            if (q == end) {
+                break;
+            }
+            ++q;  // the closing quote goes with the next run
+        }
+        if (q < end) {
+            ++q;
+        }
+        expansion.append(p, q);
+        p = q;
+    }
+}
+
+// An attribute value between `quote`s. Text that came from an entity
+// (`replaced`) may hold the quote or "<", which the value's own bytes cannot:
+// they are written as references, so that the value reads back as the entity
+// gave it.
+void EntityTable::expandValue(const char* p, const char* end, char quote, bool replaced,
+                              Expansion& expansion) const {
+    while (p < end) {
+        const char* stop = p;
+        while (stop < end && *stop != '&' && !(replaced && (*stop == quote || *stop == '<'))) {
+            ++stop;
+        }
+        expansion.append(p, stop);
+        p = stop;
+        if (p == end) {
+            break;
+        }
+        if (*p == '&') {
+            p = expandReference(p, end, true, quote, expansion);
+            continue;
+        }
+        expansion.append(*p == '<' ? "&lt;" : *p == '"' ? "&quot;" : "&apos;");
+        ++p;
+    }
+}
+
+// At '&': a reference to a declared entity is replaced by its value, itself
+// expanded; anything else is copied as written.
+const char* EntityTable::expandReference(const char* p, const char* end, bool inValue, char quote,
+                                         Expansion& expansion) const {
+    const char* const name = p + 1;
+    const char* q = name;
+    while (q < end && isReferenceByte(*q)) {
+        ++q;
+    }
+    if (q == name || q == end || *q != ';') {
+        expansion.append(p, p + 1);
+        return p + 1;
+    }
+    const Entity* entity = find(name, static_cast<size_t>(q - name));
+    if (entity == nullptr || entity->external) {
+        expansion.append(p, q + 1);
+        return q + 1;
+    }
+    const std::string entityName(name, q);
+    if (expansion.active.empty()) {
+        expansion.topReference = p;
+    }
+    for (const std::string* active : expansion.active) {
+        if (*active == entityName) {
+            throw XMLException("Entity %s refers to itself", entityName.c_str());
+        }
+    }
+    if (static_cast<int>(expansion.active.size()) >= MAX_DEPTH) {
+        throw XMLException("Entity references nested deeper than %d levels at &%s;", MAX_DEPTH,
+                           entityName.c_str());
+    }
+    ++expansion.references;
+    expansion.checkLimit();
+    const std::string& value = entity->value;
+    expansion.active.push_back(&mEntities.find(entityName)->first);
+    if (inValue) {
+        expandValue(value.data(), value.data() + value.size(), quote, true, expansion);
+    } else {
+        expandContent(value.data(), value.data() + value.size(), expansion);
+    }
+    expansion.active.pop_back();
+    return q + 1;
+}
+
+}  // namespace xml
+}  // namespace kavri
