@@ -1,8 +1,10 @@
 #include "xml/EntityTable.h"
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "xml/XMLException.h"
 #include "xml/XMLScanner.h"
@@ -93,16 +95,22 @@ std::string resolveCharacterReferences(const char* p, const char* end) {
         p = amp;
         const char* semicolon =
             static_cast<const char*>(std::memchr(p, ';', static_cast<size_t>(end - p)));
-        if (end - p < 4 || p[1] != '#' || semicolon == nullptr || semicolon - p > 12) {
+        if (end - p < 4 || p[1] != '#' || semicolon == nullptr || semicolon - p > 20) {
             value += *p++;
             continue;
         }
         const bool hex = p[2] == 'x';
         const char* digits = p + (hex ? 3 : 2);
-        char* stop = nullptr;
-        const unsigned long code = std::strtoul(digits, &stop, hex ? 16 : 10);
-        const bool valid = stop == semicolon && digits != semicolon && code != 0 &&
-                           code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+        // Digits only: strtoul alone would also take blanks, a sign or "0x".
+        const char* stop = digits;
+        while (stop < semicolon && (hex ? std::isxdigit(static_cast<unsigned char>(*stop))
+                                        : std::isdigit(static_cast<unsigned char>(*stop)))) {
+            ++stop;
+        }
+        const unsigned long code = stop == semicolon && digits != semicolon
+                                       ? std::strtoul(digits, nullptr, hex ? 16 : 10)
+                                       : 0;
+        const bool valid = code != 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
         if (!valid) {
             value += *p++;
             continue;
@@ -122,7 +130,7 @@ struct EntityTable::Expansion {
     std::string& out;
     size_t limit;
     size_t references = 0;
-    std::vector<const std::string*> active;  // the entities being expanded, outermost first
+    std::vector<const Entity*> active;  // the entities being expanded, outermost first
     const char* topReference = nullptr;
 
     void append(const char* from, const char* to) {
@@ -215,7 +223,7 @@ const char* EntityTable::readEntity(const char* p, const char* end, const char*&
 // --- Expansion ----------------------------------------------------------------
 
 const EntityTable::Entity* EntityTable::find(const char* name, size_t length) const {
-    auto found = mEntities.find(std::string(name, length));
+    auto found = mEntities.find(std::string_view(name, length));
     return found != mEntities.end() ? &found->second : nullptr;
 }
 
@@ -333,23 +341,22 @@ const char* EntityTable::expandReference(const char* p, const char* end, bool in
         expansion.append(p, q + 1);
         return q + 1;
     }
-    const std::string entityName(name, q);
     if (expansion.active.empty()) {
         expansion.topReference = p;
     }
-    for (const std::string* active : expansion.active) {
-        if (*active == entityName) {
-            throw XMLException("Entity %s refers to itself", entityName.c_str());
+    for (const Entity* active : expansion.active) {
+        if (active == entity) {
+            throw XMLException("Entity %s refers to itself", std::string(name, q).c_str());
         }
     }
     if (static_cast<int>(expansion.active.size()) >= MAX_DEPTH) {
         throw XMLException("Entity references nested deeper than %d levels at &%s;", MAX_DEPTH,
-                           entityName.c_str());
+                           std::string(name, q).c_str());
     }
     ++expansion.references;
     expansion.checkLimit();
     const std::string& value = entity->value;
-    expansion.active.push_back(&mEntities.find(entityName)->first);
+    expansion.active.push_back(entity);
     if (inValue) {
         expandValue(value.data(), value.data() + value.size(), quote, true, expansion);
     } else {

@@ -53,6 +53,8 @@ TEST(LenientEntities, Expanded) {
         {withSubset("<!ENTITY b '<b x=\"1\">bold &#38;#60;</b>'>", "<r>a&b;c</r>"),
          "|r|||<r>ac<b x='1'>bold <</b></r>"},
         {withSubset("<!ENTITY lt2 '&#38;#60;'>", "<r>&lt2;</r>"), "|r|||<r><</r>"},
+        {withSubset("<!ENTITY c '&#x41;&#0065;&# 65;&#x0x41;'>", "<r>&c;</r>"),
+         "|r|||<r>AA&# 65;&#x0x41;</r>"},
         // A quote or "<" from an entity in an attribute value is kept.
         {withSubset("<!ENTITY q 'say \"hi\" &apos;'>", "<r a=\"&q;\" b='&q;'/>"),
          "|r|||<r a='say \"hi\" '' b='say \"hi\" ''/>"},
@@ -77,7 +79,9 @@ TEST(LenientEntities, NestingLimit) {
               "!Entity a refers to itself at 1:54");
 }
 
-// Each attack is refused within a second, however much it would expand to.
+// Each attack is refused after a bounded amount of work: unbounded, the first
+// would take a minute and the others hours. The bound on time is generous
+// (sanitizer builds, a busy machine); it only tells bounded from unbounded.
 TEST(LenientEntities, BlowUpsRefusedQuickly) {
     const std::string attacks[] = {
         laughs(8, 10),  // 3 x 10^7 bytes
@@ -108,7 +112,7 @@ TEST(LenientEntities, BlowUpsRefusedQuickly) {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_EQ(result.rfind("!Entity expansion exceeds the limit of ", 0), 0u) << result;
-        EXPECT_LT(seconds, 1.0);
+        EXPECT_LT(seconds, 10.0);
     }
     // The limit grows with the input: ten times a large input may expand.
     const std::string large = withSubset("<!ENTITY big '" + std::string(200000, 'x') + "'>",
