@@ -42,19 +42,9 @@ void checkName(const Token* name) {
     }
 }
 
+using scan::past;
 using scan::skipBlanks;
-
-bool startsWith(const char* p, const char* end, const char* prefix) {
-    const size_t length = std::strlen(prefix);
-    return static_cast<size_t>(end - p) >= length && std::memcmp(p, prefix, length) == 0;
-}
-
-// The place just after the next `marker` from `p`, or null when none comes.
-const char* past(const char* p, const char* end, const char* marker) {
-    const size_t length = std::strlen(marker);
-    const void* found = memmem(p, static_cast<size_t>(end - p), marker, length);
-    return found != nullptr ? static_cast<const char*>(found) + length : nullptr;
-}
+using scan::startsWith;
 
 bool isBlank(char c) {
     return text::XMLBytes::is(c, text::XMLBytes::BLANK);

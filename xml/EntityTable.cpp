@@ -14,17 +14,8 @@ namespace xml {
 
 namespace {
 
-bool startsWith(const char* p, const char* end, const char* prefix) {
-    const size_t length = std::strlen(prefix);
-    return static_cast<size_t>(end - p) >= length && std::memcmp(p, prefix, length) == 0;
-}
-
-// The place just after the next `marker` from `p`, or null when none comes.
-const char* past(const char* p, const char* end, const char* marker) {
-    const size_t length = std::strlen(marker);
-    const void* found = memmem(p, static_cast<size_t>(end - p), marker, length);
-    return found != nullptr ? static_cast<const char*>(found) + length : nullptr;
-}
+using scan::past;
+using scan::startsWith;
 
 bool isBlank(char c) {
     return text::XMLBytes::is(c, text::XMLBytes::BLANK);
@@ -137,6 +128,17 @@ struct EntityTable::Expansion {
         out.append(from, to);
         checkLimit();
     }
+    // Copies the bytes from `p` up to the first one that `stops`; returns
+    // where it stopped.
+    template <typename Stop>
+    const char* copyUntil(const char* p, const char* end, Stop stops) {
+        const char* stop = p;
+        while (stop < end && !stops(*stop)) {
+            ++stop;
+        }
+        append(p, stop);
+        return stop;
+    }
     void append(const char* text) {
         out.append(text);
         checkLimit();
@@ -240,12 +242,7 @@ void EntityTable::expand(const char* p, const char* end, std::string& out, size_
 
 void EntityTable::expandContent(const char* p, const char* end, Expansion& expansion) const {
     while (p < end) {
-        const char* stop = p;
-        while (stop < end && *stop != '<' && *stop != '&') {
-            ++stop;
-        }
-        expansion.append(p, stop);
-        p = stop;
+        p = expansion.copyUntil(p, end, [](char c) { return c == '<' || c == '&'; });
         if (p == end) {
             break;
         }
@@ -305,12 +302,9 @@ void EntityTable::expandContent(const char* p, const char* end, Expansion& expan
 void EntityTable::expandValue(const char* p, const char* end, char quote, bool replaced,
                               Expansion& expansion) const {
     while (p < end) {
-        const char* stop = p;
-        while (stop < end && *stop != '&' && !(replaced && (*stop == quote || *stop == '<'))) {
-            ++stop;
-        }
-        expansion.append(p, stop);
-        p = stop;
+        p = expansion.copyUntil(p, end, [quote, replaced](char c) {
+            return c == '&' || (replaced && (c == quote || c == '<'));
+        });
         if (p == end) {
             break;
         }

@@ -113,6 +113,18 @@ inline const char* skipBlanks(const char* p, const char* end) {
     return p;
 }
 
+inline bool startsWith(const char* p, const char* end, const char* prefix) {
+    const size_t length = std::strlen(prefix);
+    return static_cast<size_t>(end - p) >= length && std::memcmp(p, prefix, length) == 0;
+}
+
+// The place just after the next `marker` from `p`, or null when none comes.
+inline const char* past(const char* p, const char* end, const char* marker) {
+    const size_t length = std::strlen(marker);
+    const void* found = memmem(p, static_cast<size_t>(end - p), marker, length);
+    return found != nullptr ? static_cast<const char*>(found) + length : nullptr;
+}
+
 // The input ends with a NUL (std::string's terminator), which is no name
 // byte: the loop needs no bound.
 inline const char* skipName(const char* p) {
