@@ -8,8 +8,10 @@
 #include <exception>
 
 #include "framework/kavrimain/FileInputStream.h"
+#include "framework/kavrimain/MemoryInputStream.h"
 #include "framework/plinth/Exception.h"
 #include "tools/Command.h"
+#include "xml/DOMParser.h"
 
 namespace kavrixml_tool {
 
@@ -74,9 +76,27 @@ std::string readInput(const std::string& path) {
     in->readAll(bytes);
     in->close();
     if (bytes.empty()) {
-        throw core::Exception("%s: empty input", path == "-" ? "<stdin>" : path.c_str());
+        throw core::Exception("%s: empty input", displayName(path));
     }
     return bytes;
+}
+
+const char* displayName(const std::string& path) {
+    return path == "-" ? "<stdin>" : path.c_str();
+}
+
+std::unique_ptr<kavri::xml::Document> readDocument(const std::string& path, std::string& error,
+                                                   bool trimBodies) {
+    kavri::stream::MemoryInputStream in(readInput(path));
+    kavri::xml::DOMParser parser;
+    parser.setTrimBodies(trimBodies);
+    try {
+        return std::unique_ptr<kavri::xml::Document>(parser.parse(&in));
+    } catch (const core::Exception& e) {
+        error = std::string(displayName(path)) + ":" + std::to_string(parser.getLine()) + ":" +
+                std::to_string(parser.getColumn()) + ": " + e.getMessage();
+        return nullptr;
+    }
 }
 
 }  // namespace kavrixml_tool
