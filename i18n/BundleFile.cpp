@@ -213,7 +213,12 @@ std::string BundleFile::languageCode(const char* fileName) {
 }
 
 BundleFile::Entries BundleFile::readEntries(vfs::FileSystem* fileSystem, const char* path) {
-    return entries(read(fileSystem, path));
+    std::string ignored;
+    JSObjectPtr object = read(fileSystem, path, &ignored);
+    if (object == nullptr) {
+        throw ::core::Exception("%s", ignored.c_str());
+    }
+    return entries(object);
 }
 
 BundleFile::Entries BundleFile::entries(const json::JSObject* object) {

@@ -64,7 +64,9 @@ class BundleFile {
     // <LANGUAGE>"). The result belongs to the caller.
     static ::core::SmartPtr<json::JSObject> read(vfs::FileSystem* fileSystem, const char* path,
                                                  std::string* ignored = nullptr);
-    // The same as key and text pairs; a file that holds no texts gives none.
+    // The same as key and text pairs, for tools that must not take a file
+    // that is no bundle for an empty one: an XML file whose root is not
+    // LANGUAGE throws too, with the reason.
     static Entries readEntries(vfs::FileSystem* fileSystem, const char* path);
     // The string members of an object, in order.
     static Entries entries(const json::JSObject* object);

@@ -78,7 +78,9 @@ void Bundle::loadXML(vfs::FileSystem* fileSystem, const char* path) {
     load(readBundleFile(fileSystem, path, false), false);
 }
 
-void Bundle::loadJSON(vfs::FileSystem* fileSystem, const char* path) { loadXML(fileSystem, path); }
+void Bundle::loadJSON(vfs::FileSystem* fileSystem, const char* path) {
+    loadXML(fileSystem, path);
+}
 
 void Bundle::load(const json::JSObject* object, bool overwrite) {
     if (object == nullptr) {

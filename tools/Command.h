@@ -22,8 +22,8 @@ enum ExitCode { EXIT_OK = 0, EXIT_FAULT = 1, EXIT_USAGE = 2 };
 
 struct Command {
     const char* name;
-    const char* summary;  // one line for `kavrixml --help`
-    const char* usage;    // the whole text of `kavrixml NAME --help`
+    const char* summary;                               // one line for `kavrixml --help`
+    const char* usage;                                 // the whole text of `kavrixml NAME --help`
     int (*run)(const std::vector<std::string>& args);  // the words after NAME
 };
 
@@ -61,6 +61,10 @@ const char* displayName(const std::string& path);
 // unreadable and empty inputs throw core::Exception.
 std::unique_ptr<kavri::xml::Document> readDocument(const std::string& path, std::string& error,
                                                    bool trimBodies);
+// The same for bytes already read from `path`.
+std::unique_ptr<kavri::xml::Document> parseDocument(const std::string& bytes,
+                                                    const std::string& path, std::string& error,
+                                                    bool trimBodies);
 
 // A bundle's root file as the i18n commands take it: a DiskFileSystem is
 // rooted at its folder, and the files beside it are shown with the folder as

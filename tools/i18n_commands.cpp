@@ -10,7 +10,6 @@
 
 #include "core/SmartPtr.h"
 #include "framework/kavrimain/DiskFileSystem.h"
-#include "framework/kavrimain/JSObject.h"
 #include "framework/plinth/Exception.h"
 #include "framework/plinth/Logger.h"
 #include "i18n/Bundle.h"
@@ -91,7 +90,9 @@ struct ManagerScope {
 // Keeps the root logger's warnings off the screen while it lives: the check
 // reports the faults of the files as findings of its own.
 struct QuietLogger {
-    QuietLogger() { logging::Logger::mROOT_LOGGER->setSink([](int, const char*) {}); }
+    QuietLogger() {
+        logging::Logger::mROOT_LOGGER->setSink([](int, const char*) {});
+    }
     ~QuietLogger() { logging::Logger::mROOT_LOGGER->setSink(nullptr); }
     QuietLogger(const QuietLogger&) = delete;
     QuietLogger& operator=(const QuietLogger&) = delete;
@@ -267,21 +268,15 @@ class FileReport {
 // reports a file that cannot be read; false then.
 bool loadAlone(Bundle& bundle, kavri::vfs::FileSystem& fileSystem, const std::string& name,
                FileReport& report) {
-    std::string ignored;
     try {
-        core::SmartPtr<kavri::json::JSObject> texts =
-            BundleFile::read(&fileSystem, name.c_str(), &ignored);
-        for (const BundleFile::Entry& entry : BundleFile::entries(texts)) {
+        for (const BundleFile::Entry& entry : BundleFile::readEntries(&fileSystem, name.c_str())) {
             bundle.setText(entry.first, entry.second);
         }
-    } catch (const core::Exception& e) {
-        ignored = e.getMessage();
-    }
-    if (ignored.empty()) {
         return true;
+    } catch (const core::Exception& e) {
+        report.add(std::string(), std::string("cannot be loaded: ") + e.getMessage());
+        return false;
     }
-    report.add(std::string(), "cannot be loaded: " + ignored);
-    return false;
 }
 
 // The references in the texts of `texts` that `available` cannot resolve.

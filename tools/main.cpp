@@ -1,9 +1,9 @@
 // kavrixml: the command-line face of the library. Subcommands register
 // themselves (Command.h); this file dispatches and keeps every failure to one
 // line on standard error.
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <exception>
 
@@ -35,7 +35,9 @@ void printOverview(std::FILE* out) {
 }
 }  // namespace
 
-void registerCommand(const Command& command) { registry().push_back(command); }
+void registerCommand(const Command& command) {
+    registry().push_back(command);
+}
 
 const std::vector<Command>& commands() {
     std::vector<Command>& all = registry();
@@ -87,7 +89,13 @@ const char* displayName(const std::string& path) {
 
 std::unique_ptr<kavri::xml::Document> readDocument(const std::string& path, std::string& error,
                                                    bool trimBodies) {
-    kavri::stream::MemoryInputStream in(readInput(path));
+    return parseDocument(readInput(path), path, error, trimBodies);
+}
+
+std::unique_ptr<kavri::xml::Document> parseDocument(const std::string& bytes,
+                                                    const std::string& path, std::string& error,
+                                                    bool trimBodies) {
+    kavri::stream::MemoryInputStream in(bytes);
     kavri::xml::DOMParser parser;
     parser.setTrimBodies(trimBodies);
     try {
