@@ -52,6 +52,18 @@ std::unique_ptr<kavri::stream::InputStream> openInput(const std::string& path);
 // ("PATH: empty input").
 std::string readInput(const std::string& path);
 
+// True for a word that looks like an option ("-x", "--xy"; "-" is a file).
+bool isOption(const std::string& arg);
+
+// Reports "unknown option 'OPTION' (see kavrixml COMMAND --help)" and
+// returns EXIT_USAGE.
+int unknownOption(const char* command, const std::string& option);
+
+// Appends text[from, to) with C's escapes for the quotes, the backslash and
+// control characters (\n \t \r, others as three octal digits), so that it
+// fits between double quotes on one line.
+void appendEscaped(const std::string& text, size_t from, size_t to, std::string& out);
+
 // The name a path is shown under: "<stdin>" for "-".
 const char* displayName(const std::string& path);
 

@@ -189,37 +189,6 @@ Translation readXLIFF(const std::string& path, const std::string& bytes) {
 
 // --- PO ----------------------------------------------------------------------------
 
-void appendEscaped(const std::string& text, size_t from, size_t to, std::string& out) {
-    for (size_t i = from; i < to; ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                if (c < 0x20 || c == 0x7f) {
-                    char octal[8];
-                    std::snprintf(octal, sizeof octal, "\\%03o", c);
-                    out += octal;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-}
-
 // `keyword "text"`; a text with inner line breaks as gettext writes it: an
 // empty first string, then one string per line.
 void appendPOString(const char* keyword, const std::string& text, std::string& out) {

@@ -52,27 +52,7 @@ const char* const PARAMS_USAGE =
 // line or the quotes escaped, so that empty and blank values stay visible.
 std::string quoted(const std::string& text) {
     std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                out += c;
-        }
-    }
+    appendEscaped(text, 0, text.size(), out);
     return out + "\"";
 }
 

@@ -76,10 +76,6 @@ const char* const IMPORT_USAGE =
 
 const char* const DEFAULT_SOURCE_LANGUAGE = "en";
 
-bool isOption(const std::string& arg) {
-    return arg.size() > 1 && arg[0] == '-';
-}
-
 // A language code becomes part of a file name: letters, digits, "-", "_"
 // and "@" only, so that no code reaches another folder.
 bool isLanguageCode(const std::string& code) {
@@ -196,8 +192,7 @@ bool parseExportArgs(const std::vector<std::string>& args, ExportArgs& parsed) {
                 return false;
             }
         } else if (isOption(arg)) {
-            report("i18n-export", EXIT_USAGE,
-                   "unknown option '%s' (see kavrixml i18n-export --help)", arg.c_str());
+            unknownOption("i18n-export", arg);
             return false;
         } else {
             files.push_back(arg);
@@ -275,8 +270,7 @@ bool parseImportArgs(const std::vector<std::string>& args, ImportArgs& parsed) {
         } else if (args[i] == "--lang" && i + 1 < args.size()) {
             parsed.language = args[++i];
         } else if (isOption(args[i])) {
-            report("i18n-import", EXIT_USAGE,
-                   "unknown option '%s' (see kavrixml i18n-import --help)", args[i].c_str());
+            unknownOption("i18n-import", args[i]);
             return false;
         } else {
             files.push_back(args[i]);

@@ -72,15 +72,6 @@ const char* const FIND_USAGE =
     "FILE may be \"-\" for standard input. Exit status: 0 found, 1 no such\n"
     "element or unreadable or malformed input, 2 usage error.\n";
 
-bool isOption(const std::string& arg) {
-    return arg.size() > 1 && arg[0] == '-';
-}
-
-int unknownOption(const char* command, const std::string& option) {
-    return report(command, EXIT_USAGE, "unknown option '%s' (see kavrixml %s --help)",
-                  option.c_str(), command);
-}
-
 // The writer lays the tree out anew: white space around text is layout.
 std::unique_ptr<Document> readDocument(const std::string& path, std::string& error) {
     return kavrixml_tool::readDocument(path, error, true);
