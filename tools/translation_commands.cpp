@@ -101,20 +101,25 @@ void replaceFile(const std::string& path, const std::string& bytes) {
     if (out == nullptr) {
         throw core::Exception("cannot write %s: %s", temporary.c_str(), std::strerror(errno));
     }
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    written = std::fflush(out) == 0 && written;
-    written = fsync(fileno(out)) == 0 && written;
     struct stat old;
-    if (written && stat(path.c_str(), &old) == 0) {
+    if (stat(path.c_str(), &old) == 0) {
         fchmod(fileno(out), old.st_mode & 07777);
     }
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() &&
+                   std::fflush(out) == 0 && fsync(fileno(out)) == 0;
     int error = errno;
-    written = std::fclose(out) == 0 && written;
-    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = written ? errno : error;
-        std::remove(temporary.c_str());
-        throw core::Exception("cannot write %s: %s", path.c_str(), std::strerror(error));
+    if (std::fclose(out) != 0 && written) {
+        written = false;
+        error = errno;
     }
+    if (written) {
+        if (std::rename(temporary.c_str(), path.c_str()) == 0) {
+            return;
+        }
+        error = errno;
+    }
+    std::remove(temporary.c_str());
+    throw core::Exception("cannot write %s: %s", path.c_str(), std::strerror(error));
 }
 
 // The texts of a bundle file; "FILE: cannot be loaded: REASON" when it has
@@ -323,7 +328,9 @@ class Merge {
         }
         FormatCheck::checkReferences(
             unit.target.c_str(),
-            [this](const std::string& name) { return mBaseIndex.count(name) + mIndex.count(name); },
+            [this](const std::string& name) {
+                return mBaseIndex.count(name) != 0 || mIndex.count(name) != 0;
+            },
             findings);
         for (const std::string& finding : findings) {
             refuse(unit, finding);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/SmartPtr.h"
+#include "failing_file_system.h"
 #include "framework/kavrimain/JSObject.h"
 #include "framework/kavrimain/MemoryFileSystem.h"
 #include "framework/plinth/Exception.h"
@@ -106,6 +107,34 @@ TEST(BundleFile, WrittenFilesReadBackAsTheSameTextsInTheSameOrder) {
         EXPECT_EQ(read, kHardTexts) << path;
         // Writing what was read changes nothing: a second round is stable.
         EXPECT_EQ(BundleFile::write(read, BundleFile::formatOf(path)), bytes) << path;
+    }
+}
+
+// The import rewrites a localized file from what it read: a fault anywhere
+// in the reading must throw, never hand over a part of the texts.
+TEST(BundleFile, AFaultWhileReadingThrowsAndNeverGivesAPartOfTheTexts) {
+    for (const char* path : {"texts_de.xml", "texts_de.json"}) {
+        FailingFileSystem files;
+        files.addFile(path, BundleFile::write(kHardTexts, BundleFile::formatOf(path)));
+        for (FailingFileSystem::Mode mode :
+             {FailingFileSystem::THROW, FailingFileSystem::NOTHING}) {
+            for (int n = 1;; ++n) {
+                files.failAt(n, mode);
+                BundleFile::Entries read;
+                bool threw = false;
+                try {
+                    read = BundleFile::readEntries(&files, path);
+                } catch (const core::Exception&) {
+                    threw = true;
+                }
+                if (files.failedPath().empty()) {
+                    EXPECT_EQ(read, kHardTexts);
+                    break;
+                }
+                EXPECT_TRUE(threw || (files.faultLostNothing() && read == kHardTexts))
+                    << path << " operation " << n << " " << files.failedOperation();
+            }
+        }
     }
 }
 
