@@ -155,6 +155,49 @@ TEST(I18NImportCommand, TakesHardTextsFromPoAndXliffIntoEitherFormat) {
     EXPECT_EQ(readFile(folder + "/texts_fr.json"), "{\n  \"a\": \"<i>\\\"%s\\\"\\n  & ${b}\"\n}\n");
 }
 
+TEST(I18NImportCommand, ReadsPoFilesAsGettextToolsWriteThem) {
+    // CR LF line ends, strings wrapped over several lines, comments of every
+    // kind, obsolete entries, octal escapes and a plural entry.
+    std::string po =
+        "# Translator's comment\r\n"
+        "msgid \"\"\r\n"
+        "msgstr \"\"\r\n"
+        "\"Language: de\\n\"\r\n"
+        "\"Plural-Forms: nplurals=2; plural=(n != 1);\\n\"\r\n"
+        "\r\n"
+        "#. keep the printf conversions: %d %s\r\n"
+        "#: src/main.c:12\r\n"
+        "#, c-format\r\n"
+        "#| msgid \"%d from %s\"\r\n"
+        "msgctxt \"count\"\r\n"
+        "msgid \"%d of \"\r\n"
+        "\"%s\"\r\n"
+        "msgstr \"%d \"\r\n"
+        "\"von \\001%s\"\r\n"
+        "\r\n"
+        "msgctxt \"title\"\r\n"
+        "msgid \"one\"\r\n"
+        "msgid_plural \"many\"\r\n"
+        "msgstr[0] \"eins\"\r\n"
+        "msgstr[1] \"viele\"\r\n"
+        "\r\n"
+        "#~ msgctxt \"folder\"\r\n"
+        "#~ msgid \"Photos\"\r\n"
+        "#~ msgstr \"Fotos\"\r\n";
+    std::string folder = writeFolder({{"texts.xml", kBase}, {"de.po", po}});
+    ToolRun run = tool("i18n-import texts.xml de.po", folder);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out,
+              "de.po:20: title: plural forms are not supported\n"
+              "texts_de.xml: count: added\n"
+              "summary de (texts_de.xml): 1 added, 0 changed, 1 refused; written\n");
+    EXPECT_EQ(readFile(folder + "/texts_de.xml"),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<LANGUAGE>\n"
+              "  <TEXT key=\"count\"><![CDATA[%d von \x01%s]]></TEXT>\n"
+              "</LANGUAGE>\n");
+}
+
 TEST(I18NImportCommand, RefusesBadTranslationsOnTheirLinesAndTakesTheRest) {
     std::string po = kPOHeader +
                      "\n"
