@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "framework/kavrimain/FileInputStream.h"
 #include "framework/kavrimain/MemoryInputStream.h"
@@ -108,10 +109,9 @@ std::unique_ptr<kavri::xml::Document> readDocument(const std::string& path, std:
     return parseDocument(readInput(path), path, error, trimBodies);
 }
 
-std::unique_ptr<kavri::xml::Document> parseDocument(const std::string& bytes,
-                                                    const std::string& path, std::string& error,
-                                                    bool trimBodies) {
-    kavri::stream::MemoryInputStream in(bytes);
+std::unique_ptr<kavri::xml::Document> parseDocument(std::string bytes, const std::string& path,
+                                                    std::string& error, bool trimBodies) {
+    kavri::stream::MemoryInputStream in(std::move(bytes));
     kavri::xml::DOMParser parser;
     parser.setTrimBodies(trimBodies);
     try {

@@ -73,10 +73,10 @@ const char* displayName(const std::string& path);
 // unreadable and empty inputs throw core::Exception.
 std::unique_ptr<kavri::xml::Document> readDocument(const std::string& path, std::string& error,
                                                    bool trimBodies);
-// The same for bytes already read from `path`.
-std::unique_ptr<kavri::xml::Document> parseDocument(const std::string& bytes,
-                                                    const std::string& path, std::string& error,
-                                                    bool trimBodies);
+// The same for bytes already read from `path`; the reader takes them over
+// (a document is never copied on its way in).
+std::unique_ptr<kavri::xml::Document> parseDocument(std::string bytes, const std::string& path,
+                                                    std::string& error, bool trimBodies);
 
 // A bundle's root file as the i18n commands take it: a DiskFileSystem is
 // rooted at its folder, and the files beside it are shown with the folder as
