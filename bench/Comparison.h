@@ -1,10 +1,11 @@
 // Comparison runs every subject (Subject.h) on every corpus document and
 // keeps the raw figures: one parse rate and one write rate per subject,
-// document and repetition, and one heap footprint per subject and document.
-// It owns nothing but its figures; the subjects and documents belong to the
+// document and repetition, and one heap footprint per subject and document
+// from the HeapProbe it is given (FreshHeap.h measures each in a process of
+// its own). It owns nothing but its figures; the subjects and documents belong to the
 // caller and must outlive it.
 //
-//   bench::Comparison comparison(subjects, documents);
+//   bench::Comparison comparison(subjects, documents, probe);
 //   comparison.run(11, 300, std::cerr);  // checks and memory, then up to 11 rounds
 //   const bench::DocumentFigures& f = comparison.figures()[0];
 //
