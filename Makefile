@@ -63,7 +63,7 @@ tsan: deps
 bench:
 	@scripts/install-deps.sh base bench
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-	      -DKAVRIXML_BUILD_BENCH=ON -DKAVRIXML_BUILD_TESTS=OFF -DKAVRIXML_BUILD_TOOLS=OFF $(CMAKE_FLAGS)
+	      -DKAVRIXML_BUILD_BENCH=ON -DKAVRIXML_BUILD_TESTS=OFF -DKAVRIXML_BUILD_TOOLS=ON $(CMAKE_FLAGS)
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	$(BENCH_DIR)/bench/kavrixml_bench --benchmark_min_time=$(BENCH_MIN_TIME) \
 	      --benchmark_out=$(BENCH_DIR)/bench/ours.json --benchmark_out_format=json

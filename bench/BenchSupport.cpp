@@ -40,7 +40,8 @@ std::string readFile(const std::string& path) {
     return bytes.str();
 }
 
-std::vector<CorpusDocument> loadCorpus(const std::string& folder) {
+std::vector<CorpusDocument> loadCorpus(const std::string& folder,
+                                       const std::function<bool(const std::string&)>& wanted) {
     std::istringstream manifest(readFile(folder + "/manifest.tsv"));
     std::vector<CorpusDocument> documents;
     std::string line;
@@ -49,15 +50,19 @@ std::vector<CorpusDocument> loadCorpus(const std::string& folder) {
         if (fields.size() != 4) {
             throw std::runtime_error("bad manifest line: " + line);
         }
+        if (wanted && !wanted(fields[0])) {
+            continue;
+        }
         CorpusDocument document;
         document.name = fields[0];
         document.kind = fields[2];
         document.source = fields[3];
-        document.bytes = readFile(folder + "/" + fields[1]);
+        document.path = folder + "/" + fields[1];
+        document.bytes = readFile(document.path);
         documents.push_back(std::move(document));
     }
     if (documents.empty()) {
-        throw std::runtime_error("empty corpus in " + folder);
+        throw std::runtime_error("no document of the corpus in " + folder);
     }
     return documents;
 }

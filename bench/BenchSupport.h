@@ -9,6 +9,7 @@
 #define KAVRIXML_BENCH_BENCHSUPPORT_H
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,15 @@ struct CorpusDocument {
     std::string name;    // e.g. "attributes", "mime-20M"
     std::string kind;    // "synthetic", "real" or "real, repeated"
     std::string source;  // the file of a Debian package it was made from
+    std::string path;    // where the document lies, for programs that read it themselves
     std::string bytes;
 };
 
-// Reads manifest.tsv of `folder` and every document it lists, in its order.
-// Throws std::runtime_error when the manifest or a document cannot be read.
-std::vector<CorpusDocument> loadCorpus(const std::string& folder);
+// Reads manifest.tsv of `folder` and every document it lists that `wanted`
+// takes (all without it), in its order. Throws std::runtime_error when the
+// manifest or a document cannot be read, or when no document is left.
+std::vector<CorpusDocument> loadCorpus(
+    const std::string& folder, const std::function<bool(const std::string& name)>& wanted = {});
 
 std::string readFile(const std::string& path);
 

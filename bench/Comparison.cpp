@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
-#include "bench/HeapCounter.h"
 #include "bench/Stats.h"
 
 namespace bench {
@@ -61,8 +61,8 @@ double Comparison::timed(Work work) {
 }
 
 Comparison::Comparison(const std::vector<std::unique_ptr<Subject>>& subjects,
-                       const std::vector<CorpusDocument>& documents)
-    : mSubjects(subjects) {
+                       const std::vector<CorpusDocument>& documents, HeapProbe heapProbe)
+    : mSubjects(subjects), mHeapProbe(std::move(heapProbe)) {
     for (size_t i = 0; i < subjects.size(); ++i) {
         if (std::strcmp(subjects[i]->name(), "kavrixml") == 0) {
             mOurs = static_cast<int>(i);
@@ -158,22 +158,9 @@ void Comparison::checkSubject(DocumentFigures& figures, size_t i) {
     Subject& subject = *mSubjects[i];
     SubjectFigures& mine = figures.subjects[i];
     std::string error;
-    if (subject.kind() == Subject::TREE) {
-        // The heap is measured on a parse of its own, so that freeing the
-        // tree can be checked to return every counted byte.
-        bool parsed = false;
-        heap::Footprint footprint =
-            heap::measure([&] { parsed = subject.parse(bytes, error); }, [&] { subject.release(); },
-                          [&] { return subject.pooledFreeBytes(); });
-        if (parsed) {
-            mine.heapBytes = footprint.bytes;
-            mine.heapResidual = footprint.residual;
-        }
-    }
     // This tree stays for the writers' check.
     if (!subject.parse(bytes, error)) {
         mine.refusal = error.empty() ? "refused" : error;
-        mine.heapBytes = -1;
         return;
     }
     if (subject.kind() == Subject::SCAN) {
@@ -187,10 +174,18 @@ void Comparison::checkSubject(DocumentFigures& figures, size_t i) {
     if (mine.elements != figures.referenceElements) {
         mine.refusal = "read " + std::to_string(mine.elements) + " elements of " +
                        std::to_string(figures.referenceElements);
-        mine.heapBytes = -1;
         return;
     }
     mine.accepted = true;
+    if (subject.kind() == Subject::TREE && mHeapProbe) {
+        const HeapReading reading = mHeapProbe(subject, *figures.document);
+        if (reading.measured) {
+            mine.heapBytes = reading.bytes;
+            mine.heapResidual = reading.residual;
+        } else {
+            mine.heapProblem = reading.problem;
+        }
+    }
 }
 
 void Comparison::checkWriter(DocumentFigures& figures, size_t w) {

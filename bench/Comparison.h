@@ -1,10 +1,11 @@
 // Comparison runs every subject (Subject.h) on every corpus document and
 // keeps the raw figures: one parse rate and one write rate per subject,
-// document and repetition, and one heap footprint per subject and document.
-// It owns nothing but its figures; the subjects and documents belong to the
+// document and repetition, and one heap footprint per subject and document
+// from the HeapProbe it is given (FreshHeap.h measures each in a process of
+// its own). It owns nothing but its figures; the subjects and documents belong to the
 // caller and must outlive it.
 //
-//   bench::Comparison comparison(subjects, documents);
+//   bench::Comparison comparison(subjects, documents, probe);
 //   comparison.run(11, 300, std::cerr);  // checks and memory, then up to 11 rounds
 //   const bench::DocumentFigures& f = comparison.figures()[0];
 //
@@ -15,12 +16,14 @@
 #define KAVRIXML_BENCH_COMPARISON_H
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "bench/FreshHeap.h"
 #include "bench/Subject.h"
 
 namespace bench {
@@ -39,6 +42,7 @@ struct SubjectFigures {
     std::vector<double> parseRates;  // input bytes per second, one per repetition
     long long heapBytes = -1;        // live heap of the tree; -1 when not measured
     long long heapResidual = 0;      // counted bytes left after freeing the tree
+    std::string heapProblem;         // why the heap was not measured
 };
 
 struct WriterFigures {
@@ -58,10 +62,16 @@ struct DocumentFigures {
     std::vector<WriterFigures> writers;    // in the order of writers()
 };
 
+// Measures the heap of one library's tree of one document, in whatever
+// process it chooses (see FreshHeap.h).
+using HeapProbe =
+    std::function<HeapReading(const Subject& subject, const CorpusDocument& document)>;
+
 class Comparison {
   public:
+    // Without a probe, no heap is measured.
     Comparison(const std::vector<std::unique_ptr<Subject>>& subjects,
-               const std::vector<CorpusDocument>& documents);
+               const std::vector<CorpusDocument>& documents, HeapProbe heapProbe = {});
 
     // The whole measurement: checks and memory, then timed rounds until
     // `maxRounds` are done or, after at least 3, `budgetSeconds` have passed.
@@ -82,10 +92,10 @@ class Comparison {
     static size_t samplesFor(size_t bytes);
 
   private:
-    // Parses the document with every subject, measuring each tree's heap,
-    // counting its elements and reading back each of its writers' output.
-    // The trees stay alive together until the end, as in a timed round, so
-    // the heap reaches its peak here and no timed round pays page faults.
+    // Parses the document with every subject, measuring each accepted
+    // tree's heap through the probe, counting its elements and reading back each of its writers'
+    // output. The trees stay alive together until the end, as in a timed round, so the heap reaches
+    // its peak here and no timed round pays page faults.
     void check(DocumentFigures& figures);
     void checkSubject(DocumentFigures& figures, size_t subject);
     void checkWriter(DocumentFigures& figures, size_t writer);
@@ -98,6 +108,7 @@ class Comparison {
     size_t countWithChecker(const std::string& bytes);
 
     const std::vector<std::unique_ptr<Subject>>& mSubjects;
+    HeapProbe mHeapProbe;
     std::vector<Writer> mWriters;
     std::vector<DocumentFigures> mFigures;
     int mOurs = -1;

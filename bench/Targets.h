@@ -1,70 +1,169 @@
-// TargetOutcome is one performance target evaluated on every document where
-// it applies: the figure per document, and whether the worst of them is on
-// the right side of the threshold. The report and the terminal summary both
-// read it through verdict().
+// Targets are the performance goals that bench/RESULTS.md judges, kept as a
+// table of named fields (targetTable()) rather than as code: what is measured,
+// against which peer, the threshold and its direction, and whether it must
+// hold on every document or for the geometric mean over them. A
+// TargetOutcome is one target with the figure found on each document; its
+// verdict says met, or missed and by how much.
 //
-//   bench::TargetOutcome parse{"Parse ≥ 1.5 × tinyxml2", 1.5, true, false, {}, {}};
+//   bench::TargetOutcome parse{bench::targetTable()[0], {}, {}};
 //   parse.values.emplace_back("attributes", 1.7);
 //   std::string text = bench::verdict(parse);     // "met on all 1"
 #ifndef KAVRIXML_BENCH_TARGETS_H
 #define KAVRIXML_BENCH_TARGETS_H
 
-#include <cstdio>
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "bench/Format.h"
+#include "bench/Stats.h"
+
 namespace bench {
 
+// Where a target's figure comes from; every figure is ours ÷ peer except for
+// BUNDLE, which is our own time per call.
+enum class Measure {
+    PARSE,          // paired parse rates of the in-memory comparison
+    WRITE,          // paired write rates; `ours` names our writer
+    HEAP,           // heap per input byte, each measured in a fresh process
+    FRESH_COMMAND,  // the tool against another program, each run a new process
+    BUNDLE,         // nanoseconds per call from kavrixml_bench's JSON
+};
+
+enum class Direction { AT_LEAST, AT_MOST, BELOW };
+enum class Scope { EVERY_DOCUMENT, GEOMETRIC_MEAN };
+
+struct Target {
+    const char* what;  // "Parse"
+    Measure measure;
+    const char* ours;  // our writer or command; "" where there is only one of ours
+    const char* peer;  // library, writer, program, or the Google Benchmark name
+    double threshold;
+    Direction direction;
+    Scope scope;
+};
+
+// The goals of the current work, in the order the report lists them. A
+// FRESH_COMMAND ratio is the peer's time over ours: how many times as fast.
+inline const std::vector<Target>& targetTable() {
+    static const std::vector<Target> table = {
+        {"Parse", Measure::PARSE, "", "tinyxml2", 1.5, Direction::AT_LEAST, Scope::EVERY_DOCUMENT},
+        {"Parse", Measure::PARSE, "", "expat (events)", 1.2, Direction::AT_LEAST,
+         Scope::EVERY_DOCUMENT},
+        {"Parse", Measure::PARSE, "", "pugixml", 0.4, Direction::AT_LEAST, Scope::GEOMETRIC_MEAN},
+        {"Write compact", Measure::WRITE, "kavrixml compact", "pugixml raw", 0.9,
+         Direction::AT_LEAST, Scope::EVERY_DOCUMENT},
+        {"Heap per input byte", Measure::HEAP, "", "pugixml", 1.3, Direction::AT_MOST,
+         Scope::EVERY_DOCUMENT},
+        {"Fresh process: check", Measure::FRESH_COMMAND, "kavrixml check", "xmllint --noout", 2.5,
+         Direction::AT_LEAST, Scope::EVERY_DOCUMENT},
+        {"Fresh process: format", Measure::FRESH_COMMAND, "kavrixml format", "xmllint --format",
+         2.0, Direction::AT_LEAST, Scope::EVERY_DOCUMENT},
+        {"Bundle::getText", Measure::BUNDLE, "", "bundle/getText", 150, Direction::BELOW,
+         Scope::EVERY_DOCUMENT},
+        {"Bundle::resolve, 3 references", Measure::BUNDLE, "", "bundle/resolve_3_references", 1000,
+         Direction::BELOW, Scope::EVERY_DOCUMENT},
+    };
+    return table;
+}
+
+inline bool higherIsBetter(const Target& target) {
+    return target.direction == Direction::AT_LEAST;
+}
+
+// A figure of the target's kind: "1.52 ×", or "143 ns" for a time.
+inline std::string figure(const Target& target, double value) {
+    return target.measure == Measure::BUNDLE ? fixed(value, 0) + " ns" : ratio(value);
+}
+
+// "Parse ≥ 1.5 × tinyxml2", "Bundle::getText < 150 ns".
+inline std::string title(const Target& target) {
+    const char* sign = target.direction == Direction::AT_LEAST  ? " ≥ "
+                       : target.direction == Direction::AT_MOST ? " ≤ "
+                                                                : " < ";
+    if (target.measure == Measure::BUNDLE) {
+        return target.what + std::string(sign) + fixed(target.threshold, 0) + " ns";
+    }
+    std::string text = target.what + std::string(sign) + fixed(target.threshold, 1) + " × ";
+    text += target.peer;
+    return target.scope == Scope::GEOMETRIC_MEAN ? text + " (geometric mean)" : text;
+}
+
 struct TargetOutcome {
-    std::string what;  // "Parse ≥ 1.5 × tinyxml2"
-    double threshold = 0.0;
-    bool higherIsBetter = true;  // ratios of speed; false for memory and times
-    bool strict = false;         // "below", "under": the threshold itself misses
+    Target target;
     std::vector<std::pair<std::string, double>> values;  // document, figure
     std::vector<std::string> notApplicable;              // documents, with the reason
 
     bool meets(double value) const {
-        if (higherIsBetter) {
-            return strict ? value > threshold : value >= threshold;
+        switch (target.direction) {
+            case Direction::AT_LEAST:
+                return value >= target.threshold;
+            case Direction::AT_MOST:
+                return value <= target.threshold;
+            case Direction::BELOW:
+                return value < target.threshold;
         }
-        return strict ? value < threshold : value <= threshold;
+        return false;
     }
 
     // The figure furthest on the wrong side, or null when nothing was measured.
     const std::pair<std::string, double>* worst() const {
         const std::pair<std::string, double>* found = nullptr;
         for (const auto& value : values) {
-            if (found == nullptr ||
-                (higherIsBetter ? value.second < found->second : value.second > found->second)) {
+            if (found == nullptr || (higherIsBetter(target) ? value.second < found->second
+                                                            : value.second > found->second)) {
                 found = &value;
             }
         }
         return found;
     }
+
+    // The figure that is judged: the geometric mean of the documents' for a
+    // GEOMETRIC_MEAN target, the worst document's otherwise; 0 when none.
+    double judged() const {
+        if (target.scope == Scope::GEOMETRIC_MEAN) {
+            std::vector<double> figures;
+            for (const auto& value : values) {
+                figures.push_back(value.second);
+            }
+            return geometricMean(figures);
+        }
+        const std::pair<std::string, double>* found = worst();
+        return found == nullptr ? 0 : found->second;
+    }
 };
 
-// "met on all 12", or "missed on 3 of 12; worst deep by 8 %", where the
-// percentage is how far the worst figure is from the threshold, relative to it.
-inline std::string verdict(const TargetOutcome& target) {
-    const std::pair<std::string, double>* worst = target.worst();
-    if (worst == nullptr) {
+// How far `value` lies from the threshold on the wrong side, in per cent of
+// the threshold: "20" for 1.2 against "at least 1.5".
+inline std::string shortfall(const Target& target, double value) {
+    const double gap = higherIsBetter(target) ? target.threshold - value : value - target.threshold;
+    return fixed(std::fabs(100.0 * gap / target.threshold), 0);
+}
+
+// "met on all 12", "missed on 3 of 12; worst deep by 8 %", or for a
+// geometric mean "met over 12" and "missed over 12 by 25 %".
+inline std::string verdict(const TargetOutcome& outcome) {
+    if (outcome.values.empty()) {
         return "not measured";
     }
-    size_t missed = 0;
-    for (const auto& value : target.values) {
-        missed += target.meets(value.second) ? 0 : 1;
+    const std::string count = std::to_string(outcome.values.size());
+    if (outcome.target.scope == Scope::GEOMETRIC_MEAN) {
+        const double mean = outcome.judged();
+        return outcome.meets(mean)
+                   ? "met over " + count
+                   : "missed over " + count + " by " + shortfall(outcome.target, mean) + " %";
     }
-    const std::string count = std::to_string(target.values.size());
+    size_t missed = 0;
+    for (const auto& value : outcome.values) {
+        missed += outcome.meets(value.second) ? 0 : 1;
+    }
     if (missed == 0) {
         return "met on all " + count;
     }
-    const double gap =
-        target.higherIsBetter ? target.threshold - worst->second : worst->second - target.threshold;
-    char percent[32];
-    std::snprintf(percent, sizeof percent, "%.0f", 100.0 * gap / target.threshold);
+    const std::pair<std::string, double>* worst = outcome.worst();
     return "missed on " + std::to_string(missed) + " of " + count + "; worst " + worst->first +
-           " by " + percent + " %";
+           " by " + shortfall(outcome.target, worst->second) + " %";
 }
 
 }  // namespace bench

@@ -1,40 +1,100 @@
 // kavrixml_compare: the peer comparison. Parses, writes and measures the heap
 // of every corpus document with our library and each peer in the same run,
-// pairs the libraries within each repetition, and writes RESULTS.md and the
-// chart. `make bench` runs it after kavrixml_bench.
+// pairs the libraries within each repetition, times the command-line tool
+// against xmllint in fresh processes, and writes RESULTS.md and the chart.
+// `make bench` runs it after kavrixml_bench.
 //
 //   kavrixml_compare [--repetitions N] [--budget SECONDS] [--ours-json FILE] ...
+//   kavrixml_compare --heap-only LIBRARY DOCUMENT   (started by itself; see FreshHeap.h)
 //
 // Exits with 1 when our reader rejects a corpus document (after writing the
 // report, which says so) or when the report cannot be written.
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
-#include <sstream>
 #include <stdexcept>
 
 #include "bench/BenchSupport.h"
+#include "bench/BenchmarkJson.h"
 #include "bench/Comparison.h"
+#include "bench/Figures.h"
+#include "bench/FreshCommands.h"
+#include "bench/FreshHeap.h"
 #include "bench/Report.h"
 #include "bench/Subject.h"
+
+#ifndef KAVRIXML_BENCH_TOOL
+#define KAVRIXML_BENCH_TOOL ""
+#endif
 
 namespace {
 
 struct Options {
     std::string corpus = KAVRIXML_BENCH_CORPUS;
     std::string only;
+    std::string oursJson;
     int repetitions = 11;
     double budget = 300;
     int cpu = 1;
+    std::string heapLibrary;  // with heapDocument: the --heap-only mode
+    std::string heapDocument;
+    bench::FreshCommandSettings commands;
     bench::ReportSettings report;
 };
 
 void usage(const char* program) {
     std::cerr << "usage: " << program
               << " [--corpus DIR] [--repetitions N] [--budget SECONDS] [--cpu N]\n"
-                 "       [--only NAME,NAME] [--results FILE] [--chart FILE] [--work DIR] "
-                 "[--ours-json FILE]"
-                 " [--notes FILE]\n";
+                 "       [--only NAME,NAME] [--results FILE] [--chart FILE] [--work DIR]\n"
+                 "       [--ours-json FILE] [--notes FILE] [--tool FILE] [--xmllint FILE]\n"
+                 "       [--tool-runs N]\n"
+                 "   or: "
+              << program << " [--corpus DIR] --heap-only LIBRARY DOCUMENT\n";
+}
+
+// Sets the option at argv[i] from the value after it; false for an unknown
+// option or a missing value.
+bool setOption(int argc, char** argv, int& i, Options& options) {
+    const std::string option = argv[i];
+    if (i + 1 >= argc) {
+        return false;
+    }
+    const std::string value = argv[++i];
+    if (option == "--heap-only") {
+        if (i + 1 >= argc) {
+            return false;
+        }
+        options.heapLibrary = value;
+        options.heapDocument = argv[++i];
+    } else if (option == "--corpus") {
+        options.corpus = value;
+    } else if (option == "--repetitions") {
+        options.repetitions = std::atoi(value.c_str());
+    } else if (option == "--budget") {
+        options.budget = std::atof(value.c_str());
+    } else if (option == "--cpu") {
+        options.cpu = std::atoi(value.c_str());
+    } else if (option == "--only") {
+        options.only = "," + value + ",";
+    } else if (option == "--results") {
+        options.report.resultsPath = value;
+    } else if (option == "--chart") {
+        options.report.chartPath = value;
+    } else if (option == "--work") {
+        options.report.workFolder = value;
+    } else if (option == "--ours-json") {
+        options.oursJson = value;
+    } else if (option == "--notes") {
+        options.report.notesPath = value;
+    } else if (option == "--tool") {
+        options.commands.tool = value;
+    } else if (option == "--xmllint") {
+        options.commands.xmllint = value;
+    } else if (option == "--tool-runs") {
+        options.commands.runs = std::atoi(value.c_str());
+    } else {
+        return false;
+    }
+    return true;
 }
 
 bool parseOptions(int argc, char** argv, Options& options) {
@@ -42,51 +102,16 @@ bool parseOptions(int argc, char** argv, Options& options) {
     options.report.chartPath = KAVRIXML_SOURCE_DIR "/bench/chart.svg";
     options.report.notesPath = KAVRIXML_SOURCE_DIR "/bench/NOTES.md";
     options.report.workFolder = KAVRIXML_BENCH_WORK;
+    options.report.sourceDir = KAVRIXML_SOURCE_DIR;
     options.report.flags = KAVRIXML_BENCH_FLAGS;
+    options.commands.tool = KAVRIXML_BENCH_TOOL;
     for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (i + 1 >= argc) {
-            return false;
-        }
-        const std::string value = argv[++i];
-        if (option == "--corpus") {
-            options.corpus = value;
-        } else if (option == "--repetitions") {
-            options.repetitions = std::atoi(value.c_str());
-        } else if (option == "--budget") {
-            options.budget = std::atof(value.c_str());
-        } else if (option == "--cpu") {
-            options.cpu = std::atoi(value.c_str());
-        } else if (option == "--only") {
-            options.only = "," + value + ",";
-        } else if (option == "--results") {
-            options.report.resultsPath = value;
-        } else if (option == "--chart") {
-            options.report.chartPath = value;
-        } else if (option == "--work") {
-            options.report.workFolder = value;
-        } else if (option == "--ours-json") {
-            options.report.oursJsonPath = value;
-        } else if (option == "--notes") {
-            options.report.notesPath = value;
-        } else {
+        if (!setOption(argc, argv, i, options)) {
             return false;
         }
     }
-    return options.repetitions > 0;
-}
-
-void keepOnly(std::vector<bench::CorpusDocument>& documents, const std::string& only) {
-    if (only.empty()) {
-        return;
-    }
-    std::vector<bench::CorpusDocument> kept;
-    for (bench::CorpusDocument& document : documents) {
-        if (only.find("," + document.name + ",") != std::string::npos) {
-            kept.push_back(std::move(document));
-        }
-    }
-    documents.swap(kept);
+    // Fewer than five pairs give no median worth judging a target by.
+    return options.repetitions > 0 && options.commands.runs >= 5;
 }
 
 }  // namespace
@@ -98,17 +123,21 @@ int main(int argc, char** argv) {
         return 2;
     }
     options.report.cpu = bench::settleProcess(options.cpu);
+    if (!options.heapLibrary.empty()) {
+        return bench::runHeapOnly(options.corpus, options.heapLibrary, options.heapDocument);
+    }
     options.report.maxRounds = options.repetitions;
     options.report.budgetSeconds = options.budget;
 
     std::vector<bench::CorpusDocument> documents;
     try {
-        documents = bench::loadCorpus(options.corpus);
+        documents = bench::loadCorpus(options.corpus, [&](const std::string& name) {
+            return options.only.empty() || options.only.find("," + name + ",") != std::string::npos;
+        });
     } catch (const std::exception& e) {
         std::cerr << "kavrixml_compare: " << e.what() << std::endl;
         return 1;
     }
-    keepOnly(documents, options.only);
 
     std::vector<std::unique_ptr<bench::Subject>> subjects = bench::makeSubjects();
     std::cerr << "libraries:";
@@ -119,13 +148,24 @@ int main(int argc, char** argv) {
               << documents.size() << " documents, up to " << options.repetitions << " rounds, CPU "
               << options.report.cpu << std::endl;
 
-    bench::Comparison comparison(subjects, documents);
+    const std::string corpus = options.corpus;
+    bench::Comparison comparison(
+        subjects, documents,
+        [&corpus](const bench::Subject& subject, const bench::CorpusDocument& document) {
+            return bench::measureHeapInFreshProcess(corpus, subject.name(), document.name);
+        });
     comparison.run(options.repetitions, options.budget, std::cerr);
 
-    bench::Report report(comparison, subjects, options.report);
+    std::cerr << "fresh-process runs of the tool" << std::endl;
+    bench::FreshCommands commands(options.commands);
+    commands.run(documents, std::cerr);
+
+    const bench::BenchmarkJson ours(options.oursJson);
+    const bench::Figures figures(comparison, subjects, commands, ours);
+    const bench::Report report(figures, options.report);
     const bool complete = report.write(std::cerr);
-    for (const bench::TargetOutcome& target : report.targets()) {
-        std::cout << target.what << ": " << bench::verdict(target) << "\n";
+    for (const bench::TargetOutcome& outcome : figures.outcomes()) {
+        std::cout << bench::title(outcome.target) << ": " << bench::verdict(outcome) << "\n";
     }
     return complete ? 0 : 1;
 }

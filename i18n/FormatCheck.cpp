@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "i18n/Bundle.h"
+
 namespace kavri {
 namespace i18n {
 
@@ -270,6 +272,34 @@ bool FormatCheck::takesOnlyStrings(std::string& offending) const {
         }
     }
     return true;
+}
+
+std::string FormatCheck::checkTranslation(const char* original, const char* translated) {
+    FormatCheck translation(translated);
+    if (!translation.isValid()) {
+        return "bad format: " + translation.getError();
+    }
+    if (original == nullptr) {
+        return std::string();
+    }
+    FormatCheck base(original);
+    if (base.isValid() && !base.sameArguments(translation)) {
+        return "conversions differ: base has " + base.describe() + ", this has " +
+               translation.describe();
+    }
+    return std::string();
+}
+
+void FormatCheck::checkReferences(const char* text,
+                                  const std::function<bool(const std::string&)>& known,
+                                  std::vector<std::string>& findings) {
+    Bundle::Reference reference;
+    for (const char* scan = text; Bundle::findReference(scan, reference); scan = reference.end) {
+        std::string name(reference.name, reference.nameLength);
+        if (!known(name)) {
+            findings.push_back("unresolved reference ${" + name + "}");
+        }
+    }
 }
 
 }  // namespace i18n

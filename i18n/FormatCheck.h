@@ -15,6 +15,7 @@
 #ifndef KAVRIXML_I18N_FORMATCHECK_H
 #define KAVRIXML_I18N_FORMATCHECK_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,19 @@ class FormatCheck {
     // width or precision): the texts a caller can fill from strings alone.
     // Otherwise `offending` receives the first conversion that is not.
     bool takesOnlyStrings(std::string& offending) const;
+
+    // --- The rules for translations --------------------------------------------
+    // What the translators' check and the import say about a text, so that
+    // both say the same. The finding for `translated` as the translation of
+    // `original` (null when there is none): empty when the text may be used,
+    // "bad format: REASON" when it is no valid format, or "conversions differ:
+    // base has A, this has B" when it reads other arguments than the original.
+    static std::string checkTranslation(const char* original, const char* translated);
+    // Appends "unresolved reference ${NAME}" to `findings` for each "${NAME}"
+    // of `text` for which `known(NAME)` is false.
+    static void checkReferences(const char* text,
+                                const std::function<bool(const std::string&)>& known,
+                                std::vector<std::string>& findings);
 
   private:
     void scan(const char* text);

@@ -9,8 +9,8 @@
 #include "framework/kavrimain/FileSystem.h"
 #include "framework/kavrimain/SystemInfo.h"
 #include "framework/plinth/Logger.h"
-#include "framework/plinth/StringUtil.h"
 
+#include "i18n/BundleFile.h"
 #include "i18n/VarArgs.h"
 
 namespace kavri {
@@ -27,18 +27,6 @@ const char* const LANGUAGE_NAME_PREFIX = "language_";
 const Bundle& emptyBundle() {
     static const Bundle empty("", "");
     return empty;
-}
-
-// "texts.xml" -> stem "texts", extension ".xml" (empty when there is none).
-void splitName(const std::string& fileName, std::string& stem, std::string& extension) {
-    const char* ext = platform::FileOperations::getExtension(fileName.c_str());
-    if (ext != nullptr && *ext != '\0') {
-        extension = ext;
-        stem = fileName.substr(0, fileName.find(extension));
-    } else {
-        extension.clear();
-        stem = fileName;
-    }
 }
 
 }  // namespace
@@ -68,10 +56,8 @@ void I18N::initialize(vfs::FileSystem* fileSystem, const char* path, const char*
 
 void I18N::loadAvailableLanguages(vfs::FileSystem* fileSystem, const char* path) {
     std::string folder = platform::FileOperations::getFolder(path);
-    std::string stem;
-    std::string extension;
-    splitName(platform::FileOperations::getFile(path), stem, extension);
-    std::string pattern = stem + "_*" + extension;
+    std::string pattern =
+        BundleFile::localizedPattern(platform::FileOperations::getFile(path).c_str());
 
     mLanguages.clear();
     if (fileSystem == nullptr) {
@@ -80,17 +66,8 @@ void I18N::loadAvailableLanguages(vfs::FileSystem* fileSystem, const char* path)
     vfs::FileList files(true);
     fileSystem->listFiles(folder.c_str(), pattern.c_str(), files);
     for (unsigned int i = 0; i < files.size(); ++i) {
-        std::string name = files.get(i)->getName();
-        const char* ext = platform::FileOperations::getExtension(name.c_str());
-        if (ext != nullptr && *ext != '\0') {
-            text::StringUtil::removeAll(name, std::string(ext));
-        }
-        size_t underscore = name.rfind('_');
-        if (underscore == std::string::npos || underscore + 1 >= name.size()) {
-            continue;
-        }
-        std::string code = name.substr(underscore + 1);
-        if (getLanguageIndex(code.c_str()) == -1) {
+        std::string code = BundleFile::languageCode(files.get(i)->getName());
+        if (!code.empty() && getLanguageIndex(code.c_str()) == -1) {
             mLanguages.emplace_back(code, code);
         }
     }

@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "framework/kavrimain/FileOperations.h"
 #include "framework/kavrimain/InputStream.h"
+#include "xml/Document.h"
 
 namespace kavrixml_tool {
 
@@ -20,8 +22,8 @@ enum ExitCode { EXIT_OK = 0, EXIT_FAULT = 1, EXIT_USAGE = 2 };
 
 struct Command {
     const char* name;
-    const char* summary;  // one line for `kavrixml --help`
-    const char* usage;    // the whole text of `kavrixml NAME --help`
+    const char* summary;                               // one line for `kavrixml --help`
+    const char* usage;                                 // the whole text of `kavrixml NAME --help`
     int (*run)(const std::vector<std::string>& args);  // the words after NAME
 };
 
@@ -49,6 +51,49 @@ std::unique_ptr<kavri::stream::InputStream> openInput(const std::string& path);
 // Reads the whole input of openInput; an empty input throws core::Exception
 // ("PATH: empty input").
 std::string readInput(const std::string& path);
+
+// True for a word that looks like an option ("-x", "--xy"; "-" is a file).
+bool isOption(const std::string& arg);
+
+// Reports "unknown option 'OPTION' (see kavrixml COMMAND --help)" and
+// returns EXIT_USAGE.
+int unknownOption(const char* command, const std::string& option);
+
+// Appends text[from, to) with C's escapes for the quotes, the backslash and
+// control characters (\n \t \r, others as three octal digits), so that it
+// fits between double quotes on one line.
+void appendEscaped(const std::string& text, size_t from, size_t to, std::string& out);
+
+// The name a path is shown under: "<stdin>" for "-".
+const char* displayName(const std::string& path);
+
+// Reads and parses one document from a file or standard input ("-"), with
+// bodies trimmed when `trimBodies` (DOMParser::setTrimBodies). On a fault of
+// the XML, `error` receives FILE:LINE:COLUMN: MESSAGE and null is returned;
+// unreadable and empty inputs throw core::Exception.
+std::unique_ptr<kavri::xml::Document> readDocument(const std::string& path, std::string& error,
+                                                   bool trimBodies);
+// The same for bytes already read from `path`; the reader takes them over
+// (a document is never copied on its way in).
+std::unique_ptr<kavri::xml::Document> parseDocument(std::string bytes, const std::string& path,
+                                                    std::string& error, bool trimBodies);
+
+// A bundle's root file as the i18n commands take it: a DiskFileSystem is
+// rooted at its folder, and the files beside it are shown with the folder as
+// the user gave it.
+struct RootFile {
+    std::string folder;
+    std::string name;
+
+    explicit RootFile(const std::string& path)
+        : folder(kavri::platform::FileOperations::getFolder(path.c_str())),
+          name(kavri::platform::FileOperations::getFile(path.c_str())) {}
+
+    std::string display(const std::string& file) const {
+        return folder.empty() ? file : folder + "/" + file;
+    }
+    const char* root() const { return folder.empty() ? "." : folder.c_str(); }
+};
 
 }  // namespace kavrixml_tool
 

@@ -10,26 +10,20 @@
 
 #include "core/SmartPtr.h"
 #include "framework/kavrimain/DiskFileSystem.h"
-#include "framework/kavrimain/File.h"
-#include "framework/kavrimain/FileOperations.h"
-#include "framework/kavrimain/InputStream.h"
-#include "framework/kavrimain/JSObject.h"
 #include "framework/plinth/Exception.h"
 #include "framework/plinth/Logger.h"
-#include "framework/plinth/StringUtil.h"
 #include "i18n/Bundle.h"
+#include "i18n/BundleFile.h"
 #include "i18n/FormatCheck.h"
 #include "i18n/I18N.h"
 #include "tools/Command.h"
-#include "xml/DOMParser.h"
-#include "xml/Document.h"
-#include "xml/XNode.h"
 
 namespace kavrixml_tool {
 
 namespace {
 
 using kavri::i18n::Bundle;
+using kavri::i18n::BundleFile;
 using kavri::i18n::FormatCheck;
 using kavri::i18n::I18N;
 
@@ -88,103 +82,21 @@ const char* const I18N_CHECK_USAGE =
 // The most ARGs `i18n KEY` hands to the formatter.
 const size_t MAX_TEXT_ARGUMENTS = 16;
 
-// The root file split for a DiskFileSystem rooted at its folder, and the
-// names the user sees (with the folder as given).
-struct RootFile {
-    std::string folder;
-    std::string name;
-
-    explicit RootFile(const std::string& path)
-        : folder(kavri::platform::FileOperations::getFolder(path.c_str())),
-          name(kavri::platform::FileOperations::getFile(path.c_str())) {}
-
-    std::string display(const std::string& file) const {
-        return folder.empty() ? file : folder + "/" + file;
-    }
-    const char* root() const { return folder.empty() ? "." : folder.c_str(); }
-};
-
 // Deletes the manager on every way out, so that each run starts afresh.
 struct ManagerScope {
     ~ManagerScope() { I18N::deleteSingleton(); }
 };
 
-// Collects the warnings of the root logger while it lives.
-class WarningCapture {
-  public:
-    WarningCapture() {
-        logging::Logger::mROOT_LOGGER->setSink([this](int level, const char* text) {
-            if (level == logging::Logger::WARN) {
-                mWarnings.emplace_back(text);
-            }
-        });
+// Keeps the root logger's warnings off the screen while it lives: the check
+// reports the faults of the files as findings of its own.
+struct QuietLogger {
+    QuietLogger() {
+        logging::Logger::mROOT_LOGGER->setSink([](int, const char*) {});
     }
-    ~WarningCapture() { logging::Logger::mROOT_LOGGER->setSink(nullptr); }
-    WarningCapture(const WarningCapture&) = delete;
-    WarningCapture& operator=(const WarningCapture&) = delete;
-
-    std::vector<std::string> take() {
-        std::vector<std::string> taken;
-        taken.swap(mWarnings);
-        return taken;
-    }
-
-  private:
-    std::vector<std::string> mWarnings;
+    ~QuietLogger() { logging::Logger::mROOT_LOGGER->setSink(nullptr); }
+    QuietLogger(const QuietLogger&) = delete;
+    QuietLogger& operator=(const QuietLogger&) = delete;
 };
-
-bool isJSONPath(const std::string& path) {
-    const char* extension = kavri::platform::FileOperations::getExtension(path.c_str());
-    return extension != nullptr && text::StringUtil::compareIgnoreCase(extension, ".json") == 0;
-}
-
-// The localized file of a language, named as the loader names it: the stem
-// up to the extension, "_", the code, the extension.
-std::string localizedName(const std::string& name, const std::string& code) {
-    const char* extension = kavri::platform::FileOperations::getExtension(name.c_str());
-    std::string ext = extension != nullptr ? extension : "";
-    size_t stemEnd = ext.empty() ? std::string::npos : name.find(ext);
-    return name.substr(0, stemEnd) + "_" + code + ext;
-}
-
-// Why a bundle file yields no texts, or "" when it reads as a bundle file.
-std::string fileProblem(kavri::vfs::FileSystem& fileSystem, const std::string& path) {
-    try {
-        core::SmartPtr<kavri::vfs::File> file(fileSystem.openFile(path.c_str(), 0));
-        std::unique_ptr<kavri::stream::InputStream> in(file != nullptr ? file->openInputStream()
-                                                                       : nullptr);
-        if (in == nullptr) {
-            return "cannot be read";
-        }
-        if (isJSONPath(path)) {
-            core::SmartPtr<kavri::json::JSObject> object(kavri::json::JSObject::parse(in.get()));
-            in->close();
-            if (object == nullptr || object->getValueType() != kavri::json::JSObject::OBJECT) {
-                return "the top level is not a JSON object";
-            }
-            return std::string();
-        }
-        kavri::xml::DOMParser parser;
-        std::unique_ptr<kavri::xml::Document> document;
-        try {
-            document.reset(parser.parse(in.get()));
-        } catch (const core::Exception& e) {
-            return "line " + std::to_string(parser.getLine()) + ", column " +
-                   std::to_string(parser.getColumn()) + ": " + e.getMessage();
-        }
-        in->close();
-        kavri::xml::XNode* root = document != nullptr ? document->getRootNode() : nullptr;
-        if (root == nullptr) {
-            return "no root element";
-        }
-        if (std::strcmp(root->getName(), "LANGUAGE") != 0) {
-            return std::string("the root element is <") + root->getName() + ">, not <LANGUAGE>";
-        }
-        return std::string();
-    } catch (const core::Exception& e) {
-        return e.getMessage();
-    }
-}
 
 // --- kavrixml i18n ------------------------------------------------------------
 
@@ -352,52 +264,41 @@ class FileReport {
     std::vector<Finding> mFindings;
 };
 
-// Loads one file alone (no localized file, no fallback) and reports a file
-// that cannot be read; false then.
+// Reads one file alone (no localized file, no fallback) into `bundle`, and
+// reports a file that cannot be read; false then.
 bool loadAlone(Bundle& bundle, kavri::vfs::FileSystem& fileSystem, const std::string& name,
-               WarningCapture& warnings, FileReport& report) {
-    bundle.setLanguage("");  // no language: the file itself is the base file
-    warnings.take();
-    bundle.load(&fileSystem, true);
-    std::vector<std::string> failed = warnings.take();
-    if (failed.empty() && !bundle.getTexts().empty()) {
-        return true;
-    }
-    std::string problem = fileProblem(fileSystem, name);
-    if (problem.empty() && !failed.empty()) {
-        problem = failed.front();
-    }
-    if (problem.empty()) {
-        return true;  // a bundle file without entries
-    }
-    report.add(std::string(), "cannot be loaded: " + problem);
-    return false;
-}
-
-// References in the texts of `texts` that `available` cannot resolve.
-void checkReferences(const Bundle& texts, const Bundle& available, FileReport& report) {
-    for (const auto& entry : texts.getTexts()) {
-        Bundle::Reference reference;
-        for (const char* scan = entry.second; Bundle::findReference(scan, reference);
-             scan = reference.end) {
-            std::string name(reference.name, reference.nameLength);
-            if (!available.containsKey(name.c_str())) {
-                report.add(entry.first, "unresolved reference ${" + name + "}");
-            }
+               FileReport& report) {
+    try {
+        for (const BundleFile::Entry& entry : BundleFile::readEntries(&fileSystem, name.c_str())) {
+            bundle.setText(entry.first, entry.second);
         }
+        return true;
+    } catch (const core::Exception& e) {
+        report.add(std::string(), std::string("cannot be loaded: ") + e.getMessage());
+        return false;
     }
 }
 
-void checkFormat(const char* key, const char* text, FileReport& report) {
-    FormatCheck check(text);
-    if (!check.isValid()) {
-        report.add(key, "bad format: " + check.getError());
+// The references in the texts of `texts` that `available` cannot resolve.
+void checkReferences(const Bundle& texts, const Bundle& available, FileReport& report) {
+    auto known = [&available](const std::string& name) {
+        return available.containsKey(name.c_str());
+    };
+    for (const auto& entry : texts.getTexts()) {
+        std::vector<std::string> findings;
+        FormatCheck::checkReferences(entry.second, known, findings);
+        for (const std::string& finding : findings) {
+            report.add(entry.first, finding);
+        }
     }
 }
 
 void checkBase(const Bundle& base, const I18N& i18n, FileReport& report) {
     for (const auto& entry : base.getTexts()) {
-        checkFormat(entry.first, entry.second, report);
+        std::string finding = FormatCheck::checkTranslation(nullptr, entry.second);
+        if (!finding.empty()) {
+            report.add(entry.first, finding);
+        }
     }
     checkReferences(base, base, report);
     for (unsigned int i = 0; i < i18n.getAvailableLanguageCount(); ++i) {
@@ -417,21 +318,14 @@ void checkLocalized(const Bundle& base, const Bundle& localized, const Bundle& m
         }
     }
     for (const auto& entry : localized.getTexts()) {
-        if (!base.containsKey(entry.first)) {
+        bool inBase = base.containsKey(entry.first);
+        if (!inBase) {
             report.add(entry.first, "stale (not in base file)");
         }
-        FormatCheck translated(entry.second);
-        if (!translated.isValid()) {
-            report.add(entry.first, "bad format: " + translated.getError());
-            continue;
-        }
-        if (!base.containsKey(entry.first)) {
-            continue;
-        }
-        FormatCheck original(base[entry.first]);
-        if (original.isValid() && !original.sameArguments(translated)) {
-            report.add(entry.first, "conversions differ: base has " + original.describe() +
-                                        ", this has " + translated.describe());
+        std::string finding =
+            FormatCheck::checkTranslation(inBase ? base[entry.first] : nullptr, entry.second);
+        if (!finding.empty()) {
+            report.add(entry.first, finding);
         }
     }
     checkReferences(localized, merged, report);
@@ -447,7 +341,7 @@ int runI18NCheck(const std::vector<std::string>& args) {
     if (!fileSystem.exists(root.name.c_str())) {
         return report("i18n-check", EXIT_FAULT, "%s: no such file", args[0].c_str());
     }
-    WarningCapture warnings;
+    QuietLogger quiet;
     ManagerScope scope;
     I18N& i18n = I18N::getSingleton();
     i18n.initialize(&fileSystem, root.name.c_str(), nullptr);
@@ -455,7 +349,7 @@ int runI18NCheck(const std::vector<std::string>& args) {
     size_t findings = 0;
     core::SmartPtr<Bundle> base(new Bundle("base", root.name));
     FileReport baseReport(root.display(root.name));
-    loadAlone(*base, fileSystem, root.name, warnings, baseReport);
+    loadAlone(*base, fileSystem, root.name, baseReport);
     checkBase(*base, i18n, baseReport);
     baseReport.print();
     findings += baseReport.count();
@@ -464,13 +358,12 @@ int runI18NCheck(const std::vector<std::string>& args) {
     std::vector<FileReport> reports;
     for (unsigned int i = 0; i < i18n.getAvailableLanguageCount(); ++i) {
         std::string code = i18n.getLanguageCode(i);
-        std::string name = localizedName(root.name, code);
+        std::string name = BundleFile::localizedPath(root.name.c_str(), code.c_str());
         core::SmartPtr<Bundle> localized(new Bundle(code, name));
         FileReport fileReport(root.display(name));
         // A file that cannot be loaded would list every key as untranslated.
-        if (loadAlone(*localized, fileSystem, name, warnings, fileReport)) {
+        if (loadAlone(*localized, fileSystem, name, fileReport)) {
             i18n.setLanguage(&fileSystem, code.c_str());  // what the application would show
-            warnings.take();
             checkLocalized(*base, *localized, *i18n.getBundle(), fileReport);
         }
         fileReport.print();

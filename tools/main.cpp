@@ -1,24 +1,16 @@
 // kavrixml: the command-line face of the library. Subcommands register
 // themselves (Command.h); this file dispatches and keeps every failure to one
 // line on standard error.
-#include <cstdarg>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <exception>
 
-#include "framework/kavrimain/FileInputStream.h"
 #include "framework/plinth/Exception.h"
 #include "tools/Command.h"
 
 namespace kavrixml_tool {
 
 namespace {
-std::vector<Command>& registry() {
-    static std::vector<Command> all;
-    return all;
-}
-
 void printOverview(std::FILE* out) {
     std::fprintf(out,
                  "usage: kavrixml COMMAND [ARGS...]\n"
@@ -32,52 +24,6 @@ void printOverview(std::FILE* out) {
     std::fprintf(out, "\nFILE may be \"-\" for standard input.\n");
 }
 }  // namespace
-
-void registerCommand(const Command& command) { registry().push_back(command); }
-
-const std::vector<Command>& commands() {
-    std::vector<Command>& all = registry();
-    std::sort(all.begin(), all.end(),
-              [](const Command& a, const Command& b) { return std::strcmp(a.name, b.name) < 0; });
-    return all;
-}
-
-bool wantsHelp(const std::vector<std::string>& args) {
-    for (const std::string& arg : args) {
-        if (arg == "-h" || arg == "--help") {
-            return true;
-        }
-    }
-    return false;
-}
-
-int report(const char* command, int code, const char* format, ...) {
-    std::fprintf(stderr, "kavrixml %s: ", command);
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-    std::fputc('\n', stderr);
-    return code;
-}
-
-std::unique_ptr<kavri::stream::InputStream> openInput(const std::string& path) {
-    if (path == "-") {
-        return std::make_unique<kavri::stream::StdInputStream>();
-    }
-    return std::make_unique<kavri::stream::FileInputStream>(path.c_str());
-}
-
-std::string readInput(const std::string& path) {
-    std::unique_ptr<kavri::stream::InputStream> in = openInput(path);
-    std::string bytes;
-    in->readAll(bytes);
-    in->close();
-    if (bytes.empty()) {
-        throw core::Exception("%s: empty input", path == "-" ? "<stdin>" : path.c_str());
-    }
-    return bytes;
-}
 
 }  // namespace kavrixml_tool
 

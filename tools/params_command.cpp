@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "core/SmartPtr.h"
-#include "framework/kavrimain/InputStream.h"
 #include "framework/plinth/BoolParameter.h"
 #include "framework/plinth/ComplexParameter.h"
 #include "framework/plinth/Exception.h"
@@ -19,7 +18,6 @@
 #include "framework/plinth/StringParameter.h"
 #include "framework/plinth/StringUtil.h"
 #include "tools/Command.h"
-#include "xml/DOMParser.h"
 #include "xml/Document.h"
 #include "xml/ParameterParser.h"
 #include "xml/XNode.h"
@@ -54,27 +52,7 @@ const char* const PARAMS_USAGE =
 // line or the quotes escaped, so that empty and blank values stay visible.
 std::string quoted(const std::string& text) {
     std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                out += c;
-        }
-    }
+    appendEscaped(text, 0, text.size(), out);
     return out + "\"";
 }
 
@@ -139,10 +117,6 @@ void printParameters(const parameter::ParameterList& list, int depth, std::strin
     }
 }
 
-const char* displayName(const std::string& path) {
-    return path == "-" ? "<stdin>" : path.c_str();
-}
-
 // The document's parameters: the root itself when it is a PARAM (its members
 // are its children), else the PARAM children of the root.
 void collectParameters(ParameterParser& parser, kavri::xml::XNode* root,
@@ -168,16 +142,11 @@ int runParams(const std::vector<std::string>& args) {
         return report("params", EXIT_USAGE, "expects one FILE (see kavrixml params --help)");
     }
     const std::string& path = args[0];
-    std::unique_ptr<kavri::stream::InputStream> in = openInput(path);
-    kavri::xml::DOMParser reader;
-    std::unique_ptr<kavri::xml::Document> document;
-    try {
-        document.reset(reader.parse(in.get()));
-    } catch (const core::Exception& e) {
-        return report("params", EXIT_FAULT, "%s:%u:%u: %s", displayName(path), reader.getLine(),
-                      reader.getColumn(), e.getMessage());
+    std::string error;
+    std::unique_ptr<kavri::xml::Document> document = readDocument(path, error, false);
+    if (document == nullptr) {
+        return report("params", EXIT_FAULT, "%s", error.c_str());
     }
-    in->close();
 
     ParameterParser parser;
     parameter::SimpleParameterList parameters;

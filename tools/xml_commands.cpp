@@ -7,11 +7,9 @@
 #include <vector>
 
 #include "framework/kavrimain/FileOutputStream.h"
-#include "framework/kavrimain/MemoryInputStream.h"
 #include "framework/plinth/Exception.h"
 #include "framework/plinth/Logger.h"
 #include "tools/Command.h"
-#include "xml/DOMParser.h"
 #include "xml/Document.h"
 #include "xml/XMLUtils.h"
 #include "xml/XMLWriter.h"
@@ -74,34 +72,9 @@ const char* const FIND_USAGE =
     "FILE may be \"-\" for standard input. Exit status: 0 found, 1 no such\n"
     "element or unreadable or malformed input, 2 usage error.\n";
 
-const char* displayName(const std::string& path) {
-    return path == "-" ? "<stdin>" : path.c_str();
-}
-
-bool isOption(const std::string& arg) {
-    return arg.size() > 1 && arg[0] == '-';
-}
-
-int unknownOption(const char* command, const std::string& option) {
-    return report(command, EXIT_USAGE, "unknown option '%s' (see kavrixml %s --help)",
-                  option.c_str(), command);
-}
-
-// Reads and parses one document. On a fault of the XML, `error` receives
-// FILE:LINE:COLUMN: MESSAGE and null is returned; unreadable and empty inputs
-// throw core::Exception (the dispatcher reports them).
+// The writer lays the tree out anew: white space around text is layout.
 std::unique_ptr<Document> readDocument(const std::string& path, std::string& error) {
-    kavri::stream::MemoryInputStream in(readInput(path));
-    kavri::xml::DOMParser parser;
-    // The writer lays the tree out anew: white space around text is layout.
-    parser.setTrimBodies(true);
-    try {
-        return std::unique_ptr<Document>(parser.parse(&in));
-    } catch (const core::Exception& e) {
-        error = std::string(displayName(path)) + ":" + std::to_string(parser.getLine()) + ":" +
-                std::to_string(parser.getColumn()) + ": " + e.getMessage();
-        return nullptr;
-    }
+    return kavrixml_tool::readDocument(path, error, true);
 }
 
 // --- format --------------------------------------------------------------------------

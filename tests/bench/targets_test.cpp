@@ -3,38 +3,86 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
-bench::TargetOutcome target(double threshold, bool higherIsBetter, bool strict,
-                            std::vector<std::pair<std::string, double>> values) {
-    return bench::TargetOutcome{"t", threshold, higherIsBetter, strict, std::move(values), {}};
+const bench::Target& tableEntry(bench::Measure measure, const char* peer) {
+    for (const bench::Target& target : bench::targetTable()) {
+        if (target.measure == measure && std::strcmp(target.peer, peer) == 0) {
+            return target;
+        }
+    }
+    throw std::logic_error(std::string("no target against ") + peer);
 }
 
-TEST(BenchTargets, SpeedTargetNamesTheSlowestDocumentAndTheShortfall) {
-    const bench::TargetOutcome parse =
-        target(2.0, true, false, {{"text", 3.1}, {"deep", 1.5}, {"mime", 1.9}, {"cdata", 2.0}});
-    ASSERT_NE(parse.worst(), nullptr);
-    EXPECT_EQ(parse.worst()->first, "deep");
-    // "at least 2": 2.0 itself meets it; 1.5 falls short by a quarter.
-    EXPECT_EQ(bench::verdict(parse), "missed on 2 of 4; worst deep by 25 %");
-    EXPECT_EQ(bench::verdict(target(2.0, true, false, {{"a", 2.0}, {"b", 7.0}})), "met on all 2");
+bench::TargetOutcome outcome(const bench::Target& target,
+                             std::vector<std::pair<std::string, double>> values) {
+    return bench::TargetOutcome{target, std::move(values), {}};
+}
+
+TEST(BenchTargets, TheTableHoldsTheGoalsOfTheCurrentWork) {
+    std::vector<std::string> titles;
+    for (const bench::Target& target : bench::targetTable()) {
+        titles.push_back(bench::title(target));
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{
+                          "Parse ≥ 1.5 × tinyxml2",
+                          "Parse ≥ 1.2 × expat (events)",
+                          "Parse ≥ 0.4 × pugixml (geometric mean)",
+                          "Write compact ≥ 0.9 × pugixml raw",
+                          "Heap per input byte ≤ 1.3 × pugixml",
+                          "Fresh process: check ≥ 2.5 × xmllint --noout",
+                          "Fresh process: format ≥ 2.0 × xmllint --format",
+                          "Bundle::getText < 150 ns",
+                          "Bundle::resolve, 3 references < 1000 ns",
+                      }));
+}
+
+TEST(BenchTargets, EveryDocumentTargetNamesTheWorstDocumentAndTheShortfall) {
+    const bench::Target& parse = tableEntry(bench::Measure::PARSE, "tinyxml2");
+    const bench::TargetOutcome missed =
+        outcome(parse, {{"text", 3.1}, {"deep", 1.2}, {"mime", 1.4}, {"cdata", 1.5}});
+    ASSERT_NE(missed.worst(), nullptr);
+    EXPECT_EQ(missed.worst()->first, "deep");
+    EXPECT_DOUBLE_EQ(missed.judged(), 1.2);
+    // "at least 1.5": 1.5 itself meets it; 1.2 falls short by a fifth.
+    EXPECT_EQ(bench::verdict(missed), "missed on 2 of 4; worst deep by 20 %");
+    EXPECT_EQ(bench::verdict(outcome(parse, {{"a", 1.5}, {"b", 7.0}})), "met on all 2");
+    EXPECT_EQ(bench::figure(parse, 1.2), "1.20 ×");
 }
 
 TEST(BenchTargets, LimitTargetsNameTheLargestFigureAndHonourStrictness) {
-    // "below libxml2": a ratio of exactly 1 misses; "at most 2 x": 2 meets.
-    EXPECT_EQ(bench::verdict(target(1.0, false, true, {{"deep", 1.0}, {"text", 0.7}})),
-              "missed on 1 of 2; worst deep by 0 %");
-    EXPECT_EQ(bench::verdict(target(2.0, false, false, {{"deep", 2.0}, {"text", 0.7}})),
-              "met on all 2");
-    const bench::TargetOutcome resolve = target(1000, false, true, {{"10,000 keys", 1199}});
-    EXPECT_EQ(resolve.worst()->first, "10,000 keys");
-    EXPECT_EQ(bench::verdict(resolve), "missed on 1 of 1; worst 10,000 keys by 20 %");
+    // "at most 1.3 x pugixml's heap": 1.3 meets, 1.95 misses by half.
+    const bench::Target& heap = tableEntry(bench::Measure::HEAP, "pugixml");
+    EXPECT_EQ(bench::verdict(outcome(heap, {{"deep", 1.3}, {"text", 0.7}})), "met on all 2");
+    EXPECT_EQ(bench::verdict(outcome(heap, {{"deep", 1.95}, {"text", 0.7}})),
+              "missed on 1 of 2; worst deep by 50 %");
+    // "below 150 ns": 150 itself misses.
+    const bench::Target& getText = tableEntry(bench::Measure::BUNDLE, "bundle/getText");
+    EXPECT_EQ(bench::verdict(outcome(getText, {{"10,000 keys", 150}})),
+              "missed on 1 of 1; worst 10,000 keys by 0 %");
+    EXPECT_EQ(bench::verdict(outcome(getText, {{"10,000 keys", 143}})), "met on all 1");
+    EXPECT_EQ(bench::figure(getText, 143.4), "143 ns");
+}
+
+TEST(BenchTargets, GeometricMeanTargetIsJudgedByTheMeanNotTheWorstDocument) {
+    const bench::Target& pugixml = tableEntry(bench::Measure::PARSE, "pugixml");
+    // 0.2 and 0.8 average to 0.4 geometrically: met, though one document is far below.
+    const bench::TargetOutcome met = outcome(pugixml, {{"attributes", 0.2}, {"text", 0.8}});
+    EXPECT_NEAR(met.judged(), 0.4, 1e-12);
+    EXPECT_EQ(bench::verdict(met), "met over 2");
+    EXPECT_EQ(bench::verdict(outcome(pugixml, {{"attributes", 0.3}, {"text", 0.3}})),
+              "missed over 2 by 25 %");
 }
 
 TEST(BenchTargets, NothingMeasuredIsNeitherMetNorMissed) {
-    const bench::TargetOutcome empty = target(1.5, true, false, {});
-    EXPECT_EQ(empty.worst(), nullptr);
-    EXPECT_EQ(bench::verdict(empty), "not measured");
+    for (const bench::Target& target : bench::targetTable()) {
+        const bench::TargetOutcome empty = outcome(target, {});
+        EXPECT_EQ(empty.worst(), nullptr);
+        EXPECT_EQ(empty.judged(), 0.0);
+        EXPECT_EQ(bench::verdict(empty), "not measured") << bench::title(target);
+    }
 }
 
 }  // namespace

@@ -19,16 +19,6 @@ ToolRun runTool(const std::string& folder, const std::string& args) {
 
 const std::string kExamples = std::string(KAVRIXML_SOURCE_DIR) + "/examples/i18n";
 
-// A folder of bundle files for one test.
-std::string writeBundles(const std::vector<std::pair<std::string, std::string>>& files) {
-    std::string folder = tmpPath("bundles");
-    mkdir(folder.c_str(), 0755);
-    for (const auto& file : files) {
-        std::ofstream(folder + "/" + file.first, std::ios::binary) << file.second;
-    }
-    return folder;
-}
-
 TEST(I18NCheckCommand, TheXmlAndJsonSamplesAreClean) {
     for (std::string format : {"xml", "json"}) {
         ToolRun run = runTool(kExamples + "/" + format, "i18n-check texts." + format);
@@ -61,7 +51,7 @@ TEST(I18NCheckCommand, FindsEveryPlantedFault) {
 }
 
 TEST(I18NCheckCommand, ComparesArgumentsNotSpellingAndChecksJsonFiles) {
-    std::string folder = writeBundles({
+    std::string folder = writeFolder({
         {"app.json", R"({"a": "%s has %d photos", "b": "%5.1f%%", "c": "%s, %s", "d": "${a} ${b}",)"
                      R"( "language_it": "Italian", "language_es": "Spanish"})"},
         {"app_it.json",

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tooltest {
 
@@ -37,6 +39,16 @@ inline std::string writeInput(const std::string& name, const std::string& bytes)
     std::string path = tmpPath(name);
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
+}
+
+// A fresh folder for one test, holding the given files (name, bytes).
+inline std::string writeFolder(const std::vector<std::pair<std::string, std::string>>& files) {
+    std::string folder = tmpPath("files");
+    mkdir(folder.c_str(), 0755);
+    for (const auto& file : files) {
+        std::ofstream(folder + "/" + file.first, std::ios::binary) << file.second;
+    }
+    return folder;
 }
 
 // Runs `kavrixml ARGS` in `folder` (the current one when empty) with `input`

@@ -1,0 +1,250 @@
+// Bundle files: the naming rule of localized files, and reading and writing
+// the two formats.
+#include "i18n/BundleFile.h"
+
+#include <cstring>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "framework/kavrimain/File.h"
+#include "framework/kavrimain/FileOperations.h"
+#include "framework/kavrimain/FileSystem.h"
+#include "framework/kavrimain/InputStream.h"
+#include "framework/kavrimain/JSObject.h"
+#include "framework/plinth/Exception.h"
+#include "framework/plinth/StringUtil.h"
+#include "xml/DOMParser.h"
+#include "xml/Document.h"
+#include "xml/XNode.h"
+
+namespace kavri {
+namespace i18n {
+
+namespace {
+
+using JSObjectPtr = ::core::SmartPtr<json::JSObject>;
+
+const char* const LANGUAGE_TAG = "LANGUAGE";
+
+// The extension of `path` with its dot, or "" when it has none.
+const char* extensionOf(const char* path) {
+    const char* extension = platform::FileOperations::getExtension(path);
+    return extension != nullptr ? extension : "";
+}
+
+// The path up to the first occurrence of its extension's text: the part of
+// a bundle's name that its localized files share.
+std::string stemOf(const char* path, const char* extension) {
+    const char* stemEnd = *extension != '\0' ? std::strstr(path, extension) : nullptr;
+    return std::string(path, stemEnd != nullptr ? stemEnd : path + std::strlen(path));
+}
+
+// Closes the stream on every way out, before the stream is deleted.
+struct StreamCloser {
+    stream::InputStream* stream;
+    ~StreamCloser() { stream->close(); }
+};
+
+// The entries of a LANGUAGE root: "key" attribute to CDATA text. Null, with
+// the reason in `ignored`, for a document that is no bundle.
+JSObjectPtr toObject(const xml::XNode* root, std::string* ignored) {
+    if (root == nullptr || std::strcmp(root->getName(), LANGUAGE_TAG) != 0) {
+        if (ignored != nullptr) {
+            *ignored = root == nullptr ? "no root element"
+                                       : std::string("the root element is <") + root->getName() +
+                                             ">, not <LANGUAGE>";
+        }
+        return nullptr;
+    }
+    JSObjectPtr object(new json::JSObject(json::JSObject::OBJECT));
+    std::string text;
+    for (const auto& entry : root->getChildren()) {
+        const char* key = entry->getAttributeChar("key", nullptr);
+        if (key == nullptr || *key == '\0') {
+            continue;
+        }
+        unsigned size = 0;
+        const char* data = entry->getCData(size);
+        text.assign(data != nullptr ? data : "", data != nullptr ? size : 0);
+        object->set(key, text.c_str());
+    }
+    return object;
+}
+
+JSObjectPtr readXML(stream::InputStream* in, std::string* ignored) {
+    xml::DOMParser parser;
+    std::unique_ptr<xml::Document> document;
+    try {
+        document.reset(parser.parse(in, static_cast<xml::XNode*>(nullptr)));
+    } catch (const ::core::Exception& e) {
+        if (parser.getLine() == 0) {
+            throw;  // the stream failed, not the document
+        }
+        throw ::core::Exception("line %u, column %u: %s", parser.getLine(), parser.getColumn(),
+                                e.getMessage());
+    }
+    if (document == nullptr) {
+        throw ::core::Exception("the reader delivered no document");
+    }
+    return toObject(document->getRootNode(), ignored);
+}
+
+JSObjectPtr readJSON(stream::InputStream* in) {
+    JSObjectPtr object(json::JSObject::parse(in));
+    // Anything but an object at the top fails like a malformed file.
+    if (object == nullptr || object->getValueType() != json::JSObject::OBJECT) {
+        throw ::core::Exception("the top level is not a JSON object");
+    }
+    return object;
+}
+
+// A key as an attribute value that every XML reader gives back unchanged:
+// the five special characters, and the white space that attribute-value
+// normalisation would turn into blanks.
+void appendAttribute(const std::string& value, std::string& out) {
+    for (char c : value) {
+        switch (c) {
+            case '\t':
+                out += "&#9;";
+                break;
+            case '\n':
+                out += "&#10;";
+                break;
+            case '\r':
+                out += "&#13;";
+                break;
+            default:
+                text::StringUtil::encodeXML(&c, 1, out);
+        }
+    }
+}
+
+// The text as CDATA; a "]]>" inside ends one section after "]]" and starts
+// the next with ">", which a reader joins again.
+void appendCData(const std::string& text, std::string& out) {
+    out += "<![CDATA[";
+    size_t from = 0;
+    for (size_t end = text.find("]]>"); end != std::string::npos; end = text.find("]]>", from)) {
+        out.append(text, from, end + 2 - from);
+        out += "]]><![CDATA[";
+        from = end + 2;
+    }
+    out.append(text, from, std::string::npos);
+    out += "]]>";
+}
+
+std::string writeXML(const BundleFile::Entries& entries) {
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<LANGUAGE>\n";
+    for (const BundleFile::Entry& entry : entries) {
+        out += "  <TEXT key=\"";
+        appendAttribute(entry.first, out);
+        out += "\">";
+        appendCData(entry.second, out);
+        out += "</TEXT>\n";
+    }
+    out += "</LANGUAGE>\n";
+    return out;
+}
+
+std::string writeJSON(const BundleFile::Entries& entries) {
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
+    for (const BundleFile::Entry& entry : entries) {
+        object[entry.first] = entry.second;
+    }
+    try {
+        return object.dump(2) + "\n";
+    } catch (const nlohmann::json::exception&) {
+        // JSON text is UTF-8: a text that is not cannot be stored there.
+        throw ::core::Exception("a text is not valid UTF-8 and cannot be written as JSON");
+    }
+}
+
+}  // namespace
+
+BundleFile::Format BundleFile::formatOf(const char* path) {
+    const char* extension = extensionOf(path);
+    if (text::StringUtil::compareIgnoreCase(extension, ".json") == 0) {
+        return JSON;
+    }
+    if (text::StringUtil::compareIgnoreCase(extension, ".xml") == 0) {
+        return XML;
+    }
+    return UNKNOWN;
+}
+
+std::string BundleFile::localizedPath(const char* path, const char* code) {
+    if (code == nullptr || *code == '\0') {
+        return std::string();
+    }
+    const char* extension = extensionOf(path);
+    return stemOf(path, extension) + "_" + code + extension;
+}
+
+std::string BundleFile::localizedPattern(const char* fileName) {
+    const char* extension = extensionOf(fileName);
+    return stemOf(fileName, extension) + "_*" + extension;
+}
+
+std::string BundleFile::languageCode(const char* fileName) {
+    std::string name = fileName;
+    const char* extension = extensionOf(fileName);
+    if (*extension != '\0') {
+        text::StringUtil::removeAll(name, std::string(extension));
+    }
+    size_t underscore = name.rfind('_');
+    if (underscore == std::string::npos || underscore + 1 >= name.size()) {
+        return std::string();
+    }
+    return name.substr(underscore + 1);
+}
+
+::core::SmartPtr<json::JSObject> BundleFile::read(vfs::FileSystem* fileSystem, const char* path,
+                                                  std::string* ignored) {
+    ::core::SmartPtr<vfs::File> file(fileSystem->openFile(path, 0));
+    if (file == nullptr) {
+        throw ::core::Exception("%s: the file system delivered no file", path);
+    }
+    std::unique_ptr<stream::InputStream> in(file->openInputStream());
+    if (in == nullptr) {
+        throw ::core::Exception("%s: the file delivered no stream", path);
+    }
+    StreamCloser closer{in.get()};
+    return formatOf(path) == JSON ? readJSON(in.get()) : readXML(in.get(), ignored);
+}
+
+BundleFile::Entries BundleFile::readEntries(vfs::FileSystem* fileSystem, const char* path) {
+    std::string ignored;
+    JSObjectPtr object = read(fileSystem, path, &ignored);
+    if (object == nullptr) {
+        throw ::core::Exception("%s", ignored.c_str());
+    }
+    return entries(object);
+}
+
+BundleFile::Entries BundleFile::entries(const json::JSObject* object) {
+    Entries result;
+    if (object == nullptr) {
+        return result;
+    }
+    for (json::JSObject::JSIterator it = object->begin(); it.isValid(); ++it) {
+        const char* key = it.getKey();
+        const char* text = it.getValue()->asString(nullptr);
+        if (key != nullptr && text != nullptr) {
+            result.emplace_back(key, text);
+        }
+    }
+    return result;
+}
+
+std::string BundleFile::write(const Entries& entries, Format format) {
+    if (format == JSON) {
+        return writeJSON(entries);
+    }
+    if (format == XML) {
+        return writeXML(entries);
+    }
+    throw ::core::Exception("a bundle file is written as XML or JSON");
+}
+
+}  // namespace i18n
+}  // namespace kavri
