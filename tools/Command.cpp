@@ -104,21 +104,53 @@ const char* displayName(const std::string& path) {
     return path == "-" ? "<stdin>" : path.c_str();
 }
 
+bool readingOption(const std::string& arg, ReadOptions& options) {
+    if (arg != "--lenient" && arg != "--strict") {
+        return false;
+    }
+    options.lenient = arg == "--lenient";
+    return true;
+}
+
+namespace {
+
+// Whether the bytes that a strict reading refused read leniently: the
+// failure's line then says so.
+bool readsLeniently(const std::string& bytes) {
+    kavri::stream::MemoryInputStream in(bytes);
+    kavri::xml::DOMParser parser;
+    parser.setLenient(true);
+    try {
+        std::unique_ptr<kavri::xml::Document>(parser.parse(&in));
+        return true;
+    } catch (const core::Exception&) {
+        return false;
+    }
+}
+
+}  // namespace
+
 std::unique_ptr<kavri::xml::Document> readDocument(const std::string& path, std::string& error,
-                                                   bool trimBodies) {
-    return parseDocument(readInput(path), path, error, trimBodies);
+                                                   const ReadOptions& options) {
+    return parseDocument(readInput(path), path, error, options);
 }
 
 std::unique_ptr<kavri::xml::Document> parseDocument(std::string bytes, const std::string& path,
-                                                    std::string& error, bool trimBodies) {
+                                                    std::string& error,
+                                                    const ReadOptions& options) {
     kavri::stream::MemoryInputStream in(std::move(bytes));
     kavri::xml::DOMParser parser;
-    parser.setTrimBodies(trimBodies);
+    parser.setTrimBodies(options.trimBodies);
+    parser.setLenient(options.lenient);
     try {
         return std::unique_ptr<kavri::xml::Document>(parser.parse(&in));
     } catch (const core::Exception& e) {
         error = std::string(displayName(path)) + ":" + std::to_string(parser.getLine()) + ":" +
                 std::to_string(parser.getColumn()) + ": " + e.getMessage();
+        // The strict reader keeps the bytes it was given as its input.
+        if (!options.lenient && readsLeniently(parser.getLexer()->getInput())) {
+            error += " (reads with --lenient)";
+        }
         return nullptr;
     }
 }

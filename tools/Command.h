@@ -67,16 +67,28 @@ void appendEscaped(const std::string& text, size_t from, size_t to, std::string&
 // The name a path is shown under: "<stdin>" for "-".
 const char* displayName(const std::string& path);
 
-// Reads and parses one document from a file or standard input ("-"), with
-// bodies trimmed when `trimBodies` (DOMParser::setTrimBodies). On a fault of
-// the XML, `error` receives FILE:LINE:COLUMN: MESSAGE and null is returned;
-// unreadable and empty inputs throw core::Exception.
+// How a command reads a document: with each element's body trimmed
+// (DOMParser::setTrimBodies), and strictly or leniently (DOMParser::setLenient).
+struct ReadOptions {
+    bool trimBodies = false;
+    bool lenient = false;
+};
+
+// Takes the words "--lenient" and "--strict" into `options`; false for any
+// other word.
+bool readingOption(const std::string& arg, ReadOptions& options);
+
+// Reads and parses one document from a file or standard input ("-"). On a
+// fault of the XML, `error` receives FILE:LINE:COLUMN: MESSAGE, followed by
+// " (reads with --lenient)" when a strict reading failed where a lenient one
+// succeeds, and null is returned; unreadable and empty inputs throw
+// core::Exception.
 std::unique_ptr<kavri::xml::Document> readDocument(const std::string& path, std::string& error,
-                                                   bool trimBodies);
+                                                   const ReadOptions& options);
 // The same for bytes already read from `path`; the reader takes them over
 // (a document is never copied on its way in).
 std::unique_ptr<kavri::xml::Document> parseDocument(std::string bytes, const std::string& path,
-                                                    std::string& error, bool trimBodies);
+                                                    std::string& error, const ReadOptions& options);
 
 // A bundle's root file as the i18n commands take it: a DiskFileSystem is
 // rooted at its folder, and the files beside it are shown with the folder as

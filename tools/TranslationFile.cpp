@@ -159,7 +159,11 @@ void collectUnits(const XNode* element, std::vector<TranslationUnit>& units) {
 
 Translation readXLIFF(const std::string& path, const std::string& bytes) {
     std::string error;
-    std::unique_ptr<kavri::xml::Document> document = parseDocument(bytes, path, error, false);
+    // A translation tool's file is read as XML out there is: in its own
+    // encoding, with instructions and entities.
+    ReadOptions options;
+    options.lenient = true;
+    std::unique_ptr<kavri::xml::Document> document = parseDocument(bytes, path, error, options);
     if (document == nullptr) {
         throw core::Exception("%s", error.c_str());
     }

@@ -30,7 +30,7 @@ using kavri::xml::ParameterParser;
 using parameter::BaseParameter;
 
 const char* const PARAMS_USAGE =
-    "usage: kavrixml params FILE\n"
+    "usage: kavrixml params [--lenient] FILE\n"
     "\n"
     "Converts the PARAM elements of an XML document to parameters and prints\n"
     "them, one per line, members indented by two blanks below their parent:\n"
@@ -44,6 +44,10 @@ const char* const PARAMS_USAGE =
     "The document's parameters are the root element when it is a PARAM, and\n"
     "otherwise the PARAM children of the root. A PARAM of an unknown type is\n"
     "left out with a warning on standard error.\n"
+    "\n"
+    "The document is read as the library reads it by default, strictly;\n"
+    "--lenient reads it as DOMParser::setLenient(true) does (other encodings,\n"
+    "any DOCTYPE, internal entities, processing instructions).\n"
     "\n"
     "Exit status: 0 success, 1 unreadable or malformed input or no parameters,\n"
     "2 usage error.\n";
@@ -138,12 +142,23 @@ void collectParameters(ParameterParser& parser, kavri::xml::XNode* root,
 }
 
 int runParams(const std::vector<std::string>& args) {
-    if (args.size() != 1) {
+    ReadOptions reading;
+    std::vector<std::string> files;
+    for (const std::string& arg : args) {
+        if (readingOption(arg, reading)) {
+            continue;
+        }
+        if (isOption(arg)) {
+            return unknownOption("params", arg);
+        }
+        files.push_back(arg);
+    }
+    if (files.size() != 1) {
         return report("params", EXIT_USAGE, "expects one FILE (see kavrixml params --help)");
     }
-    const std::string& path = args[0];
+    const std::string& path = files[0];
     std::string error;
-    std::unique_ptr<kavri::xml::Document> document = readDocument(path, error, false);
+    std::unique_ptr<kavri::xml::Document> document = readDocument(path, error, reading);
     if (document == nullptr) {
         return report("params", EXIT_FAULT, "%s", error.c_str());
     }

@@ -22,69 +22,94 @@ namespace {
 using kavri::xml::Document;
 using kavri::xml::XNode;
 
+// What lenient reading (DOMParser::setLenient) reads beyond the strict subset.
+#define LENIENT_TEXT                                                                \
+    "Lenient reading takes XML as it is found in files: any encoding iconv knows\n" \
+    "(converted to UTF-8), version 1.1, every DOCTYPE form, entities declared in\n" \
+    "the document, processing instructions (skipped) and text after comments.\n"    \
+    "\n"
+
 const char* const FORMAT_USAGE =
-    "usage: kavrixml format [--compact] [--crlf] [--bom] [--no-declaration] [-o OUT] FILE\n"
+    "usage: kavrixml format [--compact] [--crlf] [--bom] [--no-declaration] [--strict]\n"
+    "                       [-o OUT] FILE\n"
     "\n"
     "Reads an XML document and writes it back: tidy by default (one line per\n"
     "tag, body and CDATA section, indented with tabs), attributes in byte order\n"
     "of their names, text and attribute values escaped, comments dropped.\n"
     "White space around each element's text is dropped, so that formatting a\n"
-    "formatted document changes nothing.\n"
+    "formatted document changes nothing. The document is read leniently (see\n"
+    "below); the output is always UTF-8.\n"
     "\n"
     "  --compact          everything on one line, no indentation\n"
     "  --crlf             end lines with CR LF instead of LF\n"
     "  --bom              begin with the UTF-8 byte-order mark\n"
     "  --no-declaration   leave out the <?xml ...?> declaration\n"
+    "  --strict           read only what the library reads by default\n"
     "  -o OUT             write to the file OUT instead of standard output\n"
-    "\n"
+    "\n" LENIENT_TEXT
     "FILE may be \"-\" for standard input. Exit status: 0 success, 1 unreadable\n"
     "or malformed input or an output that cannot be written, 2 usage error.\n";
 
 const char* const CHECK_USAGE =
-    "usage: kavrixml check [-v] FILE...\n"
+    "usage: kavrixml check [-v] [--lenient] FILE...\n"
     "\n"
     "Reads each XML document and prints one line per document that does not\n"
     "read, as FILE:LINE:COLUMN: MESSAGE (line and column of the offending\n"
-    "token, counted from 1, in bytes). Prints nothing when all read.\n"
+    "token, counted from 1, in bytes). Prints nothing when all read. By default\n"
+    "a document is read as the library reads it by default, strictly; a\n"
+    "document that would read leniently has \"(reads with --lenient)\" at the\n"
+    "end of its line.\n"
     "\n"
-    "  -v   also print how many documents were read\n"
-    "\n"
+    "  -v          also print how many documents were read\n"
+    "  --lenient   read leniently (see below)\n"
+    "\n" LENIENT_TEXT
     "FILE may be \"-\" for standard input. Exit status: 0 all read, 1 any\n"
     "failed, 2 usage error.\n";
 
 const char* const DUMP_USAGE =
-    "usage: kavrixml dump FILE\n"
+    "usage: kavrixml dump [--strict] FILE\n"
     "\n"
     "Reads an XML document and prints the debugging picture of its tree on\n"
     "standard error: three blanks of indentation per level, each element's\n"
-    "children before its text and CDATA, nothing escaped.\n"
+    "children before its text and CDATA, nothing escaped. The document is read\n"
+    "leniently; --strict reads only what the library reads by default.\n"
     "\n"
     "FILE may be \"-\" for standard input. Exit status: 0 success, 1 unreadable\n"
     "or malformed input, 2 usage error.\n";
 
 const char* const FIND_USAGE =
-    "usage: kavrixml find NAME FILE\n"
+    "usage: kavrixml find [--strict] NAME FILE\n"
     "\n"
     "Reads an XML document and writes the first element named NAME, in\n"
     "breadth-first order (the shallowest, then the leftmost; the root counts),\n"
-    "as tidy XML without a declaration.\n"
+    "as tidy XML without a declaration. The document is read leniently;\n"
+    "--strict reads only what the library reads by default.\n"
     "\n"
     "FILE may be \"-\" for standard input. Exit status: 0 found, 1 no such\n"
     "element or unreadable or malformed input, 2 usage error.\n";
 
 // The writer lays the tree out anew: white space around text is layout.
-std::unique_ptr<Document> readDocument(const std::string& path, std::string& error) {
-    return kavrixml_tool::readDocument(path, error, true);
+// Commands that show a document to a person read it leniently unless told
+// otherwise; check reads as the library does by default.
+ReadOptions showing() {
+    ReadOptions options;
+    options.trimBodies = true;
+    options.lenient = true;
+    return options;
 }
 
 // --- format --------------------------------------------------------------------------
 
 int runFormat(const std::vector<std::string>& args) {
     kavri::xml::XMLWriter writer;
+    ReadOptions reading = showing();
     std::string output;
     std::vector<std::string> files;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (readingOption(arg, reading)) {
+            continue;
+        }
         if (arg == "--compact") {
             writer.setTidyOutput(false);
         } else if (arg == "--crlf") {
@@ -108,7 +133,7 @@ int runFormat(const std::vector<std::string>& args) {
         return report("format", EXIT_USAGE, "expects one FILE (see kavrixml format --help)");
     }
     std::string error;
-    std::unique_ptr<Document> doc = readDocument(files[0], error);
+    std::unique_ptr<Document> doc = readDocument(files[0], error, reading);
     if (!doc) {
         return report("format", EXIT_FAULT, "%s", error.c_str());
     }
@@ -132,8 +157,13 @@ int runFormat(const std::vector<std::string>& args) {
 
 int runCheck(const std::vector<std::string>& args) {
     bool verbose = false;
+    ReadOptions reading = showing();
+    reading.lenient = false;
     std::vector<std::string> files;
     for (const std::string& arg : args) {
+        if (readingOption(arg, reading)) {
+            continue;
+        }
         if (arg == "-v") {
             verbose = true;
         } else if (isOption(arg)) {
@@ -149,7 +179,7 @@ int runCheck(const std::vector<std::string>& args) {
     for (const std::string& path : files) {
         std::string error;
         try {
-            if (readDocument(path, error)) {
+            if (readDocument(path, error, reading)) {
                 ++parsed;
                 continue;
             }
@@ -167,14 +197,35 @@ int runCheck(const std::vector<std::string>& args) {
 
 // --- dump and find -----------------------------------------------------------------------
 
+// The words that are no reading option (--lenient, --strict) go to
+// `words`; an unknown option gives its usage error.
+bool takeReadingOptions(const char* command, const std::vector<std::string>& args,
+                        ReadOptions& reading, std::vector<std::string>& words, int& status) {
+    for (const std::string& arg : args) {
+        if (readingOption(arg, reading)) {
+            continue;
+        }
+        if (isOption(arg)) {
+            status = unknownOption(command, arg);
+            return false;
+        }
+        words.push_back(arg);
+    }
+    return true;
+}
+
 int runDump(const std::vector<std::string>& args) {
-    if (args.size() != 1 || isOption(args[0])) {
-        return args.size() == 1
-                   ? unknownOption("dump", args[0])
-                   : report("dump", EXIT_USAGE, "expects one FILE (see kavrixml dump --help)");
+    ReadOptions reading = showing();
+    std::vector<std::string> words;
+    int status = EXIT_OK;
+    if (!takeReadingOptions("dump", args, reading, words, status)) {
+        return status;
+    }
+    if (words.size() != 1) {
+        return report("dump", EXIT_USAGE, "expects one FILE (see kavrixml dump --help)");
     }
     std::string error;
-    std::unique_ptr<Document> doc = readDocument(args[0], error);
+    std::unique_ptr<Document> doc = readDocument(words[0], error, reading);
     if (!doc) {
         return report("dump", EXIT_FAULT, "%s", error.c_str());
     }
@@ -184,18 +235,19 @@ int runDump(const std::vector<std::string>& args) {
 }
 
 int runFind(const std::vector<std::string>& args) {
-    for (const std::string& arg : args) {
-        if (isOption(arg)) {
-            return unknownOption("find", arg);
-        }
+    ReadOptions reading = showing();
+    std::vector<std::string> words;
+    int status = EXIT_OK;
+    if (!takeReadingOptions("find", args, reading, words, status)) {
+        return status;
     }
-    if (args.size() != 2) {
+    if (words.size() != 2) {
         return report("find", EXIT_USAGE, "expects NAME and FILE (see kavrixml find --help)");
     }
-    const std::string& name = args[0];
-    const std::string& path = args[1];
+    const std::string& name = words[0];
+    const std::string& path = words[1];
     std::string error;
-    std::unique_ptr<Document> doc = readDocument(path, error);
+    std::unique_ptr<Document> doc = readDocument(path, error, reading);
     if (!doc) {
         return report("find", EXIT_FAULT, "%s", error.c_str());
     }

@@ -98,6 +98,20 @@ TEST(ParamsCommand, BadInputGivesOneLineOnStderrAndNoOutput) {
     ToolRun usage = runParams("");
     EXPECT_EQ(usage.status, 2);
     EXPECT_EQ(usage.err, "kavrixml params: expects one FILE (see kavrixml params --help)\n");
+    EXPECT_EQ(runParams("--pretty a.xml").status, 2);
+}
+
+TEST(ParamsCommand, ReadsStrictlyUnlessToldToReadLeniently) {
+    std::string latin1 = writeInput("params_latin1.xml",
+                                    "<?xml version='1.0' encoding='ISO-8859-1'?>\n"
+                                    "<PARAM name='city' type='string' value='K\xF6ln'/>");
+    ToolRun strict = runParams("'" + latin1 + "'");
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_EQ(strict.err, "kavrixml params: " + latin1 +
+                              ":1:30: Only UTF-8 encoding supported (reads with --lenient)\n");
+    ToolRun lenient = runParams("--lenient '" + latin1 + "'");
+    EXPECT_EQ(lenient.status, 0);
+    EXPECT_EQ(lenient.out, "city (string) = \"K\xC3\xB6ln\"\n");
 }
 
 }  // namespace

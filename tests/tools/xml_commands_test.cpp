@@ -60,15 +60,17 @@ TEST(XmlCheckCommand, ReportsFileLineAndColumnOfTheOffendingToken) {
         const char* input;
         const char* line;
     } cases[] = {
-        {"<?xml version='1.0' encoding='latin1'?><a/>", "1:30: Only UTF-8 encoding supported"},
+        {"<?xml version='1.0' encoding='latin1'?><a/>",
+         "1:30: Only UTF-8 encoding supported (reads with --lenient)"},
         {"<?xml version='2.0'?>", "1:15: Only XML 1.0 supported"},
-        {"<?php?><a/>", "1:3: Invalid start declaration"},
+        {"<?php?><a/>", "1:3: Invalid start declaration (reads with --lenient)"},
         {"<!DOCTYPE a PUBLIC 'p'>\n\n  <b/>",
          "3:4: Root node do not match DOCTYPE declaration. "
-         "It must be <a>, not <b>"},
+         "It must be <a>, not <b> (reads with --lenient)"},
         {"<a>\n\t<b>\n\t</c>\n</a>", "3:4: Unclosed node b"},
         {"<a>\n <b x='1' =/>", "2:11: Invalid token (=) "},
-        {"<a><!-- x -->y</a>", "1:14: Unexpected token found while parsing node a"},
+        {"<a><!-- x -->y</a>",
+         "1:14: Unexpected token found while parsing node a (reads with --lenient)"},
         {"<a>\n<b>", "2:4: Unexpected end of input (expected '<')"},
     };
     for (const Case& c : cases) {
@@ -122,6 +124,33 @@ TEST(XmlFindCommand, WritesTheShallowestMatchOrFails) {
     EXPECT_EQ(missing.err, "kavrixml find: no element named 'nothing' in <stdin>\n");
 }
 
+// check reads strictly unless told otherwise; format, dump and find read
+// leniently unless told otherwise.
+TEST(XmlCommands, ReadLenientlyWhereTheHelpSays) {
+    const std::string samples[] = {sample("latin1.xml"), sample("utf16.xml"),
+                                   sample("system-doctype.svg")};
+    for (const std::string& path : samples) {
+        ToolRun strict = run("check '" + path + "'");
+        EXPECT_EQ(strict.status, 1) << path;
+        EXPECT_NE(strict.err.find(" (reads with --lenient)\n"), std::string::npos) << strict.err;
+        EXPECT_EQ(run("check --lenient '" + path + "'").status, 0) << path;
+        EXPECT_EQ(run("format --strict '" + path + "'").status, 1) << path;
+    }
+    ToolRun latin1 = run("find file '" + samples[0] + "'");
+    EXPECT_EQ(latin1.status, 0);
+    EXPECT_EQ(latin1.out, "<file path=\"/home/zo\xC3\xAB/Documents/Caf\xC3\xA9.txt\"/>\n");
+    ToolRun utf16 = run("format --compact '" + samples[1] + "'");
+    EXPECT_EQ(utf16.out.substr(0, 80),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><catalogue branch=\"\xC5\x8Csaka\">"
+              "<book id=\"j001\"");
+    ToolRun svg = run("dump '" + samples[2] + "'");
+    EXPECT_EQ(svg.status, 0);
+    EXPECT_EQ(svg.err.substr(0, 36), "<svg height=\"48\" viewBox=\"0 0 48 48\"");
+    // A failure that lenient reading would not mend has no hint.
+    ToolRun broken = run("check -", "<a></b>");
+    EXPECT_EQ(broken.err, "<stdin>:1:6: Unclosed node a\n");
+}
+
 TEST(XmlCommands, BadInputIsOneLineAndExitOne) {
     std::string broken = writeInput("broken.xml", "<a>\n<b></a>");
     for (const char* command : {"format", "dump", "find a"}) {
@@ -146,7 +175,7 @@ TEST(XmlCommands, BadInputIsOneLineAndExitOne) {
 
 TEST(XmlCommands, UsageErrorsExitTwoAndHelpExitsZero) {
     for (const char* args : {"format", "format a.xml b.xml", "format -o", "check", "check -x a.xml",
-                             "dump", "find onlyname"}) {
+                             "dump", "dump --lenient", "find onlyname", "find --x a b"}) {
         EXPECT_EQ(run(args).status, 2) << args;
     }
     ToolRun unknown = run("format --pretty a.xml");
