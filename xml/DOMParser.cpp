@@ -271,8 +271,11 @@ void DOMParser::checkDeclaration(Document* doc) {
         mState.failOffset = mState.declarationOffset;
         throw XMLException("No version attribute in XML declaration!");
     }
-    if (version->getValueString() != "1.0" &&
-        !(mLenient && isVersionOne(version->getValueString()))) {
+    if (mLenient && isVersionOne(version->getValueString())) {
+        // Read by 1.0's rules, and written back so that it reads strictly too.
+        version->setValue("1.0");
+    }
+    if (version->getValueString() != "1.0") {
         mState.failOffset = mState.versionOffset;
         throw XMLException("Only XML 1.0 supported");
     }

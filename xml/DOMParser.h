@@ -31,7 +31,9 @@
 //   LF), and a tab, line feed or carriage return written plainly in an
 //   attribute value becomes a blank (one given as a reference keeps its
 //   value);
-// - version "1.x" reads like "1.0"; a DOCTYPE may have a SYSTEM or PUBLIC
+// - version "1.x" reads like "1.0" (and the declaration node then says
+//   "1.0", as it says "UTF-8", so that the tree written back reads strictly
+//   too); a DOCTYPE may have a SYSTEM or PUBLIC
 //   identifier, none, an internal subset, and a name other than the root's
 //   (the Document keeps the name and identifiers);
 // - entities declared in the internal subset with a literal value are
