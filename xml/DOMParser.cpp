@@ -632,13 +632,14 @@ void DOMParser::moveTo(const char* p) {
 }
 
 void DOMParser::readAsUTF8() {
-    std::string bytes = getLexer()->getInput();
+    std::string bytes = getLexer()->takeInput();
     Transcoder::Place failedAt;
     try {
         Transcoder::toUTF8(bytes, failedAt);
     } catch (...) {
         mLine = failedAt.line;
         mColumn = failedAt.column;
+        setInput(std::move(bytes), true);  // a failed conversion leaves the bytes as they were
         throw;
     }
     normaliseLineEnds(bytes);

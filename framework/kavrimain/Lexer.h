@@ -98,6 +98,14 @@ class Lexer {
     void setInputStream(stream::InputStream* stream);
     void setInput(std::string bytes);
     const std::string& getInput() const { return mInput; }
+    // Hands the input over to the caller, leaving the lexer with none (a
+    // reader that rewrites its input sets it again with setInput).
+    std::string takeInput() {
+        mPos = mTokenStart = 0;
+        std::string taken;
+        taken.swap(mInput);
+        return taken;
+    }
 
     // The next token; the end token (id Token::END_OF_INPUT) once the input is
     // used up, as often as asked.
