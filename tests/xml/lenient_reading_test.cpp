@@ -8,6 +8,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/kavrimain/MemoryInputStream.h"
 #include "framework/kavrimain/MemoryOutputStream.h"
@@ -30,6 +31,17 @@ std::string lenient(const std::string& text) {
     const std::string result = xmlio::outcome(parser, text);
     EXPECT_EQ(result, xmlio::outcome(tokensOnly, text)) << "paths differ on: " << text;
     return result;
+}
+
+// Inputs and the outcomes their lenient parses must give.
+struct Case {
+    std::string input;
+    std::string outcome;
+};
+void expectOutcomes(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+        EXPECT_EQ(lenient(c.input), c.outcome) << c.input;
+    }
 }
 
 std::string strict(const std::string& text) {
@@ -60,10 +72,7 @@ TEST(LenientReading, IsOffByDefault) {
 }
 
 TEST(LenientReading, TranscodesToUTF8) {
-    const struct {
-        std::string input;
-        const char* outcome;
-    } cases[] = {
+    expectOutcomes({
         // Declared single-byte and multi-byte encodings.
         {std::string(LATIN1_DECLARATION) + "<a t='caf\xE9'>\xC0 la</a>",
          "<xml encoding='UTF-8' version='1.0'/>||||<a t='caf\xC3\xA9'>\xC3\x80 la</a>"},
@@ -84,10 +93,7 @@ TEST(LenientReading, TranscodesToUTF8) {
          "<xml encoding='UTF-8' version='1.0'/>||||<a/>"},
         {utf16("<?xml version='1.0'?><a>\xE9</a>", true),
          "<xml version='1.0'/>||||<a>\xC3\xA9</a>"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(lenient(c.input), c.outcome) << c.input;
-    }
+    });
 }
 
 TEST(LenientReading, EncodingFaultsNameTheEncodingAndPlace) {
@@ -115,10 +121,7 @@ TEST(LenientReading, WritesBackAsUTF8) {
 }
 
 TEST(LenientReading, PrologForms) {
-    const struct {
-        const char* input;
-        const char* outcome;
-    } cases[] = {
+    expectOutcomes({
         {"<?xml version='1.1'?><a/>", "<xml version='1.0'/>||||<a/>"},
         {"<!DOCTYPE svg SYSTEM 'svg.dtd'><svg/>", "|svg||svg.dtd|<svg/>"},
         {"<!DOCTYPE html PUBLIC '-//W3C//DTD XHTML 1.0//EN' \"x.dtd\"><html/>",
@@ -133,10 +136,7 @@ TEST(LenientReading, PrologForms) {
          "<?pi?><!-- d --><a/>",
          "<xml version='1.0'/>|a|||<a/>"},
         {"<?target data?><a><?pi x?><b/><?other?></a>", "||||<a><b/></a>"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(lenient(c.input), c.outcome) << c.input;
-    }
+    });
     EXPECT_EQ(lenient("<?xml version='2.0'?><a/>"), "!Only XML 1.0 supported at 1:15");
     EXPECT_EQ(lenient("<!DOCTYPE a SYSTEM><a/>"), "!Invalid DOCTYPE declaration at 1:13");
     EXPECT_EQ(lenient("<!DOCTYPE a 'x'><a/>"), "!Invalid DOCTYPE declaration at 1:13");
@@ -146,34 +146,22 @@ TEST(LenientReading, PrologForms) {
 }
 
 TEST(LenientReading, CommentsAndInstructionsInContentJoinTheText) {
-    const struct {
-        const char* input;
-        const char* outcome;
-    } cases[] = {
+    expectOutcomes({
         {"<a>x<!-- c -->y</a>", "||||<a>xy</a>"},
         {"<a><!-- c -->\n  <b/>\n</a>", "||||<a>\n  \n<b/></a>"},
         {"<a>one<?pi two?>three<![CDATA[c]]>four</a>", "||||<a>onethreefour<![CDATA[c]]></a>"},
         {"<a><b>1<!--x-->2</b><!--y--></a>", "||||<a><b>12</b></a>"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(lenient(c.input), c.outcome) << c.input;
-    }
+    });
     EXPECT_EQ(lenient("<a>x<!-- never ends"), "!Unexpected end of input (expected '<') at 1:20");
 }
 
 TEST(LenientReading, LineEndsAndAttributeWhiteSpace) {
-    const struct {
-        const char* input;
-        const char* outcome;
-    } cases[] = {
+    expectOutcomes({
         {"<a>1\r\n2\r3\n</a>", "||||<a>1\n2\n3\n</a>"},
         {"<a><![CDATA[x\r\ny]]></a>", "||||<a><![CDATA[x\ny]]></a>"},
         {"<a x='1\t2\n3\r\n4' y=\"&#9;&#10;&#13;\"/>", "||||<a x='1 2 3 4' y='\t\n\r'/>"},
         {"<a\r\n x='a&amp;\tb'\r\n/>", "||||<a x='a& b'/>"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(lenient(c.input), c.outcome) << c.input;
-    }
+    });
     // Places count in the text as read: LF line ends.
     EXPECT_EQ(lenient("<a>\r\n\r\n<b></a>"), "!Unclosed node b at 3:6");
 }
@@ -216,10 +204,7 @@ std::string laughs(int levels, int width) {
 }
 
 TEST(LenientEntities, Expanded) {
-    const struct {
-        std::string input;
-        const char* outcome;
-    } cases[] = {
+    expectOutcomes({
         // Nested, in text and in attribute values, next to the predefined ones.
         {withSubset("<!ENTITY n 'Ann'><!ENTITY full '&n; &amp; Bob'>",
                     "<r who='&full;!'>&full;&lt;</r>"),
@@ -240,10 +225,7 @@ TEST(LenientEntities, Expanded) {
                     "<!-- <!ENTITY c 'C'> --><?pi?>",
                     "<r><!-- &e; --><![CDATA[&e;]]>&e;&lt;&ext;&nope;</r>"),
          "|r|||<r>E<&ext;&nope;<![CDATA[&e;]]></r>"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(lenient(c.input), c.outcome) << c.input;
-    }
+    });
 }
 
 TEST(LenientEntities, NestingLimit) {
