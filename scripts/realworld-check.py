@@ -126,6 +126,16 @@ def build_reader(source_dir, build_dir, work, name, lenient_api=True):
     return binary
 
 
+def source_of(build_dir):
+    """The source tree a CMake build was configured from: the reader program
+    is built with the headers of the library it links."""
+    with open(os.path.join(build_dir, "CMakeCache.txt")) as cache:
+        for line in cache:
+            if line.startswith("CMAKE_HOME_DIRECTORY:"):
+                return line.split("=", 1)[1].strip()
+    raise SystemExit("%s: not a CMake build" % build_dir)
+
+
 def read_all(binary, mode, files):
     proc = subprocess.run([binary, mode], input="\n".join(files).encode() + b"\n",
                           stdout=subprocess.PIPE, check=True)
@@ -265,7 +275,8 @@ def main():
         lenient = read_all(reader, "lenient", files)
         baseline = None
         if options.baseline:
-            base_reader = build_reader(source_dir, options.baseline, work, "base", False)
+            base_reader = build_reader(source_of(options.baseline), options.baseline, work,
+                                       "base", False)
             baseline = read_all(base_reader, "strict", files)
     with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
         lint = dict(zip(files, pool.map(xmllint, files)))
