@@ -1,0 +1,314 @@
+#include "xml/AttributeStore.h"
+
+#include <cstring>
+#include <new>
+
+#include "framework/plinth/StringUtil.h"
+
+namespace kavri {
+namespace xml {
+
+Attribute::Attribute(const char* name, size_t nameLength, const char* value, size_t valueLength,
+                     bool decode)
+    : mName(name, nameLength), mValue(value, decode ? 0 : valueLength) {
+    if (decode) {
+        text::StringUtil::decodeXML(value, valueLength, mValue);
+    }
+}
+
+Attribute& Attribute::operator=(const Attribute& other) {
+    if (this != &other) {
+        keepFiledName(other.mName.c_str());
+        mName = other.mName;
+        mValue = other.mValue;
+    }
+    return *this;
+}
+
+void Attribute::setName(const char* name) {
+    keepFiledName(name);
+    mName = name;
+}
+
+void Attribute::keepFiledName(const char* name) {
+    if (mFiledName == nullptr && std::strcmp(name, mName.c_str()) != 0) {
+        copyFiledName(mName.c_str());
+    }
+}
+
+void Attribute::fileUnder(const char* key) {
+    const char* filed = filedName();
+    if (key != filed && std::strcmp(key, filed) != 0) {
+        copyFiledName(key);
+    }
+}
+
+void Attribute::copyFiledName(const char* key) {
+    const size_t length = std::strlen(key);
+    char* copy = new char[length + 1];
+    std::memcpy(copy, key, length + 1);
+    delete[] mFiledName;
+    mFiledName = copy;
+}
+
+}  // namespace xml
+}  // namespace kavri
+
+namespace core {
+
+using kavri::xml::Attribute;
+using AttributeMapBase = CKHashMapBase<Attribute*>;
+
+namespace {
+
+// The first array a node takes holds four: most elements have fewer, and a
+// released block's room is not reused before its pool chunk is free, so
+// growing by small steps would leave every step behind.
+const uint32_t FIRST_CAPACITY = 4;
+
+}  // namespace
+
+AttributeMapBase::CKHashMapBase(bool ownsValues, Attribute* nullValue)
+    : mStore(ownsValues ? OWNS : 0) {
+    if (nullValue != nullptr) {
+        // Only a layout can hold a null value other than null.
+        auto* layout = static_cast<Flat*>(BlockPool::allocate(Flat::bytesFor(0)));
+        layout->nullValue = nullValue;
+        layout->count = 0;
+        layout->capacity = 0;
+        setLayout(layout, 0);
+    }
+}
+
+AttributeMapBase::~CKHashMapBase() {
+    releaseLayout();
+}
+
+void AttributeMapBase::releaseLayout() noexcept {
+    if (grown()) {
+        Grown* layout = tree();
+        layout->~Grown();
+        BlockPool::release(layout, sizeof(Grown));
+    } else if (Flat* layout = flat()) {
+        BlockPool::release(layout, Flat::bytesFor(layout->capacity));
+    }
+    mStore &= OWNS;
+}
+
+Attribute* AttributeMapBase::getNullValue(const char* /*key*/) const {
+    return (mStore & ~FLAGS) != 0 ? flat()->nullValue : nullptr;
+}
+
+size_t AttributeMapBase::size() const {
+    if (grown()) {
+        return tree()->tree.size();
+    }
+    const Flat* layout = flat();
+    return layout != nullptr ? layout->count : 0;
+}
+
+AttributeMapBase::const_iterator AttributeMapBase::begin() const {
+    if (grown()) {
+        return const_iterator(tree()->tree.cbegin());
+    }
+    const Flat* layout = flat();
+    return const_iterator(layout != nullptr ? layout->items : nullptr);
+}
+
+AttributeMapBase::const_iterator AttributeMapBase::end() const {
+    if (grown()) {
+        return const_iterator(tree()->tree.cend());
+    }
+    const Flat* layout = flat();
+    return const_iterator(layout != nullptr ? layout->items + layout->count : nullptr);
+}
+
+uint32_t AttributeMapBase::search(const char* key, bool& found) const {
+    const less_str less;
+    const Flat* layout = flat();
+    uint32_t low = 0;
+    uint32_t high = layout != nullptr ? layout->count : 0;
+    while (low < high) {
+        const uint32_t middle = low + (high - low) / 2;
+        if (less(layout->items[middle]->filedName(), key)) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    // items[low] is not before `key`: it is `key` unless `key` is before it.
+    found = layout != nullptr && low < layout->count && !less(key, layout->items[low]->filedName());
+    return low;
+}
+
+AttributeMapBase::const_iterator AttributeMapBase::lower_bound(const char* key) const {
+    if (grown()) {
+        return const_iterator(tree()->tree.lower_bound(key));
+    }
+    bool found = false;
+    const uint32_t at = search(key, found);
+    return const_iterator(flat() != nullptr ? flat()->items + at : nullptr);
+}
+
+AttributeMapBase::const_iterator AttributeMapBase::find(const char* key) const {
+    if (grown()) {
+        return const_iterator(tree()->tree.find(key));
+    }
+    bool found = false;
+    const uint32_t at = search(key, found);
+    return found ? const_iterator(flat()->items + at) : end();
+}
+
+Attribute* AttributeMapBase::get(const char* key) const {
+    if (grown()) {
+        const Tree& entries = tree()->tree;
+        const auto it = entries.find(key);
+        return it != entries.end() ? *it : getNullValue(key);
+    }
+    bool found = false;
+    const uint32_t at = search(key, found);
+    return found ? flat()->items[at] : getNullValue(key);
+}
+
+// Makes room first, so that a failed allocation changes nothing.
+void AttributeMapBase::insertFlat(uint32_t at, Attribute* value) {
+    Flat* layout = flat();
+    const uint32_t count = layout != nullptr ? layout->count : 0;
+    const uint32_t capacity = layout != nullptr ? layout->capacity : 0;
+    if (count == capacity) {
+        const uint32_t grownCapacity = capacity < FIRST_CAPACITY ? FIRST_CAPACITY : 2 * capacity;
+        auto* larger = static_cast<Flat*>(BlockPool::allocate(Flat::bytesFor(grownCapacity)));
+        larger->nullValue = layout != nullptr ? layout->nullValue : nullptr;
+        larger->count = count;
+        larger->capacity = grownCapacity;
+        if (layout != nullptr) {
+            std::memcpy(larger->items, layout->items, count * sizeof(Attribute*));
+            BlockPool::release(layout, Flat::bytesFor(capacity));
+        }
+        setLayout(larger, 0);
+        layout = larger;
+    }
+    Attribute** items = layout->items;
+    std::memmove(items + at + 1, items + at, (count - at) * sizeof(Attribute*));
+    items[at] = value;
+    ++layout->count;
+}
+
+// Moves the array's attributes into a tree; throws, changing nothing, when
+// memory runs out.
+void AttributeMapBase::growIntoTree() {
+    Flat* layout = flat();
+    void* memory = BlockPool::allocate(sizeof(Grown));
+    Grown* grownLayout = nullptr;
+    try {
+        grownLayout = new (memory) Grown{layout->nullValue, Tree()};
+        for (uint32_t i = 0; i < layout->count; ++i) {
+            grownLayout->tree.insert(grownLayout->tree.end(), layout->items[i]);
+        }
+    } catch (...) {
+        if (grownLayout != nullptr) {
+            grownLayout->~Grown();
+        }
+        BlockPool::release(memory, sizeof(Grown));
+        throw;
+    }
+    BlockPool::release(layout, Flat::bytesFor(layout->capacity));
+    setLayout(grownLayout, GROWN);
+}
+
+bool AttributeMapBase::put(const char* key, Attribute* const& value) {
+    // The map's key is the attribute's filed name; filed first, so that a
+    // failure leaves at worst a renamed-looking attribute that the caller
+    // still holds.
+    value->fileUnder(key);
+    if (!grown()) {
+        bool found = false;
+        const uint32_t at = search(key, found);
+        if (found) {
+            Attribute*& slot = flat()->items[at];
+            Attribute* replaced = slot;
+            slot = value;
+            // Storing the value that is already there must not dispose of it.
+            if (ownsValues() && replaced != value) {
+                deleteValue(replaced);
+            }
+            return true;
+        }
+        if (size() < MAX_FLAT) {
+            insertFlat(at, value);
+            return false;
+        }
+        growIntoTree();
+    }
+    Tree& entries = tree()->tree;
+    const auto it = entries.lower_bound(key);
+    if (it != entries.end() && std::strcmp((*it)->filedName(), key) == 0) {
+        Attribute* replaced = *it;
+        // The same key: the new value takes the node's place in the order.
+        const auto hint = entries.erase(it);
+        entries.insert(hint, value);
+        if (ownsValues() && replaced != value) {
+            deleteValue(replaced);
+        }
+        return true;
+    }
+    entries.insert(it, value);
+    return false;
+}
+
+bool AttributeMapBase::remove(const char* key) {
+    Attribute* removed = nullptr;
+    if (grown()) {
+        Tree& entries = tree()->tree;
+        const auto it = entries.find(key);
+        if (it == entries.end()) {
+            return false;
+        }
+        removed = *it;
+        entries.erase(it);
+    } else {
+        bool found = false;
+        const uint32_t at = search(key, found);
+        if (!found) {
+            return false;
+        }
+        Flat* layout = flat();
+        Attribute** items = layout->items;
+        removed = items[at];
+        const uint32_t count = --layout->count;
+        std::memmove(items + at, items + at + 1, (count - at) * sizeof(Attribute*));
+    }
+    if (ownsValues()) {
+        deleteValue(removed);
+    }
+    return true;
+}
+
+void AttributeMapBase::clear() {
+    if (grown()) {
+        Tree& entries = tree()->tree;
+        while (!entries.empty()) {
+            Attribute* first = *entries.begin();
+            entries.erase(entries.begin());
+            if (ownsValues()) {
+                deleteValue(first);
+            }
+        }
+        return;
+    }
+    Flat* layout = flat();
+    if (layout == nullptr) {
+        return;
+    }
+    // Each entry leaves before its value goes, so nothing sees an attribute
+    // being deleted.
+    const uint32_t count = layout->count;
+    layout->count = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (ownsValues()) {
+            deleteValue(layout->items[i]);
+        }
+    }
+}
+
+}  // namespace core
