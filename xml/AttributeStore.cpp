@@ -4,13 +4,14 @@
 #include <new>
 
 #include "framework/plinth/StringUtil.h"
+#include "xml/NameTable.h"
 
 namespace kavri {
 namespace xml {
 
 Attribute::Attribute(const char* name, size_t nameLength, const char* value, size_t valueLength,
                      bool decode)
-    : mName(name, nameLength), mValue(value, decode ? 0 : valueLength) {
+    : mName(NameTable::nameOf(name, nameLength)), mValue(value, decode ? 0 : valueLength) {
     if (decode) {
         text::StringUtil::decodeXML(value, valueLength, mValue);
     }
@@ -18,37 +19,31 @@ Attribute::Attribute(const char* name, size_t nameLength, const char* value, siz
 
 Attribute& Attribute::operator=(const Attribute& other) {
     if (this != &other) {
-        keepFiledName(other.mName.c_str());
-        mName = other.mName;
-        mValue = other.mValue;
+        std::string value = other.mValue;
+        rename(other.mName.duplicate());
+        mValue.swap(value);
     }
     return *this;
 }
 
 void Attribute::setName(const char* name) {
-    keepFiledName(name);
-    mName = name;
+    rename(::core::NameRef::copyOf(name, std::strlen(name)));
 }
 
-void Attribute::keepFiledName(const char* name) {
-    if (mFiledName == nullptr && std::strcmp(name, mName.c_str()) != 0) {
-        copyFiledName(mName.c_str());
+// The first name moves over to the filed name: a rename copies nothing but
+// the new name.
+void Attribute::rename(::core::NameRef name) {
+    if (mFiledName.isNull() && name.str() != mName.str()) {
+        mFiledName = std::move(mName);
     }
+    mName = std::move(name);
 }
 
 void Attribute::fileUnder(const char* key) {
     const char* filed = filedName();
     if (key != filed && std::strcmp(key, filed) != 0) {
-        copyFiledName(key);
+        mFiledName = ::core::NameRef::copyOf(key, std::strlen(key));
     }
-}
-
-void Attribute::copyFiledName(const char* key) {
-    const size_t length = std::strlen(key);
-    char* copy = new char[length + 1];
-    std::memcpy(copy, key, length + 1);
-    delete[] mFiledName;
-    mFiledName = copy;
 }
 
 }  // namespace xml

@@ -35,12 +35,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <set>
 #include <string>
 
 #include "core/BlockPool.h"
 #include "core/CKHashMap.h"
+#include "core/NameRef.h"
 
 namespace kavri {
 namespace xml {
@@ -52,14 +54,17 @@ class XNode;
 // virtual call.
 class Attribute final {
   public:
-    Attribute(const std::string& name, const std::string& value) : mName(name), mValue(value) {}
-    explicit Attribute(const std::string& name) : mName(name) {}
+    Attribute(const std::string& name, const std::string& value)
+        : mName(::core::NameRef::copyOf(name.data(), name.size())), mValue(value) {}
+    explicit Attribute(const std::string& name)
+        : mName(::core::NameRef::copyOf(name.data(), name.size())) {}
     // C strings are copied straight into the members (no temporaries).
-    Attribute(const char* name, const char* value) : mName(name), mValue(value) {}
+    Attribute(const char* name, const char* value)
+        : mName(::core::NameRef::copyOf(name, std::strlen(name))), mValue(value) {}
     // A copy is an attribute of no node: it is filed under nothing.
-    Attribute(const Attribute& other) : mName(other.mName), mValue(other.mValue) {}
+    Attribute(const Attribute& other) : mName(other.mName.duplicate()), mValue(other.mValue) {}
     Attribute& operator=(const Attribute& other);
-    virtual ~Attribute() { delete[] mFiledName; }
+    virtual ~Attribute() = default;
 
     // Documents hold many attributes: they come from the block pool.
     static void* operator new(size_t size) { return ::core::BlockPool::allocate(size); }
@@ -69,7 +74,7 @@ class Attribute final {
 
     const char* getName() const { return mName.c_str(); }
     const char* getValue() const { return mValue.c_str(); }
-    const std::string& getNameString() const { return mName; }
+    const std::string& getNameString() const { return mName.str(); }
     const std::string& getValueString() const { return mValue; }
 
     // The std::string forms take the text up to its first NUL, as the
@@ -81,26 +86,28 @@ class Attribute final {
     void setValue(const std::string& value) { mValue = value.c_str(); }
 
     // The name its map files it under: the first name it had.
-    const char* filedName() const { return mFiledName != nullptr ? mFiledName : mName.c_str(); }
+    const char* filedName() const {
+        return mFiledName.isNull() ? mName.c_str() : mFiledName.c_str();
+    }
 
   private:
     friend class DOMParser;
     friend class XNode;
     friend class ::core::CKHashMapBase<Attribute*>;
 
-    // What the reader found, the value still to be decoded when `decode`.
+    // What the reader found, the value still to be decoded when `decode`; the
+    // name is shared through the reader's NameTable (so: under its lock).
     Attribute(const char* name, size_t nameLength, const char* value, size_t valueLength,
               bool decode);
 
-    // Keeps the filed name before the name changes to `name`.
-    void keepFiledName(const char* name);
+    // Takes `name` as the name, the old one staying the filed name.
+    void rename(::core::NameRef name);
     // Files the attribute under `key` from now on, whatever its name.
     void fileUnder(const char* key);
-    void copyFiledName(const char* key);
 
-    std::string mName;
+    ::core::NameRef mName;
     std::string mValue;
-    char* mFiledName = nullptr;  // set once renamed or filed under another name
+    ::core::NameRef mFiledName;  // set once renamed or filed under another name
 };
 
 }  // namespace xml

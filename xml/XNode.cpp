@@ -7,6 +7,7 @@
 #include <new>
 
 #include "framework/plinth/StringUtil.h"
+#include "xml/NameTable.h"
 
 namespace kavri {
 namespace xml {
@@ -52,6 +53,9 @@ XNode::XNode(Document* document, const std::string& name, XNode* parent)
 
 XNode::XNode(Document* document, const char* name, size_t length, XNode* parent)
     : NamedObject(name, length), mDocument(document), mParent(parent) {}
+
+XNode::XNode(Document* document, ::core::NameRef name, XNode* parent)
+    : NamedObject(std::move(name)), mDocument(document), mParent(parent) {}
 
 XNode::~XNode() {
     // Most nodes that die are leaves, or were emptied by an ancestor's
@@ -123,7 +127,7 @@ XNode* XNode::addChild(const char* name) {
 }
 
 XNode* XNode::addParsedChild(const char* name, size_t length) {
-    std::unique_ptr<XNode> child(new XNode(mDocument, name, length, this));
+    std::unique_ptr<XNode> child(new XNode(mDocument, NameTable::nameOf(name, length), this));
     mChildren.emplace_back(child.get());
     return child.release();
 }
@@ -433,7 +437,7 @@ XNode* XNode::getNextSibling() const {
 }
 
 XNode* XNode::cloneNode(bool deep) const {
-    std::unique_ptr<XNode> copy(new XNode(mDocument, getName(), nullptr));
+    std::unique_ptr<XNode> copy(new XNode(mDocument, nameRef().duplicate(), nullptr));
     if (mContent != nullptr) {
         copy->addBody(mContent->body.c_str());
         copy->addCData(mContent->cdata, mContent->cdataSize);

@@ -181,16 +181,19 @@ class XNode : public kavri::core::NamedObject {
     XNode(Document* document, const char* name, XNode* parent);
     XNode(Document* document, const std::string& name, XNode* parent);
     XNode(Document* document, const char* name, size_t length, XNode* parent);
+    // Takes the name over (shared or own).
+    XNode(Document* document, ::core::NameRef name, XNode* parent);
 
     void setDocument(Document* document) { mDocument = document; }
 
   private:
     VisitResult _visit(VisitCallback* enterCallback, VisitCallback* exitCallback, int depth,
                        int maxDepth);
-    // addChild for the reader: a name of `length` plain bytes.
+    // addChild for the reader: a name of `length` plain bytes, shared through
+    // the reader's NameTable (so: only under DOMParser::gCS).
     XNode* addParsedChild(const char* name, size_t length);
     // addAttribute for the reader: a name of plain bytes and its raw value,
-    // decoded when `decode` (it holds '&').
+    // decoded when `decode` (it holds '&'); the name is shared as above.
     void addParsedAttribute(const char* name, size_t nameLength, const char* value,
                             size_t valueLength, bool decode);
     // Releases the children without recursing once per level.
