@@ -72,7 +72,9 @@ class NameRef {
     const std::string& str() const {
         return isNull() ? empty() : *reinterpret_cast<const std::string*>(mBits & ~SHARED);
     }
-    const char* c_str() const { return str().c_str(); }
+    const char* c_str() const {
+        return isNull() ? "" : reinterpret_cast<const std::string*>(mBits & ~SHARED)->c_str();
+    }
 
   private:
     static constexpr uintptr_t SHARED = 1;

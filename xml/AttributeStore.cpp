@@ -39,9 +39,8 @@ void Attribute::rename(::core::NameRef name) {
     mName = std::move(name);
 }
 
-void Attribute::fileUnder(const char* key) {
-    const char* filed = filedName();
-    if (key != filed && std::strcmp(key, filed) != 0) {
+void Attribute::fileUnderOther(const char* key) {
+    if (std::strcmp(key, filedName()) != 0) {
         mFiledName = ::core::NameRef::copyOf(key, std::strlen(key));
     }
 }
@@ -118,7 +117,7 @@ AttributeMapBase::const_iterator AttributeMapBase::end() const {
     return const_iterator(layout != nullptr ? layout->items + layout->count : nullptr);
 }
 
-uint32_t AttributeMapBase::search(const char* key, bool& found) const {
+inline uint32_t AttributeMapBase::search(const char* key, bool& found) const {
     const less_str less;
     const Flat* layout = flat();
     uint32_t low = 0;
@@ -166,7 +165,7 @@ Attribute* AttributeMapBase::get(const char* key) const {
 }
 
 // Makes room first, so that a failed allocation changes nothing.
-void AttributeMapBase::insertFlat(uint32_t at, Attribute* value) {
+inline void AttributeMapBase::insertFlat(uint32_t at, Attribute* value) {
     Flat* layout = flat();
     const uint32_t count = layout != nullptr ? layout->count : 0;
     const uint32_t capacity = layout != nullptr ? layout->capacity : 0;
@@ -183,8 +182,11 @@ void AttributeMapBase::insertFlat(uint32_t at, Attribute* value) {
         setLayout(larger, 0);
         layout = larger;
     }
+    // A plain loop: the few items of an element move faster than a call.
     Attribute** items = layout->items;
-    std::memmove(items + at + 1, items + at, (count - at) * sizeof(Attribute*));
+    for (uint32_t i = count; i > at; --i) {
+        items[i] = items[i - 1];
+    }
     items[at] = value;
     ++layout->count;
 }
@@ -229,7 +231,7 @@ bool AttributeMapBase::put(const char* key, Attribute* const& value) {
             }
             return true;
         }
-        if (size() < MAX_FLAT) {
+        if (flat() == nullptr || flat()->count < MAX_FLAT) {
             insertFlat(at, value);
             return false;
         }

@@ -103,7 +103,12 @@ class Attribute final {
     // Takes `name` as the name, the old one staying the filed name.
     void rename(::core::NameRef name);
     // Files the attribute under `key` from now on, whatever its name.
-    void fileUnder(const char* key);
+    void fileUnder(const char* key) {
+        if (key != filedName()) {
+            fileUnderOther(key);
+        }
+    }
+    void fileUnderOther(const char* key);
 
     ::core::NameRef mName;
     std::string mValue;
