@@ -1,6 +1,8 @@
 // XNode is an element of the in-memory XML tree: a name, attributes, child
 // elements in document order, the element's character data (its body) and
-// one CDATA block. Attribute is a name/value pair owned by its node.
+// one CDATA block. Attribute (xml/AttributeStore.h) is a name/value pair
+// owned by its node; the node files its attributes in a map that lives inside
+// the node, so getAttributes() is always the node's own, current map.
 //
 // Ownership: a parent holds a counted reference to each child (SmartPtr); a
 // node points back to its parent and its document with plain pointers. A new
@@ -12,6 +14,12 @@
 //   item->addAttribute("id", "7");
 //   item->addBody("text");
 //   root->visit([](XNode* n, int depth, int) { ...; return XNode::VISIT_CONTINUE; });
+//
+// Threads: reading a tree changes nothing in it (no lazily made parts, no
+// counts touched), so any number of threads may read one tree at once;
+// changing a tree needs the one thread. Trees share nothing but the reader's
+// names (xml/NameTable.h), which are never changed: threads working on
+// different trees never meet.
 //
 // Destroying a node releases its subtree without recursing per level, so a
 // chain of any depth can be destroyed on a small stack. Walks (visit, dump,
