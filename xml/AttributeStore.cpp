@@ -281,6 +281,22 @@ bool AttributeMapBase::remove(const char* key) {
     return true;
 }
 
+void AttributeMapBase::deleteAll() noexcept {
+    if (grown() || !ownsValues()) {
+        clear();
+        return;
+    }
+    Flat* layout = flat();
+    if (layout == nullptr) {
+        return;
+    }
+    const uint32_t count = layout->count;
+    layout->count = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        delete layout->items[i];
+    }
+}
+
 void AttributeMapBase::clear() {
     if (grown()) {
         Tree& entries = tree()->tree;

@@ -227,6 +227,9 @@ class CKHashMapBase<kavri::xml::Attribute*> {
     bool contains(const char* key) const { return find(key) != end(); }
     // Erases every entry in ascending key order, disposing of owned values.
     void clear();
+    // clear() for a map whose disposal is delete (CKHashMap's), without a
+    // virtual call per value: what a dying node does with its attributes.
+    void deleteAll() noexcept;
     bool ownsValues() const { return (mStore & OWNS) != 0; }
 
     const_iterator find(const char* key) const;

@@ -143,10 +143,8 @@ __attribute__((noinline)) const std::string* keep(const char* name, size_t lengt
     return kept.slots[at].name;
 }
 
-}  // namespace
-
-const std::string* NameTable::intern(const char* name, size_t length) {
-    if (gTable != nullptr && length <= MAX_LENGTH) {
+const std::string* lookUp(const char* name, size_t length) {
+    if (gTable != nullptr && length <= NameTable::MAX_LENGTH) {
         const std::vector<Slot>& slots = gTable->slots;
         const uint64_t hash = hashOf(name, length);
         const size_t at = slotOf(slots, name, length, hash);
@@ -155,6 +153,34 @@ const std::string* NameTable::intern(const char* name, size_t length) {
         }
     }
     return keep(name, length);
+}
+
+// The names met last, by a hash of a few bytes: documents repeat a few names
+// over and over, and a hit here skips the table's hash.
+const std::string* gRecent[256] = {};
+
+size_t recentSlot(const char* name, size_t length) {
+    if (length == 0) {
+        return 0;
+    }
+    const unsigned first = static_cast<unsigned char>(name[0]);
+    const unsigned last = static_cast<unsigned char>(name[length - 1]);
+    return (length * 37 + first * 11 + last) & 255;
+}
+
+}  // namespace
+
+const std::string* NameTable::intern(const char* name, size_t length) {
+    const size_t recent = recentSlot(name, length);
+    const std::string* hit = gRecent[recent];
+    if (hit != nullptr && hit->size() == length && sameBytes(hit->data(), name, length)) {
+        return hit;
+    }
+    const std::string* kept = lookUp(name, length);
+    if (kept != nullptr) {
+        gRecent[recent] = kept;
+    }
+    return kept;
 }
 
 }  // namespace xml

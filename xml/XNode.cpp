@@ -64,7 +64,7 @@ XNode::~XNode() {
         releaseChildren();
     }
     delete mContent;
-    mAttributes.clear();
+    mAttributes.deleteAll();
 }
 
 // Letting each child's destructor release its own children would recurse
