@@ -65,12 +65,10 @@ const uint32_t FIRST_CAPACITY = 4;
 AttributeMapBase::CKHashMapBase(bool ownsValues, Attribute* nullValue)
     : mStore(ownsValues ? OWNS : 0) {
     if (nullValue != nullptr) {
-        // Only a layout can hold a null value other than null.
-        auto* layout = static_cast<Flat*>(BlockPool::allocate(Flat::bytesFor(0)));
-        layout->nullValue = nullValue;
-        layout->count = 0;
-        layout->capacity = 0;
-        setLayout(layout, 0);
+        // Only the tree holds a null value other than null (no map of this
+        // library has one, so the array spares the field).
+        void* memory = BlockPool::allocate(sizeof(Grown));
+        setLayout(new (memory) Grown{nullValue, Tree()}, GROWN);
     }
 }
 
@@ -90,7 +88,7 @@ void AttributeMapBase::releaseLayout() noexcept {
 }
 
 Attribute* AttributeMapBase::getNullValue(const char* /*key*/) const {
-    return (mStore & ~FLAGS) != 0 ? flat()->nullValue : nullptr;
+    return grown() ? tree()->nullValue : nullptr;
 }
 
 size_t AttributeMapBase::size() const {
@@ -172,7 +170,6 @@ inline void AttributeMapBase::insertFlat(uint32_t at, Attribute* value) {
     if (count == capacity) {
         const uint32_t grownCapacity = capacity < FIRST_CAPACITY ? FIRST_CAPACITY : 2 * capacity;
         auto* larger = static_cast<Flat*>(BlockPool::allocate(Flat::bytesFor(grownCapacity)));
-        larger->nullValue = layout != nullptr ? layout->nullValue : nullptr;
         larger->count = count;
         larger->capacity = grownCapacity;
         if (layout != nullptr) {
@@ -198,7 +195,7 @@ void AttributeMapBase::growIntoTree() {
     void* memory = BlockPool::allocate(sizeof(Grown));
     Grown* grownLayout = nullptr;
     try {
-        grownLayout = new (memory) Grown{layout->nullValue, Tree()};
+        grownLayout = new (memory) Grown{nullptr, Tree()};
         for (uint32_t i = 0; i < layout->count; ++i) {
             grownLayout->tree.insert(grownLayout->tree.end(), layout->items[i]);
         }

@@ -241,9 +241,7 @@ class CKHashMapBase<kavri::xml::Attribute*> {
     bool empty() const { return size() == 0; }
 
   private:
-    // The two layouts begin alike, so the null value is found the same way.
     struct Flat {
-        Attribute* nullValue;
         uint32_t count;
         uint32_t capacity;
         Attribute* items[1];
