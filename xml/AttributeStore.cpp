@@ -33,15 +33,15 @@ void Attribute::setName(const char* name) {
 // The first name moves over to the filed name: a rename copies nothing but
 // the new name.
 void Attribute::rename(::core::NameRef name) {
-    if (mFiledName.isNull() && name.str() != mName.str()) {
-        mFiledName = std::move(mName);
+    if (mName.earlier() == nullptr && name.str() == mName.str()) {
+        return;  // the same name: nothing to keep
     }
-    mName = std::move(name);
+    mName.rename(std::move(name));
 }
 
 void Attribute::fileUnderOther(const char* key) {
     if (std::strcmp(key, filedName()) != 0) {
-        mFiledName = ::core::NameRef::copyOf(key, std::strlen(key));
+        mName.setEarlier(::core::NameRef::copyOf(key, std::strlen(key)));
     }
 }
 

@@ -87,7 +87,8 @@ class Attribute final {
 
     // The name its map files it under: the first name it had.
     const char* filedName() const {
-        return mFiledName.isNull() ? mName.c_str() : mFiledName.c_str();
+        const ::core::NameRef* earlier = mName.earlier();
+        return earlier != nullptr ? earlier->c_str() : mName.c_str();
     }
 
   private:
@@ -110,9 +111,10 @@ class Attribute final {
     }
     void fileUnderOther(const char* key);
 
+    // The name, and once renamed or filed under another name, the filed name
+    // as its earlier name.
     ::core::NameRef mName;
     std::string mValue;
-    ::core::NameRef mFiledName;  // set once renamed or filed under another name
 };
 
 }  // namespace xml
