@@ -19,7 +19,7 @@ struct Slot {
 
 // Open addressing over a power-of-two number of slots, at most half full.
 struct Table {
-    std::vector<Slot> slots = std::vector<Slot>(1024, Slot{0, nullptr});
+    std::vector<Slot> slots = std::vector<Slot>(256, Slot{0, nullptr});
     size_t count = 0;
     size_t bytes = 0;
 };

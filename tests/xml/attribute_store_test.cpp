@@ -75,9 +75,12 @@ TEST(AttributeMap, CopiedAttributesKeepNamesApart) {
     copy.setName("b");
     EXPECT_STREQ(original.getName(), "a");
     EXPECT_STREQ(copy.filedName(), "a");
+    copy.setName(std::string("c\0tail", 6));  // a second rename keeps the first name
+    EXPECT_EQ(copy.getNameString(), "c");
+    EXPECT_STREQ(copy.filedName(), "a");
     Attribute target("t", "0");
     target = copy;
-    EXPECT_STREQ(target.getName(), "b");
+    EXPECT_STREQ(target.getName(), "c");
     EXPECT_STREQ(target.getValue(), "1");
     EXPECT_STREQ(target.filedName(), "t");
 }
