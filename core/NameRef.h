@@ -77,6 +77,13 @@ class NameRef {
     void setEarlier(NameRef name);
     // The name before the first rename, or null when there was none.
     const NameRef* earlier() const;
+    // The first name the object had: earlier() when renamed, else the name.
+    const char* firstCStr() const {
+        if ((mBits & RENAMED) != 0) {
+            return firstOfRenamed();
+        }
+        return mBits != 0 ? reinterpret_cast<const std::string*>(mBits & ~SHARED)->c_str() : "";
+    }
 
   private:
     struct Renamed;
@@ -88,6 +95,7 @@ class NameRef {
     const std::string& plain() const {
         return isNull() ? empty() : *reinterpret_cast<const std::string*>(mBits & ~TAGS);
     }
+    const char* firstOfRenamed() const;
     // Turns this into the renamed form, the name so far as its current one.
     void makeRenamed();
 
@@ -128,6 +136,10 @@ inline const char* NameRef::c_str() const {
         return renamed()->current.c_str();
     }
     return isNull() ? "" : reinterpret_cast<const std::string*>(mBits & ~TAGS)->c_str();
+}
+
+inline const char* NameRef::firstOfRenamed() const {
+    return renamed()->earlier.c_str();
 }
 
 inline const NameRef* NameRef::earlier() const {

@@ -115,7 +115,8 @@ AttributeMapBase::const_iterator AttributeMapBase::end() const {
     return const_iterator(layout != nullptr ? layout->items + layout->count : nullptr);
 }
 
-inline uint32_t AttributeMapBase::search(const char* key, bool& found) const {
+__attribute__((always_inline)) inline uint32_t AttributeMapBase::search(const char* key,
+                                                                        bool& found) const {
     const less_str less;
     const Flat* layout = flat();
     uint32_t low = 0;

@@ -86,10 +86,7 @@ class Attribute final {
     void setValue(const std::string& value) { mValue = value.c_str(); }
 
     // The name its map files it under: the first name it had.
-    const char* filedName() const {
-        const ::core::NameRef* earlier = mName.earlier();
-        return earlier != nullptr ? earlier->c_str() : mName.c_str();
-    }
+    const char* filedName() const { return mName.firstCStr(); }
 
   private:
     friend class DOMParser;

@@ -1,3 +1,6 @@
+// Internal to the library (the reader and the tree use it); applications
+// never include this header.
+//
 // NameTable keeps one copy of each element and attribute name the reader
 // meets, for the life of the process, so that the many elements and
 // attributes of a document that bear the same name share it instead of each
