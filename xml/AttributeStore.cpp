@@ -280,43 +280,44 @@ bool AttributeMapBase::remove(const char* key) {
 }
 
 void AttributeMapBase::deleteAll() noexcept {
-    if (grown() || !ownsValues()) {
+    if (grown()) {
         clear();
-        return;
-    }
-    Flat* layout = flat();
-    if (layout == nullptr) {
-        return;
-    }
-    const uint32_t count = layout->count;
-    layout->count = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        delete layout->items[i];
+    } else {
+        emptyArray(true);
     }
 }
 
 void AttributeMapBase::clear() {
-    if (grown()) {
-        Tree& entries = tree()->tree;
-        while (!entries.empty()) {
-            Attribute* first = *entries.begin();
-            entries.erase(entries.begin());
-            if (ownsValues()) {
-                deleteValue(first);
-            }
-        }
+    if (!grown()) {
+        emptyArray(false);
         return;
     }
+    Tree& entries = tree()->tree;
+    while (!entries.empty()) {
+        Attribute* first = *entries.begin();
+        entries.erase(entries.begin());
+        if (ownsValues()) {
+            deleteValue(first);
+        }
+    }
+}
+
+// Each entry leaves before its value goes, so nothing sees an attribute
+// being deleted.
+void AttributeMapBase::emptyArray(bool deleteDirectly) {
     Flat* layout = flat();
     if (layout == nullptr) {
         return;
     }
-    // Each entry leaves before its value goes, so nothing sees an attribute
-    // being deleted.
     const uint32_t count = layout->count;
     layout->count = 0;
+    if (!ownsValues()) {
+        return;
+    }
     for (uint32_t i = 0; i < count; ++i) {
-        if (ownsValues()) {
+        if (deleteDirectly) {
+            delete layout->items[i];
+        } else {
             deleteValue(layout->items[i]);
         }
     }

@@ -17,9 +17,9 @@
 //     the array is there because it costs 8 bytes per attribute where a tree
 //     node costs 40;
 //   - the key of an entry is its attribute's filed name: the name it had when
-//     it was filed. An attribute renamed later keeps a copy of that first name,
-//     so the map never holds a key buffer of its own and the attribute still
-//     answers to the name it was added with.
+//     it was filed. An attribute renamed later keeps that first name beside
+//     its new one (core::NameRef), so the map never holds a key buffer of its
+//     own and the attribute still answers to the name it was added with.
 //
 // Reading a map changes nothing in it: any number of threads may read one
 // map (and so one tree) at the same time. Changing it needs the one thread.
@@ -270,6 +270,8 @@ class CKHashMapBase<kavri::xml::Attribute*> {
     uint32_t search(const char* key, bool& found) const;
     void insertFlat(uint32_t at, Attribute* value);
     void growIntoTree();
+    // Empties the array, disposing of owned values by delete or deleteValue.
+    void emptyArray(bool deleteDirectly);
     void releaseLayout() noexcept;
 
     uintptr_t mStore;
