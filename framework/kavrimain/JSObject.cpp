@@ -250,6 +250,7 @@ class TreeBuilder {
         } else {
             slot = mSlot;
         }
+        dismantle(*slot);  // the value of a key given before goes without allocating
         *slot = std::move(value);
         return slot;
     }

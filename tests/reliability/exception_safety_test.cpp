@@ -49,7 +49,7 @@ unsigned long failEachAllocation(Mode mode, Operation operation, Check check) {
 
 const char* const NESTED_JSON =
     "{\"a\": {\"b\": [1, 2, {\"c\": [[], {}, \"d\"]}], \"e\": \"f\"}, \"g\": [[[\"h\"]]], "
-    "\"i\": \"j\"}";
+    "\"i\": {\"x\": [1, {}]}, \"i\": \"j\"}";  // a key given twice keeps the last value
 
 // Destroying a tree once ran the JSON library's destructor, which allocates a
 // work list: failing, it ended the process from inside a destructor.
