@@ -68,19 +68,16 @@ class Scenario {
 
 using Factory = std::function<std::unique_ptr<Scenario>()>;
 
-struct SweepFigures {
-    unsigned long points = 0;  // allocations of one clean run: the failure points
-};
-
 std::string where(Mode mode, unsigned long n) {
     return std::string(mode == Mode::ONCE ? "allocation " : "allocations from ") +
            std::to_string(n) + (mode == Mode::ONCE ? " failing once" : " on failing");
 }
 
-// The sweep. `checkLiveBlocks` is off where an object outside the scenario
-// (the language manager) keeps what the operation made.
-SweepFigures sweep(const Factory& make, bool checkLiveBlocks = true) {
-    SweepFigures figures;
+// The sweep; returns the failure points (the allocations of one clean run).
+// `checkLiveBlocks` is off where an object outside the scenario (the
+// language manager) keeps what the operation made.
+unsigned long sweep(const Factory& make, bool checkLiveBlocks = true) {
+    unsigned long points = 0;
     std::string expected;
     {
         auto clean = make();
@@ -91,7 +88,7 @@ SweepFigures sweep(const Factory& make, bool checkLiveBlocks = true) {
         auto counted = make();
         failing::Armed armed(static_cast<unsigned long>(-1), Mode::ONCE);
         counted->operation();
-        figures.points = armed.finish();
+        points = armed.finish();
     }
     for (Mode mode : {Mode::ONCE, Mode::FROM_THEN_ON}) {
         for (unsigned long n = 1;; ++n) {
@@ -128,8 +125,8 @@ SweepFigures sweep(const Factory& make, bool checkLiveBlocks = true) {
             }
         }
     }
-    std::printf("    %lu failure points, each failing once and from then on\n", figures.points);
-    return figures;
+    std::printf("    %lu failure points, each failing once and from then on\n", points);
+    return points;
 }
 
 class AllocationFailure : public ::testing::Test {
