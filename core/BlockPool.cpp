@@ -2,8 +2,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <mutex>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace core {
 
@@ -40,6 +44,15 @@ namespace {
 
 constexpr size_t GRAIN = 8;
 constexpr size_t CHUNK = 64 * 1024;
+// Chunks are taken from the system REGION bytes at a time: a fresh process
+// that reads a large document then takes one page fault per huge page
+// (2 MiB) of tree instead of one per 4 KiB page, where the system backs the
+// region with huge pages (see askForHugePages); a region of eight huge pages
+// aligned to a chunk holds at least seven whole ones. Every chunk of a
+// region is used, so what the region costs beyond its chunks is only the
+// allocator's own slack for an alignment of 64 KiB (asking for huge-page
+// alignment would cost up to a huge page per region).
+constexpr size_t REGION = 16 * 1024 * 1024;
 // A chunk's count starts this high while a thread still cuts blocks from it,
 // so that releases cannot bring it to zero before the thread is done; the
 // thread then takes off the bias less the blocks it cut (see retire).
@@ -114,6 +127,17 @@ void takeOff(Chunk* chunk, long count) noexcept {
     }
 }
 
+// A hint: where transparent huge pages are offered on request, the huge
+// pages inside the region are backed whole when first touched; elsewhere
+// nothing changes.
+void askForHugePages(void* memory) noexcept {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    madvise(memory, REGION, MADV_HUGEPAGE);
+#else
+    (void)memory;
+#endif
+}
+
 Chunk* takeChunk() {
     Shared& pool = shared();
     {
@@ -125,13 +149,22 @@ Chunk* takeChunk() {
             return chunk;
         }
     }
-    void* memory = std::aligned_alloc(CHUNK, CHUNK);
-    if (memory == nullptr) {
-        throw std::bad_alloc();
-    }
+    // The aligned operator new, not mmap: it is what a program that replaces
+    // the allocator sees, and it throws std::bad_alloc; nothing has changed
+    // then, so the next allocation simply tries again.
+    char* region = static_cast<char*>(::operator new(REGION, std::align_val_t(CHUNK)));
+    askForHugePages(region);
+    // The first chunk is the caller's; the others become free, lowest
+    // address on top, so that a growing tree takes them in address order.
     std::lock_guard<std::mutex> guard(pool.lock);
-    pool.reserved += CHUNK;
-    return static_cast<Chunk*>(memory);
+    for (size_t offset = REGION - CHUNK; offset > 0; offset -= CHUNK) {
+        Chunk* chunk = reinterpret_cast<Chunk*>(region + offset);
+        chunk->nextFree = pool.freeChunks;
+        pool.freeChunks = chunk;
+        ++pool.freeCount;
+    }
+    pool.reserved += REGION;
+    return reinterpret_cast<Chunk*>(region);
 }
 
 // The thread stops cutting from its chunk; whoever releases the chunk's last

@@ -9,7 +9,10 @@
 // full and every block cut from it has been released, and free chunks are
 // kept for reuse by any thread, never handed back to the system. A released
 // block's room is not reused before its whole chunk is free, so a few
-// long-lived blocks keep their chunks (64 KiB each) in use. A block may be
+// long-lived blocks keep their chunks (64 KiB each) in use. Chunks are
+// taken from the system 16 MiB at a time with the aligned operator new (so a
+// replaced operator new sees them, and a refusal throws std::bad_alloc and
+// leaves the pool as it was), with transparent huge pages asked for. A block may be
 // released by any thread, not only the one that took it, and must be given
 // back with the size it was allocated with.
 //

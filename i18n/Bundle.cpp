@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "framework/kavrimain/FileOperations.h"
 #include "framework/kavrimain/SystemInfo.h"
@@ -85,12 +86,18 @@ void Bundle::addChild(Bundle* child) {
     if (child == nullptr || child->mParent == this || isAncestorOrSelf(child)) {
         return;
     }
-    ::core::SmartPtr<Bundle> keep(child);  // alive while it changes parents
+    // What can fail comes first (the list, then the index, which gives the
+    // list's entry back when it fails); leaving the old parent cannot fail.
+    mChildren.push_back(child);
+    try {
+        mChildIndex.put(child->getName(), child);
+    } catch (...) {
+        mChildren.pop_back();
+        throw;
+    }
     if (child->mParent != nullptr) {
         child->mParent->removeChild(child, false);
     }
-    mChildren.push_back(keep);
-    mChildIndex.put(child->getName(), child);
     child->mParent = this;
     if (child->mLanguage != mLanguage) {
         logging::Logger::mROOT_LOGGER->warn(
@@ -144,17 +151,26 @@ void Bundle::clear() {
 // --- Texts ------------------------------------------------------------------
 
 void Bundle::storeText(const char* key, const char* text) {
-    char* copy = copyText(text);
+    // The copy belongs to this function until both maps hold it.
+    std::unique_ptr<char[]> copy(copyText(text));
     auto indexed = mTextIndex.find(std::string_view(key));
     if (indexed != mTextIndex.end()) {
         const char* old = indexed->second;
-        mTexts.put(key, copy);  // keeps the key copy that the index views
-        indexed->second = copy;
+        mTexts.put(key, copy.get());  // an existing key: only the value changes
+        indexed->second = copy.release();
         delete[] old;
         return;
     }
-    mTexts.put(key, copy);
-    mTextIndex.emplace(std::string_view(mTexts.find(key)->first), copy);
+    mTexts.put(key, copy.get());
+    // The text map and its index must agree: when the index cannot take the
+    // key, the text map gives it back.
+    try {
+        mTextIndex.emplace(std::string_view(mTexts.find(key)->first), copy.get());
+    } catch (...) {
+        mTexts.remove(key);
+        throw;
+    }
+    copy.release();
 }
 
 void Bundle::setText(const char* key, const char* text) {

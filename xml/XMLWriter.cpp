@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "core/Callback.h"
 #include "framework/kavrimain/OutputStream.h"
@@ -16,8 +17,30 @@ namespace {
 
 using Visitor = mpl::MEncapsulate<XMLWriter, XNode::VisitResult, XNode*, int, int>;
 
-// The bytes putEscaped replaces by entities, in the form strcspn takes.
-const char* const XML_SPECIALS = "&<>\"'";
+// The bytes written as references, in the form strcspn takes. Besides the
+// five that XML reserves: every conforming reader turns a raw tab, line feed
+// or carriage return in an attribute value into a blank, and a raw carriage
+// return in text (alone or before a line feed) into a line feed. Written as
+// references they keep their value on the way to any other program.
+const char* const TEXT_SPECIALS = "&<>\"'\r";
+const char* const ATTRIBUTE_SPECIALS = "&<>\"'\t\n\r";
+
+bool isAttributeWhiteSpace(char c) {
+    return c == '\t' || c == '\n' || c == '\r';
+}
+
+const char* referenceFor(char c) {
+    switch (c) {
+        case '\t':
+            return "&#9;";
+        case '\n':
+            return "&#10;";
+        case '\r':
+            return "&#13;";
+        default:
+            return text::StringUtil::xmlEntityFor(c);
+    }
+}
 
 bool isEmptyElement(const XNode* node) {
     unsigned cdataSize = 0;
@@ -155,7 +178,7 @@ XNode::VisitResult XMLWriter::visitEnter(XNode* node, int depth, int) {
         if (mTidyOutput) {
             writeTabs(static_cast<unsigned>(depth));
         }
-        const size_t bodyLength = putEscaped(body);
+        const size_t bodyLength = putEscaped(body, TEXT_SPECIALS);
         if (mTidyOutput && body[bodyLength - 1] != '\n') {
             writeLine();
         }
@@ -166,9 +189,7 @@ XNode::VisitResult XMLWriter::visitEnter(XNode* node, int depth, int) {
         if (mTidyOutput) {
             writeTabs(static_cast<unsigned>(depth));
         }
-        put("<![CDATA[", 9);
-        put(cdata, cdataSize);
-        put("]]>", 3);
+        putCData(cdata, cdataSize);
         if (mTidyOutput) {
             writeLine();
         }
@@ -210,7 +231,7 @@ void XMLWriter::putAttributeValue(const char* value) {
     bool special = false;
     bool doubleQuote = false;
     for (char c; (c = value[length]) != '\0'; ++length) {
-        if (text::StringUtil::isXmlSpecial(c)) {
+        if (text::StringUtil::isXmlSpecial(c) || isAttributeWhiteSpace(c)) {
             special = true;
             doubleQuote = doubleQuote || c == '"';
         }
@@ -218,7 +239,7 @@ void XMLWriter::putAttributeValue(const char* value) {
     const char quote = doubleQuote ? '\'' : '"';
     putChar(quote);
     if (special) {
-        putEscaped(value);
+        putEscaped(value, ATTRIBUTE_SPECIALS);
     } else {
         put(value, length);
     }
@@ -269,19 +290,37 @@ void XMLWriter::putLarge(const char* bytes, size_t length) {
 }
 
 // Escaped straight into the output buffer: runs of plain bytes are copied
-// whole, each special byte replaced by its entity (as encodeXML does).
-size_t XMLWriter::putEscaped(const char* text) {
+// whole, each byte of `specials` replaced by its reference.
+size_t XMLWriter::putEscaped(const char* text, const char* specials) {
     const char* p = text;
     for (;;) {
-        const size_t run = std::strcspn(p, XML_SPECIALS);
+        const size_t run = std::strcspn(p, specials);
         put(p, run);
         p += run;
         if (*p == '\0') {
             return static_cast<size_t>(p - text);
         }
-        put(text::StringUtil::xmlEntityFor(*p));
+        put(referenceFor(*p));
         ++p;
     }
+}
+
+// A section ends at the first "]]>", so a text holding one goes out as
+// several sections, cut between "]]" and ">": "x]]>y" is written
+// <![CDATA[x]]]]><![CDATA[>y]]>, which every reader takes as the same bytes.
+// Any other text is one section, byte for byte.
+void XMLWriter::putCData(const char* data, size_t size) {
+    static const char SPLIT[] = "]]><![CDATA[";
+    const std::string_view text(data, size);
+    put("<![CDATA[", 9);
+    size_t run = 0;
+    for (size_t end; (end = text.find("]]>", run)) != std::string_view::npos;) {
+        put(data + run, end + 2 - run);
+        put(SPLIT, sizeof SPLIT - 1);
+        run = end + 2;
+    }
+    put(data + run, size - run);
+    put("]]>", 3);
 }
 
 void XMLWriter::drain() {

@@ -1,9 +1,11 @@
 // XMLWriter serialises a Document, or any node's subtree, to an OutputStream.
 // Four options shape the output: the XML declaration, tidy layout (a line per
 // tag, body and CDATA, indented with one tab per level), CR LF line breaks,
-// and a UTF-8 byte-order mark. Body text and attribute values are escaped;
-// names and CDATA are written as they are; attributes come in byte order of
-// their names.
+// and a UTF-8 byte-order mark. Body text and attribute values are escaped,
+// and so are the bytes that another reader would change (tab, line feed and
+// carriage return in attribute values, carriage return in text); names and
+// CDATA are written as they are, except that a CDATA text holding "]]>" is
+// cut into several sections; attributes come in byte order of their names.
 //
 // Ownership: the writer never owns the stream or the tree. One writer may be
 // shared by threads: each write holds the writer's lock, so their outputs
@@ -93,9 +95,10 @@ class XMLWriter {
     void putName(const std::string& name) { put(name.data(), name.size()); }
     void putAttributeValue(const char* value);
     void putLarge(const char* bytes, size_t length);
-    // Texts are written up to their first NUL, as C strings; returns the
-    // number of bytes read.
-    size_t putEscaped(const char* text);
+    // Texts are written up to their first NUL, as C strings, with the bytes
+    // of `specials` as references; returns the number of bytes read.
+    size_t putEscaped(const char* text, const char* specials);
+    void putCData(const char* data, size_t size);
     void drain();
 
     ::core::CriticalSection mLock;

@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <cstring>
 #include <iterator>
-#include <mutex>
 #include <new>
 
 #include "framework/plinth/StringUtil.h"
+#include "xml/NameTable.h"
 
 namespace kavri {
 namespace xml {
@@ -54,6 +54,9 @@ XNode::XNode(Document* document, const std::string& name, XNode* parent)
 XNode::XNode(Document* document, const char* name, size_t length, XNode* parent)
     : NamedObject(name, length), mDocument(document), mParent(parent) {}
 
+XNode::XNode(Document* document, ::core::NameRef name, XNode* parent)
+    : NamedObject(std::move(name)), mDocument(document), mParent(parent) {}
+
 XNode::~XNode() {
     // Most nodes that die are leaves, or were emptied by an ancestor's
     // releaseChildren: skip the work list for them.
@@ -61,7 +64,7 @@ XNode::~XNode() {
         releaseChildren();
     }
     delete mContent;
-    releaseAttributes();
+    mAttributes.deleteAll();
 }
 
 // Letting each child's destructor release its own children would recurse
@@ -124,7 +127,7 @@ XNode* XNode::addChild(const char* name) {
 }
 
 XNode* XNode::addParsedChild(const char* name, size_t length) {
-    std::unique_ptr<XNode> child(new XNode(mDocument, name, length, this));
+    std::unique_ptr<XNode> child(new XNode(mDocument, NameTable::nameOf(name, length), this));
     mChildren.emplace_back(child.get());
     return child.release();
 }
@@ -199,148 +202,9 @@ unsigned XNode::removeChildren(const char* name) {
 
 // --- Attributes ---------------------------------------------------------------
 
-// --- The attribute store ------------------------------------------------------
-
-void Attribute::keepFiledName(const char* name) {
-    if (mFiledName == nullptr && std::strcmp(name, mName.c_str()) != 0) {
-        const size_t length = std::strlen(mName.c_str());
-        mFiledName = new char[length + 1];
-        std::memcpy(mFiledName, mName.c_str(), length + 1);
-    }
-}
-
-void Attribute::setName(const char* name) {
-    keepFiledName(name);
-    mName = name;
-}
-
-Attribute::Attribute(const char* name, size_t nameLength, const char* value, size_t valueLength,
-                     bool decode)
-    : mName(name, nameLength), mValue(value, decode ? 0 : valueLength) {
-    if (decode) {
-        text::StringUtil::decodeXML(value, valueLength, mValue);
-    }
-}
-
-Attribute& Attribute::operator=(const Attribute& other) {
-    if (this != &other) {
-        keepFiledName(other.mName.c_str());
-        mName = other.mName;
-        mValue = other.mValue;
-    }
-    return *this;
-}
-
-namespace {
-
-// Past this many attributes an element files them in its map, where adding
-// one costs a logarithmic search instead of a shift of the array.
-const uint32_t MAX_ARRAY = 32;
-
-std::mutex gAttributeMapLock;
-
-}  // namespace
-
-uint32_t XNode::findInArray(const char* name, bool& found) const {
-    const ::core::less_str less;
-    uint32_t low = 0;
-    uint32_t high = mAttributeArray != nullptr ? mAttributeArray->count : 0;
-    while (low < high) {
-        const uint32_t middle = low + (high - low) / 2;
-        if (less(mAttributeArray->items[middle]->filedName(), name)) {
-            low = middle + 1;
-        } else {
-            high = middle;
-        }
-    }
-    // items[low] is not before `name`: it is `name` unless `name` is before it.
-    found = mAttributeArray != nullptr && low < mAttributeArray->count &&
-            !less(name, mAttributeArray->items[low]->filedName());
-    return low;
-}
-
-// Takes `attribute` over once it is filed; leaves it to the caller when this
-// throws.
-void XNode::fileInArray(Attribute* attribute) {
-    bool found = false;
-    const uint32_t at = findInArray(attribute->filedName(), found);
-    if (found) {
-        Attribute* replaced = mAttributeArray->items[at];
-        mAttributeArray->items[at] = attribute;
-        delete replaced;
-        return;
-    }
-    const uint32_t count = mAttributeArray != nullptr ? mAttributeArray->count : 0;
-    const uint32_t capacity = mAttributeArray != nullptr ? mAttributeArray->capacity : 0;
-    if (count == MAX_ARRAY) {
-        makeAttributeMap().put(attribute->filedName(), attribute);
-        return;
-    }
-    if (count == capacity) {
-        const uint32_t grown = capacity == 0 ? 4 : 2 * capacity;
-        auto* array = static_cast<AttributeArray*>(
-            ::core::BlockPool::allocate(AttributeArray::bytesFor(grown)));
-        array->count = count;
-        array->capacity = grown;
-        if (mAttributeArray != nullptr) {
-            std::memcpy(array->items, mAttributeArray->items, count * sizeof(Attribute*));
-            ::core::BlockPool::release(mAttributeArray, AttributeArray::bytesFor(capacity));
-        }
-        mAttributeArray = array;
-    }
-    Attribute** items = mAttributeArray->items;
-    std::memmove(items + at + 1, items + at, (count - at) * sizeof(Attribute*));
-    items[at] = attribute;
-    ++mAttributeArray->count;
-}
-
-// Const because getAttributes() makes the map on demand; readers of the same
-// node in other threads may meanwhile still read the array, which therefore
-// stays as it is. Throws (changing nothing) when memory runs out.
-XNode::AttributeMap& XNode::makeAttributeMap() const {
-    std::lock_guard<std::mutex> guard(gAttributeMapLock);
-    if (AttributeMap* made = attributeMap()) {
-        return *made;
-    }
-    // Until it is published the map must not dispose of the attributes: its
-    // destructor releases keys only.
-    std::unique_ptr<AttributeMap> map(new AttributeMap(true, nullptr));
-    if (mAttributeArray != nullptr) {
-        for (uint32_t i = 0; i < mAttributeArray->count; ++i) {
-            Attribute* attribute = mAttributeArray->items[i];
-            map->put(attribute->filedName(), attribute);
-        }
-    }
-    mAttributeMap.store(map.get(), std::memory_order_release);
-    return *map.release();
-}
-
-void XNode::releaseAttributes() {
-    if (AttributeMap* map = attributeMap()) {
-        map->clear();
-        delete map;
-        mAttributeMap.store(nullptr, std::memory_order_relaxed);
-    } else if (mAttributeArray != nullptr) {
-        for (uint32_t i = 0; i < mAttributeArray->count; ++i) {
-            delete mAttributeArray->items[i];
-        }
-    }
-    if (mAttributeArray != nullptr) {
-        ::core::BlockPool::release(mAttributeArray,
-                                   AttributeArray::bytesFor(mAttributeArray->capacity));
-        mAttributeArray = nullptr;
-    }
-}
-
-// --- Attributes ---------------------------------------------------------------
-
 Attribute* XNode::addAttribute(const char* name, const char* value) {
     std::unique_ptr<Attribute> attribute(new Attribute(name, value));
-    if (AttributeMap* map = attributeMap()) {
-        map->put(name, attribute.get());
-    } else {
-        fileInArray(attribute.get());
-    }
+    mAttributes.put(attribute->getName(), attribute.get());
     return attribute.release();
 }
 
@@ -348,11 +212,7 @@ void XNode::addParsedAttribute(const char* name, size_t nameLength, const char* 
                                size_t valueLength, bool decode) {
     std::unique_ptr<Attribute> attribute(
         new Attribute(name, nameLength, value, valueLength, decode));
-    if (AttributeMap* map = attributeMap()) {
-        map->put(attribute->getName(), attribute.get());
-    } else {
-        fileInArray(attribute.get());
-    }
+    mAttributes.put(attribute->getName(), attribute.get());
     attribute.release();
 }
 
@@ -361,12 +221,7 @@ Attribute* XNode::addAttribute(const std::string& name, const std::string& value
 }
 
 Attribute* XNode::getAttribute(const char* name) const {
-    if (AttributeMap* map = attributeMap()) {
-        return map->get(name);
-    }
-    bool found = false;
-    const uint32_t at = findInArray(name, found);
-    return found ? mAttributeArray->items[at] : nullptr;
+    return mAttributes.get(name);
 }
 
 Attribute* XNode::getAttribute(const std::string& name) const {
@@ -374,24 +229,11 @@ Attribute* XNode::getAttribute(const std::string& name) const {
 }
 
 bool XNode::hasAttribute(const char* name) const {
-    return getAttribute(name) != nullptr;
+    return mAttributes.contains(name);
 }
 
 bool XNode::removeAttribute(const char* name) {
-    if (AttributeMap* map = attributeMap()) {
-        return map->remove(name);
-    }
-    bool found = false;
-    const uint32_t at = findInArray(name, found);
-    if (!found) {
-        return false;
-    }
-    Attribute** items = mAttributeArray->items;
-    Attribute* removed = items[at];
-    const uint32_t count = --mAttributeArray->count;
-    std::memmove(items + at, items + at + 1, (count - at) * sizeof(Attribute*));
-    delete removed;
-    return true;
+    return mAttributes.remove(name);
 }
 
 bool XNode::removeAttribute(const std::string& name) {
@@ -399,34 +241,11 @@ bool XNode::removeAttribute(const std::string& name) {
 }
 
 void XNode::removeAttributes() {
-    if (AttributeMap* map = attributeMap()) {
-        map->clear();
-    } else if (mAttributeArray != nullptr) {
-        // Counted down first, so that nothing sees an attribute being deleted.
-        while (mAttributeArray->count > 0) {
-            delete mAttributeArray->items[--mAttributeArray->count];
-        }
-    }
-}
-
-const XNode::AttributeMap& XNode::getAttributes() const {
-    if (AttributeMap* map = attributeMap()) {
-        return *map;
-    }
-    // Elements without attributes share this one empty map instead of
-    // making their own.
-    static const AttributeMap noAttributes(true, nullptr);
-    if (mAttributeArray == nullptr || mAttributeArray->count == 0) {
-        return noAttributes;
-    }
-    return makeAttributeMap();
+    mAttributes.clear();
 }
 
 unsigned XNode::getAttributeCount() const {
-    if (AttributeMap* map = attributeMap()) {
-        return static_cast<unsigned>(map->size());
-    }
-    return mAttributeArray != nullptr ? mAttributeArray->count : 0u;
+    return static_cast<unsigned>(mAttributes.size());
 }
 
 const char* XNode::getAttributeChar(const char* name, const char* defaultValue) const {
@@ -618,7 +437,7 @@ XNode* XNode::getNextSibling() const {
 }
 
 XNode* XNode::cloneNode(bool deep) const {
-    std::unique_ptr<XNode> copy(new XNode(mDocument, getName(), nullptr));
+    std::unique_ptr<XNode> copy(new XNode(mDocument, nameRef().duplicate(), nullptr));
     if (mContent != nullptr) {
         copy->addBody(mContent->body.c_str());
         copy->addCData(mContent->cdata, mContent->cdataSize);

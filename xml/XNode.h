@@ -1,6 +1,8 @@
 // XNode is an element of the in-memory XML tree: a name, attributes, child
 // elements in document order, the element's character data (its body) and
-// one CDATA block. Attribute is a name/value pair owned by its node.
+// one CDATA block. Attribute (xml/AttributeStore.h) is a name/value pair
+// owned by its node; the node files its attributes in a map that lives inside
+// the node, so getAttributes() is always the node's own, current map.
 //
 // Ownership: a parent holds a counted reference to each child (SmartPtr); a
 // node points back to its parent and its document with plain pointers. A new
@@ -13,13 +15,18 @@
 //   item->addBody("text");
 //   root->visit([](XNode* n, int depth, int) { ...; return XNode::VISIT_CONTINUE; });
 //
+// Threads: reading a tree changes nothing in it (no lazily made parts, no
+// counts touched), so any number of threads may read one tree at once;
+// changing a tree needs the one thread. Trees share nothing but the reader's
+// names (xml/NameTable.h), which are never changed: threads working on
+// different trees never meet.
+//
 // Destroying a node releases its subtree without recursing per level, so a
 // chain of any depth can be destroyed on a small stack. Walks (visit, dump,
 // cloneNode) recurse once per level; the reader limits nesting for them.
 #ifndef KAVRIXML_XML_XNODE_H
 #define KAVRIXML_XML_XNODE_H
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -27,66 +34,16 @@
 #include <vector>
 
 #include "core/BlockPool.h"
-#include "core/CKHashMap.h"
 #include "core/Callback.h"
 #include "core/SmartPtr.h"
 #include "framework/kavrimain/NamedObject.h"
+#include "xml/AttributeStore.h"
 
 namespace kavri {
 namespace xml {
 
 class Document;
 class DOMParser;
-
-// Attributes are made by their nodes only, hence final: deleting one needs no
-// virtual call.
-class Attribute final {
-  public:
-    Attribute(const std::string& name, const std::string& value) : mName(name), mValue(value) {}
-    explicit Attribute(const std::string& name) : mName(name) {}
-    // C strings are copied straight into the members (no temporaries).
-    Attribute(const char* name, const char* value) : mName(name), mValue(value) {}
-    // A copy is an attribute of no node: it is filed under nothing.
-    Attribute(const Attribute& other) : mName(other.mName), mValue(other.mValue) {}
-    Attribute& operator=(const Attribute& other);
-    virtual ~Attribute() { delete[] mFiledName; }
-
-    // Documents hold many attributes: they come from the block pool.
-    static void* operator new(size_t size) { return ::core::BlockPool::allocate(size); }
-    static void operator delete(void* block, size_t size) {
-        ::core::BlockPool::release(block, size);
-    }
-
-    const char* getName() const { return mName.c_str(); }
-    const char* getValue() const { return mValue.c_str(); }
-    const std::string& getNameString() const { return mName; }
-    const std::string& getValueString() const { return mValue; }
-
-    // The std::string forms take the text up to its first NUL, as the
-    // const char* forms do. Renaming does not refile the attribute: its node
-    // still finds it under the name it was added with.
-    void setName(const char* name);
-    void setName(const std::string& name) { setName(name.c_str()); }
-    void setValue(const char* value) { mValue = value; }
-    void setValue(const std::string& value) { mValue = value.c_str(); }
-
-  private:
-    friend class DOMParser;
-    friend class XNode;
-
-    // What the reader found, the value still to be decoded when `decode`.
-    Attribute(const char* name, size_t nameLength, const char* value, size_t valueLength,
-              bool decode);
-
-    // The name its node files it under: the first name it had.
-    const char* filedName() const { return mFiledName != nullptr ? mFiledName : mName.c_str(); }
-    // Keeps the filed name before the name changes to `name`.
-    void keepFiledName(const char* name);
-
-    std::string mName;
-    std::string mValue;
-    char* mFiledName = nullptr;  // set once renamed
-};
 
 class XNode : public kavri::core::NamedObject {
   public:
@@ -140,23 +97,15 @@ class XNode : public kavri::core::NamedObject {
     bool removeAttribute(const char* name);
     bool removeAttribute(const std::string& name);
     void removeAttributes();
-    // In byte order of the names the attributes were added with. The map is
-    // made on the first call (the node keeps a sorted array until then) and
-    // stays the node's store from then on.
-    const AttributeMap& getAttributes() const;
+    // The node's own map, in byte order of the names the attributes were added
+    // with; it lives as long as the node and shows every later change.
+    const AttributeMap& getAttributes() const { return mAttributes; }
     // Calls visit(filedName, attribute) for each attribute in the order of
-    // getAttributes(), without making the map.
+    // getAttributes().
     template <class Visit>
     void forEachAttribute(Visit visit) const {
-        if (const AttributeMap* map = mAttributeMap.load(std::memory_order_acquire)) {
-            for (const auto& entry : *map) {
-                visit(entry.first, entry.second);
-            }
-        } else if (mAttributeArray != nullptr) {
-            for (uint32_t i = 0; i < mAttributeArray->count; ++i) {
-                const Attribute* attribute = mAttributeArray->items[i];
-                visit(attribute->filedName(), attribute);
-            }
+        for (const auto& entry : mAttributes) {
+            visit(entry.first, static_cast<const Attribute*>(entry.second));
         }
     }
     unsigned getAttributeCount() const;
@@ -240,45 +189,27 @@ class XNode : public kavri::core::NamedObject {
     XNode(Document* document, const char* name, XNode* parent);
     XNode(Document* document, const std::string& name, XNode* parent);
     XNode(Document* document, const char* name, size_t length, XNode* parent);
+    // Takes the name over (shared or own).
+    XNode(Document* document, ::core::NameRef name, XNode* parent);
 
     void setDocument(Document* document) { mDocument = document; }
 
   private:
     VisitResult _visit(VisitCallback* enterCallback, VisitCallback* exitCallback, int depth,
                        int maxDepth);
-    // Attributes sorted by filed name, in one pool block sized for
-    // `capacity` items.
-    struct AttributeArray {
-        uint32_t count;
-        uint32_t capacity;
-        Attribute* items[1];
-
-        static size_t bytesFor(uint32_t capacity) {
-            return offsetof(AttributeArray, items) + capacity * sizeof(Attribute*);
-        }
-    };
-    AttributeMap* attributeMap() const { return mAttributeMap.load(std::memory_order_acquire); }
-    // The first item not before `name`, and whether it is filed as `name`.
-    uint32_t findInArray(const char* name, bool& found) const;
-    void fileInArray(Attribute* attribute);
-    // addChild for the reader: a name of `length` plain bytes.
+    // addChild for the reader: a name of `length` plain bytes, shared through
+    // the reader's NameTable (so: only under DOMParser::gCS).
     XNode* addParsedChild(const char* name, size_t length);
     // addAttribute for the reader: a name of plain bytes and its raw value,
-    // decoded when `decode` (it holds '&').
+    // decoded when `decode` (it holds '&'); the name is shared as above.
     void addParsedAttribute(const char* name, size_t nameLength, const char* value,
                             size_t valueLength, bool decode);
-    AttributeMap& makeAttributeMap() const;
-    void releaseAttributes();
     // Releases the children without recursing once per level.
     void releaseChildren();
 
     Document* mDocument;
     XNode* mParent;
-    // The attributes live in the array until getAttributes() or too many
-    // attributes make the map; from then on the map holds them, and an
-    // array left behind (readers may still be in it) is only freed at the end.
-    AttributeArray* mAttributeArray = nullptr;
-    mutable std::atomic<AttributeMap*> mAttributeMap{nullptr};
+    AttributeMap mAttributes{true, nullptr};
     ChildList mChildren;
     // Body and CDATA, made when the first of them comes: most elements of
     // most documents have neither.

@@ -13,10 +13,19 @@ void FileList::add(File* file) {
     if (file == nullptr) {
         return;
     }
+    // The entry first: when it cannot be made, a file that nobody holds
+    // (listFiles hands over new ones) is disposed of instead of lost.
+    try {
+        mFiles.push_back(file);
+    } catch (...) {
+        if (mHoldReferences && file->getRefCount() == 0) {
+            ::core::IRefCount::dispose(file);
+        }
+        throw;
+    }
     if (mHoldReferences) {
         file->addRef();
     }
-    mFiles.push_back(file);
 }
 
 void FileList::clear() {

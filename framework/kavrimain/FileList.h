@@ -17,19 +17,21 @@ namespace kavri {
 namespace vfs {
 
 class FileList {
-public:
+  public:
     explicit FileList(bool holdReferences);
     ~FileList();
     FileList(const FileList&) = delete;
     FileList& operator=(const FileList&) = delete;
 
+    // Appends `file`. When memory runs out it throws std::bad_alloc with the
+    // list unchanged; a holding list then disposes of a file with count 0.
     void add(File* file);
     unsigned size() const { return static_cast<unsigned>(mFiles.size()); }
     File* get(unsigned index) const { return mFiles[index]; }
     File* operator[](unsigned index) const { return mFiles[index]; }
     void clear();
 
-private:
+  private:
     std::vector<File*> mFiles;
     bool mHoldReferences;
 };

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <nlohmann/json.hpp>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -22,6 +23,71 @@ using Json = nlohmann::ordered_json;
 // thread's stack. Real documents (bundles, settings) nest a few levels.
 const int kMaxDepth = 1000;
 
+// Members of an object are a vector of pairs (ordered_json).
+using Members = Json::object_t::Container;
+
+bool hasElements(const Json& value) {
+    if (const Json::array_t* array = value.get_ptr<const Json::array_t*>()) {
+        return !array->empty();
+    }
+    if (const Json::object_t* object = value.get_ptr<const Json::object_t*>()) {
+        return !object->empty();
+    }
+    return false;
+}
+
+// The last element or member value of a container that has one.
+Json& lastElement(Json& container) {
+    if (Json::array_t* array = container.get_ptr<Json::array_t*>()) {
+        return array->back();
+    }
+    return container.get_ptr<Json::object_t*>()->back().second;
+}
+
+void removeLast(Json& container) noexcept {
+    if (Json::array_t* array = container.get_ptr<Json::array_t*>()) {
+        array->pop_back();
+    } else {
+        container.get_ptr<Json::object_t*>()->pop_back();
+    }
+}
+
+// Empties `value` and every container below it, deepest first, without
+// allocating. The JSON library's own destructor flattens a container into a
+// work list that it allocates, and a destructor cannot report that such an
+// allocation failed: the process would end. Emptied here first, every
+// container it destroys is empty and needs no list. The path down is kept
+// on the stack; trees are at most kMaxDepth deep (parse refuses deeper ones,
+// set adds strings only), and below a full path the walk starts again from
+// its last entry, which costs time but no memory.
+void dismantle(Json& value) noexcept {
+    const size_t kPathLength = kMaxDepth + 1;
+    Json* path[kPathLength];
+    size_t depth = 0;
+    if (hasElements(value)) {
+        path[depth++] = &value;
+    }
+    while (depth > 0) {
+        Json& top = *path[depth - 1];
+        if (!hasElements(top)) {
+            --depth;
+            continue;
+        }
+        Json& last = lastElement(top);
+        if (!hasElements(last)) {
+            removeLast(top);  // a scalar or an empty container
+        } else if (depth < kPathLength) {
+            path[depth++] = &last;
+        } else {
+            Json* container = &last;
+            while (hasElements(lastElement(*container))) {
+                container = &lastElement(*container);
+            }
+            removeLast(*container);
+        }
+    }
+}
+
 // The parsed tree, shared by the wrapper of its root and every wrapper of a
 // value inside it.
 struct Tree {
@@ -29,7 +95,49 @@ struct Tree {
     // Values that set() replaced while wrappers still pointed at them: kept
     // until the tree goes, so that those wrappers stay valid.
     std::vector<std::unique_ptr<Json>> retired;
+
+    Tree() = default;
+    Tree(const Tree&) = delete;
+    Tree& operator=(const Tree&) = delete;
+    ~Tree() {
+        dismantle(root);
+        for (const std::unique_ptr<Json>& value : retired) {
+            dismantle(*value);
+        }
+    }
 };
+
+// Makes room for one more element, so that the push_back after it cannot fail.
+template <class Vector>
+void reserveOneMore(Vector& vector) {
+    if (vector.size() == vector.capacity()) {
+        vector.reserve(vector.empty() ? 4 : 2 * vector.size());
+    }
+}
+
+// Makes room for one more member. A vector of members grows by copying
+// (their keys are const), and copies of containers, and the destruction of
+// the originals, would allocate: here the keys are copied and the values
+// moved, and a failed copy moves them back.
+void reserveOneMore(Members& members) {
+    if (members.size() < members.capacity()) {
+        return;
+    }
+    Members grown;
+    grown.reserve(members.empty() ? 4 : 2 * members.size());
+    try {
+        for (auto& member : members) {
+            grown.emplace_back(std::piecewise_construct, std::forward_as_tuple(member.first),
+                               std::forward_as_tuple(std::move(member.second)));
+        }
+    } catch (...) {
+        for (size_t i = 0; i < grown.size(); ++i) {
+            members[i].second = std::move(grown[i].second);
+        }
+        throw;
+    }
+    members.swap(grown);
+}
 
 // nlohmann's messages start with "[json.exception.parse_error.101] "; the
 // rest is the reason, with line and column.
@@ -43,10 +151,6 @@ const char* reasonOf(const nlohmann::json::exception& error) {
     }
     return text;
 }
-
-// ordered_map hides its vector's indexing behind key look-up; members are
-// reached by position through the vector.
-using Members = Json::object_t::Container;
 
 // "parse error at line 1, column 7: syntax error ..." becomes
 // ", line 1, column 7: syntax error ...", to follow the byte offset.
@@ -71,6 +175,16 @@ std::string positionAndReason(const nlohmann::json::parse_error& error) {
 class TreeBuilder {
   public:
     explicit TreeBuilder(Json& root) : mRoot(root) {}
+    TreeBuilder(const TreeBuilder&) = delete;
+    TreeBuilder& operator=(const TreeBuilder&) = delete;
+    // A parse that failed leaves the members of its open objects here.
+    ~TreeBuilder() {
+        for (Level& level : mOpen) {
+            for (auto& member : level.members) {
+                dismantle(member.second);
+            }
+        }
+    }
 
     bool null() { return scalar(Json(nullptr)); }
     bool boolean(bool value) { return scalar(Json(value)); }
@@ -89,14 +203,13 @@ class TreeBuilder {
 
     bool key(Json::string_t& name) {
         Level& level = mOpen.back();
-        Members& members = *level.value->get_ptr<Json::object_t*>();
         auto found = level.keys.find(name);
         if (found != level.keys.end()) {
-            mSlot = &members[found->second].second;
+            mSlot = &level.members[found->second].second;
         } else {
-            level.keys.emplace(name, members.size());
-            members.emplace_back(std::move(name), nullptr);
-            mSlot = &members.back().second;
+            level.members.emplace_back(std::move(name), nullptr);
+            level.keys.emplace(level.members.back().first, level.members.size() - 1);
+            mSlot = &level.members.back().second;
         }
         return true;
     }
@@ -111,9 +224,13 @@ class TreeBuilder {
     }
 
   private:
+    // An open container. The members of an object are collected apart, in
+    // pairs whose moves cannot fail, and given to the object when it closes
+    // (a vector of the object's own pairs would copy them as it grows).
     struct Level {
         Json* value;
         std::unordered_map<std::string, std::size_t> keys;  // objects only
+        std::vector<std::pair<std::string, Json>> members;  // objects only
     };
 
     bool scalar(Json value) {
@@ -133,6 +250,7 @@ class TreeBuilder {
         } else {
             slot = mSlot;
         }
+        dismantle(*slot);  // the value of a key given before goes without allocating
         *slot = std::move(value);
         return slot;
     }
@@ -142,10 +260,20 @@ class TreeBuilder {
         }
         // A container's place stays put while it is open: its parent grows
         // only after it has been closed.
-        mOpen.push_back(Level{put(std::move(container)), {}});
+        Json* slot = put(std::move(container));
+        mOpen.push_back(Level{slot, {}, {}});
         return true;
     }
     bool close() {
+        Level& level = mOpen.back();
+        if (level.value->is_object()) {
+            Members members;
+            members.reserve(level.members.size());
+            for (auto& member : level.members) {
+                members.emplace_back(std::move(member.first), std::move(member.second));
+            }
+            level.value->get_ptr<Json::object_t*>()->swap(members);
+        }
         mOpen.pop_back();
         return true;
     }
@@ -184,20 +312,23 @@ struct JSObject::Impl {
         auto found = keys.find(name);
         return found != keys.end() ? found->second : static_cast<size_t>(-1);
     }
+    // What can fail comes first (the value, the room, the key's index
+    // entry); the member is then added by moves that cannot fail.
     void append(std::string name, std::string text) {
         Members& object = *members();
+        Json value(std::move(text));
         const void* before = object.data();
-        if (keysReady) {
-            keys.emplace(name, object.size());
-        }
-        object.emplace_back(std::move(name), Json(std::move(text)));
+        reserveOneMore(object);
         if (object.data() != before) {
             repointChildren();
         }
+        if (keysReady) {
+            keys.emplace(name, object.size());
+        }
+        object.emplace_back(std::move(name), std::move(value));
     }
 
-    // Members of an object are a vector of pairs (ordered_json): the index
-    // of a member never changes, because members are only ever appended.
+    // The index of a member never changes: members are only ever appended.
     Members* members() const {
         return node->is_object() ? node->get_ptr<Json::object_t*>() : nullptr;
     }
@@ -241,15 +372,23 @@ struct JSObject::Impl {
     // showing it: the old value moves to the tree's retired values, the
     // wrapper to this object's retired children, and get() makes a new
     // wrapper for the new value.
+    // Everything that allocates comes before the first change.
     void replaceMember(size_t index, std::string text) {
         Json& slot = (*members())[index].second;
+        Json value(std::move(text));
         if (index < children.size() && children[index]) {
-            tree->retired.push_back(std::make_unique<Json>(std::move(slot)));
-            children[index]->mImpl->node = tree->retired.back().get();
+            auto retired = std::make_unique<Json>();
+            reserveOneMore(tree->retired);
+            reserveOneMore(retiredChildren);
+            retired->swap(slot);
+            children[index]->mImpl->node = retired.get();
+            tree->retired.push_back(std::move(retired));
             retiredChildren.push_back(std::move(children[index]));
             children[index] = nullptr;
+        } else {
+            dismantle(slot);  // the old value goes without allocating
         }
-        slot = std::move(text);
+        slot.swap(value);
     }
 
     // Adding a member may move the member values in memory: the wrappers

@@ -6,7 +6,7 @@ namespace core {
 const ::core::Type NamedObject::TYPE("NamedObject", Object::TYPE);
 
 std::string NamedObject::toString() const {
-    return mName;
+    return mName.str();
 }
 
 }  // namespace core

@@ -1,11 +1,17 @@
 // NamedObject is an Object with a name fixed at construction (an element's tag).
 //
 //   node->getName();   // "PARAM"
+//
+// The name is the object's own copy, or, for objects made with a shared
+// core::NameRef (the reader's elements), a name many objects share: either way
+// one pointer in the object.
 #ifndef KAVRIXML_FRAMEWORK_KAVRIMAIN_NAMEDOBJECT_H
 #define KAVRIXML_FRAMEWORK_KAVRIMAIN_NAMEDOBJECT_H
 
+#include <cstring>
 #include <string>
 
+#include "core/NameRef.h"
 #include "framework/kavrimain/Object.h"
 
 namespace kavri {
@@ -15,14 +21,24 @@ class NamedObject : public Object {
   public:
     static const ::core::Type TYPE;
 
-    explicit NamedObject(const char* name) : mName(name != nullptr ? name : "") {}
-    explicit NamedObject(const std::string& name) : mName(name.c_str()) {}
+    explicit NamedObject(const char* name)
+        : mName(::core::NameRef::copyOf(name != nullptr ? name : "",
+                                        name != nullptr ? std::strlen(name) : 0)) {}
+    explicit NamedObject(const std::string& name) : NamedObject(name.c_str()) {}
     // `length` bytes, none of them NUL.
-    NamedObject(const char* name, size_t length) : mName(name, length) {}
+    NamedObject(const char* name, size_t length) : mName(::core::NameRef::copyOf(name, length)) {}
+    NamedObject(const NamedObject& other) : Object(other), mName(other.mName.duplicate()) {}
+    NamedObject& operator=(const NamedObject& other) {
+        if (this != &other) {
+            Object::operator=(other);
+            mName = other.mName.duplicate();
+        }
+        return *this;
+    }
     ~NamedObject() override = default;
 
     const char* getName() const { return mName.c_str(); }
-    const std::string& getNameString() const { return mName; }
+    const std::string& getNameString() const { return mName.str(); }
 
     // Access checks of the framework's object store; named objects of this
     // library may always be written and read.
@@ -32,8 +48,14 @@ class NamedObject : public Object {
     std::string toString() const override;
     const ::core::Type& getType() const override { return TYPE; }
 
+  protected:
+    // Takes the name over (shared or own).
+    explicit NamedObject(::core::NameRef name) noexcept : mName(std::move(name)) {}
+    // The name as it is held, to be shared again by a copy of the object.
+    const ::core::NameRef& nameRef() const { return mName; }
+
   private:
-    std::string mName;
+    ::core::NameRef mName;
 };
 
 }  // namespace core

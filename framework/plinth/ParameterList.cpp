@@ -8,12 +8,21 @@ bool ParameterList::addParameter(BaseParameter* parameter) {
     if (parameter == nullptr || _isSelf(parameter)) {
         return false;
     }
+    // Held from here on: a refused parameter, or one that a failed
+    // allocation below leaves out, is disposed of when nobody else holds it.
+    core::SmartPtr<BaseParameter> held(parameter);
     if (!_accepts(*parameter)) {
-        _disposeIfUnheld(parameter);
         return false;
     }
-    mFirstByName.emplace(parameter->getName(), size());
-    mParameters.emplace_back(parameter);
+    // The list first, then the index; a failure in between takes the list's
+    // entry back, so that the two always agree.
+    mParameters.push_back(held);
+    try {
+        mFirstByName.emplace(parameter->getName(), size() - 1);
+    } catch (...) {
+        mParameters.pop_back();
+        throw;
+    }
     return true;
 }
 
@@ -30,14 +39,6 @@ BaseParameter* ParameterList::getParameter(const std::string& name) const {
 // lists can be this list, and the cross-cast finds out which ones are.
 bool ParameterList::_isSelf(const BaseParameter* parameter) const {
     return dynamic_cast<const ParameterList*>(parameter) == this;
-}
-
-// Nobody else will ever release a refused parameter that nobody holds, so the
-// list does; one that is held elsewhere stays with its holders.
-void ParameterList::_disposeIfUnheld(BaseParameter* parameter) {
-    if (parameter->getRefCount() == 0) {
-        core::IRefCount::dispose(parameter);
-    }
 }
 
 }  // namespace parameter

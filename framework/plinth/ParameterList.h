@@ -36,6 +36,8 @@ class ParameterList {
     // Appends `parameter` and takes a counted reference to it. Answers false,
     // and changes nothing, for null, for the list itself and for whatever the
     // kind of list refuses; a refused parameter with count 0 is disposed of.
+    // When memory runs out it throws std::bad_alloc with the list unchanged,
+    // and a parameter with count 0 is disposed of just the same.
     bool addParameter(BaseParameter* parameter);
 
     unsigned size() const { return static_cast<unsigned>(mParameters.size()); }
@@ -52,7 +54,6 @@ class ParameterList {
 
   private:
     bool _isSelf(const BaseParameter* parameter) const;
-    static void _disposeIfUnheld(BaseParameter* parameter);
 
     std::vector<core::SmartPtr<BaseParameter>> mParameters;
     // Index in mParameters of the first parameter of each name.

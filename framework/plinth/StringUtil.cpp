@@ -48,69 +48,74 @@ void appendUtf8(unsigned long cp, std::string& out) {
     }
 }
 
+int digitValue(char c, int base) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (base == 16 && c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (base == 16 && c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// A numeric reference ("&#65;", "&#x41;") at `p`, which points at the '&' with
+// "&#" before `end`. Any number of digits is read, leading zeros included
+// ("&#x00000000041;" is valid XML); the scan stops at the first byte that is
+// no digit, so a text full of unfinished references stays linear. Returns the
+// input bytes it stands for, or 0 when it is no character that we resolve.
+size_t decodeNumericReference(const char* p, const char* end, std::string& out) {
+    const char* digits = p + 2;
+    int base = 10;
+    if (digits < end && (*digits == 'x' || *digits == 'X')) {
+        base = 16;
+        ++digits;
+    }
+    unsigned long cp = 0;
+    bool tooLarge = false;
+    const char* d = digits;
+    for (int v; d < end && (v = digitValue(*d, base)) >= 0; ++d) {
+        cp = cp * static_cast<unsigned long>(base) + static_cast<unsigned long>(v);
+        if (cp > 0x10FFFF) {
+            tooLarge = true;
+            cp = 0x110000;  // stays above the range however many digits follow
+        }
+    }
+    if (d == digits || d == end || *d != ';' || tooLarge) {
+        return 0;
+    }
+    // NUL and surrogate halves are no characters: keep the reference as written.
+    if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        return 0;
+    }
+    appendUtf8(cp, out);
+    return static_cast<size_t>(d + 1 - p);
+}
+
 // Decodes the reference that starts at `p` (at '&') and ends before `end`.
 // Returns the number of input bytes it stands for, or 0 when it is no
 // reference that we resolve (it is then copied as written).
 size_t decodeReference(const char* p, const char* end, std::string& out) {
-    // The longest reference we resolve ("&#x0010FFFF;") ends within 12 bytes
-    // of the '&'. Searching no further keeps a text full of '&' without ';'
-    // linear instead of quadratic.
-    const size_t kWindow = 13;
-    size_t available = static_cast<size_t>(end - p);
-    const char* semi =
-        static_cast<const char*>(std::memchr(p, ';', available < kWindow ? available : kWindow));
-    if (semi == nullptr) {
-        return 0;
-    }
-    const char* name = p + 1;
-    size_t length = static_cast<size_t>(semi - name);
-    size_t consumed = length + 2;
-    if (length >= 2 && name[0] == '#') {
-        unsigned long cp = 0;
-        const char* digits = name + 1;
-        const char* digitsEnd = semi;
-        int base = 10;
-        if (*digits == 'x' || *digits == 'X') {
-            base = 16;
-            ++digits;
-        }
-        if (digits == digitsEnd) {
-            return 0;
-        }
-        for (const char* d = digits; d < digitsEnd; ++d) {
-            int v;
-            if (*d >= '0' && *d <= '9') {
-                v = *d - '0';
-            } else if (base == 16 && *d >= 'a' && *d <= 'f') {
-                v = *d - 'a' + 10;
-            } else if (base == 16 && *d >= 'A' && *d <= 'F') {
-                v = *d - 'A' + 10;
-            } else {
-                return 0;
-            }
-            cp = cp * static_cast<unsigned long>(base) + static_cast<unsigned long>(v);
-            if (cp > 0x10FFFF) {
-                return 0;
-            }
-        }
-        // NUL and surrogate halves are no characters: keep the reference as written.
-        if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return 0;
-        }
-        appendUtf8(cp, out);
-        return consumed;
+    if (end - p >= 2 && p[1] == '#') {
+        return decodeNumericReference(p, end, out);
     }
     struct Named {
-        const char* name;
+        const char* text;  // with its '&' and ';'
         size_t length;
         char value;
     };
-    static const Named kNamed[] = {
-        {"amp", 3, '&'}, {"lt", 2, '<'}, {"gt", 2, '>'}, {"quot", 4, '"'}, {"apos", 4, '\''}};
+    static const Named kNamed[] = {{"&amp;", 5, '&'},
+                                   {"&lt;", 4, '<'},
+                                   {"&gt;", 4, '>'},
+                                   {"&quot;", 6, '"'},
+                                   {"&apos;", 6, '\''}};
+    const size_t available = static_cast<size_t>(end - p);
     for (const Named& entry : kNamed) {
-        if (entry.length == length && std::memcmp(entry.name, name, length) == 0) {
+        if (entry.length <= available && std::memcmp(entry.text, p, entry.length) == 0) {
             out.push_back(entry.value);
-            return consumed;
+            return entry.length;
         }
     }
     return 0;

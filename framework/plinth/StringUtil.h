@@ -6,10 +6,11 @@
 //   text::CharPtrProxy e = text::StringUtil::encondeXML("a<b");   // "a&lt;b"
 //
 // encondeXML escapes & < > " and '. decodeXML resolves those five named
-// references and numeric ones (&#233; and &#xE9;, written out as UTF-8); an
-// unknown or broken reference is kept as written. The span forms append to a
-// std::string and copy runs that need no change in one piece: they are the
-// fast path of the reader and the writer.
+// references and numeric ones of any length (&#233;, &#xE9;, &#x000000E9;,
+// written out as UTF-8); an unknown or broken reference, or one that names
+// no character (NUL, a surrogate half, above U+10FFFF), is kept as written. The span forms append
+// to a std::string and copy runs that need no change in one piece: they are the fast path of the
+// reader and the writer.
 #ifndef KAVRIXML_FRAMEWORK_PLINTH_STRINGUTIL_H
 #define KAVRIXML_FRAMEWORK_PLINTH_STRINGUTIL_H
 

@@ -2,10 +2,37 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <map>
+#include <new>
 #include <thread>
 #include <vector>
+
+namespace {
+
+// Pool chunks come from the aligned operator new; replaced here so that a
+// test can make it fail.
+std::atomic<bool> gFailAlignedNew{false};
+
+}  // namespace
+
+void* operator new(std::size_t size, std::align_val_t alignment) {
+    void* memory = nullptr;
+    const size_t align = std::max(static_cast<size_t>(alignment), sizeof(void*));
+    if (gFailAlignedNew.load() || posix_memalign(&memory, align, size == 0 ? 1 : size) != 0) {
+        throw std::bad_alloc();
+    }
+    return memory;
+}
+void operator delete(void* block, std::align_val_t) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
+    std::free(block);
+}
 
 namespace {
 
@@ -124,6 +151,37 @@ TEST(BlockPoolTest, ChunksEmptiedAcrossThreadsBecomeFree) {
     }).join();
     const BlockPool::Statistics after = BlockPool::statistics();
     EXPECT_EQ(after.reserved - after.free, before.reserved - before.free);
+}
+
+// A chunk the system refuses fails the allocation with std::bad_alloc and
+// leaves the pool as it was: the next allocation takes a chunk and works.
+TEST(BlockPoolTest, ARefusedChunkThrowsAndLeavesThePoolUsable) {
+    if (!BlockPool::isPooling()) {
+        GTEST_SKIP() << "the pool passes through to operator new";
+    }
+    std::thread([] {
+        std::vector<void*> blocks;
+        blocks.reserve(1 << 20);
+        bool refused = false;
+        gFailAlignedNew = true;
+        // Free chunks are cut first; the first one taken from the system
+        // fails.
+        try {
+            while (blocks.size() < blocks.capacity()) {
+                blocks.push_back(BlockPool::allocate(256));
+            }
+        } catch (const std::bad_alloc&) {
+            refused = true;
+        }
+        gFailAlignedNew = false;
+        EXPECT_TRUE(refused);
+        void* after = BlockPool::allocate(256);
+        std::memset(after, 0x5A, 256);
+        blocks.push_back(after);
+        for (void* block : blocks) {
+            BlockPool::release(block, 256);
+        }
+    }).join();
 }
 
 // Maps over the pool allocator behave as ordinary maps.

@@ -112,6 +112,9 @@ TEST(StringUtil, DecodeResolvesNamedAndNumericReferences) {
     EXPECT_EQ("\xF0\x9F\x98\x80", decoded("&#X1F600;"));
     EXPECT_EQ("\xF4\x8F\xBF\xBF", decoded("&#x0010FFFF;"));
     EXPECT_EQ("\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80", decoded("&#127;&#128;&#x7FF;&#x800;"));
+    // Leading zeros are valid XML, however many: other readers take these.
+    EXPECT_EQ("AA\xF4\x8F\xBF\xBF", decoded("&#x00000000041;&#0000000000000000000065;"
+                                            "&#x00000000000000010FFFF;"));
     // Decoding once undoes exactly one level of escaping.
     EXPECT_EQ("&amp;", decoded("&amp;amp;"));
 }
@@ -147,12 +150,21 @@ TEST(StringUtil, SpanFormsHandleNulBytesAndAppend) {
 }
 
 TEST(StringUtil, DecodeStaysLinearOnAmpersandsWithoutSemicolon) {
-    // Quadratic scanning would make this take minutes.
+    // Quadratic scanning would make these take minutes.
     std::string input(4 * 1024 * 1024, '&');
     input += ";";
     std::string out;
     StringUtil::decodeXML(input.data(), input.size(), out);
     EXPECT_EQ(input, out);
+
+    std::string digits;
+    for (int i = 0; i < 2000; ++i) {
+        digits += "&#" + std::string(2000, '0');
+    }
+    digits += ";";
+    out.clear();
+    StringUtil::decodeXML(digits.data(), digits.size(), out);
+    EXPECT_EQ(digits, out);
 }
 
 TEST(StringUtil, NumberToTextIsShortestThatReadsBack) {

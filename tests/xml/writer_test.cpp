@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/kavrimain/MemoryOutputStream.h"
@@ -20,8 +21,8 @@ using xmlio::parse;
 using xmlio::readSample;
 using xmlio::RecordingStream;
 
-// The tree of the design's worked example: a id=7 with b (body hi) and c
-// (attributes n=2, then k=v).
+// The writer's worked example: a id=7 with b (body hi) and c (attributes
+// n=2, then k=v).
 struct Example {
     Document doc;
     XNode* a;
@@ -146,6 +147,54 @@ TEST(XMLWriterStream, NothingToWriteIsAWarningAndLeavesTheStreamUntouched) {
                                   "Trying to write NULL or empty XML document. Write skipped.",
                                   "Trying to write NULL XML node. Write skipped.",
                                   "Trying to write XML to a NULL stream. Write skipped."}));
+}
+
+TEST(XMLWriterContent, WhiteSpaceThatOtherReadersChangeIsWrittenAsReferences) {
+    Document doc;
+    XNode* root = doc.createNode("r", nullptr);
+    doc.setRootNode(root);
+    root->addAttribute("v", "a\tb\nc\rd\r\ne \"q\"");
+    root->addAttribute("w", "plain");
+    root->addBody("line\r\nnext\rlast\ttab\n");
+    XMLWriter writer(false, false);
+    EXPECT_EQ(written(writer, &doc),
+              "<r v='a&#9;b&#10;c&#13;d&#13;&#10;e &quot;q&quot;' w=\"plain\">"
+              "line&#13;\nnext&#13;last\ttab\n</r>");
+
+    auto back = parse(written(writer, &doc));
+    EXPECT_STREQ(back->getRootNode()->getAttributeChar("v", nullptr), "a\tb\nc\rd\r\ne \"q\"");
+    EXPECT_STREQ(back->getRootNode()->getBody(), "line\r\nnext\rlast\ttab\n");
+}
+
+TEST(XMLWriterContent, CDataHoldingTheSectionEndIsCutIntoSectionsThatReadBackTheSame) {
+    using namespace std::string_literals;
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"x]]>y", "<d><![CDATA[x]]]]><![CDATA[>y]]></d>"},
+        {"]]>", "<d><![CDATA[]]]]><![CDATA[>]]></d>"},
+        {"a]]>]]>b]]", "<d><![CDATA[a]]]]><![CDATA[>]]]]><![CDATA[>b]]]]></d>"},
+        {"]]]>>", "<d><![CDATA[]]]]]><![CDATA[>>]]></d>"},
+        // Anything else is one section, byte for byte.
+        {"a]]b]>c]", "<d><![CDATA[a]]b]>c]]]></d>"},
+        {"n\0]]\r\n"s, "<d><![CDATA[n\0]]\r\n]]></d>"s},
+    };
+    for (const auto& [cdata, expected] : cases) {
+        Document doc;
+        XNode* d = doc.createNode("d", nullptr);
+        doc.setRootNode(d);
+        d->addCData(cdata.data(), static_cast<unsigned>(cdata.size()));
+        XMLWriter compact(false, false);
+        const std::string once = written(compact, &doc);
+        EXPECT_EQ(once, expected);
+
+        auto back = parse(once);
+        unsigned size = 0;
+        const char* read = back->getRootNode()->getCData(size);
+        EXPECT_EQ(std::string(read, size), cdata) << expected;
+        EXPECT_EQ(written(compact, back.get()), once) << expected;
+
+        XMLWriter tidy(false, true);
+        EXPECT_EQ(written(tidy, &doc), "<d>\n" + once.substr(3, once.size() - 7) + "\n</d>\n");
+    }
 }
 
 // --- Round trips through the reader --------------------------------------------------------

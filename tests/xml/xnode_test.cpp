@@ -149,58 +149,75 @@ TEST_F(XNodeTest, AttributesAreReplacedByNameAndChangedInPlace) {
     EXPECT_EQ(root->getAttributeCount(), 0u);
 }
 
-// A node keeps its attributes in a sorted array until the map is asked for
-// or they grow many; whichever holds them, lookups, order, replacement and
-// identity stay the same, and the map handed out follows later changes.
-TEST_F(XNodeTest, AttributesBehaveAlikeInArrayAndMap) {
-    auto names = [](const XNode* node) {
+// getAttributes() is the node's own map: a reference taken before the first
+// attribute sees every later add, replacement, removal and rename, also
+// while the attributes outgrow the array and move into the tree, and
+// whatever holds them, lookups, order and identity stay the same.
+TEST_F(XNodeTest, AttributeMapIsTheNodesOwnAndFollowsEveryChange) {
+    auto names = [](const XNode::AttributeMap& map) {
         std::string seen;
-        node->forEachAttribute([&seen](const char* name, const Attribute*) {
-            seen += name;
+        for (const auto& entry : map) {
+            seen += entry.first;
             seen += ' ';
-        });
+        }
         return seen;
     };
-    XNode* many = root->addChild("many");
-    std::vector<Attribute*> added;
-    for (int i = 0; i < 40; ++i) {
-        const int n = (i * 17) % 40;  // every number once, out of order
-        const std::string name =
-            std::string(1, static_cast<char>('A' + n / 10)) + static_cast<char>('0' + n % 10);
-        added.push_back(many->addAttribute(name, std::to_string(n)));
-    }
-    EXPECT_EQ(many->getAttributeCount(), 40u);
-    EXPECT_EQ(many->getAttribute("B3")->getValueString(), "13");
-    EXPECT_EQ(many->getAttribute(added[1]->getName()), added[1]);
-    EXPECT_EQ(names(many).substr(0, 12), "A0 A1 A2 A3 ");
-    Attribute* replaced = many->addAttribute("D9", "again");
-    EXPECT_EQ(many->getAttributeCount(), 40u);
-    EXPECT_EQ(many->getAttribute("D9"), replaced);
-
     XNode* few = root->addChild("few");
+    XNode* other = root->addChild("other");
+    const XNode::AttributeMap& map = few->getAttributes();
+    EXPECT_TRUE(map.empty());
+    EXPECT_NE(&map, &other->getAttributes());  // no map shared between nodes
+    EXPECT_EQ(map.begin(), map.end());
+
     few->addAttribute("b", "2");
     Attribute* a = few->addAttribute("a", "1");
     few->addAttribute("\xC3\xA9", "high byte sorts last");
-    a->setName("renamed");
-    EXPECT_EQ(names(few), "a b \xC3\xA9 ");
+    EXPECT_EQ(names(map), "a b \xC3\xA9 ");
+    EXPECT_EQ(map.begin()->second, a);
+    a->setName("renamed");  // still filed, walked and cloned as "a"
+    EXPECT_STREQ(map.begin()->first, "a");
+    EXPECT_EQ(map.get("a"), a);
     std::string dumped;
     SmartPtr<XNode> copy(few->cloneNode(false));
     copy->dump(dumped);
     EXPECT_EQ(dumped, "<few a='1' b='2' \xC3\xA9='high byte sorts last'/>");
-
-    const XNode::AttributeMap& map = few->getAttributes();
-    ASSERT_EQ(map.size(), 3u);
-    EXPECT_STREQ(map.begin()->first, "a");
-    EXPECT_EQ(map.begin()->second, a);
-    EXPECT_EQ(few->getAttribute("a"), a);
     few->addAttribute("c", "3");
     EXPECT_TRUE(few->removeAttribute("b"));
-    EXPECT_EQ(map.size(), 3u);
+    EXPECT_EQ(names(map), "a c \xC3\xA9 ");
+    EXPECT_EQ(map.find("b"), map.end());
     EXPECT_EQ(&few->getAttributes(), &map);
-    EXPECT_EQ(names(few), "a c \xC3\xA9 ");
     few->removeAttributes();
     EXPECT_TRUE(map.empty());
-    EXPECT_EQ(few->getAttributeCount(), 0u);
+
+    // Past the array's size, in scrambled order, then back down.
+    std::vector<Attribute*> added;
+    for (int i = 0; i < 200; ++i) {
+        const int n = (i * 77) % 200;  // every number once, out of order
+        const std::string name =
+            std::string(1, static_cast<char>('A' + n / 10)) + static_cast<char>('0' + n % 10);
+        added.push_back(few->addAttribute(name, std::to_string(n)));
+    }
+    EXPECT_EQ(map.size(), 200u);
+    EXPECT_EQ(names(map).substr(0, 12), "A0 A1 A2 A3 ");
+    EXPECT_EQ(few->getAttribute("B3")->getValueString(), "13");
+    EXPECT_EQ(few->getAttribute(added[1]->getName()), added[1]);
+    Attribute* replaced = few->addAttribute("D9", "again");
+    EXPECT_EQ(map.size(), 200u);
+    EXPECT_EQ(map.get("D9"), replaced);
+    replaced->setName("zz");
+    EXPECT_TRUE(few->hasAttribute("D9"));
+    EXPECT_FALSE(few->hasAttribute("zz"));
+    auto last = map.end();
+    --last;
+    EXPECT_STREQ(last->first, "T9");
+    for (int n = 0; n < 200; n += 2) {
+        const std::string name =
+            std::string(1, static_cast<char>('A' + n / 10)) + static_cast<char>('0' + n % 10);
+        EXPECT_TRUE(few->removeAttribute(name));
+    }
+    EXPECT_EQ(map.size(), 100u);
+    EXPECT_EQ(names(map).substr(0, 9), "A1 A3 A5 ");
+    EXPECT_EQ(few->getAttributeCount(), 100u);
 }
 
 TEST_F(XNodeTest, AttributeGettersFallBackToTheDefaultOnlyWhenAbsent) {

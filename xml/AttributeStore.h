@@ -1,0 +1,282 @@
+// The attributes of an element: Attribute, a name/value pair, and the map an
+// XNode files its attributes in, core::CKHashMap<Attribute*>.
+//
+// The attribute map is the CKHashMap family's own interface (put, get,
+// remove, contains, clear, find, begin/end in byte order of the keys, size,
+// empty) laid out for elements, which are many and carry few attributes:
+//
+//   - an empty map is one pointer, and a node's map lives inside the node, so
+//     getAttributes() hands out the node's own map, alive as long as the node
+//     and always current (later adds, removals and renames show through an
+//     earlier reference);
+//   - up to MAX_FLAT attributes sit in one sorted array of pointers in one
+//     pool block; past that they move into a balanced tree, so that an
+//     element with a hundred thousand attributes in random order still files
+//     each in logarithmic time (the array would move half of itself per
+//     insertion). The two layouts hold the same pointers and iterate alike;
+//     the array is there because it costs 8 bytes per attribute where a tree
+//     node costs 40;
+//   - the key of an entry is its attribute's filed name: the name it had when
+//     it was filed. An attribute renamed later keeps that first name beside
+//     its new one (core::NameRef), so the map never holds a key buffer of its
+//     own and the attribute still answers to the name it was added with.
+//
+// Reading a map changes nothing in it: any number of threads may read one
+// map (and so one tree) at the same time. Changing it needs the one thread.
+//
+//   core::CKHashMap<Attribute*> attributes(true, nullptr);   // owning
+//   attributes.put("id", new Attribute("id", "7"));
+//   for (const auto& entry : attributes) { entry.first; entry.second; }
+//
+// This header specialises core::CKHashMapBase for Attribute*: include it (or
+// xml/XNode.h) before naming core::CKHashMap<Attribute*>.
+#ifndef KAVRIXML_XML_ATTRIBUTESTORE_H
+#define KAVRIXML_XML_ATTRIBUTESTORE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <set>
+#include <string>
+
+#include "core/BlockPool.h"
+#include "core/CKHashMap.h"
+#include "core/NameRef.h"
+
+namespace kavri {
+namespace xml {
+
+class DOMParser;
+class XNode;
+
+// Attributes are made by their nodes only, hence final: deleting one needs no
+// virtual call.
+class Attribute final {
+  public:
+    Attribute(const std::string& name, const std::string& value)
+        : mName(::core::NameRef::copyOf(name.data(), name.size())), mValue(value) {}
+    explicit Attribute(const std::string& name)
+        : mName(::core::NameRef::copyOf(name.data(), name.size())) {}
+    // C strings are copied straight into the members (no temporaries).
+    Attribute(const char* name, const char* value)
+        : mName(::core::NameRef::copyOf(name, std::strlen(name))), mValue(value) {}
+    // A copy is an attribute of no node: it is filed under nothing.
+    Attribute(const Attribute& other) : mName(other.mName.duplicate()), mValue(other.mValue) {}
+    Attribute& operator=(const Attribute& other);
+    virtual ~Attribute() = default;
+
+    // Documents hold many attributes: they come from the block pool.
+    static void* operator new(size_t size) { return ::core::BlockPool::allocate(size); }
+    static void operator delete(void* block, size_t size) {
+        ::core::BlockPool::release(block, size);
+    }
+
+    const char* getName() const { return mName.c_str(); }
+    const char* getValue() const { return mValue.c_str(); }
+    const std::string& getNameString() const { return mName.str(); }
+    const std::string& getValueString() const { return mValue; }
+
+    // The std::string forms take the text up to its first NUL, as the
+    // const char* forms do. Renaming does not refile the attribute: its node
+    // still finds it under the name it was added with.
+    void setName(const char* name);
+    void setName(const std::string& name) { setName(name.c_str()); }
+    void setValue(const char* value) { mValue = value; }
+    void setValue(const std::string& value) { mValue = value.c_str(); }
+
+    // The name its map files it under: the first name it had.
+    const char* filedName() const { return mName.firstCStr(); }
+
+  private:
+    friend class DOMParser;
+    friend class XNode;
+    friend class ::core::CKHashMapBase<Attribute*>;
+
+    // What the reader found, the value still to be decoded when `decode`; the
+    // name is shared through the reader's NameTable (so: under its lock).
+    Attribute(const char* name, size_t nameLength, const char* value, size_t valueLength,
+              bool decode);
+
+    // Takes `name` as the name, the old one staying the filed name.
+    void rename(::core::NameRef name);
+    // Files the attribute under `key` from now on, whatever its name.
+    void fileUnder(const char* key) {
+        if (key != filedName()) {
+            fileUnderOther(key);
+        }
+    }
+    void fileUnderOther(const char* key);
+
+    // The name, and once renamed or filed under another name, the filed name
+    // as its earlier name.
+    ::core::NameRef mName;
+    std::string mValue;
+};
+
+}  // namespace xml
+}  // namespace kavri
+
+namespace core {
+
+template <>
+class CKHashMapBase<kavri::xml::Attribute*> {
+    using Attribute = kavri::xml::Attribute;
+
+    // Tree order: by filed name, and searchable by a plain key.
+    struct FiledNameOrder {
+        using is_transparent = void;
+        bool operator()(const Attribute* a, const Attribute* b) const {
+            return less_str()(a->filedName(), b->filedName());
+        }
+        bool operator()(const Attribute* a, const char* key) const {
+            return less_str()(a->filedName(), key);
+        }
+        bool operator()(const char* key, const Attribute* b) const {
+            return less_str()(key, b->filedName());
+        }
+    };
+    using Tree = std::set<Attribute*, FiledNameOrder, PoolAllocator<Attribute*>>;
+
+  public:
+    // Past this many attributes the array becomes a tree.
+    static constexpr uint32_t MAX_FLAT = 32;
+
+    using key_type = const char*;
+    using mapped_type = Attribute*;
+    using size_type = size_t;
+    // What iteration yields: the filed name and the attribute.
+    struct value_type {
+        const char* first;
+        Attribute* second;
+    };
+
+    class const_iterator {
+      public:
+        using iterator_category = std::bidirectional_iterator_tag;
+        using value_type = CKHashMapBase::value_type;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const value_type*;
+        using reference = value_type;
+        // Lets it->first work on an entry made on the fly.
+        struct Arrow {
+            value_type entry;
+            const value_type* operator->() const { return &entry; }
+        };
+
+        const_iterator() = default;
+        value_type operator*() const {
+            Attribute* attribute = mInTree ? *mNode : *mItem;
+            return value_type{attribute->filedName(), attribute};
+        }
+        Arrow operator->() const { return Arrow{**this}; }
+        const_iterator& operator++() {
+            mInTree ? static_cast<void>(++mNode) : static_cast<void>(++mItem);
+            return *this;
+        }
+        const_iterator operator++(int) {
+            const_iterator before = *this;
+            ++*this;
+            return before;
+        }
+        const_iterator& operator--() {
+            mInTree ? static_cast<void>(--mNode) : static_cast<void>(--mItem);
+            return *this;
+        }
+        const_iterator operator--(int) {
+            const_iterator before = *this;
+            --*this;
+            return before;
+        }
+        bool operator==(const const_iterator& other) const {
+            return mInTree ? mNode == other.mNode : mItem == other.mItem;
+        }
+        bool operator!=(const const_iterator& other) const { return !(*this == other); }
+
+      private:
+        friend class CKHashMapBase;
+        explicit const_iterator(Attribute* const* item) : mItem(item) {}
+        explicit const_iterator(Tree::const_iterator node) : mNode(node), mInTree(true) {}
+
+        Attribute* const* mItem = nullptr;
+        Tree::const_iterator mNode{};
+        bool mInTree = false;
+    };
+    using iterator = const_iterator;
+
+    CKHashMapBase(bool ownsValues, Attribute* nullValue);
+    // Maps own their layout (and maybe their values): no copies.
+    CKHashMapBase(const CKHashMapBase&) = delete;
+    CKHashMapBase& operator=(const CKHashMapBase&) = delete;
+    // Releases the layout; values are disposed of by clear() only.
+    virtual ~CKHashMapBase();
+
+    static void* operator new(size_t size) { return BlockPool::allocate(size); }
+    static void operator delete(void* block, size_t size) { BlockPool::release(block, size); }
+
+    virtual Attribute* getNullValue(const char* key) const;
+    virtual void deleteValue(Attribute* value) = 0;
+    virtual Attribute* get(const char* key) const;
+
+    // Files `value` under `key`; true when the key was there (its old value
+    // replaced, and disposed of in an owning map). An attribute whose name is
+    // not `key` keeps `key` as its filed name.
+    bool put(const char* key, Attribute* const& value);
+    bool remove(const char* key);
+    bool contains(const char* key) const { return find(key) != end(); }
+    // Erases every entry in ascending key order, disposing of owned values.
+    void clear();
+    // clear() for a map whose disposal is delete (CKHashMap's), without a
+    // virtual call per value: what a dying node does with its attributes.
+    void deleteAll() noexcept;
+    bool ownsValues() const { return (mStore & OWNS) != 0; }
+
+    const_iterator find(const char* key) const;
+    const_iterator lower_bound(const char* key) const;
+    size_t count(const char* key) const { return contains(key) ? 1 : 0; }
+    const_iterator begin() const;
+    const_iterator end() const;
+    size_t size() const;
+    bool empty() const { return size() == 0; }
+
+  private:
+    struct Flat {
+        uint32_t count;
+        uint32_t capacity;
+        Attribute* items[1];
+
+        static size_t bytesFor(uint32_t capacity) {
+            return offsetof(Flat, items) + capacity * sizeof(Attribute*);
+        }
+    };
+    struct Grown {
+        Attribute* nullValue;
+        Tree tree;
+    };
+    // mStore: the layout's address with OWNS and GROWN in its two low bits
+    // (both layouts are aligned to 8); null for an empty map whose null
+    // value is null.
+    static constexpr uintptr_t OWNS = 1;
+    static constexpr uintptr_t GROWN = 2;
+    static constexpr uintptr_t FLAGS = OWNS | GROWN;
+
+    bool grown() const { return (mStore & GROWN) != 0; }
+    Flat* flat() const { return reinterpret_cast<Flat*>(mStore & ~FLAGS); }
+    Grown* tree() const { return reinterpret_cast<Grown*>(mStore & ~FLAGS); }
+    void setLayout(void* layout, uintptr_t grownFlag) {
+        mStore = reinterpret_cast<uintptr_t>(layout) | (mStore & OWNS) | grownFlag;
+    }
+    // Index of the first item not before `key`; `found` when it is `key`.
+    uint32_t search(const char* key, bool& found) const;
+    void insertFlat(uint32_t at, Attribute* value);
+    void growIntoTree();
+    // Empties the array, disposing of owned values by delete or deleteValue.
+    void emptyArray(bool deleteDirectly);
+    void releaseLayout() noexcept;
+
+    uintptr_t mStore;
+};
+
+}  // namespace core
+
+#endif  // KAVRIXML_XML_ATTRIBUTESTORE_H
