@@ -71,8 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DOMParser strict;
     const Outcome again = outcome(strict, written.str());
     FUZZ_CHECK(again.doc != nullptr, "the tree written back reads strictly");
-    FUZZ_CHECK(kavrixml::fuzz::firstDifference(first.doc->getRootNode(),
-                                               again.doc->getRootNode(), false) == nullptr,
+    FUZZ_CHECK(kavrixml::fuzz::firstDifference(first.doc->getRootNode(), again.doc->getRootNode(),
+                                               false) == nullptr,
                "the tree written back reads as the same tree");
     return 0;
 }

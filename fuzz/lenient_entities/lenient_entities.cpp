@@ -25,14 +25,14 @@ using kavri::xml::XNode;
 
 namespace {
 
-const char* const ENCODINGS[] = {"UTF-8",    "ISO-8859-1", "windows-1252", "KOI8-R",
+const char* const ENCODINGS[] = {"UTF-8",     "ISO-8859-1", "windows-1252", "KOI8-R",
                                  "Shift_JIS", "EUC-JP",     "Big5",         "UTF-16"};
 
 std::string document(const std::vector<std::string>& parts) {
     const size_t choice = parts[0].empty() ? 0 : static_cast<unsigned char>(parts[0][0]);
     const std::string encoding = ENCODINGS[choice % (sizeof ENCODINGS / sizeof ENCODINGS[0])];
-    const std::string text = "<?xml version=\"1.0\" encoding=\"" + encoding +
-                             "\"?><!DOCTYPE r [" + parts[1] + "]><r>" + parts[2] + "</r>";
+    const std::string text = "<?xml version=\"1.0\" encoding=\"" + encoding + "\"?><!DOCTYPE r [" +
+                             parts[1] + "]><r>" + parts[2] + "</r>";
     if (encoding != "UTF-16") {
         return text;
     }
@@ -72,8 +72,8 @@ std::string outcome(DOMParser& parser, const std::string& input, size_t& size) {
         return text;
     } catch (const ::core::Exception& e) {
         FUZZ_CHECK(parser.getLine() >= 1 && parser.getColumn() >= 1, "failure position");
-        return std::string("!") + e.getMessage() + " at " + std::to_string(parser.getLine()) +
-               ":" + std::to_string(parser.getColumn());
+        return std::string("!") + e.getMessage() + " at " + std::to_string(parser.getLine()) + ":" +
+               std::to_string(parser.getColumn());
     }
 }
 
@@ -93,6 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tokensOnly.setLenient(true);
     kavri::xml::DOMParserPaths::setScanning(tokensOnly, false);
     size_t ignored = 0;
-    FUZZ_CHECK(outcome(tokensOnly, input, ignored) == first, "the scanner and the tokens read alike");
+    FUZZ_CHECK(outcome(tokensOnly, input, ignored) == first,
+               "the scanner and the tokens read alike");
     return 0;
 }
