@@ -164,10 +164,12 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
             doc->setRootNode(node);
         }
     } catch (...) {
-        recordFailure();
+        // Neither step allocates: a clean-up that could fail would leave the
+        // caller's node pointing at the document destroyed here.
         if (node != nullptr) {
             restoreDocuments(node, doc.get(), previous);
         }
+        recordFailure();
         throw;
     }
     return doc.release();

@@ -8,6 +8,7 @@
 #include "framework/kavrimain/OutputStream.h"
 #include "framework/plinth/Logger.h"
 #include "framework/plinth/StringUtil.h"
+#include "framework/plinth/XMLBytes.h"
 #include "xml/Document.h"
 
 namespace kavri {
@@ -17,17 +18,7 @@ namespace {
 
 using Visitor = mpl::MEncapsulate<XMLWriter, XNode::VisitResult, XNode*, int, int>;
 
-// The bytes written as references, in the form strcspn takes. Besides the
-// five that XML reserves: every conforming reader turns a raw tab, line feed
-// or carriage return in an attribute value into a blank, and a raw carriage
-// return in text (alone or before a line feed) into a line feed. Written as
-// references they keep their value on the way to any other program.
-const char* const TEXT_SPECIALS = "&<>\"'\r";
-const char* const ATTRIBUTE_SPECIALS = "&<>\"'\t\n\r";
-
-bool isAttributeWhiteSpace(char c) {
-    return c == '\t' || c == '\n' || c == '\r';
-}
+using text::XMLBytes;
 
 const char* referenceFor(char c) {
     switch (c) {
@@ -178,7 +169,7 @@ XNode::VisitResult XMLWriter::visitEnter(XNode* node, int depth, int) {
         if (mTidyOutput) {
             writeTabs(static_cast<unsigned>(depth));
         }
-        const size_t bodyLength = putEscaped(body, TEXT_SPECIALS);
+        const size_t bodyLength = putEscaped(body, XMLBytes::TEXT_ESCAPES);
         if (mTidyOutput && body[bodyLength - 1] != '\n') {
             writeLine();
         }
@@ -231,7 +222,7 @@ void XMLWriter::putAttributeValue(const char* value) {
     bool special = false;
     bool doubleQuote = false;
     for (char c; (c = value[length]) != '\0'; ++length) {
-        if (text::StringUtil::isXmlSpecial(c) || isAttributeWhiteSpace(c)) {
+        if (XMLBytes::is(c, XMLBytes::ESCAPE_IN_ATTRIBUTE)) {
             special = true;
             doubleQuote = doubleQuote || c == '"';
         }
@@ -239,7 +230,7 @@ void XMLWriter::putAttributeValue(const char* value) {
     const char quote = doubleQuote ? '\'' : '"';
     putChar(quote);
     if (special) {
-        putEscaped(value, ATTRIBUTE_SPECIALS);
+        putEscaped(value, XMLBytes::ATTRIBUTE_ESCAPES);
     } else {
         put(value, length);
     }

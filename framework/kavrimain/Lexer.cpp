@@ -380,15 +380,17 @@ size_t Lexer::readUntil(const char* marker, const char*& text) {
 }
 
 void Lexer::getLineColumn(size_t offset, unsigned& line, unsigned& column) {
-    if (!mReady) {
-        prepare();
-    }
+    // Asked after a failure, perhaps before any token was read: without the
+    // tables the hook answers, so that reporting a fault never allocates.
     offset = std::min(offset, mInput.size());
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(mInput.data());
+    const char* text = mInput.data();
     unsigned lines = 1;
     size_t lineStart = 0;
     for (size_t i = 0; i < offset; ++i) {
-        if ((mClass[p[i]] & CLASS_NEWLINE) != 0) {
+        const bool newLine =
+            mReady ? (mClass[static_cast<unsigned char>(text[i])] & CLASS_NEWLINE) != 0
+                   : isNewLine(text + i);
+        if (newLine) {
             ++lines;
             lineStart = i + 1;
         }

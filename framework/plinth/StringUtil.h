@@ -18,6 +18,7 @@
 #include <string>
 
 #include "framework/plinth/CharPtrProxy.h"
+#include "framework/plinth/XMLBytes.h"
 
 namespace text {
 
@@ -50,11 +51,7 @@ class StringUtil {
     static bool needsEncoding(const char* text, size_t length);
     // The reference encodeXML writes for a byte, or null for a byte it keeps.
     // Inline: the writer escapes straight into its buffer with these two.
-    static bool isXmlSpecial(char c) {
-        // '"' 34, '&' 38, '\'' 39, '<' 60, '>' 62: one bit each above 34.
-        unsigned offset = static_cast<unsigned char>(c) - 34u;
-        return offset < 29u && ((0x14000031u >> offset) & 1u) != 0;
-    }
+    static bool isXmlSpecial(char c) { return XMLBytes::is(c, XMLBytes::RESERVED); }
     static const char* xmlEntityFor(char c) {
         switch (c) {
             case '&':

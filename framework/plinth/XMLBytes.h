@@ -1,8 +1,10 @@
-// XMLBytes sorts the 256 byte values once for everything that reads XML: the
-// XML lexer answers its one-character questions from it, and the reader's
-// byte-level scanner finds names and blanks with it. One table keeps the two
-// in step: a byte that ends a word for the lexer ends a plain name for the
-// scanner.
+// XMLBytes sorts the 256 byte values once for everything that reads or writes
+// XML: the XML lexer answers its one-character questions from it, the
+// reader's byte-level scanner finds names and blanks with it, and the writer
+// and StringUtil's escaping find the bytes to write as references with it.
+// One table keeps them in step: a byte that ends a word for the lexer ends a
+// plain name for the scanner, and what the writer escapes is what the
+// escaping functions escape, plus the white space other readers would change.
 //
 //   if (text::XMLBytes::is(c, text::XMLBytes::BLANK)) { ... }
 //
@@ -14,9 +16,23 @@ namespace text {
 
 namespace detail {
 
+// The five bytes XML reserves (written as &amp; &lt; &gt; &quot; &apos;).
+inline constexpr const char XML_RESERVED[] = "&<>\"'";
+// What the writer writes as references: the reserved five and, because
+// every conforming reader turns them into a line feed (in text) or a blank
+// (in attribute values), the carriage return in text and the tab, line feed
+// and carriage return in attribute values. In strcspn's form.
+inline constexpr const char XML_TEXT_ESCAPES[] = "&<>\"'\r";
+inline constexpr const char XML_ATTRIBUTE_ESCAPES[] = "&<>\"'\t\n\r";
+
 // Bits of XMLBytes::Class per byte value, made at compile time.
 struct XMLByteTable {
     unsigned char bits[256];
+    constexpr void mark(const char* bytes, unsigned char bit) {
+        for (; *bytes != '\0'; ++bytes) {
+            bits[static_cast<unsigned char>(*bytes)] |= bit;
+        }
+    }
     constexpr XMLByteTable() : bits() {
         for (int byte = 0; byte < 256; ++byte) {
             bits[byte] = byte <= 32 ? 1 /* BLANK */ : 8 /* NAME */;
@@ -30,6 +46,9 @@ struct XMLByteTable {
         for (char c : {'"', '\'', '&', '\0'}) {
             bits[static_cast<unsigned char>(c)] |= 16;  // VALUE_STOP
         }
+        mark(XML_RESERVED, 32);            // RESERVED
+        mark(XML_TEXT_ESCAPES, 64);        // ESCAPE_IN_TEXT
+        mark(XML_ATTRIBUTE_ESCAPES, 128);  // ESCAPE_IN_ATTRIBUTE
     }
 };
 inline constexpr XMLByteTable XML_BYTE_TABLE{};
@@ -53,7 +72,17 @@ class XMLBytes {
         // Ends a run of ordinary bytes inside a quoted value: a quote, '&'
         // (a reference to decode) or NUL.
         VALUE_STOP = 16,
+        // & < > " ': what StringUtil::encodeXML writes as references.
+        RESERVED = 32,
+        // What the writer writes as references in text, and in attribute
+        // values (see TEXT_ESCAPES and ATTRIBUTE_ESCAPES).
+        ESCAPE_IN_TEXT = 64,
+        ESCAPE_IN_ATTRIBUTE = 128,
     };
+
+    // The ESCAPE_IN_TEXT and ESCAPE_IN_ATTRIBUTE bytes as strcspn takes them.
+    static constexpr const char* TEXT_ESCAPES = detail::XML_TEXT_ESCAPES;
+    static constexpr const char* ATTRIBUTE_ESCAPES = detail::XML_ATTRIBUTE_ESCAPES;
 
     static bool is(char c, Class kind) {
         return (detail::XML_BYTE_TABLE.bits[static_cast<unsigned char>(c)] & kind) != 0;

@@ -221,13 +221,6 @@ class Fragment : public Scenario {
 };
 
 TEST_F(AllocationFailure, FragmentParseIntoTheCallersNode) {
-    GTEST_SKIP() << "defect 5: a failed fragment parse gives the caller's node and the children "
-                    "read into it their document back in the catch block of DOMParser::parse "
-                    "(xml/DOMParser.cpp), and that path allocates: restoreDocument's work list, "
-                    "and recordFailure() before it (Lexer::getLineColumn prepares the lexer's "
-                    "tables when no token was read yet). When that allocation fails the nodes "
-                    "keep the destroyed document and 6 blocks stay allocated. The reader rewrite "
-                    "removes this skip.";
     sweep([] { return std::make_unique<Fragment>(); });
 }
 
