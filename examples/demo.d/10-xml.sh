@@ -1,11 +1,6 @@
 # Reading and writing XML: check, format (tidy and compact), find and dump.
 set -euo pipefail
-tool=$1
-run() {
-    echo "\$ kavrixml $*"
-    "$tool" "$@"
-    echo
-}
+source "$(dirname "$0")/common.bash"
 run check -v xml/catalogue.xml xml/settings.xml
 run format xml/settings.xml
 run format --compact --no-declaration xml/settings.xml

@@ -3,12 +3,7 @@
 # the library does by default (strictly) and says when --lenient would help;
 # format, find and dump read leniently.
 set -euo pipefail
-tool=$1
-run() {
-    echo "\$ kavrixml $*"
-    "$tool" "$@"
-    echo
-}
+source "$(dirname "$0")/common.bash"
 echo "\$ kavrixml check xml/latin1.xml xml/utf16.xml xml/system-doctype.svg xml/entities.xml xml/instructions.xml"
 "$tool" check xml/latin1.xml xml/utf16.xml xml/system-doctype.svg xml/entities.xml \
     xml/instructions.xml 2>&1 || echo "exit status $?"

@@ -1,17 +1,7 @@
 # Localisation: the sample photo library's texts in three languages, from
 # XML and from JSON files, and the translators' check.
 set -euo pipefail
-tool=$1
-run() {
-    local shown=""
-    for word in "$@"; do
-        [[ $word == *" "* ]] && word="'$word'"
-        shown+=" $word"
-    done
-    echo "\$ kavrixml$shown"
-    "$tool" "$@"
-    echo
-}
+source "$(dirname "$0")/common.bash"
 
 run i18n i18n/xml/texts.xml
 for lang in en de fr; do

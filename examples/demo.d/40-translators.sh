@@ -2,16 +2,11 @@
 # translation tool, and the translations back in. It works on a copy of the
 # XML sample, so that the sample itself stays as it is.
 set -euo pipefail
-tool=$1
+source "$(dirname "$0")/common.bash"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp i18n/xml/texts*.xml "$work"
 cd "$work"
-run() {
-    echo "\$ kavrixml $*"
-    "$tool" "$@"
-    echo
-}
 
 # Italian is new: every unit goes out untranslated.
 run i18n-export --lang it -o texts_it.po texts.xml
