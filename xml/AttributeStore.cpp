@@ -55,9 +55,9 @@ using AttributeMapBase = CKHashMapBase<Attribute*>;
 
 namespace {
 
-// The first array a node takes holds four: most elements have fewer, and a
-// released block's room is not reused before its pool chunk is free, so
-// growing by small steps would leave every step behind.
+// The array a node takes for its second attribute holds four: most elements
+// have fewer, and a released block's room is not reused before its pool
+// chunk is free, so growing by small steps would leave every step behind.
 const uint32_t FIRST_CAPACITY = 4;
 
 }  // namespace
@@ -81,8 +81,8 @@ void AttributeMapBase::releaseLayout() noexcept {
         Grown* layout = tree();
         layout->~Grown();
         BlockPool::release(layout, sizeof(Grown));
-    } else if (Flat* layout = flat()) {
-        BlockPool::release(layout, Flat::bytesFor(layout->capacity));
+    } else if (!holdsOnlyOne() && flat() != nullptr) {
+        BlockPool::release(flat(), Flat::bytesFor(flat()->capacity));
     }
     mStore &= OWNS;
 }
@@ -91,17 +91,33 @@ Attribute* AttributeMapBase::getNullValue(const char* /*key*/) const {
     return grown() ? tree()->nullValue : nullptr;
 }
 
+inline Attribute* const* AttributeMapBase::items(uint32_t& count, Attribute*& scratch) const {
+    if (holdsOnlyOne()) {
+        scratch = only();
+        count = 1;
+        return &scratch;
+    }
+    const Flat* layout = flat();
+    count = layout != nullptr ? layout->count : 0;
+    return layout != nullptr ? layout->items : nullptr;
+}
+
 size_t AttributeMapBase::size() const {
     if (grown()) {
         return tree()->tree.size();
     }
-    const Flat* layout = flat();
-    return layout != nullptr ? layout->count : 0;
+    uint32_t count = 0;
+    Attribute* scratch = nullptr;
+    items(count, scratch);
+    return count;
 }
 
 AttributeMapBase::const_iterator AttributeMapBase::begin() const {
     if (grown()) {
         return const_iterator(tree()->tree.cbegin());
+    }
+    if (holdsOnlyOne()) {
+        return const_iterator(only(), false);
     }
     const Flat* layout = flat();
     return const_iterator(layout != nullptr ? layout->items : nullptr);
@@ -111,26 +127,30 @@ AttributeMapBase::const_iterator AttributeMapBase::end() const {
     if (grown()) {
         return const_iterator(tree()->tree.cend());
     }
+    if (holdsOnlyOne()) {
+        return const_iterator(only(), true);
+    }
     const Flat* layout = flat();
     return const_iterator(layout != nullptr ? layout->items + layout->count : nullptr);
 }
 
-__attribute__((always_inline)) inline uint32_t AttributeMapBase::search(const char* key,
-                                                                        bool& found) const {
+__attribute__((always_inline)) inline uint32_t AttributeMapBase::search(Attribute* const* items,
+                                                                        uint32_t count,
+                                                                        const char* key,
+                                                                        bool& found) {
     const less_str less;
-    const Flat* layout = flat();
     uint32_t low = 0;
-    uint32_t high = layout != nullptr ? layout->count : 0;
+    uint32_t high = count;
     while (low < high) {
         const uint32_t middle = low + (high - low) / 2;
-        if (less(layout->items[middle]->filedName(), key)) {
+        if (less(items[middle]->filedName(), key)) {
             low = middle + 1;
         } else {
             high = middle;
         }
     }
     // items[low] is not before `key`: it is `key` unless `key` is before it.
-    found = layout != nullptr && low < layout->count && !less(key, layout->items[low]->filedName());
+    found = low < count && !less(key, items[low]->filedName());
     return low;
 }
 
@@ -138,18 +158,30 @@ AttributeMapBase::const_iterator AttributeMapBase::lower_bound(const char* key) 
     if (grown()) {
         return const_iterator(tree()->tree.lower_bound(key));
     }
+    uint32_t count = 0;
+    Attribute* scratch = nullptr;
+    Attribute* const* entries = items(count, scratch);
     bool found = false;
-    const uint32_t at = search(key, found);
-    return const_iterator(flat() != nullptr ? flat()->items + at : nullptr);
+    const uint32_t at = search(entries, count, key, found);
+    if (holdsOnlyOne()) {
+        return at == 0 ? begin() : end();
+    }
+    return const_iterator(entries != nullptr ? entries + at : nullptr);
 }
 
 AttributeMapBase::const_iterator AttributeMapBase::find(const char* key) const {
     if (grown()) {
         return const_iterator(tree()->tree.find(key));
     }
+    uint32_t count = 0;
+    Attribute* scratch = nullptr;
+    Attribute* const* entries = items(count, scratch);
     bool found = false;
-    const uint32_t at = search(key, found);
-    return found ? const_iterator(flat()->items + at) : end();
+    const uint32_t at = search(entries, count, key, found);
+    if (!found) {
+        return end();
+    }
+    return holdsOnlyOne() ? begin() : const_iterator(entries + at);
 }
 
 Attribute* AttributeMapBase::get(const char* key) const {
@@ -158,34 +190,50 @@ Attribute* AttributeMapBase::get(const char* key) const {
         const auto it = entries.find(key);
         return it != entries.end() ? *it : getNullValue(key);
     }
+    uint32_t count = 0;
+    Attribute* scratch = nullptr;
+    Attribute* const* entries = items(count, scratch);
     bool found = false;
-    const uint32_t at = search(key, found);
-    return found ? flat()->items[at] : getNullValue(key);
+    const uint32_t at = search(entries, count, key, found);
+    return found ? entries[at] : getNullValue(key);
 }
 
 // Makes room first, so that a failed allocation changes nothing.
 inline void AttributeMapBase::insertFlat(uint32_t at, Attribute* value) {
+    if ((mStore & ~OWNS) == 0) {
+        setLayout(value, ONLY);
+        return;
+    }
+    if (holdsOnlyOne()) {
+        // The second attribute: the pair moves into an array.
+        Attribute* first = only();
+        auto* layout = static_cast<Flat*>(BlockPool::allocate(Flat::bytesFor(FIRST_CAPACITY)));
+        layout->count = 2;
+        layout->capacity = FIRST_CAPACITY;
+        layout->items[at == 0 ? 0 : 1] = value;
+        layout->items[at == 0 ? 1 : 0] = first;
+        setLayout(layout, 0);
+        return;
+    }
     Flat* layout = flat();
-    const uint32_t count = layout != nullptr ? layout->count : 0;
-    const uint32_t capacity = layout != nullptr ? layout->capacity : 0;
+    const uint32_t count = layout->count;
+    const uint32_t capacity = layout->capacity;
     if (count == capacity) {
-        const uint32_t grownCapacity = capacity < FIRST_CAPACITY ? FIRST_CAPACITY : 2 * capacity;
+        const uint32_t grownCapacity = 2 * capacity;
         auto* larger = static_cast<Flat*>(BlockPool::allocate(Flat::bytesFor(grownCapacity)));
         larger->count = count;
         larger->capacity = grownCapacity;
-        if (layout != nullptr) {
-            std::memcpy(larger->items, layout->items, count * sizeof(Attribute*));
-            BlockPool::release(layout, Flat::bytesFor(capacity));
-        }
+        std::memcpy(larger->items, layout->items, count * sizeof(Attribute*));
+        BlockPool::release(layout, Flat::bytesFor(capacity));
         setLayout(larger, 0);
         layout = larger;
     }
     // A plain loop: the few items of an element move faster than a call.
-    Attribute** items = layout->items;
+    Attribute** entries = layout->items;
     for (uint32_t i = count; i > at; --i) {
-        items[i] = items[i - 1];
+        entries[i] = entries[i - 1];
     }
-    items[at] = value;
+    entries[at] = value;
     ++layout->count;
 }
 
@@ -217,19 +265,25 @@ bool AttributeMapBase::put(const char* key, Attribute* const& value) {
     // still holds.
     value->fileUnder(key);
     if (!grown()) {
+        uint32_t count = 0;
+        Attribute* scratch = nullptr;
+        Attribute* const* entries = items(count, scratch);
         bool found = false;
-        const uint32_t at = search(key, found);
+        const uint32_t at = search(entries, count, key, found);
         if (found) {
-            Attribute*& slot = flat()->items[at];
-            Attribute* replaced = slot;
-            slot = value;
+            Attribute* replaced = entries[at];
+            if (holdsOnlyOne()) {
+                setLayout(value, ONLY);
+            } else {
+                flat()->items[at] = value;
+            }
             // Storing the value that is already there must not dispose of it.
             if (ownsValues() && replaced != value) {
                 deleteValue(replaced);
             }
             return true;
         }
-        if (flat() == nullptr || flat()->count < MAX_FLAT) {
+        if (count < MAX_FLAT) {
             insertFlat(at, value);
             return false;
         }
@@ -262,16 +316,22 @@ bool AttributeMapBase::remove(const char* key) {
         removed = *it;
         entries.erase(it);
     } else {
+        uint32_t count = 0;
+        Attribute* scratch = nullptr;
+        Attribute* const* entries = items(count, scratch);
         bool found = false;
-        const uint32_t at = search(key, found);
+        const uint32_t at = search(entries, count, key, found);
         if (!found) {
             return false;
         }
-        Flat* layout = flat();
-        Attribute** items = layout->items;
-        removed = items[at];
-        const uint32_t count = --layout->count;
-        std::memmove(items + at, items + at + 1, (count - at) * sizeof(Attribute*));
+        removed = entries[at];
+        if (holdsOnlyOne()) {
+            mStore &= OWNS;
+        } else {
+            Attribute** held = flat()->items;
+            --flat()->count;
+            std::memmove(held + at, held + at + 1, (count - 1 - at) * sizeof(Attribute*));
+        }
     }
     if (ownsValues()) {
         deleteValue(removed);
@@ -305,20 +365,27 @@ void AttributeMapBase::clear() {
 // Each entry leaves before its value goes, so nothing sees an attribute
 // being deleted.
 void AttributeMapBase::emptyArray(bool deleteDirectly) {
-    Flat* layout = flat();
-    if (layout == nullptr) {
-        return;
+    Attribute* scratch = nullptr;
+    Attribute* const* entries = nullptr;
+    uint32_t count = 0;
+    if (holdsOnlyOne()) {
+        scratch = only();
+        entries = &scratch;
+        count = 1;
+        mStore &= OWNS;
+    } else if (Flat* layout = flat()) {
+        entries = layout->items;
+        count = layout->count;
+        layout->count = 0;
     }
-    const uint32_t count = layout->count;
-    layout->count = 0;
     if (!ownsValues()) {
         return;
     }
     for (uint32_t i = 0; i < count; ++i) {
         if (deleteDirectly) {
-            delete layout->items[i];
+            delete entries[i];
         } else {
-            deleteValue(layout->items[i]);
+            deleteValue(entries[i]);
         }
     }
 }

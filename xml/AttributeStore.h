@@ -9,7 +9,9 @@
 //     getAttributes() hands out the node's own map, alive as long as the node
 //     and always current (later adds, removals and renames show through an
 //     earlier reference);
-//   - up to MAX_FLAT attributes sit in one sorted array of pointers in one
+//   - an only attribute is held in that pointer itself: elements with one
+//     attribute are common and need no block for it;
+//   - from two to MAX_FLAT attributes sit in one sorted array of pointers in one
 //     pool block; past that they move into a balanced tree, so that an
 //     element with a hundred thousand attributes in random order still files
 //     each in logarithmic time (the array would move half of itself per
@@ -166,12 +168,18 @@ class CKHashMapBase<kavri::xml::Attribute*> {
 
         const_iterator() = default;
         value_type operator*() const {
-            Attribute* attribute = mInTree ? *mNode : *mItem;
+            Attribute* attribute = mInTree ? *mNode : mItem != nullptr ? *mItem : mOnly;
             return value_type{attribute->filedName(), attribute};
         }
         Arrow operator->() const { return Arrow{**this}; }
         const_iterator& operator++() {
-            mInTree ? static_cast<void>(++mNode) : static_cast<void>(++mItem);
+            if (mInTree) {
+                ++mNode;
+            } else if (mItem != nullptr) {
+                ++mItem;
+            } else {
+                mPast = true;
+            }
             return *this;
         }
         const_iterator operator++(int) {
@@ -180,7 +188,13 @@ class CKHashMapBase<kavri::xml::Attribute*> {
             return before;
         }
         const_iterator& operator--() {
-            mInTree ? static_cast<void>(--mNode) : static_cast<void>(--mItem);
+            if (mInTree) {
+                --mNode;
+            } else if (mItem != nullptr) {
+                --mItem;
+            } else {
+                mPast = false;
+            }
             return *this;
         }
         const_iterator operator--(int) {
@@ -189,7 +203,8 @@ class CKHashMapBase<kavri::xml::Attribute*> {
             return before;
         }
         bool operator==(const const_iterator& other) const {
-            return mInTree ? mNode == other.mNode : mItem == other.mItem;
+            return mInTree ? mNode == other.mNode
+                           : mItem == other.mItem && mOnly == other.mOnly && mPast == other.mPast;
         }
         bool operator!=(const const_iterator& other) const { return !(*this == other); }
 
@@ -197,9 +212,13 @@ class CKHashMapBase<kavri::xml::Attribute*> {
         friend class CKHashMapBase;
         explicit const_iterator(Attribute* const* item) : mItem(item) {}
         explicit const_iterator(Tree::const_iterator node) : mNode(node), mInTree(true) {}
+        // At (or past) a map's only attribute.
+        const_iterator(Attribute* only, bool past) : mOnly(only), mPast(past) {}
 
-        Attribute* const* mItem = nullptr;
-        Tree::const_iterator mNode{};
+        Attribute* const* mItem = nullptr;  // in the array
+        Tree::const_iterator mNode{};       // in the tree
+        Attribute* mOnly = nullptr;         // the only attribute (mItem null)
+        bool mPast = false;                 // past the only attribute
         bool mInTree = false;
     };
     using iterator = const_iterator;
@@ -253,21 +272,29 @@ class CKHashMapBase<kavri::xml::Attribute*> {
         Attribute* nullValue;
         Tree tree;
     };
-    // mStore: the layout's address with OWNS and GROWN in its two low bits
-    // (both layouts are aligned to 8); null for an empty map whose null
-    // value is null.
+    // mStore: the only attribute's address with ONLY set, or the layout's
+    // address with GROWN set for the tree; OWNS beside either (attributes
+    // and both layouts are aligned to 8). Null, but for OWNS, for an empty
+    // map whose null value is null.
     static constexpr uintptr_t OWNS = 1;
     static constexpr uintptr_t GROWN = 2;
-    static constexpr uintptr_t FLAGS = OWNS | GROWN;
+    static constexpr uintptr_t ONLY = 4;
+    static constexpr uintptr_t FLAGS = OWNS | GROWN | ONLY;
 
     bool grown() const { return (mStore & GROWN) != 0; }
+    bool holdsOnlyOne() const { return (mStore & ONLY) != 0; }
+    Attribute* only() const { return reinterpret_cast<Attribute*>(mStore & ~FLAGS); }
     Flat* flat() const { return reinterpret_cast<Flat*>(mStore & ~FLAGS); }
     Grown* tree() const { return reinterpret_cast<Grown*>(mStore & ~FLAGS); }
-    void setLayout(void* layout, uintptr_t grownFlag) {
-        mStore = reinterpret_cast<uintptr_t>(layout) | (mStore & OWNS) | grownFlag;
+    void setLayout(void* layout, uintptr_t layoutFlag) {
+        mStore = reinterpret_cast<uintptr_t>(layout) | (mStore & OWNS) | layoutFlag;
     }
-    // Index of the first item not before `key`; `found` when it is `key`.
-    uint32_t search(const char* key, bool& found) const;
+    // The attributes when not grown: the array's items, or the only one as
+    // a one-item array in `scratch`.
+    Attribute* const* items(uint32_t& count, Attribute*& scratch) const;
+    // Index of the first item of `items` (of `count`) not before `key`;
+    // `found` when it is `key`.
+    static uint32_t search(Attribute* const* items, uint32_t count, const char* key, bool& found);
     void insertFlat(uint32_t at, Attribute* value);
     void growIntoTree();
     // Empties the array, disposing of owned values by delete or deleteValue.

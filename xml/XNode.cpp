@@ -63,7 +63,7 @@ XNode::~XNode() {
     if (!mChildren.empty()) {
         releaseChildren();
     }
-    delete mContent;
+    releaseContent();
     mAttributes.deleteAll();
 }
 
@@ -331,17 +331,37 @@ const std::string& XNode::noBody() {
 }
 
 XNode::Content& XNode::content() {
-    if (mContent == nullptr) {
-        mContent = new Content();
+    if (mContent == 0) {
+        mContent = reinterpret_cast<uintptr_t>(new Content());
     }
-    return *mContent;
+    return *const_cast<Content*>(heldContent());
+}
+
+XNode::CDataContent& XNode::cdataContent() {
+    if ((mContent & HAS_CDATA) == 0) {
+        Content* held = const_cast<Content*>(heldContent());
+        auto* larger =
+            held != nullptr ? new CDataContent(std::move(held->body)) : new CDataContent();
+        delete held;
+        mContent = reinterpret_cast<uintptr_t>(larger) | HAS_CDATA;
+    }
+    return *const_cast<CDataContent*>(heldCData());
+}
+
+void XNode::releaseContent() noexcept {
+    if ((mContent & HAS_CDATA) != 0) {
+        delete heldCData();
+    } else {
+        delete heldContent();
+    }
+    mContent = 0;
 }
 
 void XNode::addCData(const char* data, unsigned size) {
     if (data == nullptr || size == 0) {
         return;
     }
-    Content& held = content();
+    CDataContent& held = cdataContent();
     char* block = new char[static_cast<size_t>(held.cdataSize) + size + 1];
     if (held.cdata != nullptr) {
         std::memcpy(block, held.cdata, held.cdataSize);
@@ -354,10 +374,11 @@ void XNode::addCData(const char* data, unsigned size) {
 }
 
 void XNode::setCData(const char* data, unsigned size) {
-    if (mContent != nullptr) {
-        delete[] mContent->cdata;
-        mContent->cdata = nullptr;
-        mContent->cdataSize = 0;
+    if ((mContent & HAS_CDATA) != 0) {
+        CDataContent& held = cdataContent();
+        delete[] held.cdata;
+        held.cdata = nullptr;
+        held.cdataSize = 0;
     }
     addCData(data, size);
 }
@@ -438,10 +459,10 @@ XNode* XNode::getNextSibling() const {
 
 XNode* XNode::cloneNode(bool deep) const {
     std::unique_ptr<XNode> copy(new XNode(mDocument, nameRef().duplicate(), nullptr));
-    if (mContent != nullptr) {
-        copy->addBody(mContent->body.c_str());
-        copy->addCData(mContent->cdata, mContent->cdataSize);
-    }
+    unsigned cdataSize = 0;
+    const char* cdata = getCData(cdataSize);
+    copy->addBody(getBody());
+    copy->addCData(cdata, cdataSize);
     // Filed names, not Attribute::getName: a renamed attribute is copied
     // under the name its node knows it by.
     forEachAttribute([&copy](const char* name, const Attribute* attribute) {

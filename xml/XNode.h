@@ -38,6 +38,7 @@
 #include "core/SmartPtr.h"
 #include "framework/kavrimain/NamedObject.h"
 #include "xml/AttributeStore.h"
+#include "xml/ChildList.h"
 
 namespace kavri {
 namespace xml {
@@ -51,10 +52,8 @@ class XNode : public kavri::core::NamedObject {
     // VISIT_STOP and becomes the walk's result (hence the fixed type).
     enum VisitResult : int { VISIT_CONTINUE = 0, VISIT_STOP = 1 };
     using VisitCallback = ::core::Callback<VisitResult, XNode*, int, int>;
-    // Lists of one or two children come from the block pool, longer ones
-    // (which grew through several sizes) from the heap.
-    using ChildList =
-        std::vector<::core::SmartPtr<XNode>, ::core::PoolAllocator<::core::SmartPtr<XNode>, 16>>;
+    // Reads like a std::vector of SmartPtr<XNode> (xml/ChildList.h).
+    using ChildList = xml::ChildList;
     using AttributeMap = ::core::CKHashMap<Attribute*>;
 
     ~XNode() override;
@@ -136,15 +135,17 @@ class XNode : public kavri::core::NamedObject {
     const char* getBody() const { return getBodyString().c_str(); }
     unsigned getBodySize() const { return static_cast<unsigned>(getBodyString().size()); }
     const std::string& getBodyString() const {
-        return mContent != nullptr ? mContent->body : noBody();
+        const Content* held = heldContent();
+        return held != nullptr ? held->body : noBody();
     }
     // Bytes are copied by count: NUL bytes stay and are counted.
     void addCData(const char* data, unsigned size);
     void setCData(const char* data, unsigned size);
     // Stores the size and returns the block (null when there is none).
     const char* getCData(unsigned& size) const {
-        size = mContent != nullptr ? mContent->cdataSize : 0;
-        return mContent != nullptr ? mContent->cdata : nullptr;
+        const CDataContent* held = heldCData();
+        size = held != nullptr ? held->cdataSize : 0;
+        return held != nullptr ? held->cdata : nullptr;
     }
 
     // --- Walks, searches, copies ---------------------------------------------
@@ -212,21 +213,43 @@ class XNode : public kavri::core::NamedObject {
     AttributeMap mAttributes{true, nullptr};
     ChildList mChildren;
     // Body and CDATA, made when the first of them comes: most elements of
-    // most documents have neither.
+    // most documents have neither, and most of the others have a body only.
+    // mContent is the block's address, with HAS_CDATA set when the block is
+    // a CDataContent.
     struct Content {
         std::string body;
-        char* cdata = nullptr;  // cdataSize bytes and a NUL, or null
-        uint32_t cdataSize = 0;
 
-        ~Content() { delete[] cdata; }
         static void* operator new(size_t size) { return ::core::BlockPool::allocate(size); }
         static void operator delete(void* block, size_t size) {
             ::core::BlockPool::release(block, size);
         }
     };
+    struct CDataContent : Content {
+        char* cdata = nullptr;  // cdataSize bytes and a NUL, or null
+        uint32_t cdataSize = 0;
+
+        CDataContent() = default;
+        explicit CDataContent(std::string&& text) { body.swap(text); }
+        CDataContent(const CDataContent&) = delete;
+        CDataContent& operator=(const CDataContent&) = delete;
+        ~CDataContent() { delete[] cdata; }
+    };
+    static constexpr uintptr_t HAS_CDATA = 1;
+
     static const std::string& noBody();
+    const Content* heldContent() const {
+        return reinterpret_cast<const Content*>(mContent & ~HAS_CDATA);
+    }
+    const CDataContent* heldCData() const {
+        return (mContent & HAS_CDATA) != 0 ? static_cast<const CDataContent*>(heldContent())
+                                           : nullptr;
+    }
+    // The block, made when there is none yet.
     Content& content();
-    Content* mContent = nullptr;
+    // The block with room for CDATA, made (or made larger) when needed.
+    CDataContent& cdataContent();
+    void releaseContent() noexcept;
+    uintptr_t mContent = 0;
 };
 
 }  // namespace xml

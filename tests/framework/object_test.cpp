@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -26,6 +27,11 @@ class Widget : public NamedObject {
 int gReleased = 0;
 void countRelease(core::IRefCount* object) {
     ++gReleased;
+    delete object;
+}
+int gReleasedOtherwise = 0;
+void countOtherRelease(core::IRefCount* object) {
+    ++gReleasedOtherwise;
     delete object;
 }
 
@@ -62,6 +68,27 @@ TEST(IRefCount, CopyKeepsCountAndTheLastReleaseUsesTheCallback) {
     EXPECT_EQ(0, copy.getRefCount());
     EXPECT_EQ(1, original.getRefCount());
     original.decRef();
+
+    // Each object keeps its own callback, however often one is set again
+    // (more often than the table has room for distinct callbacks), and a
+    // null callback brings delete back.
+    gReleased = 0;
+    auto* one = new Widget("one");
+    auto* other = new Widget("other");
+    auto* plain = new Widget("plain");
+    for (uint32_t i = 0; i <= core::IRefCount::MAX_RELEASE_CALLBACKS; ++i) {
+        one->setReleaseCallback(&countRelease);
+    }
+    other->setReleaseCallback(&countOtherRelease);
+    plain->setReleaseCallback(&countRelease);
+    plain->setReleaseCallback(nullptr);
+    EXPECT_EQ(plain->getReleaseCallback(), nullptr);
+    EXPECT_EQ(other->getReleaseCallback(), &countOtherRelease);
+    core::SmartPtr<Widget>(one).release();
+    core::SmartPtr<Widget>(other).release();
+    core::SmartPtr<Widget>(plain).release();
+    EXPECT_EQ(1, gReleased);
+    EXPECT_EQ(1, gReleasedOtherwise);
 }
 
 TEST(Object, TextFormAndSerializeWriteTypeOrName) {

@@ -67,6 +67,47 @@ TEST(AttributeMap, FilesOwnsAndAnswersAlikeInBothLayouts) {
     delete survivor;
 }
 
+// An only attribute is held in the map itself; a second moves both into
+// the array in order, and the map comes back to one and to none.
+TEST(AttributeMap, OneAttributeAnswersLikeAnyOtherLayout) {
+    AttributeMap map(true, nullptr);
+    Attribute* b = new Attribute("b", "1");
+    EXPECT_FALSE(map.put("b", b));
+    EXPECT_EQ(map.size(), 1u);
+    EXPECT_EQ(map.get("b"), b);
+    EXPECT_EQ(map.get("a"), nullptr);
+    EXPECT_EQ(map.find("b")->second, b);
+    EXPECT_EQ(map.find("c"), map.end());
+    EXPECT_EQ(map.lower_bound("a")->second, b);
+    EXPECT_EQ(map.lower_bound("c"), map.end());
+    auto last = map.end();
+    EXPECT_EQ((--last)->second, b);
+    EXPECT_EQ(entries(map), "b=1 ");
+    EXPECT_TRUE(map.put("b", b));  // the same value stays alive
+    EXPECT_TRUE(map.put("b", new Attribute("b", "2")));
+    EXPECT_FALSE(map.put("a", new Attribute("a", "0")));
+    EXPECT_FALSE(map.put("c", new Attribute("c", "3")));
+    EXPECT_EQ(entries(map), "a=0 b=2 c=3 ");
+    EXPECT_TRUE(map.remove("a"));
+    EXPECT_TRUE(map.remove("c"));
+    EXPECT_EQ(entries(map), "b=2 ");
+    EXPECT_TRUE(map.remove("b"));
+    EXPECT_TRUE(map.empty());
+    EXPECT_EQ(map.begin(), map.end());
+    EXPECT_FALSE(map.put("z", new Attribute("z", "9")));
+    map.clear();
+    EXPECT_EQ(map.size(), 0u);
+
+    // A map that does not own its values lets its only one go untouched.
+    Attribute held("x", "kept");
+    AttributeMap view(false, nullptr);
+    view.put("x", &held);
+    EXPECT_TRUE(view.remove("x"));
+    view.put("x", &held);
+    view.clear();
+    EXPECT_STREQ(held.getValue(), "kept");
+}
+
 // Copies and assignment: a copy belongs to no node; assignment renames,
 // keeping the filed name.
 TEST(AttributeMap, CopiedAttributesKeepNamesApart) {

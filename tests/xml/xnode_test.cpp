@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,61 @@ TEST_F(XNodeTest, DestroyingAParentLeavesChildrenHeldElsewhereAlive) {
     EXPECT_EQ(held->getFirstChild(), heldChild);
     held = nullptr;
     EXPECT_EQ(disposedNodes(), (std::vector<std::string>{"other", "heldChild"}));
+}
+
+// The list holds an only child inline and moves into an array for a second
+// one; order, counts and identity must survive every change of layout, and
+// a swap or move hands references over without touching the counts.
+TEST_F(XNodeTest, ChildListKeepsOrderAndCountsThroughEveryLayout) {
+    auto names = [](const XNode::ChildList& list) {
+        std::string seen;
+        for (const auto& child : list) {
+            seen += child->getName();
+        }
+        return seen;
+    };
+    const XNode::ChildList& children = root->getChildren();
+    EXPECT_TRUE(children.empty());
+    EXPECT_EQ(children.begin(), children.end());
+    XNode* a = root->addChild("a");
+    EXPECT_EQ(children.front(), a);
+    EXPECT_EQ(&children.back(), children.data());
+    for (const char* name : {"b", "c", "d", "e", "f", "g", "h", "i"}) {
+        root->addChild(name);
+    }
+    EXPECT_EQ(names(children), "abcdefghi");
+    EXPECT_EQ(std::string(children.rbegin()->get()->getName()), "i");
+    EXPECT_THROW(children.at(9), std::out_of_range);
+    EXPECT_TRUE(root->removeChild(children[4]));  // e
+    EXPECT_TRUE(root->removeChild(children[0]));  // a, the first
+    EXPECT_TRUE(root->removeChild(children.back()));
+    EXPECT_EQ(names(children), "bcdfgh");
+    for (const auto& child : children) {
+        EXPECT_EQ(child->getRefCount(), 1);
+    }
+
+    SmartPtr<XNode> only(new testing::FreeNode("only"));
+    SmartPtr<XNode> x(new testing::FreeNode("x"));
+    SmartPtr<XNode> y(new testing::FreeNode("y"));
+    XNode::ChildList inlineList;
+    inlineList.emplace_back(only);
+    XNode::ChildList arrayList;
+    arrayList.emplace_back(x);
+    arrayList.emplace_back(y);
+    inlineList.swap(arrayList);
+    EXPECT_EQ(names(inlineList), "xy");
+    EXPECT_EQ(names(arrayList), "only");
+    EXPECT_EQ(only->getRefCount(), 2);
+    EXPECT_EQ(x->getRefCount(), 2);
+    XNode::ChildList moved(std::move(arrayList));
+    EXPECT_TRUE(arrayList.empty());
+    EXPECT_EQ(names(moved), "only");
+    moved = std::move(inlineList);
+    EXPECT_EQ(names(moved), "xy");
+    EXPECT_EQ(only->getRefCount(), 1);  // the list it was in let go of it
+    moved.erase(moved.begin());
+    EXPECT_EQ(x->getRefCount(), 1);
+    EXPECT_EQ(names(moved), "y");
 }
 
 TEST_F(XNodeTest, AMillionLevelChainIsDestroyedWithoutRecursion) {
@@ -255,11 +311,15 @@ TEST_F(XNodeTest, BodyAccumulatesWhateverTheFlag) {
     EXPECT_EQ(root->getBodySize(), 3u);
 }
 
+// The body stays whole when the first CDATA makes room for itself.
 TEST_F(XNodeTest, CDataIsCopiedByByteCount) {
     unsigned size = 99;
+    root->addBody("pre");
     EXPECT_EQ(root->getCData(size), nullptr);
     EXPECT_EQ(size, 0u);
     root->addCData("ab", 2);
+    root->addBody("post");
+    EXPECT_STREQ(root->getBody(), "prepost");
     root->addCData("cd", 2);
     root->addCData(nullptr, 5);
     root->addCData("ef", 0);

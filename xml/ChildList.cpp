@@ -1,0 +1,174 @@
+#include "xml/ChildList.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+#include "core/BlockPool.h"
+#include "xml/XNode.h"
+
+namespace kavri {
+namespace xml {
+
+namespace {
+
+// The first array holds four: most elements with children have few, and a
+// pool block's room is not reused before its whole chunk is free, so
+// growing by smaller steps would leave each step behind. Larger arrays come
+// from the heap, which does reuse them as they grow.
+const uint32_t FIRST_CAPACITY = 4;
+const uint32_t LARGEST_POOLED = FIRST_CAPACITY;
+
+using Entry = ChildList::value_type;
+
+Entry* allocateEntries(uint32_t capacity) {
+    const size_t bytes = capacity * sizeof(Entry);
+    return static_cast<Entry*>(capacity <= LARGEST_POOLED ? ::core::BlockPool::allocate(bytes)
+                                                          : ::operator new(bytes));
+}
+
+void releaseEntries(Entry* entries, uint32_t capacity) noexcept {
+    if (capacity <= LARGEST_POOLED) {
+        ::core::BlockPool::release(entries, capacity * sizeof(Entry));
+    } else {
+        ::operator delete(entries);
+    }
+}
+
+}  // namespace
+
+ChildList::ChildList(ChildList&& other) noexcept : mOne(), mCount(0), mCapacity(0) {
+    swap(other);
+}
+
+ChildList& ChildList::operator=(ChildList&& other) noexcept {
+    if (this != &other) {
+        ChildList taken(std::move(other));
+        swap(taken);
+    }
+    return *this;
+}
+
+ChildList::~ChildList() {
+    clear();
+    releaseArray();
+}
+
+void ChildList::releaseArray() noexcept {
+    if (mCapacity != 0) {
+        releaseEntries(mItems, mCapacity);
+        new (&mOne) Entry();
+        mCapacity = 0;
+    }
+}
+
+void ChildList::reserve(size_type count) {
+    if (count <= capacity()) {
+        return;
+    }
+    if (count > UINT32_MAX / 2) {
+        throw std::bad_alloc();
+    }
+    const uint32_t newCapacity = std::max<uint32_t>(static_cast<uint32_t>(count), FIRST_CAPACITY);
+    Entry* entries = allocateEntries(newCapacity);
+    // SmartPtr moves cannot fail: from here on nothing throws.
+    Entry* old = data();
+    for (uint32_t i = 0; i < mCount; ++i) {
+        new (entries + i) Entry(std::move(old[i]));
+        old[i].~Entry();
+    }
+    // An inline list's mOne is null now: the array takes its place.
+    if (mCapacity != 0) {
+        releaseEntries(mItems, mCapacity);
+    }
+    mItems = entries;
+    mCapacity = newCapacity;
+}
+
+void ChildList::emplace_back(XNode* node) {
+    if (mCount == capacity()) {
+        reserve(mCount < FIRST_CAPACITY ? FIRST_CAPACITY : 2 * static_cast<size_t>(mCount));
+    }
+    if (mCapacity == 0) {
+        mOne = node;
+    } else {
+        new (mItems + mCount) Entry(node);
+    }
+    ++mCount;
+}
+
+void ChildList::push_back(value_type&& node) {
+    if (mCount == capacity()) {
+        reserve(mCount < FIRST_CAPACITY ? FIRST_CAPACITY : 2 * static_cast<size_t>(mCount));
+    }
+    if (mCapacity == 0) {
+        mOne = std::move(node);
+    } else {
+        new (mItems + mCount) Entry(std::move(node));
+    }
+    ++mCount;
+}
+
+void ChildList::pop_back() noexcept {
+    --mCount;
+    if (mCapacity == 0) {
+        mOne.release();
+    } else {
+        mItems[mCount].~Entry();
+    }
+}
+
+ChildList::iterator ChildList::erase(const_iterator first, const_iterator last) {
+    Entry* items = data();
+    const size_t from = static_cast<size_t>(first - items);
+    const size_t to = static_cast<size_t>(last - items);
+    if (from == to) {
+        return items + from;
+    }
+    // The erased references move to the end and are released there, after
+    // the list is whole again.
+    std::rotate(items + from, items + to, items + mCount);
+    const size_t erased = to - from;
+    for (size_t i = 0; i < erased; ++i) {
+        pop_back();
+    }
+    return data() + from;
+}
+
+void ChildList::clear() noexcept {
+    while (mCount != 0) {
+        pop_back();
+    }
+}
+
+void ChildList::swap(ChildList& other) noexcept {
+    if (this == &other) {
+        return;
+    }
+    // Each list's storage is one pointer (the array, or the only child):
+    // take both out, keeping their references, and put them back swapped.
+    XNode* const ownOne = mCapacity == 0 ? mOne.detach() : nullptr;
+    XNode* const otherOne = other.mCapacity == 0 ? other.mOne.detach() : nullptr;
+    Entry* const ownItems = mCapacity == 0 ? nullptr : mItems;
+    Entry* const otherItems = other.mCapacity == 0 ? nullptr : other.mItems;
+    std::swap(mCount, other.mCount);
+    std::swap(mCapacity, other.mCapacity);
+    settle(otherOne, otherItems);
+    other.settle(ownOne, ownItems);
+}
+
+void ChildList::settle(XNode* one, Entry* items) noexcept {
+    if (mCapacity != 0) {
+        mItems = items;
+        return;
+    }
+    // The detached reference is handed over: constructing takes one more,
+    // which is given back at once (the count stays above zero).
+    new (&mOne) Entry(one);
+    if (one != nullptr) {
+        one->decRef();
+    }
+}
+
+}  // namespace xml
+}  // namespace kavri
