@@ -49,17 +49,10 @@ ChildList& ChildList::operator=(ChildList&& other) noexcept {
     return *this;
 }
 
-ChildList::~ChildList() {
-    clear();
-    releaseArray();
-}
-
-void ChildList::releaseArray() noexcept {
-    if (mCapacity != 0) {
-        releaseEntries(mItems, mCapacity);
-        new (&mOne) Entry();
-        mCapacity = 0;
-    }
+void ChildList::releaseItems() noexcept {
+    releaseEntries(mItems, mCapacity);
+    new (&mOne) Entry();
+    mCapacity = 0;
 }
 
 void ChildList::reserve(size_type count) {
@@ -85,15 +78,9 @@ void ChildList::reserve(size_type count) {
     mCapacity = newCapacity;
 }
 
-void ChildList::emplace_back(XNode* node) {
-    if (mCount == capacity()) {
-        reserve(mCount < FIRST_CAPACITY ? FIRST_CAPACITY : 2 * static_cast<size_t>(mCount));
-    }
-    if (mCapacity == 0) {
-        mOne = node;
-    } else {
-        new (mItems + mCount) Entry(node);
-    }
+void ChildList::appendGrowing(XNode* node) {
+    reserve(mCount < FIRST_CAPACITY ? FIRST_CAPACITY : 2 * static_cast<size_t>(mCount));
+    new (mItems + mCount) Entry(node);
     ++mCount;
 }
 
@@ -107,15 +94,6 @@ void ChildList::push_back(value_type&& node) {
         new (mItems + mCount) Entry(std::move(node));
     }
     ++mCount;
-}
-
-void ChildList::pop_back() noexcept {
-    --mCount;
-    if (mCapacity == 0) {
-        mOne.release();
-    } else {
-        mItems[mCount].~Entry();
-    }
 }
 
 ChildList::iterator ChildList::erase(const_iterator first, const_iterator last) {
@@ -133,12 +111,6 @@ ChildList::iterator ChildList::erase(const_iterator first, const_iterator last) 
         pop_back();
     }
     return data() + from;
-}
-
-void ChildList::clear() noexcept {
-    while (mCount != 0) {
-        pop_back();
-    }
 }
 
 void ChildList::swap(ChildList& other) noexcept {

@@ -46,7 +46,10 @@ class ChildList {
     ChildList& operator=(ChildList&& other) noexcept;
     ChildList(const ChildList&) = delete;
     ChildList& operator=(const ChildList&) = delete;
-    ~ChildList();
+    ~ChildList() {
+        clear();
+        releaseArray();
+    }
 
     const_pointer data() const { return mCapacity == 0 ? &mOne : mItems; }
     pointer data() { return mCapacity == 0 ? &mOne : mItems; }
@@ -92,7 +95,14 @@ class ChildList {
     void swap(ChildList& other) noexcept;
 
   private:
-    void releaseArray() noexcept;
+    void releaseArray() noexcept {
+        if (mCapacity != 0) {
+            releaseItems();
+        }
+    }
+    void releaseItems() noexcept;
+    // emplace_back when the list is full.
+    void appendGrowing(XNode* node);
     // Takes `one` (whose reference the caller hands over) or `items` as the
     // storage that mCapacity now calls for.
     void settle(XNode* one, value_type* items) noexcept;
@@ -110,5 +120,8 @@ class ChildList {
 
 }  // namespace xml
 }  // namespace kavri
+
+// The members that add and drop references are defined inline at the end of
+// xml/XNode.h, where XNode is complete.
 
 #endif  // KAVRIXML_XML_CHILDLIST_H

@@ -348,7 +348,7 @@ XNode::CDataContent& XNode::cdataContent() {
     return *const_cast<CDataContent*>(heldCData());
 }
 
-void XNode::releaseContent() noexcept {
+void XNode::releaseHeldContent() noexcept {
     if ((mContent & HAS_CDATA) != 0) {
         delete heldCData();
     } else {

@@ -30,6 +30,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -248,9 +249,44 @@ class XNode : public kavri::core::NamedObject {
     Content& content();
     // The block with room for CDATA, made (or made larger) when needed.
     CDataContent& cdataContent();
-    void releaseContent() noexcept;
+    void releaseContent() noexcept {
+        if (mContent != 0) {
+            releaseHeldContent();
+        }
+    }
+    void releaseHeldContent() noexcept;
     uintptr_t mContent = 0;
 };
+
+// --- ChildList's reference handling, inline on the reader's and the
+// destructor's paths -----------------------------------------------------------
+
+inline void ChildList::emplace_back(XNode* node) {
+    if (mCapacity == 0 && mCount == 0) {
+        mOne = node;
+    } else if (mCount < mCapacity) {
+        new (mItems + mCount) value_type(node);
+    } else {
+        appendGrowing(node);
+        return;
+    }
+    ++mCount;
+}
+
+inline void ChildList::pop_back() noexcept {
+    --mCount;
+    if (mCapacity == 0) {
+        mOne.release();
+    } else {
+        mItems[mCount].~value_type();
+    }
+}
+
+inline void ChildList::clear() noexcept {
+    while (mCount != 0) {
+        pop_back();
+    }
+}
 
 }  // namespace xml
 }  // namespace kavri
