@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/kavrimain/FileOutputStream.h"
@@ -146,6 +147,7 @@ int runFormat(const std::vector<std::string>& args) {
         out.reset(new kavri::stream::FileOutputStream(output.c_str()));
     }
     writer.write(doc.get(), out.get());
+    keepUntilExit(std::move(doc));
     if (!out->good()) {
         return report("format", EXIT_FAULT, "cannot write %s",
                       output.empty() ? "standard output" : output.c_str());
@@ -179,8 +181,11 @@ int runCheck(const std::vector<std::string>& args) {
     for (const std::string& path : files) {
         std::string error;
         try {
-            if (readDocument(path, error, reading)) {
+            if (std::unique_ptr<Document> doc = readDocument(path, error, reading)) {
                 ++parsed;
+                if (&path == &files.back()) {
+                    keepUntilExit(std::move(doc));
+                }
                 continue;
             }
             std::fprintf(stderr, "%s\n", error.c_str());

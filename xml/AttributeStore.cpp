@@ -62,14 +62,11 @@ const uint32_t FIRST_CAPACITY = 4;
 
 }  // namespace
 
-AttributeMapBase::CKHashMapBase(bool ownsValues, Attribute* nullValue)
-    : mStore(ownsValues ? OWNS : 0) {
-    if (nullValue != nullptr) {
-        // Only the tree holds a null value other than null (no map of this
-        // library has one, so the array spares the field).
-        void* memory = BlockPool::allocate(sizeof(Grown));
-        setLayout(new (memory) Grown{nullValue, Tree()}, GROWN);
-    }
+// No map of this library has a null value other than null, so the array
+// spares the field.
+void AttributeMapBase::growWithNullValue(Attribute* nullValue) {
+    void* memory = BlockPool::allocate(sizeof(Grown));
+    setLayout(new (memory) Grown{nullValue, Tree()}, GROWN);
 }
 
 AttributeMapBase::~CKHashMapBase() {

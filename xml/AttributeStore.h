@@ -223,7 +223,11 @@ class CKHashMapBase<kavri::xml::Attribute*> {
     };
     using iterator = const_iterator;
 
-    CKHashMapBase(bool ownsValues, Attribute* nullValue);
+    CKHashMapBase(bool ownsValues, Attribute* nullValue) : mStore(ownsValues ? OWNS : 0) {
+        if (nullValue != nullptr) {
+            growWithNullValue(nullValue);
+        }
+    }
     // Maps own their layout (and maybe their values): no copies.
     CKHashMapBase(const CKHashMapBase&) = delete;
     CKHashMapBase& operator=(const CKHashMapBase&) = delete;
@@ -300,6 +304,9 @@ class CKHashMapBase<kavri::xml::Attribute*> {
     // Empties the array, disposing of owned values by delete or deleteValue.
     void emptyArray(bool deleteDirectly);
     void releaseLayout() noexcept;
+    // Starts the map as a tree: only the tree holds a null value other than
+    // null.
+    void growWithNullValue(Attribute* nullValue);
 
     uintptr_t mStore;
 };

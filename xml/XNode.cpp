@@ -325,10 +325,7 @@ void XNode::addBody(const std::string& text, bool flag) {
     addBody(text.c_str(), flag);
 }
 
-const std::string& XNode::noBody() {
-    static const std::string empty;
-    return empty;
-}
+const std::string XNode::NO_BODY;
 
 XNode::Content& XNode::content() {
     if (mContent == 0) {

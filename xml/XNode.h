@@ -137,7 +137,7 @@ class XNode : public kavri::core::NamedObject {
     unsigned getBodySize() const { return static_cast<unsigned>(getBodyString().size()); }
     const std::string& getBodyString() const {
         const Content* held = heldContent();
-        return held != nullptr ? held->body : noBody();
+        return held != nullptr ? held->body : NO_BODY;
     }
     // Bytes are copied by count: NUL bytes stay and are counted.
     void addCData(const char* data, unsigned size);
@@ -237,7 +237,8 @@ class XNode : public kavri::core::NamedObject {
     };
     static constexpr uintptr_t HAS_CDATA = 1;
 
-    static const std::string& noBody();
+    // What getBodyString() answers for a node without a body.
+    static const std::string NO_BODY;
     const Content* heldContent() const {
         return reinterpret_cast<const Content*>(mContent & ~HAS_CDATA);
     }
