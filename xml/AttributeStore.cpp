@@ -151,34 +151,37 @@ __attribute__((always_inline)) inline uint32_t AttributeMapBase::search(Attribut
     return low;
 }
 
-AttributeMapBase::const_iterator AttributeMapBase::lower_bound(const char* key) const {
-    if (grown()) {
-        return const_iterator(tree()->tree.lower_bound(key));
-    }
+AttributeMapBase::Slot AttributeMapBase::locate(const char* key) const {
     uint32_t count = 0;
     Attribute* scratch = nullptr;
     Attribute* const* entries = items(count, scratch);
     bool found = false;
     const uint32_t at = search(entries, count, key, found);
+    return Slot{at, count, found ? entries[at] : nullptr};
+}
+
+// An iterator at `index` of a map that is not grown.
+AttributeMapBase::const_iterator AttributeMapBase::iteratorAt(uint32_t index) const {
     if (holdsOnlyOne()) {
-        return at == 0 ? begin() : end();
+        return const_iterator(only(), index != 0);
     }
-    return const_iterator(entries != nullptr ? entries + at : nullptr);
+    const Flat* layout = flat();
+    return const_iterator(layout != nullptr ? layout->items + index : nullptr);
+}
+
+AttributeMapBase::const_iterator AttributeMapBase::lower_bound(const char* key) const {
+    if (grown()) {
+        return const_iterator(tree()->tree.lower_bound(key));
+    }
+    return iteratorAt(locate(key).index);
 }
 
 AttributeMapBase::const_iterator AttributeMapBase::find(const char* key) const {
     if (grown()) {
         return const_iterator(tree()->tree.find(key));
     }
-    uint32_t count = 0;
-    Attribute* scratch = nullptr;
-    Attribute* const* entries = items(count, scratch);
-    bool found = false;
-    const uint32_t at = search(entries, count, key, found);
-    if (!found) {
-        return end();
-    }
-    return holdsOnlyOne() ? begin() : const_iterator(entries + at);
+    const Slot slot = locate(key);
+    return slot.found != nullptr ? iteratorAt(slot.index) : end();
 }
 
 Attribute* AttributeMapBase::get(const char* key) const {
@@ -187,12 +190,8 @@ Attribute* AttributeMapBase::get(const char* key) const {
         const auto it = entries.find(key);
         return it != entries.end() ? *it : getNullValue(key);
     }
-    uint32_t count = 0;
-    Attribute* scratch = nullptr;
-    Attribute* const* entries = items(count, scratch);
-    bool found = false;
-    const uint32_t at = search(entries, count, key, found);
-    return found ? entries[at] : getNullValue(key);
+    Attribute* found = locate(key).found;
+    return found != nullptr ? found : getNullValue(key);
 }
 
 // Makes room first, so that a failed allocation changes nothing.
@@ -262,17 +261,13 @@ bool AttributeMapBase::put(const char* key, Attribute* const& value) {
     // still holds.
     value->fileUnder(key);
     if (!grown()) {
-        uint32_t count = 0;
-        Attribute* scratch = nullptr;
-        Attribute* const* entries = items(count, scratch);
-        bool found = false;
-        const uint32_t at = search(entries, count, key, found);
-        if (found) {
-            Attribute* replaced = entries[at];
+        const Slot slot = locate(key);
+        if (slot.found != nullptr) {
+            Attribute* replaced = slot.found;
             if (holdsOnlyOne()) {
                 setLayout(value, ONLY);
             } else {
-                flat()->items[at] = value;
+                flat()->items[slot.index] = value;
             }
             // Storing the value that is already there must not dispose of it.
             if (ownsValues() && replaced != value) {
@@ -280,8 +275,8 @@ bool AttributeMapBase::put(const char* key, Attribute* const& value) {
             }
             return true;
         }
-        if (count < MAX_FLAT) {
-            insertFlat(at, value);
+        if (slot.count < MAX_FLAT) {
+            insertFlat(slot.index, value);
             return false;
         }
         growIntoTree();
@@ -313,21 +308,17 @@ bool AttributeMapBase::remove(const char* key) {
         removed = *it;
         entries.erase(it);
     } else {
-        uint32_t count = 0;
-        Attribute* scratch = nullptr;
-        Attribute* const* entries = items(count, scratch);
-        bool found = false;
-        const uint32_t at = search(entries, count, key, found);
-        if (!found) {
+        const Slot slot = locate(key);
+        if (slot.found == nullptr) {
             return false;
         }
-        removed = entries[at];
+        removed = slot.found;
         if (holdsOnlyOne()) {
             mStore &= OWNS;
         } else {
-            Attribute** held = flat()->items;
+            Attribute** held = flat()->items + slot.index;
             --flat()->count;
-            std::memmove(held + at, held + at + 1, (count - 1 - at) * sizeof(Attribute*));
+            std::memmove(held, held + 1, (slot.count - 1 - slot.index) * sizeof(Attribute*));
         }
     }
     if (ownsValues()) {

@@ -296,6 +296,16 @@ class CKHashMapBase<kavri::xml::Attribute*> {
     // The attributes when not grown: the array's items, or the only one as
     // a one-item array in `scratch`.
     Attribute* const* items(uint32_t& count, Attribute*& scratch) const;
+    // Where `key` is, or would go, in a map that is not grown: the index of
+    // the first attribute not before it, the number of attributes, and the
+    // attribute filed under `key` (or null).
+    struct Slot {
+        uint32_t index;
+        uint32_t count;
+        Attribute* found;
+    };
+    Slot locate(const char* key) const;
+    const_iterator iteratorAt(uint32_t index) const;
     // Index of the first item of `items` (of `count`) not before `key`;
     // `found` when it is `key`.
     static uint32_t search(Attribute* const* items, uint32_t count, const char* key, bool& found);
