@@ -112,7 +112,7 @@ TEST(HostileSize, AHundredMebibyteAttributeValueIsReadWholeOrRefusedWhenUntermin
         const std::string& value = doc->getRootNode()->getAttribute("v")->getValueString();
         ASSERT_EQ(value.size(), size + 2);
         EXPECT_EQ(value.front(), '&');
-        EXPECT_EQ(value[size], 'x');
+        EXPECT_EQ(value.find_first_not_of('x', 1), size + 1);
         EXPECT_EQ(value.back(), '<');
     }
     std::string unterminated = "<a v=\"";
