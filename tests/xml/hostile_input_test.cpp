@@ -9,11 +9,9 @@
 #include <string>
 
 #include "framework/kavrimain/MemoryInputStream.h"
-#include "framework/kavrimain/MemoryOutputStream.h"
 #include "framework/plinth/Exception.h"
 #include "xml/DOMParser.h"
 #include "xml/Document.h"
-#include "xml/XMLWriter.h"
 #include "xml_io_support.h"
 
 namespace {
@@ -22,6 +20,7 @@ using kavri::stream::MemoryInputStream;
 using kavri::xml::Document;
 using kavri::xml::DOMParser;
 using kavri::xml::XNode;
+using xmlio::compact;
 
 const int MILLION = 1000000;
 
@@ -44,13 +43,6 @@ std::string failureOf(DOMParser& parser, const std::string& text, const char* fr
     } catch (const core::Exception& e) {
         return e.getMessage();
     }
-}
-
-std::string compact(Document* doc) {
-    kavri::xml::XMLWriter writer(false, false);
-    kavri::stream::MemoryOutputStream out;
-    writer.write(doc, &out);
-    return out.str();
 }
 
 std::string cdataOf(const XNode* node) {
