@@ -1,6 +1,9 @@
 // Bundle::load from the in-memory file system: the localized file first, the
 // base file for the rest, in XML and JSON, and one exact warning for every
-// file that cannot be read.
+// file that cannot be read, however hostile (nesting and sizes no translator
+// writes, JSON that is no object): the texts of the other file stay and
+// nothing is thrown to the caller.
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -13,6 +16,8 @@ using core::SmartPtr;
 using kavri::i18n::Bundle;
 using kavri::vfs::MemoryFileSystem;
 using Warnings = std::vector<std::string>;
+
+const size_t MILLION = 1000000;
 
 namespace {
 
@@ -154,6 +159,76 @@ TEST_F(BundleFilesTest, ALoadReplacesEarlierTextsAndReloadsEveryChildByItsExtens
     EXPECT_STREQ((*menu)["open"], "Ouvrir");
     EXPECT_EQ(mWarnings, (Warnings{"Bundle::load:invalid bundle extension: .ini",
                                    "Bundle::load:invalid bundle extension: .ini"}));
+}
+
+TEST_F(BundleFilesTest, AMillionLevelsOfNestingCostTheFileAndKeepTheOtherFilesTexts) {
+    std::string objects;
+    for (size_t i = 0; i < MILLION; ++i) {
+        objects += "{\"a\":";
+    }
+    const std::string arrays(MILLION, '[');
+    std::string elements;
+    for (size_t i = 0; i < MILLION; ++i) {
+        elements += "<e>";
+    }
+    const std::string languageRoot = "<LANGUAGE><T key='hello'><![CDATA[Hi]]></T>";
+
+    mFiles.addFile("i18n/texts_en.json", "{\"hello\": \"Hi\"}");
+    for (const std::string& deep : {objects + "1" + std::string(MILLION, '}'), arrays}) {
+        mFiles.addFile("i18n/texts.json", deep);
+        EXPECT_STREQ(loaded("i18n/texts.json", "en")->getText("hello", false), "Hi");
+    }
+    // In XML the deep part may sit inside a LANGUAGE root, after an entry.
+    mFiles.addFile("i18n/texts_en.xml", languageRoot + elements);
+    mFiles.addFile("i18n/texts.xml", "<LANGUAGE><T key='title'><![CDATA[Menu]]></T></LANGUAGE>");
+    SmartPtr<Bundle> xml = loaded("i18n/texts.xml", "en");
+    EXPECT_EQ(xml->getTexts().size(), 1u);
+    EXPECT_STREQ(xml->getText("title", false), "Menu");
+
+    EXPECT_EQ(mWarnings, (Warnings{"Bundle::loadXML:failed to load base bundle i18n/texts.json",
+                                   "Bundle::loadXML:failed to load base bundle i18n/texts.json",
+                                   "Bundle::loadXML:failed to load bundle i18n/texts_en.xml"}));
+}
+
+TEST_F(BundleFilesTest, JsonThatIsNoObjectCostsTheFileAndKeepsTheBaseTexts) {
+    mFiles.addFile("i18n/texts.json", "{\"title\": \"Menu\", \"hello\": \"Hello\"}");
+    for (const char* notAnObject : {"[\"hello\", \"Hi\"]", "\"hello\"", "42", "null", "true",
+                                    "{\"hello\": \"Hi\"} {\"more\": 1}", "{\"hello\": \"Hi\"},"}) {
+        mFiles.addFile("i18n/texts_en.json", notAnObject);
+        SmartPtr<Bundle> bundle = loaded("i18n/texts.json", "en");
+        EXPECT_EQ(bundle->getTexts().size(), 2u) << notAnObject;
+        EXPECT_STREQ(bundle->getText("hello", false), "Hello") << notAnObject;
+    }
+    EXPECT_EQ(mWarnings, Warnings(7, "Bundle::loadXML:failed to load bundle i18n/texts_en.json"));
+}
+
+// A bundle of 100,000 texts is large but real (every text of a big
+// application in one file). Loading it must take time in proportion to its
+// size: with a linear search per key it took minutes.
+TEST_F(BundleFilesTest, AHundredThousandTextsLoadInLinearTime) {
+    const int count = 100000;
+    std::string json = "{";
+    std::string xml = "<LANGUAGE>";
+    for (int i = 0; i < count; ++i) {
+        const std::string n = std::to_string(i);
+        json += (i > 0 ? ",\"k" : "\"k") + n + "\":\"text " + n + "\"";
+        xml += "<T key='k" + n + "'><![CDATA[text " + n + "]]></T>";
+    }
+    json += "}";
+    xml += "</LANGUAGE>";
+    mFiles.addFile("i18n/texts.json", json);
+    mFiles.addFile("i18n/texts.xml", xml);
+    for (const char* extension : {".json", ".xml"}) {
+        // Processor time, so that a busy machine does not count.
+        const std::clock_t start = std::clock();
+        SmartPtr<Bundle> bundle = loaded((std::string("i18n/texts") + extension).c_str(), "en");
+        const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+        EXPECT_EQ(bundle->getTexts().size(), static_cast<size_t>(count)) << extension;
+        EXPECT_STREQ(bundle->getText("k99999", false), "text 99999") << extension;
+        // Linear: well under a second, some seconds in the sanitizer build.
+        // Quadratic: close to a minute even in an optimised build.
+        EXPECT_LT(seconds, 30.0) << extension;
+    }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The language manager: discovery from the files beside the root file,
-// switching with fallback, display names, the registry and the singleton.
+// switching with fallback, display names, the registry and the singleton;
+// and the README's localisation example, on the sample texts from disk
+// through the library's one header.
 #include <string>
 #include <vector>
 
@@ -7,6 +9,7 @@
 #include "framework/kavrimain/MemoryFileSystem.h"
 #include "i18n/Bundle.h"
 #include "i18n/I18N.h"
+#include "kavrixml.h"
 #include "localisation_test_support.h"
 
 using core::SmartPtr;
@@ -170,6 +173,23 @@ TEST_F(I18NTest, DeleteSingletonStartsAfresh) {
     EXPECT_STREQ((*held)["title"], "Main menu");  // held bundles survive the manager
     EXPECT_EQ(I18N::getSingleton().getBundle(), nullptr);
     EXPECT_EQ(I18N::getSingleton().getLanguageIndex(), -1);
+}
+
+TEST_F(LocalisationTest, ReadmeExampleLoadsTheSampleFromDiskAndSwitchesLanguage) {
+    kavri::vfs::DiskFileSystem files(KAVRIXML_SOURCE_DIR "/examples/i18n/xml");
+    kavri::i18n::I18N& i18n = kavri::i18n::I18N::getSingleton();
+    i18n.initialize(&files, "texts.xml", "de");  // null: the system's language
+
+    std::string out;
+    EXPECT_STREQ(i18n.getText("welcome", out, true, "Ada"),
+                 "Willkommen zur\xc3\xbc"
+                 "ck, Ada!");
+    EXPECT_STREQ(i18n.resolve("${library}: %d", out, true, 2), "Bibliothek: 2");
+    const char* quit = i18n["menu_quit"];  // the text as stored
+    EXPECT_STREQ(quit, "${app_name} beenden");
+    i18n.setLanguage(&files, "fr");  // switches and reloads
+    EXPECT_STREQ(i18n.getLanguageName(0), "Allemand");
+    EXPECT_TRUE(mWarnings.empty());
 }
 
 }  // namespace

@@ -12,13 +12,12 @@
 
 #include "framework/kavrimain/MemoryFileSystem.h"
 #include "framework/kavrimain/MemoryInputStream.h"
-#include "framework/kavrimain/MemoryOutputStream.h"
 #include "framework/plinth/ParameterList.h"
 #include "i18n/Bundle.h"
 #include "i18n/I18N.h"
+#include "tests/xml/xml_io_support.h"
 #include "xml/DOMParser.h"
 #include "xml/Document.h"
-#include "xml/XMLWriter.h"
 #include "xml/XNode.h"
 
 namespace reliability {
@@ -29,19 +28,7 @@ inline std::unique_ptr<kavri::xml::Document> parseText(const char* text) {
     return std::unique_ptr<kavri::xml::Document>(parser.parse(&in));
 }
 
-inline std::string compact(kavri::xml::XNode* node) {
-    kavri::xml::XMLWriter writer(false, false);
-    kavri::stream::MemoryOutputStream out;
-    writer.write(node, &out);
-    return out.str();
-}
-
-inline std::string compact(kavri::xml::Document* doc) {
-    kavri::xml::XMLWriter writer(false, false);
-    kavri::stream::MemoryOutputStream out;
-    writer.write(doc, &out);
-    return out.str();
-}
+using xmlio::compact;
 
 // "" when every node below the root points to its parent and to `doc`;
 // otherwise a marker that no clean run shows.

@@ -21,33 +21,32 @@ const std::string kExamples = std::string(KAVRIXML_SOURCE_DIR) + "/examples/i18n
 
 TEST(I18NCheckCommand, TheXmlAndJsonSamplesAreClean) {
     for (std::string format : {"xml", "json"}) {
-        ToolRun run = runTool(kExamples + "/" + format, "i18n-check texts." + format);
-        EXPECT_EQ(run.status, 0);
         std::string expected;
         for (std::string language : {"base", "de", "en", "fr"}) {
             std::string file = language == "base" ? "texts." : "texts_" + language + ".";
             expected += "summary " + language + " (" + file + format + "): 22 texts, clean\n";
         }
-        EXPECT_EQ(run.out + run.err, expected);
+        EXPECT_EQ(runTool(kExamples + "/" + format, "i18n-check texts." + format),
+                  (ToolRun{0, expected, ""}));
     }
 }
 
 TEST(I18NCheckCommand, FindsEveryPlantedFault) {
-    ToolRun run = runTool(kExamples, "i18n-check broken/texts.xml");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.out,
-              "broken/texts.xml: about: unresolved reference ${app_nme}\n"
-              "broken/texts.xml: language_fr: missing (display name of language fr)\n"
-              "broken/texts_de.xml: confirm_delete: unresolved reference ${libary}\n"
-              "broken/texts_de.xml: discount: bad format: unknown conversion % R\n"
-              "broken/texts_de.xml: items: conversions differ: base has %d, this has %s\n"
-              "broken/texts_de.xml: status_busy: stale (not in base file)\n"
-              "broken/texts_de.xml: status_ready: untranslated\n"
-              "broken/texts_fr.xml: cannot be loaded: line 5, column 3: Unclosed node TEXT\n"
-              "summary base (broken/texts.xml): 9 texts, 2 findings\n"
-              "summary de (broken/texts_de.xml): 9 texts, 5 findings\n"
-              "summary fr (broken/texts_fr.xml): 0 texts, 1 finding\n");
+    EXPECT_EQ(
+        runTool(kExamples, "i18n-check broken/texts.xml"),
+        (ToolRun{1,
+                 "broken/texts.xml: about: unresolved reference ${app_nme}\n"
+                 "broken/texts.xml: language_fr: missing (display name of language fr)\n"
+                 "broken/texts_de.xml: confirm_delete: unresolved reference ${libary}\n"
+                 "broken/texts_de.xml: discount: bad format: unknown conversion % R\n"
+                 "broken/texts_de.xml: items: conversions differ: base has %d, this has %s\n"
+                 "broken/texts_de.xml: status_busy: stale (not in base file)\n"
+                 "broken/texts_de.xml: status_ready: untranslated\n"
+                 "broken/texts_fr.xml: cannot be loaded: line 5, column 3: Unclosed node TEXT\n"
+                 "summary base (broken/texts.xml): 9 texts, 2 findings\n"
+                 "summary de (broken/texts_de.xml): 9 texts, 5 findings\n"
+                 "summary fr (broken/texts_fr.xml): 0 texts, 1 finding\n",
+                 ""}));
 }
 
 TEST(I18NCheckCommand, ComparesArgumentsNotSpellingAndChecksJsonFiles) {
@@ -59,44 +58,53 @@ TEST(I18NCheckCommand, ComparesArgumentsNotSpellingAndChecksJsonFiles) {
          R"( "language_it": "Italiano", "language_es": "Spagnolo"})"},
         {"app_es.json", "[\"not\", \"an object\"]"},
     });
-    ToolRun run = runTool(folder, "i18n-check app.json");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out,
-              "app_es.json: cannot be loaded: the top level is not a JSON object\n"
-              "app_it.json: c: conversions differ: base has %s %s, this has %d %s\n"
-              "summary base (app.json): 6 texts, clean\n"
-              "summary es (app_es.json): 0 texts, 1 finding\n"
-              "summary it (app_it.json): 6 texts, 1 finding\n");
+    EXPECT_EQ(runTool(folder, "i18n-check app.json"),
+              (ToolRun{1,
+                       "app_es.json: cannot be loaded: the top level is not a JSON object\n"
+                       "app_it.json: c: conversions differ: base has %s %s, this has %d %s\n"
+                       "summary base (app.json): 6 texts, clean\n"
+                       "summary es (app_es.json): 0 texts, 1 finding\n"
+                       "summary it (app_it.json): 6 texts, 1 finding\n",
+                       ""}));
 }
 
-TEST(I18NCommand, ListsTheLanguagesInTheChosenLanguage) {
-    ToolRun run = runTool(kExamples, "i18n --lang de xml/texts.xml");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out,
-              "languages of xml/texts.xml (current: de):\n"
-              "* de  Deutsch\n"
-              "  en  Englisch\n"
-              "  fr  Franz\xc3\xb6sisch\n");
-
-    run = runTool(kExamples, "i18n --lang=it json/texts.json");
-    EXPECT_EQ(run.err, "kavrixml i18n: language it is not available; showing en\n");
-}
-
-TEST(I18NCommand, FillsStringConversionsAndRefusesAllOthers) {
-    ToolRun run = runTool(kExamples, "i18n --lang de json/texts.json photo_taken 2024-07-14 Q2");
-    EXPECT_EQ(run.out, "Mit Q2 aufgenommen am 2024-07-14\n");
-
-    run = runTool(kExamples, "i18n --lang de xml/texts.xml album_count 3 4");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out + run.err,
-              "kavrixml i18n: the text of \"album_count\" has the conversion %d, which cannot be "
-              "filled from the command line (only %s can)\n");
-    run = runTool(kExamples, "i18n xml/texts.xml welcome");
-    EXPECT_EQ(run.err, "kavrixml i18n: the text of \"welcome\" takes 1 argument, 0 given\n");
-    run = runTool(kExamples, "i18n --lang de xml/texts.xml no_such_key");
-    EXPECT_EQ(run.err, "kavrixml i18n: no text under \"no_such_key\" in language de\n");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(runTool(kExamples, "i18n --frobnicate xml/texts.xml").status, 2);
+// Languages listed in the chosen language; string conversions filled from
+// the command line, every other conversion refused.
+TEST(I18NCommand, ShowsLanguagesAndTextsOrRefusesWithOneLine) {
+    const struct {
+        const char* args;
+        ToolRun expected;
+    } cases[] = {
+        {"i18n --lang de xml/texts.xml",
+         {0,
+          "languages of xml/texts.xml (current: de):\n"
+          "* de  Deutsch\n"
+          "  en  Englisch\n"
+          "  fr  Franz\xc3\xb6sisch\n",
+          ""}},
+        {"i18n --lang=it json/texts.json",
+         {0,
+          "languages of json/texts.json (current: en):\n"
+          "  de  German\n"
+          "* en  English\n"
+          "  fr  French\n",
+          "kavrixml i18n: language it is not available; showing en\n"}},
+        {"i18n --lang de json/texts.json photo_taken 2024-07-14 Q2",
+         {0, "Mit Q2 aufgenommen am 2024-07-14\n", ""}},
+        {"i18n --lang de xml/texts.xml album_count 3 4",
+         {1, "",
+          "kavrixml i18n: the text of \"album_count\" has the conversion %d, which cannot be "
+          "filled from the command line (only %s can)\n"}},
+        {"i18n xml/texts.xml welcome",
+         {1, "", "kavrixml i18n: the text of \"welcome\" takes 1 argument, 0 given\n"}},
+        {"i18n --lang de xml/texts.xml no_such_key",
+         {1, "", "kavrixml i18n: no text under \"no_such_key\" in language de\n"}},
+        {"i18n --frobnicate xml/texts.xml",
+         {2, "", "kavrixml i18n: unknown option --frobnicate (see kavrixml i18n --help)\n"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(runTool(kExamples, c.args), c.expected) << c.args;
+    }
 }
 
 }  // namespace

@@ -23,6 +23,15 @@ struct ToolRun {
     std::string err;
 };
 
+// Runs compare whole: the exit status and both outputs, as the user sees them.
+inline bool operator==(const ToolRun& a, const ToolRun& b) {
+    return a.status == b.status && a.out == b.out && a.err == b.err;
+}
+inline void PrintTo(const ToolRun& run, std::ostream* out) {
+    *out << "exit " << run.status << ", stdout " << ::testing::PrintToString(run.out) << ", stderr "
+         << ::testing::PrintToString(run.err);
+}
+
 inline std::string tmpPath(const std::string& name) {
     return std::string(KAVRIXML_TEST_TMP) + "/" + std::to_string(getpid()) + "_" +
            ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;

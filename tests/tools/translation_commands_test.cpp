@@ -47,30 +47,29 @@ std::string sample() {
 
 TEST(I18NExportCommand, WritesXliffAndPoWithUntranslatedUnitsMarked) {
     std::string folder = sample();
-    ToolRun run = tool("i18n-export --lang de texts.xml", folder);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.out,
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-              "<xliff srcLang=\"en\" trgLang=\"de\" version=\"2.0\" "
-              "xmlns=\"urn:oasis:names:tc:xliff:document:2.0\">\n"
-              "  <file id=\"f1\" original=\"texts.xml\" xml:space=\"preserve\">\n"
-              "    <unit id=\"title\"><segment state=\"translated\"><source>Main menu</source>"
-              "<target>Hauptmen\xc3\xbc</target></segment></unit>\n"
-              "    <unit id=\"count\"><notes><note category=\"format\">keep the printf "
-              "conversions: %d %s</note></notes><segment state=\"initial\"><source>%d of "
-              "%s</source><target/></segment></unit>\n"
-              "    <unit id=\"saved\"><notes><note category=\"format\">keep the references: "
-              "${folder}</note></notes><segment state=\"initial\"><source>Saved to "
-              "${folder}</source><target/></segment></unit>\n"
-              "    <unit id=\"folder\"><segment state=\"initial\"><source>Photos</source>"
-              "<target/></segment></unit>\n"
-              "  </file>\n"
-              "</xliff>\n");
+    EXPECT_EQ(
+        tool("i18n-export --lang de texts.xml", folder),
+        (ToolRun{0,
+                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                 "<xliff srcLang=\"en\" trgLang=\"de\" version=\"2.0\" "
+                 "xmlns=\"urn:oasis:names:tc:xliff:document:2.0\">\n"
+                 "  <file id=\"f1\" original=\"texts.xml\" xml:space=\"preserve\">\n"
+                 "    <unit id=\"title\"><segment state=\"translated\"><source>Main menu</source>"
+                 "<target>Hauptmen\xc3\xbc</target></segment></unit>\n"
+                 "    <unit id=\"count\"><notes><note category=\"format\">keep the printf "
+                 "conversions: %d %s</note></notes><segment state=\"initial\"><source>%d of "
+                 "%s</source><target/></segment></unit>\n"
+                 "    <unit id=\"saved\"><notes><note category=\"format\">keep the references: "
+                 "${folder}</note></notes><segment state=\"initial\"><source>Saved to "
+                 "${folder}</source><target/></segment></unit>\n"
+                 "    <unit id=\"folder\"><segment state=\"initial\"><source>Photos</source>"
+                 "<target/></segment></unit>\n"
+                 "  </file>\n"
+                 "</xliff>\n",
+                 ""}));
 
-    run = tool("i18n-export --lang de -o de.po --source-lang en texts.xml", folder);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "de.po: 4 texts of texts_de.xml, 3 untranslated\n");
+    EXPECT_EQ(tool("i18n-export --lang de -o de.po --source-lang en texts.xml", folder),
+              (ToolRun{0, "de.po: 4 texts of texts_de.xml, 3 untranslated\n", ""}));
     EXPECT_EQ(readFile(folder + "/de.po"), "# texts.xml translated into de.\n" + kPOHeader +
                                                "\n"
                                                "msgctxt \"title\"\n"
@@ -128,12 +127,12 @@ TEST(I18NImportCommand, TakesHardTextsFromPoAndXliffIntoEitherFormat) {
                      "msgid \"Saved to ${folder}\"\n"
                      "msgstr \"In ${folder} gesichert\"\n";
     std::string folder = writeFolder({{"texts.xml", kBase}, {"de.po", po}});
-    ToolRun run = tool("i18n-import texts.xml de.po", folder);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out,
-              "texts_de.xml: count: added\n"
-              "texts_de.xml: saved: added\n"
-              "summary de (texts_de.xml): 2 added, 0 changed, 0 refused; written\n");
+    EXPECT_EQ(tool("i18n-import texts.xml de.po", folder),
+              (ToolRun{0,
+                       "texts_de.xml: count: added\n"
+                       "texts_de.xml: saved: added\n"
+                       "summary de (texts_de.xml): 2 added, 0 changed, 0 refused; written\n",
+                       ""}));
     EXPECT_EQ(readFile(folder + "/texts_de.xml"),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
               "<LANGUAGE>\n"
@@ -150,8 +149,11 @@ TEST(I18NImportCommand, TakesHardTextsFromPoAndXliffIntoEitherFormat) {
         "  &amp; ${b}</target></segment></unit>\n"
         "</group></file></xliff>\n";
     folder = writeFolder({{"texts.json", "{\"a\": \"%s\", \"b\": \"B\"}"}, {"fr.xliff", xliff}});
-    run = tool("i18n-import texts.json fr.xliff", folder);
-    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(tool("i18n-import texts.json fr.xliff", folder),
+              (ToolRun{0,
+                       "texts_fr.json: a: added\n"
+                       "summary fr (texts_fr.json): 1 added, 0 changed, 0 refused; written\n",
+                       ""}));
     EXPECT_EQ(readFile(folder + "/texts_fr.json"), "{\n  \"a\": \"<i>\\\"%s\\\"\\n  & ${b}\"\n}\n");
 }
 
@@ -185,12 +187,12 @@ TEST(I18NImportCommand, ReadsPoFilesAsGettextToolsWriteThem) {
         "#~ msgid \"Photos\"\r\n"
         "#~ msgstr \"Fotos\"\r\n";
     std::string folder = writeFolder({{"texts.xml", kBase}, {"de.po", po}});
-    ToolRun run = tool("i18n-import texts.xml de.po", folder);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out,
-              "de.po:20: title: plural forms are not supported\n"
-              "texts_de.xml: count: added\n"
-              "summary de (texts_de.xml): 1 added, 0 changed, 1 refused; written\n");
+    EXPECT_EQ(tool("i18n-import texts.xml de.po", folder),
+              (ToolRun{1,
+                       "de.po:20: title: plural forms are not supported\n"
+                       "texts_de.xml: count: added\n"
+                       "summary de (texts_de.xml): 1 added, 0 changed, 1 refused; written\n",
+                       ""}));
     EXPECT_EQ(readFile(folder + "/texts_de.xml"),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
               "<LANGUAGE>\n"
@@ -231,17 +233,16 @@ TEST(I18NImportCommand, RefusesBadTranslationsOnTheirLinesAndTakesTheRest) {
                      "#~ msgstr \"obsolete\"\n";
     std::string folder =
         writeFolder({{"texts.xml", kBase}, {"texts_de.xml", kGerman}, {"de.po", po}});
-    ToolRun run = tool("i18n-import texts.xml de.po", folder);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.out,
-              "de.po:19: count: conversions differ: base has %d %s, this has %s %d\n"
-              "de.po:23: saved: bad format: incomplete conversion % at the end\n"
-              "de.po:23: saved: unresolved reference ${ordner}\n"
-              "de.po:27: gone: stale (not in base file)\n"
-              "de.po:35: no msgctxt: the entry names no text key\n"
-              "texts_de.xml: title: changed\n"
-              "summary de (texts_de.xml): 0 added, 1 changed, 5 refused; written\n");
+    EXPECT_EQ(tool("i18n-import texts.xml de.po", folder),
+              (ToolRun{1,
+                       "de.po:19: count: conversions differ: base has %d %s, this has %s %d\n"
+                       "de.po:23: saved: bad format: incomplete conversion % at the end\n"
+                       "de.po:23: saved: unresolved reference ${ordner}\n"
+                       "de.po:27: gone: stale (not in base file)\n"
+                       "de.po:35: no msgctxt: the entry names no text key\n"
+                       "texts_de.xml: title: changed\n"
+                       "summary de (texts_de.xml): 0 added, 1 changed, 5 refused; written\n",
+                       ""}));
     // The stale key that the import refused stays as it was.
     EXPECT_EQ(readFile(folder + "/texts_de.xml"),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -261,12 +262,12 @@ TEST(I18NImportCommand, RefusesBadTranslationsOnTheirLinesAndTakesTheRest) {
         "<unit id=\"folder\"><segment><source>Photos</source><target/></segment></unit>\n"
         "</file></xliff>\n";
     folder = writeFolder({{"texts.xml", kBase}, {"texts_de.xml", kGerman}, {"de.xlf", xliff}});
-    run = tool("i18n-import --dry-run texts.xml de.xlf", folder);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out,
-              "de.xlf:3: count: conversions differ: base has %d %s, this has %d %s %d\n"
-              "de.xlf:6: title: inline markup in the unit is not supported\n"
-              "summary de (texts_de.xml): 0 added, 0 changed, 2 refused; no changes\n");
+    EXPECT_EQ(tool("i18n-import --dry-run texts.xml de.xlf", folder),
+              (ToolRun{1,
+                       "de.xlf:3: count: conversions differ: base has %d %s, this has %d %s %d\n"
+                       "de.xlf:6: title: inline markup in the unit is not supported\n"
+                       "summary de (texts_de.xml): 0 added, 0 changed, 2 refused; no changes\n",
+                       ""}));
     EXPECT_EQ(readFile(folder + "/texts_de.xml"), kGerman);
 }
 
@@ -276,40 +277,45 @@ TEST(I18NImportCommand, AFailureLeavesTheOldFileWhole) {
     std::ofstream(folder + "/de.po") << po;
 
     // The dry run lists the change and writes nothing.
-    ToolRun run = tool("i18n-import --dry-run texts.xml de.po", folder);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out,
-              "texts_de.xml: folder: added\n"
-              "summary de (texts_de.xml): 1 added, 0 changed, 0 refused; not written (dry run)\n");
+    EXPECT_EQ(
+        tool("i18n-import --dry-run texts.xml de.po", folder),
+        (ToolRun{
+            0,
+            "texts_de.xml: folder: added\n"
+            "summary de (texts_de.xml): 1 added, 0 changed, 0 refused; not written (dry run)\n",
+            ""}));
     EXPECT_EQ(readFile(folder + "/texts_de.xml"), kGerman);
 
     // The new file cannot be written beside the old one.
     mkdir((folder + "/texts_de.xml.kavrixml-tmp").c_str(), 0755);
-    run = tool("i18n-import texts.xml de.po", folder);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err,
-              "kavrixml i18n-import: cannot write texts_de.xml.kavrixml-tmp: Is a directory\n");
+    EXPECT_EQ(
+        tool("i18n-import texts.xml de.po", folder),
+        (ToolRun{
+            1, "texts_de.xml: folder: added\n",
+            "kavrixml i18n-import: cannot write texts_de.xml.kavrixml-tmp: Is a directory\n"}));
     EXPECT_EQ(readFile(folder + "/texts_de.xml"), kGerman);
     rmdir((folder + "/texts_de.xml.kavrixml-tmp").c_str());
 
     // A localized file that does not read is never replaced by a new one.
     std::ofstream(folder + "/texts_de.xml") << "<LANGUAGE><TEXT key='a'>";
-    run = tool("i18n-import texts.xml de.po", folder);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err,
-              "kavrixml i18n-import: texts_de.xml: cannot be loaded: line 1, column 25: Unexpected "
-              "end of input (expected '<')\n");
+    EXPECT_EQ(
+        tool("i18n-import texts.xml de.po", folder),
+        (ToolRun{
+            1, "",
+            "kavrixml i18n-import: texts_de.xml: cannot be loaded: line 1, column 25: Unexpected "
+            "end of input (expected '<')\n"}));
     EXPECT_EQ(readFile(folder + "/texts_de.xml"), "<LANGUAGE><TEXT key='a'>");
 
     // Nor is anything written for a translated file that does not read.
     std::ofstream(folder + "/bad.po") << kPOHeader << "\nmsgctxt \"a\"\nmsgid \"b\nmsgstr \"\"\n";
-    run = tool("i18n-import texts.xml bad.po", folder);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err,
-              "kavrixml i18n-import: bad.po:13: a string that does not end with \" on its line\n");
+    EXPECT_EQ(
+        tool("i18n-import texts.xml bad.po", folder),
+        (ToolRun{
+            1, "",
+            "kavrixml i18n-import: bad.po:13: a string that does not end with \" on its line\n"}));
     std::ofstream(folder + "/bad.xlf") << "<xliff version=\"2.0\">\n<file></xliff>";
-    run = tool("i18n-import --lang de texts.xml bad.xlf", folder);
-    EXPECT_EQ(run.err, "kavrixml i18n-import: bad.xlf:2:9: Unclosed node file\n");
+    EXPECT_EQ(tool("i18n-import --lang de texts.xml bad.xlf", folder),
+              (ToolRun{1, "", "kavrixml i18n-import: bad.xlf:2:9: Unclosed node file\n"}));
     EXPECT_EQ(readFile(folder + "/texts_de.xml"), "<LANGUAGE><TEXT key='a'>");
 }
 
@@ -345,9 +351,7 @@ TEST(I18NImportCommand, UsageAndLanguageErrors) {
          "kavrixml i18n-import: none.po names no target language; give it with --lang\n"},
     };
     for (const Case& c : cases) {
-        ToolRun run = tool(c.args, folder);
-        EXPECT_EQ(run.status, c.status) << c.args;
-        EXPECT_EQ(run.err, c.err) << c.args;
+        EXPECT_EQ(tool(c.args, folder), (ToolRun{c.status, "", c.err}));
     }
 }
 

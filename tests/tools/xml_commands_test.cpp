@@ -20,29 +20,23 @@ const char* const DOC =
 
 TEST(XmlFormatCommand, WritesTidyByDefaultAndHonoursEveryOption) {
     std::string path = writeInput("format_doc.xml", DOC);
-    ToolRun tidy = run("format '" + path + "'");
-    EXPECT_EQ(tidy.status, 0);
-    EXPECT_EQ(tidy.err, "");
-    EXPECT_EQ(tidy.out,
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-              "<a b=\"x&amp;y\" z=\"1\">\n"
-              "\t<c>\n\thi\n\t</c>\n"
-              "\t<d>\n\t<![CDATA[<raw>]]>\n\t</d>\n"
-              "</a>\n");
-
-    ToolRun compact = run("format --compact --no-declaration -", DOC);
-    EXPECT_EQ(compact.status, 0);
-    EXPECT_EQ(compact.out, "<a b=\"x&amp;y\" z=\"1\"><c>hi</c><d><![CDATA[<raw>]]></d></a>");
+    const std::string tidy =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<a b=\"x&amp;y\" z=\"1\">\n"
+        "\t<c>\n\thi\n\t</c>\n"
+        "\t<d>\n\t<![CDATA[<raw>]]>\n\t</d>\n"
+        "</a>\n";
+    EXPECT_EQ(run("format '" + path + "'"), (ToolRun{0, tidy, ""}));
+    EXPECT_EQ(run("format --compact --no-declaration -", DOC),
+              (ToolRun{0, "<a b=\"x&amp;y\" z=\"1\"><c>hi</c><d><![CDATA[<raw>]]></d></a>", ""}));
 
     ToolRun crlf = run("format --crlf --bom '" + path + "'");
     EXPECT_EQ(crlf.out.substr(0, 43), "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n");
     EXPECT_EQ(crlf.out.substr(crlf.out.size() - 6), "</a>\r\n");
 
     std::string output = tmpPath("format_out.xml");
-    ToolRun toFile = run("format -o '" + output + "' '" + path + "'");
-    EXPECT_EQ(toFile.status, 0);
-    EXPECT_EQ(toFile.out, "");
-    EXPECT_EQ(readFile(output), tidy.out);
+    EXPECT_EQ(run("format -o '" + output + "' '" + path + "'"), (ToolRun{0, "", ""}));
+    EXPECT_EQ(readFile(output), tidy);
 }
 
 TEST(XmlFormatCommand, FormattingAFormattedDocumentChangesNothing) {
@@ -75,53 +69,42 @@ TEST(XmlCheckCommand, ReportsFileLineAndColumnOfTheOffendingToken) {
     };
     for (const Case& c : cases) {
         std::string path = writeInput("check_bad.xml", c.input);
-        ToolRun result = run("check '" + path + "'");
-        EXPECT_EQ(result.status, 1) << c.input;
-        EXPECT_EQ(result.out, "");
-        EXPECT_EQ(result.err, path + ":" + c.line + "\n") << c.input;
+        EXPECT_EQ(run("check '" + path + "'"), (ToolRun{1, "", path + ":" + c.line + "\n"}))
+            << c.input;
     }
 }
 
 TEST(XmlCheckCommand, SilentOnSuccessGoesOnAfterAFailureAndFailsIfAnyFailed) {
-    ToolRun quiet = run("check '" + sample("catalogue.xml") + "' -", "<a/>");
-    EXPECT_EQ(quiet.status, 0);
-    EXPECT_EQ(quiet.out + quiet.err, "");
+    EXPECT_EQ(run("check '" + sample("catalogue.xml") + "' -", "<a/>"), (ToolRun{0, "", ""}));
 
     std::string bad = writeInput("check_bad2.xml", "<a></b>");
     std::string empty = writeInput("check_empty.xml", "");
-    ToolRun result = run("check -v '" + bad + "' /no/such/file.xml '" + empty + "' '" +
-                         std::string(KAVRIXML_TEST_TMP) + "' '" + sample("settings.xml") + "'");
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "1 file parsed\n");
-    EXPECT_EQ(result.err, bad +
-                              ":1:6: Unclosed node a\n"
-                              "kavrixml check: Cannot open file /no/such/file.xml: No such file "
-                              "or directory\n"
-                              "kavrixml check: " +
-                              empty + ": empty input\nkavrixml check: Cannot read " +
-                              KAVRIXML_TEST_TMP + ": is a directory\n");
+    EXPECT_EQ(run("check -v '" + bad + "' /no/such/file.xml '" + empty + "' '" +
+                  std::string(KAVRIXML_TEST_TMP) + "' '" + sample("settings.xml") + "'"),
+              (ToolRun{1, "1 file parsed\n",
+                       bad +
+                           ":1:6: Unclosed node a\n"
+                           "kavrixml check: Cannot open file /no/such/file.xml: No such file "
+                           "or directory\n"
+                           "kavrixml check: " +
+                           empty + ": empty input\nkavrixml check: Cannot read " +
+                           KAVRIXML_TEST_TMP + ": is a directory\n"}));
 }
 
 TEST(XmlDumpCommand, PrintsThePictureOnStandardError) {
-    ToolRun result = run("dump -", DOC);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err,
-              "<a b=\"x&y\" z=\"1\">\n"
-              "   <c>\n      hi\n   </c>\n"
-              "   <d>\n      <![CDATA[\n<raw>\n      ]]>\n   </d>\n"
-              "</a>\n");
+    EXPECT_EQ(run("dump -", DOC), (ToolRun{0, "",
+                                           "<a b=\"x&y\" z=\"1\">\n"
+                                           "   <c>\n      hi\n   </c>\n"
+                                           "   <d>\n      <![CDATA[\n<raw>\n      ]]>\n   </d>\n"
+                                           "</a>\n"}));
 }
 
 TEST(XmlFindCommand, WritesTheShallowestMatchOrFails) {
     const char* doc = "<r><x><k id='deep'/></x><k id='shallow'><v>1</v></k></r>";
-    ToolRun found = run("find k -", doc);
-    EXPECT_EQ(found.status, 0);
-    EXPECT_EQ(found.out, "<k id=\"shallow\">\n\t<v>\n\t1\n\t</v>\n</k>\n");
-    ToolRun missing = run("find nothing -", doc);
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.out, "");
-    EXPECT_EQ(missing.err, "kavrixml find: no element named 'nothing' in <stdin>\n");
+    EXPECT_EQ(run("find k -", doc),
+              (ToolRun{0, "<k id=\"shallow\">\n\t<v>\n\t1\n\t</v>\n</k>\n", ""}));
+    EXPECT_EQ(run("find nothing -", doc),
+              (ToolRun{1, "", "kavrixml find: no element named 'nothing' in <stdin>\n"}));
 }
 
 // check reads strictly unless told otherwise; format, dump and find read
@@ -136,9 +119,8 @@ TEST(XmlCommands, ReadLenientlyWhereTheHelpSays) {
         EXPECT_EQ(run("check --lenient '" + path + "'").status, 0) << path;
         EXPECT_EQ(run("format --strict '" + path + "'").status, 1) << path;
     }
-    ToolRun latin1 = run("find file '" + samples[0] + "'");
-    EXPECT_EQ(latin1.status, 0);
-    EXPECT_EQ(latin1.out, "<file path=\"/home/zo\xC3\xAB/Documents/Caf\xC3\xA9.txt\"/>\n");
+    EXPECT_EQ(run("find file '" + samples[0] + "'"),
+              (ToolRun{0, "<file path=\"/home/zo\xC3\xAB/Documents/Caf\xC3\xA9.txt\"/>\n", ""}));
     ToolRun utf16 = run("format --compact '" + samples[1] + "'");
     EXPECT_EQ(utf16.out.substr(0, 80),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?><catalogue branch=\"\xC5\x8Csaka\">"
@@ -147,29 +129,25 @@ TEST(XmlCommands, ReadLenientlyWhereTheHelpSays) {
     EXPECT_EQ(svg.status, 0);
     EXPECT_EQ(svg.err.substr(0, 36), "<svg height=\"48\" viewBox=\"0 0 48 48\"");
     // A failure that lenient reading would not mend has no hint.
-    ToolRun broken = run("check -", "<a></b>");
-    EXPECT_EQ(broken.err, "<stdin>:1:6: Unclosed node a\n");
+    EXPECT_EQ(run("check -", "<a></b>"), (ToolRun{1, "", "<stdin>:1:6: Unclosed node a\n"}));
 }
 
 TEST(XmlCommands, BadInputIsOneLineAndExitOne) {
     std::string broken = writeInput("broken.xml", "<a>\n<b></a>");
     for (const char* command : {"format", "dump", "find a"}) {
         std::string name = std::string(command).substr(0, std::string(command).find(' '));
-        ToolRun missing = run(std::string(command) + " /no/such.xml");
-        EXPECT_EQ(missing.status, 1) << command;
-        EXPECT_EQ(missing.err, "kavrixml " + name +
-                                   ": Cannot open file /no/such.xml: No such file or directory\n");
-        ToolRun empty = run(std::string(command) + " -", "");
-        EXPECT_EQ(empty.status, 1) << command;
-        EXPECT_EQ(empty.err, "kavrixml " + name + ": <stdin>: empty input\n");
-        ToolRun directory = run(std::string(command) + " '" + KAVRIXML_TEST_TMP + "'");
-        EXPECT_EQ(directory.status, 1) << command;
-        EXPECT_EQ(directory.err, "kavrixml " + name + ": Cannot read " +
-                                     std::string(KAVRIXML_TEST_TMP) + ": is a directory\n");
-        ToolRun malformed = run(std::string(command) + " '" + broken + "'");
-        EXPECT_EQ(malformed.status, 1) << command;
-        EXPECT_EQ(malformed.out, "");
-        EXPECT_EQ(malformed.err, "kavrixml " + name + ": " + broken + ":2:6: Unclosed node b\n");
+        SCOPED_TRACE(command);
+        const std::string prefix = "kavrixml " + name + ": ";
+        EXPECT_EQ(run(std::string(command) + " /no/such.xml"),
+                  (ToolRun{1, "",
+                           prefix + "Cannot open file /no/such.xml: No such file or directory\n"}));
+        EXPECT_EQ(run(std::string(command) + " -", ""),
+                  (ToolRun{1, "", prefix + "<stdin>: empty input\n"}));
+        EXPECT_EQ(
+            run(std::string(command) + " '" + KAVRIXML_TEST_TMP + "'"),
+            (ToolRun{1, "", prefix + "Cannot read " + KAVRIXML_TEST_TMP + ": is a directory\n"}));
+        EXPECT_EQ(run(std::string(command) + " '" + broken + "'"),
+                  (ToolRun{1, "", prefix + broken + ":2:6: Unclosed node b\n"}));
     }
 }
 
@@ -178,9 +156,10 @@ TEST(XmlCommands, UsageErrorsExitTwoAndHelpExitsZero) {
                              "dump", "dump --lenient", "find onlyname", "find --x a b"}) {
         EXPECT_EQ(run(args).status, 2) << args;
     }
-    ToolRun unknown = run("format --pretty a.xml");
-    EXPECT_EQ(unknown.err,
-              "kavrixml format: unknown option '--pretty' (see kavrixml format --help)\n");
+    EXPECT_EQ(
+        run("format --pretty a.xml"),
+        (ToolRun{2, "",
+                 "kavrixml format: unknown option '--pretty' (see kavrixml format --help)\n"}));
     for (const char* command : {"format", "check", "dump", "find"}) {
         ToolRun help = run(std::string(command) + " --help");
         EXPECT_EQ(help.status, 0) << command;

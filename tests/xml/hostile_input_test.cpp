@@ -9,11 +9,9 @@
 #include <string>
 
 #include "framework/kavrimain/MemoryInputStream.h"
-#include "framework/kavrimain/MemoryOutputStream.h"
 #include "framework/plinth/Exception.h"
 #include "xml/DOMParser.h"
 #include "xml/Document.h"
-#include "xml/XMLWriter.h"
 #include "xml_io_support.h"
 
 namespace {
@@ -22,6 +20,7 @@ using kavri::stream::MemoryInputStream;
 using kavri::xml::Document;
 using kavri::xml::DOMParser;
 using kavri::xml::XNode;
+using xmlio::compact;
 
 const int MILLION = 1000000;
 
@@ -44,13 +43,6 @@ std::string failureOf(DOMParser& parser, const std::string& text, const char* fr
     } catch (const core::Exception& e) {
         return e.getMessage();
     }
-}
-
-std::string compact(Document* doc) {
-    kavri::xml::XMLWriter writer(false, false);
-    kavri::stream::MemoryOutputStream out;
-    writer.write(doc, &out);
-    return out.str();
 }
 
 std::string cdataOf(const XNode* node) {
@@ -112,7 +104,7 @@ TEST(HostileSize, AHundredMebibyteAttributeValueIsReadWholeOrRefusedWhenUntermin
         const std::string& value = doc->getRootNode()->getAttribute("v")->getValueString();
         ASSERT_EQ(value.size(), size + 2);
         EXPECT_EQ(value.front(), '&');
-        EXPECT_EQ(value[size], 'x');
+        EXPECT_EQ(value.find_first_not_of('x', 1), size + 1);
         EXPECT_EQ(value.back(), '<');
     }
     std::string unterminated = "<a v=\"";
@@ -155,38 +147,6 @@ TEST(HostileSize, AMillionSiblingsReadAndWriteBackByteForByte) {
     EXPECT_TRUE(compact(doc.get()) == text);
 }
 
-// --- Truncation ---------------------------------------------------------------------------------
-
-TEST(HostileEnd, ConstructsLeftOpenAtTheEndOfInputFailCleanly) {
-    const struct {
-        const char* input;
-        const char* message;
-    } cases[] = {
-        {"<a><!-- never closed", "Unexpected end of input (expected '<')"},
-        {"<!-- only an open comment", "Unexpected end of input (expected '<')"},
-        {"<a><![CDATA[never closed", "Unexpected end of input (expected ']]')"},
-        {"<a><![CDATA[x]]", "Unexpected end of input (expected ']]')"},
-        {"<a b='never closed", "Unexpected token ''never closed' (expected quoted string)"},
-        {"<a b=\"never closed", "Unexpected token '\"never closed' (expected quoted string)"},
-        {"<!DOCTYPE a PUBLIC 'never closed",
-         "Unexpected token ''never closed' (expected quoted "
-         "string)"},
-        {"<a", "Invalid token (end of input) "},
-        {"<a b", "Unexpected end of input (expected '=')"},
-        {"<a b=", "Unexpected end of input (expected quoted string)"},
-        {"<a/", "Unexpected end of input (expected '>')"},
-        {"<a>text", "Unexpected end of input (expected '<')"},
-        {"<a></", "Unexpected end of input (expected identifier)"},
-        {"<a></a", "Unexpected end of input (expected '>')"},
-        {"<?xml version='1.0'", "Unexpected end of input (expected '?')"},
-    };
-    DOMParser parser;
-    for (const auto& c : cases) {
-        EXPECT_EQ(failureOf(parser, c.input), c.message) << c.input;
-        EXPECT_GE(parser.getLine(), 1u) << c.input;
-    }
-}
-
 // --- Bytes ---------------------------------------------------------------------------------------
 
 TEST(HostileBytes, InvalidUtf8PassesThroughNamesValuesTextAndCData) {
@@ -202,23 +162,10 @@ TEST(HostileBytes, InvalidUtf8PassesThroughNamesValuesTextAndCData) {
     EXPECT_EQ(compact(doc.get()), text);
 }
 
-TEST(HostileBytes, NulBytesEndTextAndValuesButStayInCData) {
+// Faults at NUL bytes, and constructs left open at the end of the input, are
+// rows of reader_test's table, with their places.
+TEST(HostileBytes, NulBytesEndTextButStayInCData) {
     using namespace std::string_literals;
-    DOMParser parser;
-    // Between tokens a NUL is a blank like any control character.
-    EXPECT_EQ(failureOf(parser, "<a\0b/>"s), "Unexpected token '/' (expected '=')");
-    EXPECT_EQ(failureOf(parser, "<a\0/>"s), "parsed");
-    // A quoted value is handed on as a C string: cut at the NUL, it has lost
-    // its closing quote.
-    EXPECT_EQ(failureOf(parser, "<a b='x\0y'/>"s),
-              "Unexpected token ''x' (expected quoted string)");
-
-    // Nor can a quoted string cut at a NUL stand as a name: written back,
-    // its opening quote would swallow the rest of the document.
-    EXPECT_EQ(failureOf(parser, "<\"a\0\"/>"s), "Unterminated quoted string \"a");
-    EXPECT_EQ(failureOf(parser, "<a 'b\0'='1'/>"s), "Unterminated quoted string 'b");
-    EXPECT_EQ(failureOf(parser, "<r><\"c\0 d\"/></r>"s), "Unterminated quoted string \"c");
-
     std::unique_ptr<Document> doc = xmlio::parse("<a>x\0y<![CDATA[c\0d]]>&#0;</a>"s);
     XNode* root = doc->getRootNode();
     EXPECT_EQ(root->getBodyString(), "x&#0;");
@@ -226,12 +173,10 @@ TEST(HostileBytes, NulBytesEndTextAndValuesButStayInCData) {
     EXPECT_EQ(compact(doc.get()), "<a>x&amp;#0;<![CDATA[c\0d]]></a>"s);
 }
 
-TEST(HostileBytes, EmptyAndBlankStreamsHoldNoDocument) {
+// As a document they hold nothing (reader_test); as a fragment they are an
+// empty element, or one with a blank body.
+TEST(HostileBytes, EmptyAndBlankStreamsAreEmptyFragments) {
     DOMParser parser;
-    for (const char* text : {"", " \t\r\n ", "\x01\x02\x1F"}) {
-        EXPECT_EQ(failureOf(parser, text), "Unexpected end of input (expected '<')");
-    }
-    // As a fragment they are an empty element, or one with a blank body.
     MemoryInputStream empty("");
     std::unique_ptr<Document> doc(parser.parse(&empty, "f"));
     EXPECT_EQ(doc->getRootNode()->getChildCount(), 0u);

@@ -22,22 +22,26 @@ using kavri::parser::Token;
 using kavri::xml::DOMParser;
 using kavri::xml::XMLLexer;
 
+// "id:text" per token up to the end; the XML lexer's string tokens (9) show
+// their value.
+std::string tokens(Lexer& lexer, const std::string& input) {
+    lexer.setInput(input);
+    std::string out;
+    for (Token* t = lexer.nextToken(); t->getId() != Token::END_OF_INPUT; t = lexer.nextToken()) {
+        out += std::to_string(t->getId()) + ":" + (t->getId() == 9 ? t->getValue() : t->getText()) +
+               " ";
+    }
+    return out;
+}
+
 // The XML lexer's tokens are process-wide: tests hold the reader's lock.
 class XMLLexerTest : public ::testing::Test {
   protected:
     XMLLexerTest() : mGuard(DOMParser::gCS) {}
 
-    // "id:text" per token (string tokens show their value) up to the end.
     std::string tokens(const std::string& input) {
         XMLLexer lexer;
-        lexer.setInput(input);
-        std::string out;
-        for (Token* t = lexer.nextToken(); t->getId() != Token::END_OF_INPUT;
-             t = lexer.nextToken()) {
-            out += std::to_string(t->getId()) + ":" +
-                   (t->getId() == 9 ? t->getValue() : t->getText()) + " ";
-        }
-        return out;
+        return ::tokens(lexer, input);
     }
 
     ::core::CriticalSection::Guard mGuard;
@@ -119,13 +123,9 @@ TEST(LexerBase, CaseInsensitiveMatchingAndLineComments) {
         Token mAt{2, "@"};
     };
     WordLexer lexer;
-    lexer.setInput("x AND y # rest\nz@w a#b");
-    std::string out;
-    for (Token* t = lexer.nextToken(); t->getId() != Token::END_OF_INPUT; t = lexer.nextToken()) {
-        out += std::to_string(t->getId()) + ":" + t->getText() + " ";
-    }
     // A line comment is looked for where a token begins, not inside a word.
-    EXPECT_EQ(out, "65534:x 1:and 65534:y 65534:z 2:@ 65534:w 65534:a#b ");
+    EXPECT_EQ(tokens(lexer, "x AND y # rest\nz@w a#b"),
+              "65534:x 1:and 65534:y 65534:z 2:@ 65534:w 65534:a#b ");
     EXPECT_EQ(lexer.getTokenName(1), "'and'");
     EXPECT_EQ(lexer.getTokenName(7), "token 7");
 }

@@ -1,5 +1,5 @@
 // Helpers shared by the reader, writer and dump tests: parsing from text
-// (checking the reader's two paths against each other),
+// (checking the reader's two paths against each other), compact writing,
 // an output stream that records the calls it receives, a capture of the root
 // logger, and running code on a thread with a small stack.
 #ifndef KAVRIXML_TESTS_XML_XML_IO_SUPPORT_H
@@ -17,12 +17,14 @@
 #include <vector>
 
 #include "framework/kavrimain/MemoryInputStream.h"
+#include "framework/kavrimain/MemoryOutputStream.h"
 #include "framework/kavrimain/OutputStream.h"
 #include "framework/plinth/Exception.h"
 #include "framework/plinth/Logger.h"
 #include "xml/DOMParser.h"
 #include "xml/DOMParserPaths.h"
 #include "xml/Document.h"
+#include "xml/XMLWriter.h"
 
 namespace xmlio {
 
@@ -63,6 +65,16 @@ inline std::unique_ptr<kavri::xml::Document> parse(const std::string& text) {
         << "the scanner and the tokens read differently: " << text;
     kavri::stream::MemoryInputStream in(text);
     return std::unique_ptr<kavri::xml::Document>(parser.parse(&in));
+}
+
+// A document or one element as the writer gives it compact, without a
+// declaration.
+template <class Written>
+std::string compact(Written* written) {
+    kavri::xml::XMLWriter writer(false, false);
+    kavri::stream::MemoryOutputStream out;
+    writer.write(written, &out);
+    return out.str();
 }
 
 // Keeps the bytes written and a log of the calls: "isOpen open(32) write flush".
