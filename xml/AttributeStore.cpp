@@ -260,6 +260,10 @@ bool AttributeMapBase::put(const char* key, Attribute* const& value) {
     // failure leaves at worst a renamed-looking attribute that the caller
     // still holds.
     value->fileUnder(key);
+    if ((mStore & ~OWNS) == 0) {
+        setLayout(value, ONLY);  // the first: nothing to look up
+        return false;
+    }
     if (!grown()) {
         const Slot slot = locate(key);
         if (slot.found != nullptr) {
