@@ -301,6 +301,49 @@ bool AttributeMapBase::put(const char* key, Attribute* const& value) {
     return false;
 }
 
+void AttributeMapBase::fileParsed(Attribute** attributes, uint32_t count) {
+    // The array is made first: once it is there nothing can fail.
+    Flat* layout = nullptr;
+    if (count > 1) {
+        layout = static_cast<Flat*>(BlockPool::allocate(Flat::bytesFor(count)));
+        layout->capacity = count;
+    }
+    // Insertion sort, stable, so that of equal names the last comes last.
+    const less_str less;
+    for (uint32_t i = 1; i < count; ++i) {
+        Attribute* moving = attributes[i];
+        uint32_t at = i;
+        while (at > 0 && less(moving->filedName(), attributes[at - 1]->filedName())) {
+            attributes[at] = attributes[at - 1];
+            --at;
+        }
+        attributes[at] = moving;
+    }
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (i + 1 < count &&
+            std::strcmp(attributes[i]->filedName(), attributes[i + 1]->filedName()) == 0) {
+            if (ownsValues()) {
+                deleteValue(attributes[i]);
+            }
+            continue;
+        }
+        attributes[kept++] = attributes[i];
+    }
+    if (kept == 1) {
+        if (layout != nullptr) {
+            BlockPool::release(layout, Flat::bytesFor(layout->capacity));
+        }
+        setLayout(attributes[0], ONLY);
+        return;
+    }
+    if (layout != nullptr) {
+        layout->count = kept;
+        std::memcpy(layout->items, attributes, kept * sizeof(Attribute*));
+        setLayout(layout, 0);
+    }
+}
+
 bool AttributeMapBase::remove(const char* key) {
     Attribute* removed = nullptr;
     if (grown()) {

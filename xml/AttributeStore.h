@@ -249,6 +249,12 @@ class CKHashMapBase<kavri::xml::Attribute*> {
     bool contains(const char* key) const { return find(key) != end(); }
     // Erases every entry in ascending key order, disposing of owned values.
     void clear();
+    // Files the `count` attributes of one start tag, each under its own name,
+    // into this empty map at once: what `put` of each in turn would leave
+    // (of attributes with one name, the last stays and the earlier ones are
+    // disposed of), in an array made to measure. Throws std::bad_alloc
+    // before it takes any of them over; `attributes` is reordered.
+    void fileParsed(Attribute** attributes, uint32_t count);
     // clear() for a map whose disposal is delete (CKHashMap's), without a
     // virtual call per value: what a dying node does with its attributes.
     void deleteAll() noexcept;

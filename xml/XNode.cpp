@@ -216,6 +216,32 @@ void XNode::addParsedAttribute(const char* name, size_t nameLength, const char* 
     attribute.release();
 }
 
+void XNode::addParsedAttributes(const ParsedAttribute* attributes, size_t count) {
+    if (count < 2 || count > MAX_PARSED_ATTRIBUTES || !mAttributes.empty()) {
+        for (size_t i = 0; i < count; ++i) {
+            const ParsedAttribute& parsed = attributes[i];
+            addParsedAttribute(parsed.name, parsed.nameLength, parsed.value, parsed.valueLength,
+                               parsed.decode);
+        }
+        return;
+    }
+    Attribute* made[MAX_PARSED_ATTRIBUTES];
+    size_t madeCount = 0;
+    try {
+        for (; madeCount < count; ++madeCount) {
+            const ParsedAttribute& parsed = attributes[madeCount];
+            made[madeCount] = new Attribute(parsed.name, parsed.nameLength, parsed.value,
+                                            parsed.valueLength, parsed.decode);
+        }
+        mAttributes.fileParsed(made, static_cast<uint32_t>(count));
+    } catch (...) {
+        for (size_t i = 0; i < madeCount; ++i) {
+            delete made[i];
+        }
+        throw;
+    }
+}
+
 Attribute* XNode::addAttribute(const std::string& name, const std::string& value) {
     return addAttribute(name.c_str(), value.c_str());
 }

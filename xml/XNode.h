@@ -206,6 +206,19 @@ class XNode : public kavri::core::NamedObject {
     // decoded when `decode` (it holds '&'); the name is shared as above.
     void addParsedAttribute(const char* name, size_t nameLength, const char* value,
                             size_t valueLength, bool decode);
+    // The attributes of one start tag, as the reader found them.
+    struct ParsedAttribute {
+        const char* name;
+        size_t nameLength;
+        const char* value;
+        size_t valueLength;
+        bool decode;
+    };
+    static constexpr size_t MAX_PARSED_ATTRIBUTES = 16;
+    // addParsedAttribute for each of the `count` (at most
+    // MAX_PARSED_ATTRIBUTES) attributes in turn, leaving the same map, filed
+    // at once (no look-up per attribute, an array made to measure).
+    void addParsedAttributes(const ParsedAttribute* attributes, size_t count);
     // Releases the children without recursing once per level.
     void releaseChildren();
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "framework/plinth/CriticalSection.h"
 #include "xml/DOMParser.h"
@@ -106,6 +108,38 @@ TEST(AttributeMap, OneAttributeAnswersLikeAnyOtherLayout) {
     view.put("x", &held);
     view.clear();
     EXPECT_STREQ(held.getValue(), "kept");
+}
+
+// A start tag's attributes filed at once leave the map that putting them
+// one after another would: byte order, the last of a repeated name, the
+// earlier ones disposed of (AddressSanitizer sees a leak or a double free).
+TEST(AttributeMap, FilingATagAtOnceLeavesWhatPutsWould) {
+    const std::vector<std::vector<std::pair<const char*, const char*>>> tags = {
+        {{"b", "1"}, {"a", "2"}},
+        {{"x", "1"}, {"x", "2"}},
+        {{"x", "1"}, {"y", "2"}, {"x", "3"}, {"a", "4"}, {"x", "5"}},
+        {{"q", "1"}, {"p", "2"}, {"o", "3"}, {"n", "4"}, {"m", "5"}, {"l", "6"}},
+    };
+    for (const auto& tag : tags) {
+        AttributeMap oneByOne(true, nullptr);
+        AttributeMap atOnce(true, nullptr);
+        std::vector<Attribute*> made;
+        for (const auto& [name, value] : tag) {
+            oneByOne.put(name, new Attribute(name, value));
+            made.push_back(new Attribute(name, value));
+        }
+        atOnce.fileParsed(made.data(), static_cast<uint32_t>(made.size()));
+        EXPECT_EQ(entries(atOnce), entries(oneByOne));
+        EXPECT_EQ(atOnce.size(), oneByOne.size());
+        for (const auto& [name, value] : tag) {
+            EXPECT_STREQ(atOnce.get(name)->getValue(), oneByOne.get(name)->getValue());
+        }
+        // Grows like any other map afterwards.
+        atOnce.put("zz", new Attribute("zz", "last"));
+        EXPECT_STREQ(atOnce.get("zz")->getValue(), "last");
+        atOnce.clear();
+        oneByOne.clear();
+    }
 }
 
 // Copies and assignment: a copy belongs to no node; assignment renames,
