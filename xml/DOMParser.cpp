@@ -557,7 +557,7 @@ void DOMParser::parseChildren(XNode* element) {
 
 void DOMParser::appendText(XNode* element) {
     const char* text = nullptr;
-    size_t length = readUntil("<", text);
+    size_t length = getLexer()->readUntil('<', text);
     if (length == 0) {
         return;
     }
