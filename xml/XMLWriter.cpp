@@ -257,35 +257,6 @@ void XMLWriter::putAttributeValue(const char* value) {
     putChar(quote);
 }
 
-void XMLWriter::putTagEnd(bool empty) {
-    if (mUsed + 2 > CHUNK) {
-        drain();
-    }
-    if (empty) {
-        mBuffer[mUsed] = '/';
-        mBuffer[mUsed + 1] = '>';
-        mUsed += 2;
-    } else {
-        mBuffer[mUsed++] = '>';
-    }
-}
-
-void XMLWriter::putEndTag(const std::string& name) {
-    const size_t size = name.size() + 3;
-    if (size > CHUNK - mUsed) {
-        put("</", 2);
-        putName(name);
-        putChar('>');
-        return;
-    }
-    char* out = mBuffer + mUsed;
-    out[0] = '<';
-    out[1] = '/';
-    copyBytes(out + 2, name.data(), name.size());
-    out[size - 1] = '>';
-    mUsed += size;
-}
-
 void XMLWriter::writeTabs(unsigned count) {
     if (count == 0) {
         return;

@@ -133,9 +133,34 @@ class XMLWriter {
     void putAttribute(const std::string& name, const char* value);
     void putAttributeValue(const char* value);
     // ">" or, for an element without content, "/>".
-    void putTagEnd(bool empty);
-    // "</name>".
-    void putEndTag(const std::string& name);
+    void putTagEnd(bool empty) {
+        if (mUsed + 2 > CHUNK) {
+            drain();
+        }
+        if (empty) {
+            mBuffer[mUsed] = '/';
+            mBuffer[mUsed + 1] = '>';
+            mUsed += 2;
+        } else {
+            mBuffer[mUsed++] = '>';
+        }
+    }
+    // "</name>", with one check for room.
+    void putEndTag(const std::string& name) {
+        const size_t size = name.size() + 3;
+        if (size > CHUNK - mUsed) {
+            put("</", 2);
+            putName(name);
+            putChar('>');
+            return;
+        }
+        char* out = mBuffer + mUsed;
+        out[0] = '<';
+        out[1] = '/';
+        copyBytes(out + 2, name.data(), name.size());
+        out[size - 1] = '>';
+        mUsed += size;
+    }
     void putLarge(const char* bytes, size_t length);
     // Texts are written up to their first NUL, as C strings, with the bytes
     // of `specials` as references; returns the number of bytes read.
