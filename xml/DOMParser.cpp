@@ -391,33 +391,49 @@ void DOMParser::parseAttributes(XNode* element) {
 // The end tag of the element being read, or a start tag with its plain
 // attributes and its end, as the scanner reads them; from the first thing
 // that is not plain on, the tokens read the rest and report the faults.
+// Nothing reads tokens while the tag is scanned: the place is taken once
+// and written back once.
 bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
     XMLScanner scanner(*this, mScanning);
+    const char* p;
+    const char* end;
+    if (!scanner.unread(p, end)) {
+        return false;
+    }
+    const char* after;
     // The end tag of the element the caller started is the caller's.
-    if (mState.open.size() != bottom && scanner.endTag(current->getNameString())) {
+    if (mState.open.size() != bottom &&
+        (after = XMLScanner::endTagAt(p, end, current->getNameString())) != nullptr) {
+        scanner.moveTo(after);
         finishBody(current);
         leave(current);
         return true;
     }
     XMLScanner::Span name;
-    if ((mMaxDepth > 0 && mState.depth >= mMaxDepth) || !scanner.startTag(name)) {
+    if ((mMaxDepth > 0 && mState.depth >= mMaxDepth) ||
+        (p = XMLScanner::startTagAt(p, end, name)) == nullptr) {
         return false;
     }
+    scanner.moveTo(p);
     XNode* child = current->addParsedChild(name.data, name.size);
     XMLScanner::Attribute plain;
-    while (scanner.attribute(plain)) {
+    while ((after = XMLScanner::attributeAt(p, end, plain)) != nullptr) {
         addPlainAttribute(child, plain.name.data, plain.name.size, plain.value.data,
                           plain.value.size, plain.references);
+        p = after;
     }
-    switch (scanner.tagEnd()) {
+    switch (XMLScanner::tagEndAt(p, end, after)) {
         case XMLScanner::TAG_END_CONTENT:
+            scanner.moveTo(after);
             enter(current, child);
             return true;
         case XMLScanner::TAG_END_EMPTY:
+            scanner.moveTo(after);
             return true;
         case XMLScanner::TAG_END_NONE:
             break;
     }
+    scanner.moveTo(p);
     parseAttributes(child);
     if (parseTagEnd(child)) {
         enter(current, child);
@@ -557,7 +573,7 @@ void DOMParser::parseChildren(XNode* element) {
 
 void DOMParser::appendText(XNode* element) {
     const char* text = nullptr;
-    size_t length = readUntil("<", text);
+    size_t length = getLexer()->readUntil('<', text);
     if (length == 0) {
         return;
     }

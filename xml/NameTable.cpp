@@ -35,13 +35,6 @@ uint64_t mix(uint64_t x) {
     return x ^ (x >> 29);
 }
 
-template <class Word>
-uint64_t load(const char* bytes) {
-    Word value;
-    std::memcpy(&value, bytes, sizeof value);
-    return value;
-}
-
 // Names are short: read as a few words rather than byte by byte, the last
 // word overlapping the one before (every byte counts, none is read twice in
 // a way that could make two names alike).
@@ -49,12 +42,13 @@ inline __attribute__((always_inline)) uint64_t hashOf(const char* name, size_t l
     uint64_t hash = length;
     if (length >= 8) {
         for (size_t at = 0; at + 8 < length; at += 8) {
-            hash = mix(hash ^ load<uint64_t>(name + at));
+            hash = mix(hash ^ NameTable::load<uint64_t>(name + at));
         }
-        return mix(hash ^ load<uint64_t>(name + length - 8) ^ (hash << 7));
+        return mix(hash ^ NameTable::load<uint64_t>(name + length - 8) ^ (hash << 7));
     }
     if (length >= 4) {
-        return mix(hash ^ (load<uint32_t>(name) << 32 | load<uint32_t>(name + length - 4)));
+        return mix(hash ^ (static_cast<uint64_t>(NameTable::load<uint32_t>(name)) << 32 |
+                           NameTable::load<uint32_t>(name + length - 4)));
     }
     if (length > 0) {
         const auto byte = [name](size_t at) {
@@ -65,36 +59,13 @@ inline __attribute__((always_inline)) uint64_t hashOf(const char* name, size_t l
     return mix(hash);
 }
 
-// Equality of two names of `length` bytes, read as words the way hashOf
-// reads them (never past either end).
-inline bool sameBytes(const char* a, const char* b, size_t length) {
-    if (length >= 8) {
-        for (size_t at = 0; at + 8 < length; at += 8) {
-            if (load<uint64_t>(a + at) != load<uint64_t>(b + at)) {
-                return false;
-            }
-        }
-        return load<uint64_t>(a + length - 8) == load<uint64_t>(b + length - 8);
-    }
-    if (length >= 4) {
-        return load<uint32_t>(a) == load<uint32_t>(b) &&
-               load<uint32_t>(a + length - 4) == load<uint32_t>(b + length - 4);
-    }
-    for (size_t at = 0; at < length; ++at) {
-        if (a[at] != b[at]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 inline size_t slotOf(const std::vector<Slot>& slots, const char* name, size_t length,
                      uint64_t hash) {
     const size_t mask = slots.size() - 1;
     size_t at = static_cast<size_t>(hash) & mask;
     while (slots[at].name != nullptr &&
            !(slots[at].hash == hash && slots[at].name->size() == length &&
-             sameBytes(slots[at].name->data(), name, length))) {
+             NameTable::sameBytes(slots[at].name->data(), name, length))) {
         at = (at + 1) & mask;
     }
     return at;
@@ -155,30 +126,15 @@ const std::string* lookUp(const char* name, size_t length) {
     return keep(name, length);
 }
 
-// The names met last, by a hash of a few bytes: documents repeat a few names
-// over and over, and a hit here skips the table's hash.
-const std::string* gRecent[256] = {};
-
-size_t recentSlot(const char* name, size_t length) {
-    if (length == 0) {
-        return 0;
-    }
-    const unsigned first = static_cast<unsigned char>(name[0]);
-    const unsigned last = static_cast<unsigned char>(name[length - 1]);
-    return (length * 37 + first * 11 + last) & 255;
-}
-
 }  // namespace
 
-const std::string* NameTable::intern(const char* name, size_t length) {
-    const size_t recent = recentSlot(name, length);
-    const std::string* hit = gRecent[recent];
-    if (hit != nullptr && hit->size() == length && sameBytes(hit->data(), name, length)) {
-        return hit;
-    }
+const std::string* NameTable::sRecent[256] = {};
+
+const std::string* NameTable::internAndRemember(const char* name, size_t length,
+                                                const std::string*& recent) {
     const std::string* kept = lookUp(name, length);
     if (kept != nullptr) {
-        gRecent[recent] = kept;
+        recent = kept;
     }
     return kept;
 }

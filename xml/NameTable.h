@@ -20,6 +20,8 @@
 #define KAVRIXML_XML_NAMETABLE_H
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "core/NameRef.h"
@@ -36,13 +38,68 @@ class NameTable {
     // The kept name of these bytes (kept now when new), or null when the
     // table takes no more. Caller holds DOMParser::gCS; throws
     // std::bad_alloc, keeping nothing, when memory runs out.
-    static const std::string* intern(const char* name, size_t length);
+    //
+    // Documents repeat a few names over and over: the names met last are
+    // remembered by a hash of a few bytes, and a hit there, checked inline,
+    // skips the table.
+    static const std::string* intern(const char* name, size_t length) {
+        const std::string*& recent = sRecent[recentSlot(name, length)];
+        if (recent != nullptr && recent->size() == length &&
+            sameBytes(recent->data(), name, length)) {
+            return recent;
+        }
+        return internAndRemember(name, length, recent);
+    }
     // The kept name when there is one, an own copy otherwise.
     static ::core::NameRef nameOf(const char* name, size_t length) {
         const std::string* kept = intern(name, length);
         return kept != nullptr ? ::core::NameRef::sharing(kept)
                                : ::core::NameRef::copyOf(name, length);
     }
+
+    // Equality of two names of `length` bytes, read as a few words (never
+    // past either end) rather than byte by byte.
+    static bool sameBytes(const char* a, const char* b, size_t length) {
+        if (length >= 8) {
+            for (size_t at = 0; at + 8 < length; at += 8) {
+                if (load<uint64_t>(a + at) != load<uint64_t>(b + at)) {
+                    return false;
+                }
+            }
+            return load<uint64_t>(a + length - 8) == load<uint64_t>(b + length - 8);
+        }
+        if (length >= 4) {
+            return load<uint32_t>(a) == load<uint32_t>(b) &&
+                   load<uint32_t>(a + length - 4) == load<uint32_t>(b + length - 4);
+        }
+        for (size_t at = 0; at < length; ++at) {
+            if (a[at] != b[at]) {
+                return false;
+            }
+        }
+        return true;
+    }
+    template <class Word>
+    static Word load(const char* bytes) {
+        Word value;
+        std::memcpy(&value, bytes, sizeof value);
+        return value;
+    }
+
+  private:
+    static size_t recentSlot(const char* name, size_t length) {
+        if (length == 0) {
+            return 0;
+        }
+        const unsigned first = static_cast<unsigned char>(name[0]);
+        const unsigned last = static_cast<unsigned char>(name[length - 1]);
+        return (length * 37 + first * 11 + last) & 255;
+    }
+    // intern past a miss of the recent names; `recent` gets the kept name.
+    static const std::string* internAndRemember(const char* name, size_t length,
+                                                const std::string*& recent);
+
+    static const std::string* sRecent[256];
 };
 
 }  // namespace xml

@@ -18,13 +18,23 @@
 //   same places and with the same messages.
 // - No scan runs while tokens wait pushed back on the parser: the lexer's
 //   place is then ahead of the reader's, and only the tokens are in step.
+// - A run of scans from one place (the forms of a whole tag, by startTagAt,
+//   attributeAt, tagEndAt) covers the same bytes as the scans one by one:
+//   the place reached is written back before the tokens read on, and no
+//   token is read in between.
 // Bytes are classified by text::XMLBytes, the table the lexer's hooks answer
 // from, so that a plain name ends exactly where the lexer's word does. Scans
 // rely on the NUL that ends the input (a std::string's terminator).
 //
 //   XMLScanner scanner(parser, true);      // parser: the DOMParser reading
 //   XMLScanner::Span name;
-//   if (scanner.startTag(name)) { ... scanner.attribute(attr) ... scanner.tagEnd() ... }
+//   XMLScanner::Attribute attr;
+//   if (scanner.attribute(attr)) { ... scanner.tagEnd() ... }   // one form at a time
+//
+//   const char* p; const char* end;         // or a run of scans, one write back
+//   if (scanner.unread(p, end) && (p = XMLScanner::startTagAt(p, end, name))) {
+//       ... XMLScanner::attributeAt(p, end, attr) ... scanner.moveTo(p);
+//   }
 #ifndef KAVRIXML_XML_XMLSCANNER_H
 #define KAVRIXML_XML_XMLSCANNER_H
 
@@ -61,10 +71,6 @@ class XMLScanner {
           mEnd(mBase + mLexer.getInput().size()),
           mEnabled(enabled) {}
 
-    // "<name" followed by a blank, ">" or "/": passes over "<name".
-    bool startTag(Span& name);
-    // "</name>" (blanks allowed before ">") for `name`: passes over it.
-    bool endTag(const std::string& name);
     // Blanks, then name="value" or name='value' (blanks allowed around
     // "="): passes over them.
     bool attribute(Attribute& found);
@@ -76,11 +82,27 @@ class XMLScanner {
     // "]]>" right here: passes over it.
     bool cdataEnd();
 
-  private:
+    // A run of scans with nothing read by the tokens in between (a whole
+    // tag): the unread bytes are taken once, the scans below go from place
+    // to place, and the place reached is written back once, before the
+    // tokens read on.
+    //
     // The unread bytes [p, end), or false while tokens wait pushed back.
     bool unread(const char*& p, const char*& end) const;
+    // Moves the input's cursor to `p`.
     void moveTo(const char* p);
 
+    // The scans of the forms from `p` (bytes up to `end`): each returns the
+    // place after the form, or null when the form is not there.
+    // "<name" followed by a blank, ">" or "/": the place after "<name".
+    static const char* startTagAt(const char* p, const char* end, Span& name);
+    // "</name>" (blanks allowed before ">") for `name`.
+    static const char* endTagAt(const char* p, const char* end, const std::string& name);
+    static const char* attributeAt(const char* p, const char* end, Attribute& found);
+    // TAG_END_NONE, or the form found with `after` set past it.
+    static TagEnd tagEndAt(const char* p, const char* end, const char*& after);
+
+  private:
     kavri::parser::Parser& mParser;
     kavri::parser::Lexer& mLexer;
     // The input, which stays in place for the whole parse.
@@ -134,13 +156,25 @@ inline const char* skipName(const char* p) {
     return p;
 }
 
+// Equality of two names of `length` bytes; names are short, and a call to
+// memcmp would cost more than the compare.
+inline bool sameName(const char* a, const char* b, size_t length) {
+    if (length > 16) {
+        return std::memcmp(a, b, length) == 0;
+    }
+    for (size_t at = 0; at < length; ++at) {
+        if (a[at] != b[at]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace scan
 
-inline bool XMLScanner::startTag(Span& name) {
-    const char* p;
-    const char* end;
-    if (!unread(p, end) || end - p < 3 || *p != '<') {
-        return false;
+inline const char* XMLScanner::startTagAt(const char* p, const char* end, Span& name) {
+    if (end - p < 3 || *p != '<') {
+        return nullptr;
     }
     const char* const first = p + 1;
     const char* const last = scan::skipName(first);
@@ -148,55 +182,45 @@ inline bool XMLScanner::startTag(Span& name) {
     // blank, or where ">" or "/" begins.
     if (last == first || last == end ||
         !(text::XMLBytes::is(*last, text::XMLBytes::BLANK) || *last == '>' || *last == '/')) {
-        return false;
+        return nullptr;
     }
     name.data = first;
     name.size = static_cast<size_t>(last - first);
-    moveTo(last);
-    return true;
+    return last;
 }
 
-inline bool XMLScanner::endTag(const std::string& name) {
-    const char* p;
-    const char* end;
-    if (!unread(p, end) || static_cast<size_t>(end - p) < name.size() + 3 || p[0] != '<' ||
-        p[1] != '/') {
-        return false;
+inline const char* XMLScanner::endTagAt(const char* p, const char* end, const std::string& name) {
+    if (static_cast<size_t>(end - p) < name.size() + 3 || p[0] != '<' || p[1] != '/') {
+        return nullptr;
     }
     const char* const first = p + 2;
     const char* const last = scan::skipName(first);
     if (static_cast<size_t>(last - first) != name.size() ||
-        std::memcmp(first, name.data(), name.size()) != 0) {
-        return false;
+        !scan::sameName(first, name.data(), name.size())) {
+        return nullptr;
     }
     p = scan::skipBlanks(last, end);
     if (p == end || *p != '>') {
-        return false;
+        return nullptr;
     }
-    moveTo(p + 1);
-    return true;
+    return p + 1;
 }
 
-inline bool XMLScanner::attribute(Attribute& found) {
-    const char* p;
-    const char* end;
-    if (!unread(p, end)) {
-        return false;
-    }
+inline const char* XMLScanner::attributeAt(const char* p, const char* end, Attribute& found) {
     p = scan::skipBlanks(p, end);
     const char* const name = p;
     p = scan::skipName(p);
     const char* const nameEnd = p;
     if (nameEnd == name) {
-        return false;
+        return nullptr;
     }
     p = scan::skipBlanks(p, end);
     if (p == end || *p != '=') {
-        return false;
+        return nullptr;
     }
     p = scan::skipBlanks(p + 1, end);
     if (p == end || !text::XMLBytes::is(*p, text::XMLBytes::QUOTE)) {
-        return false;
+        return nullptr;
     }
     // One pass for the closing quote, a NUL (which cuts the token's string
     // short; the input's terminator is one too) and references to decode.
@@ -212,7 +236,7 @@ inline bool XMLScanner::attribute(Attribute& found) {
             break;
         }
         if (*valueEnd == '\0') {
-            return false;
+            return nullptr;
         }
         references = references || *valueEnd == '&';
     }
@@ -221,7 +245,29 @@ inline bool XMLScanner::attribute(Attribute& found) {
     found.value.data = value;
     found.value.size = static_cast<size_t>(valueEnd - value);
     found.references = references;
-    moveTo(valueEnd + 1);
+    return valueEnd + 1;
+}
+
+inline XMLScanner::TagEnd XMLScanner::tagEndAt(const char* p, const char* end, const char*& after) {
+    p = scan::skipBlanks(p, end);
+    if (p < end && *p == '>') {
+        after = p + 1;
+        return TAG_END_CONTENT;
+    }
+    if (end - p >= 2 && p[0] == '/' && p[1] == '>') {
+        after = p + 2;
+        return TAG_END_EMPTY;
+    }
+    return TAG_END_NONE;
+}
+
+inline bool XMLScanner::attribute(Attribute& found) {
+    const char* p;
+    const char* end;
+    if (!unread(p, end) || (p = attributeAt(p, end, found)) == nullptr) {
+        return false;
+    }
+    moveTo(p);
     return true;
 }
 
@@ -231,20 +277,12 @@ inline XMLScanner::TagEnd XMLScanner::tagEnd(bool peek) {
     if (!unread(p, end)) {
         return TAG_END_NONE;
     }
-    p = scan::skipBlanks(p, end);
-    if (p < end && *p == '>') {
-        if (!peek) {
-            moveTo(p + 1);
-        }
-        return TAG_END_CONTENT;
+    const char* after = nullptr;
+    const TagEnd found = tagEndAt(p, end, after);
+    if (found != TAG_END_NONE && !peek) {
+        moveTo(after);
     }
-    if (end - p >= 2 && p[0] == '/' && p[1] == '>') {
-        if (!peek) {
-            moveTo(p + 2);
-        }
-        return TAG_END_EMPTY;
-    }
-    return TAG_END_NONE;
+    return found;
 }
 
 inline bool XMLScanner::cdataStart() {

@@ -153,11 +153,7 @@ XNode::VisitResult XMLWriter::visitEnter(XNode* node, int depth, int) {
     }
     putChar('<');
     writeTagAndAttributes(node);
-    if (empty) {
-        put("/>", 2);
-    } else {
-        putChar('>');
-    }
+    putTagEnd(empty);
     if (mTidyOutput) {
         writeLine();
     }
@@ -195,9 +191,7 @@ XNode::VisitResult XMLWriter::visitExit(XNode* node, int depth, int) {
     if (mTidyOutput) {
         writeTabs(static_cast<unsigned>(depth));
     }
-    put("</", 2);
-    putName(node->getNameString());
-    putChar('>');
+    putEndTag(node->getNameString());
     if (mTidyOutput) {
         writeLine();
     }
@@ -207,16 +201,42 @@ XNode::VisitResult XMLWriter::visitExit(XNode* node, int depth, int) {
 void XMLWriter::writeTagAndAttributes(XNode* node) {
     putName(node->getNameString());
     node->forEachAttribute([this](const char*, const Attribute* attribute) {
-        putChar(' ');
-        putName(attribute->getNameString());
-        putChar('=');
-        putAttributeValue(attribute->getValue());
+        putAttribute(attribute->getNameString(), attribute->getValue());
     });
 }
 
-// A value holding a double quote is enclosed in apostrophes. Values are
-// mostly short and plain: one scan finds the length, the quote to use and
-// whether anything needs escaping.
+// name="value", or name='value' when the value holds a double quote. Values
+// are mostly short and plain: one scan finds where the value ends (its
+// first NUL, as a C string) or the first byte to escape; a plain one goes
+// out with a single check for room.
+void XMLWriter::putAttribute(const std::string& name, const char* value) {
+    static const auto STOP =
+        static_cast<XMLBytes::Class>(XMLBytes::ESCAPE_IN_ATTRIBUTE | XMLBytes::VALUE_STOP);
+    size_t length = 0;
+    while (!XMLBytes::is(value[length], STOP)) {
+        ++length;
+    }
+    const size_t size = name.size() + length + 4;  // blank, '=' and the quotes
+    if (value[length] == '\0' && size <= CHUNK - mUsed) {
+        char* out = mBuffer + mUsed;
+        out[0] = ' ';
+        copyBytes(out + 1, name.data(), name.size());
+        out += 1 + name.size();
+        out[0] = '=';
+        out[1] = '"';
+        copyBytes(out + 2, value, length);
+        out[2 + length] = '"';
+        mUsed += size;
+        return;
+    }
+    putChar(' ');
+    putName(name);
+    putChar('=');
+    putAttributeValue(value);
+}
+
+// The slow way of putAttribute's value, for values to escape (or too long
+// for the room left in the buffer).
 void XMLWriter::putAttributeValue(const char* value) {
     size_t length = 0;
     bool special = false;

@@ -363,14 +363,15 @@ Token* Lexer::nextToken() {
 }
 
 size_t Lexer::readUntil(const char* marker, const char*& text) {
+    const size_t markerLength = marker != nullptr ? std::strlen(marker) : 0;
+    if (markerLength == 1) {
+        return readUntil(marker[0], text);
+    }
     const char* base = mInput.data();
     const size_t rest = mInput.size() - mPos;
     text = base + mPos;
-    const size_t markerLength = marker != nullptr ? std::strlen(marker) : 0;
     const void* found = nullptr;
-    if (markerLength == 1) {
-        found = std::memchr(text, marker[0], rest);
-    } else if (markerLength > 1) {
+    if (markerLength > 1) {
         found = memmem(text, rest, marker, markerLength);
     }
     const size_t length =

@@ -25,6 +25,7 @@
 #define KAVRIXML_FRAMEWORK_KAVRIMAIN_LEXER_H
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -115,6 +116,17 @@ class Lexer {
     // comes. `text` points into the input buffer; the marker stays unread.
     // Returns the number of bytes.
     size_t readUntil(const char* marker, const char*& text);
+    // The same for a marker of one byte, inline: a reader of text between
+    // tags calls it once per text, and most of those texts are short or empty.
+    size_t readUntil(char marker, const char*& text) {
+        text = mInput.data() + mPos;
+        const size_t rest = mInput.size() - mPos;
+        const void* found = std::memchr(text, marker, rest);
+        const size_t length =
+            found != nullptr ? static_cast<size_t>(static_cast<const char*>(found) - text) : rest;
+        mPos += length;
+        return length;
+    }
     // Moves the place to byte `offset` (no further than the end).
     void setOffset(size_t offset) { mPos = offset < mInput.size() ? offset : mInput.size(); }
     // Passes over `count` bytes (no further than the end).
