@@ -416,12 +416,26 @@ bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
     }
     scanner.moveTo(p);
     XNode* child = current->addParsedChild(name.data, name.size);
+    // The tag's attributes are filed at once. Lenient reading normalises
+    // each value into one scratch string, so it adds them one by one.
+    XNode::ParsedAttribute parsed[XNode::MAX_PARSED_ATTRIBUTES];
+    size_t count = 0;
     XMLScanner::Attribute plain;
     while ((after = XMLScanner::attributeAt(p, end, plain)) != nullptr) {
-        addPlainAttribute(child, plain.name.data, plain.name.size, plain.value.data,
-                          plain.value.size, plain.references);
+        if (mLenient) {
+            addPlainAttribute(child, plain.name.data, plain.name.size, plain.value.data,
+                              plain.value.size, plain.references);
+        } else {
+            if (count == XNode::MAX_PARSED_ATTRIBUTES) {
+                child->addParsedAttributes(parsed, count);
+                count = 0;
+            }
+            parsed[count++] = {plain.name.data, plain.name.size, plain.value.data, plain.value.size,
+                               plain.references};
+        }
         p = after;
     }
+    child->addParsedAttributes(parsed, count);
     switch (XMLScanner::tagEndAt(p, end, after)) {
         case XMLScanner::TAG_END_CONTENT:
             scanner.moveTo(after);

@@ -216,8 +216,8 @@ void XNode::addParsedAttribute(const char* name, size_t nameLength, const char* 
     attribute.release();
 }
 
-void XNode::addParsedAttributes(const ParsedAttribute* attributes, size_t count) {
-    if (count < 2 || count > MAX_PARSED_ATTRIBUTES || !mAttributes.empty()) {
+void XNode::fileParsedAttributes(const ParsedAttribute* attributes, size_t count) {
+    if (count > MAX_PARSED_ATTRIBUTES || !mAttributes.empty()) {
         for (size_t i = 0; i < count; ++i) {
             const ParsedAttribute& parsed = attributes[i];
             addParsedAttribute(parsed.name, parsed.nameLength, parsed.value, parsed.valueLength,
