@@ -260,6 +260,26 @@ class CKHashMapBase<kavri::xml::Attribute*> {
     void deleteAll() noexcept;
     bool ownsValues() const { return (mStore & OWNS) != 0; }
 
+    // Calls visit(filedName, attribute) for each entry in the order of
+    // begin()/end(), without the iterator's steps for the usual layouts.
+    template <class Visit>
+    void forEach(Visit visit) const {
+        if (holdsOnlyOne()) {
+            Attribute* attribute = only();
+            visit(attribute->filedName(), attribute);
+        } else if (!grown()) {
+            if (const Flat* layout = flat()) {
+                for (uint32_t i = 0; i < layout->count; ++i) {
+                    visit(layout->items[i]->filedName(), layout->items[i]);
+                }
+            }
+        } else {
+            for (const value_type entry : *this) {
+                visit(entry.first, entry.second);
+            }
+        }
+    }
+
     const_iterator find(const char* key) const;
     const_iterator lower_bound(const char* key) const;
     size_t count(const char* key) const { return contains(key) ? 1 : 0; }

@@ -104,9 +104,8 @@ class XNode : public kavri::core::NamedObject {
     // getAttributes().
     template <class Visit>
     void forEachAttribute(Visit visit) const {
-        for (const auto& entry : mAttributes) {
-            visit(entry.first, static_cast<const Attribute*>(entry.second));
-        }
+        mAttributes.forEach(
+            [&visit](const char* name, const Attribute* attribute) { visit(name, attribute); });
     }
     unsigned getAttributeCount() const;
     const char* getAttributeChar(const char* name, const char* defaultValue) const;
