@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -59,13 +60,36 @@ class ExpatReading {
         const bool parsed =
             XML_Parse(parser, text.data(), static_cast<int>(text.size()), 1) == XML_STATUS_OK;
         XML_ParserFree(parser);
-        if (!parsed || reading.mOutsideSubset) {
+        if (!parsed || reading.mOutsideSubset || referencesUnknownEntity(text)) {
             return nullptr;
         }
         return std::move(reading.mRoot);
     }
 
   private:
+    // expat reports a skipped entity in text, but drops an undeclared one in
+    // an attribute value without a word: any reference to an entity other
+    // than the five predefined ones (wherever it stands, CDATA included) puts
+    // the input outside the subset.
+    static bool referencesUnknownEntity(const std::string& text) {
+        static const char* const PREDEFINED[] = {"lt", "gt", "amp", "apos", "quot"};
+        for (size_t at = text.find('&'); at != std::string::npos; at = text.find('&', at + 1)) {
+            const size_t end = text.find_first_of(";&<>\"' \t\r\n", at + 1);
+            if (end == std::string::npos || text[end] != ';') {
+                continue;  // a bare '&', which no reading accepts outside CDATA
+            }
+            const std::string name = text.substr(at + 1, end - at - 1);
+            if (name.empty() || name[0] == '#') {
+                continue;
+            }
+            if (std::none_of(std::begin(PREDEFINED), std::end(PREDEFINED),
+                             [&name](const char* known) { return name == known; })) {
+                return true;
+            }
+        }
+        return false;
+    }
+
     static void start(void* data, const XML_Char* name, const XML_Char** attributes) {
         auto* self = static_cast<ExpatReading*>(data);
         auto element = std::make_unique<Element>();
