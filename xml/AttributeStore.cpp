@@ -400,17 +400,12 @@ void AttributeMapBase::clear() {
 // Each entry leaves before its value goes, so nothing sees an attribute
 // being deleted.
 void AttributeMapBase::emptyArray(bool deleteDirectly) {
-    Attribute* scratch = nullptr;
-    Attribute* const* entries = nullptr;
     uint32_t count = 0;
+    Attribute* scratch = nullptr;
+    Attribute* const* entries = items(count, scratch);
     if (holdsOnlyOne()) {
-        scratch = only();
-        entries = &scratch;
-        count = 1;
         mStore &= OWNS;
     } else if (Flat* layout = flat()) {
-        entries = layout->items;
-        count = layout->count;
         layout->count = 0;
     }
     if (!ownsValues()) {
