@@ -57,14 +57,15 @@ tsan: deps
 	cmake --build $(TSAN_DIR) -j $(JOBS)
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_DIR) --output-on-failure -j $(JOBS) -R 'Thread|Concurren'
 
-# Benchmarks (Release, -O2 like Debian's builds of the peers): our own figures
-# with Google Benchmark, then the paired comparison with the peer libraries,
+# Benchmarks (Release, -O2 like Debian's builds of the peers): the harness's
+# own tests, our own figures with Google Benchmark, then the paired comparison with the peer libraries,
 # which writes bench/RESULTS.md and bench/chart.svg. Both pin themselves to CPU 1.
 bench:
 	@scripts/install-deps.sh base bench
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
 	      -DKAVRIXML_BUILD_BENCH=ON -DKAVRIXML_BUILD_TESTS=OFF -DKAVRIXML_BUILD_TOOLS=ON $(CMAKE_FLAGS)
 	cmake --build $(BENCH_DIR) -j $(JOBS)
+	$(BENCH_DIR)/bench/kavrixml_bench_selftest
 	$(BENCH_DIR)/bench/kavrixml_bench --benchmark_min_time=$(BENCH_MIN_TIME) \
 	      --benchmark_out=$(BENCH_DIR)/bench/ours.json --benchmark_out_format=json
 	$(BENCH_DIR)/bench/kavrixml_compare --repetitions $(BENCH_ROUNDS) --budget $(BENCH_BUDGET) \

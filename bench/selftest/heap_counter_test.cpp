@@ -1,18 +1,7 @@
 // The live-heap counter behind the memory columns of bench/RESULTS.md. It
-// replaces malloc for the whole program, so it is linked only here and in the
-// benchmark programs, and not at all under the sanitizers, which own malloc.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define KAVRIXML_MALLOC_IS_TAKEN 1
-#elif defined(__has_feature)  // clang says it this way
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
-    __has_feature(memory_sanitizer)
-#define KAVRIXML_MALLOC_IS_TAKEN 1
-#endif
-#endif
-
-#ifndef KAVRIXML_MALLOC_IS_TAKEN
-
-#include "bench/HeapCounter.cpp"  // the replacements must be in this program
+// replaces malloc for the whole program; the self-test links it like every
+// benchmark program does, and the benchmark is never built with sanitizers.
+#include "bench/HeapCounter.h"
 
 #include <gtest/gtest.h>
 #include <malloc.h>
@@ -126,5 +115,3 @@ TEST(HeapCounter, MeasureLeavesOutWhatALibraryPoolHoldsFree) {
 }
 
 }  // namespace
-
-#endif  // KAVRIXML_MALLOC_IS_TAKEN

@@ -3,19 +3,15 @@
 // pairing of the tool against xmllint, and the line by which a --heap-only
 // process hands its figure back (a figure misread there would be judged
 // against a target).
-//
-// The units under test belong to the benchmark programs, not to the library,
-// so they are compiled into this test program here.
-#include "bench/FreshCommands.cpp"
-#include "bench/Process.cpp"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
 
+#include "bench/FreshCommands.h"
 #include "bench/FreshHeap.h"
+#include "bench/Process.h"
 
 namespace {
 
