@@ -1,14 +1,11 @@
 #include "xml/DOMParser.h"
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
 
 #include "core/SmartPtr.h"
 #include "framework/plinth/StringUtil.h"
-#include "framework/plinth/XMLBytes.h"
-#include "xml/EntityTable.h"
-#include "xml/Transcoder.h"
+#include "xml/LenientReader.h"
 #include "xml/XMLException.h"
 #include "xml/XMLLexer.h"
 #include "xml/XMLScanner.h"
@@ -42,64 +39,7 @@ void checkName(const Token* name) {
     }
 }
 
-using scan::past;
 using scan::skipBlanks;
-using scan::startsWith;
-
-bool isBlank(char c) {
-    return text::XMLBytes::is(c, text::XMLBytes::BLANK);
-}
-
-// "<?xml" as a declaration, not as the start of a longer target name.
-bool isDeclaration(const char* p, const char* end) {
-    return startsWith(p, end, "<?xml") && end - p > 5 && (isBlank(p[5]) || p[5] == '?');
-}
-
-// CR LF and a lone CR become LF, as XML 1.0 reads line ends.
-void normaliseLineEnds(std::string& bytes) {
-    size_t out = bytes.find('\r');
-    if (out == std::string::npos) {
-        return;
-    }
-    for (size_t in = out; in < bytes.size(); ++in) {
-        if (bytes[in] != '\r') {
-            bytes[out++] = bytes[in];
-            continue;
-        }
-        bytes[out++] = '\n';
-        if (in + 1 < bytes.size() && bytes[in + 1] == '\n') {
-            ++in;
-        }
-    }
-    bytes.resize(out);
-}
-
-// "1." and digits: later 1.x versions differ from 1.0 in nothing this
-// reader looks at.
-bool isVersionOne(const std::string& version) {
-    return version.size() > 2 && version.compare(0, 2, "1.") == 0 &&
-           version.find_first_not_of("0123456789", 2) == std::string::npos;
-}
-
-// After a DOCTYPE keyword: blanks and a quoted literal, whose text goes to
-// `value`; null when there is none.
-const char* readLiteral(const char* p, const char* end, std::string& value) {
-    const char* q = skipBlanks(p, end);
-    if (q == p || q == end || !text::XMLBytes::is(*q, text::XMLBytes::QUOTE)) {
-        return nullptr;
-    }
-    const void* close = std::memchr(q + 1, *q, static_cast<size_t>(end - q - 1));
-    if (close == nullptr) {
-        return nullptr;
-    }
-    value.assign(q + 1, static_cast<const char*>(close));
-    return static_cast<const char*>(close) + 1;
-}
-
-// Entities may make the text at most this large.
-size_t expansionLimit(size_t inputSize) {
-    return std::max<size_t>(10 * inputSize, size_t(1) << 20);
-}
 
 }  // namespace
 
@@ -140,7 +80,7 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
     setInputStream(stream, true);
     mLine = mColumn = 0;
     if (mLenient) {
-        readAsUTF8();
+        LenientReader(*this).readAsUTF8(mLine, mColumn);
     }
     mState.reset(node != nullptr);
     std::unique_ptr<Document> doc(new Document());
@@ -151,7 +91,8 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
     try {
         if (node == nullptr) {
             if (mLenient) {
-                parseLenientProlog(doc.get());
+                LenientReader(*this).readProlog(doc.get(), mState.failOffset,
+                                                [this, &doc] { parseBegin(doc.get()); });
             } else {
                 parseBegin(doc.get());
                 parseDocType(doc.get());
@@ -273,7 +214,7 @@ void DOMParser::checkDeclaration(Document* doc) {
         mState.failOffset = mState.declarationOffset;
         throw XMLException("No version attribute in XML declaration!");
     }
-    if (mLenient && isVersionOne(version->getValueString())) {
+    if (mLenient && LenientReader::isVersionOne(version->getValueString())) {
         // Read by 1.0's rules, and written back so that it reads strictly too.
         version->setValue("1.0");
     }
@@ -474,7 +415,7 @@ Attribute* DOMParser::parseAttribute(XNode* element, Token* name) {
     const char* raw = valueOf(value);
     size_t length = std::strlen(raw);
     if (mLenient) {
-        raw = normaliseValue(raw, length);
+        raw = LenientReader::normaliseValue(raw, length, mState.attributeValue);
     }
     Attribute* attribute = element->addAttribute(mState.attributeName.c_str(), "");
     text::StringUtil::decodeXML(raw, length, attribute->mValue);
@@ -484,7 +425,7 @@ Attribute* DOMParser::parseAttribute(XNode* element, Token* name) {
 void DOMParser::addPlainAttribute(XNode* element, const char* name, size_t nameLength,
                                   const char* value, size_t valueLength, bool references) {
     if (mLenient) {
-        value = normaliseValue(value, valueLength);
+        value = LenientReader::normaliseValue(value, valueLength, mState.attributeValue);
     }
     element->addParsedAttribute(name, nameLength, value, valueLength, references);
 }
@@ -538,7 +479,7 @@ void DOMParser::parseChildren(XNode* element) {
     XNode* current = element;
     for (;;) {
         appendText(current);
-        if (mLenient && skipMarkup()) {
+        if (mLenient && LenientReader(*this).skipMarkup()) {
             continue;
         }
         if (readPlainTag(current, bottom)) {
@@ -649,178 +590,6 @@ void DOMParser::appendCDataContent(XNode* element) {
     }
     check(next(), XMLLexer::TOKEN_CDATA_END);
     check(next(), XMLLexer::TOKEN_CLOSE);
-}
-
-// --- Lenient reading ---------------------------------------------------------------
-
-const char* DOMParser::unreadInput(const char*& end) const {
-    const std::string& input = getLexer()->getInput();
-    end = input.data() + input.size();
-    return input.data() + getLexer()->getOffset();
-}
-
-void DOMParser::moveTo(const char* p) {
-    getLexer()->setOffset(static_cast<size_t>(p - getLexer()->getInput().data()));
-}
-
-void DOMParser::readAsUTF8() {
-    std::string bytes = getLexer()->takeInput();
-    Transcoder::Place failedAt;
-    try {
-        Transcoder::toUTF8(bytes, failedAt);
-    } catch (...) {
-        mLine = failedAt.line;
-        mColumn = failedAt.column;
-        setInput(std::move(bytes), true);  // a failed conversion leaves the bytes as they were
-        throw;
-    }
-    normaliseLineEnds(bytes);
-    setInput(std::move(bytes), true);
-}
-
-// The declaration (first, if there is one), the DOCTYPE, and around them
-// white space, comments and processing instructions, in any order XML allows.
-void DOMParser::parseLenientProlog(Document* doc) {
-    skipMisc(true);
-    const char* end;
-    const char* p = unreadInput(end);
-    if (isDeclaration(p, end)) {
-        parseBegin(doc);
-    }
-    skipMisc(false);
-    p = unreadInput(end);
-    if (startsWith(p, end, "<!DOCTYPE")) {
-        parseLenientDocType(doc);
-        skipMisc(false);
-    }
-}
-
-void DOMParser::skipMisc(bool beforeDeclaration) {
-    const char* end;
-    const char* p = unreadInput(end);
-    for (;;) {
-        p = skipBlanks(p, end);
-        const char* after = nullptr;
-        if (startsWith(p, end, "<!--")) {
-            after = past(p + 4, end, "-->");
-        } else if (startsWith(p, end, "<?") && !(beforeDeclaration && isDeclaration(p, end))) {
-            after = past(p + 2, end, "?>");
-        }
-        // An unterminated one is left for the tokens to report.
-        if (after == nullptr) {
-            break;
-        }
-        p = after;
-    }
-    moveTo(p);
-}
-
-// <!DOCTYPE name [SYSTEM "dtd" | PUBLIC "id" ["dtd"]] [[ subset ]]>, and the
-// expansion of the entities the subset declares in the rest of the input.
-void DOMParser::parseLenientDocType(Document* doc) {
-    const char* end;
-    const char* const start = unreadInput(end);
-    const char* p = start + 9;  // "<!DOCTYPE"
-    const char* name = skipBlanks(p, end);
-    p = name;
-    while (p < end && !isBlank(*p) && *p != '[' && *p != '>') {
-        ++p;
-    }
-    const std::string docType(name, p);
-    p = skipBlanks(p, end);
-    std::string literal;
-    const char* fault = p;
-    if (!docType.empty() && startsWith(p, end, "SYSTEM")) {
-        p = readLiteral(p + 6, end, literal);
-        doc->setDTD(literal);
-    } else if (!docType.empty() && startsWith(p, end, "PUBLIC")) {
-        p = readLiteral(p + 6, end, literal);
-        doc->setPublicID(literal);
-        const char* dtd = p != nullptr ? readLiteral(p, end, literal) : nullptr;
-        if (dtd != nullptr) {
-            doc->setDTD(literal);
-            p = dtd;
-        }
-    }
-    EntityTable entities;
-    if (p != nullptr) {
-        p = skipBlanks(p, end);
-        fault = p;
-        if (p < end && *p == '[') {
-            try {
-                p = skipBlanks(entities.readSubset(p + 1, end, fault), end);
-            } catch (...) {
-                mState.failOffset = static_cast<size_t>(fault - getLexer()->getInput().data());
-                throw;
-            }
-            fault = p;
-        }
-    }
-    if (docType.empty() || p == nullptr || p == end || *p != '>') {
-        mState.failOffset = static_cast<size_t>(fault - getLexer()->getInput().data());
-        throw XMLException("Invalid DOCTYPE declaration");
-    }
-    doc->setDocType(docType);
-    moveTo(p + 1);
-    if (entities.empty()) {
-        return;
-    }
-    const std::string& input = getLexer()->getInput();
-    const size_t offset = getLexer()->getOffset();
-    std::string expanded(input, 0, offset);
-    const char* failedAt = nullptr;
-    try {
-        entities.expand(input.data() + offset, input.data() + input.size(), expanded,
-                        expansionLimit(input.size()), failedAt);
-    } catch (...) {
-        mState.failOffset =
-            failedAt != nullptr ? static_cast<size_t>(failedAt - input.data()) : offset;
-        throw;
-    }
-    setInput(std::move(expanded), true);
-    getLexer()->setOffset(offset);
-}
-
-// A comment or processing instruction inside content: passed over, so that
-// the text on both sides of it joins the body.
-bool DOMParser::skipMarkup() {
-    if (hasPushed()) {
-        return false;
-    }
-    const char* end;
-    const char* p = unreadInput(end);
-    const char* after = nullptr;
-    if (startsWith(p, end, "<!--")) {
-        after = past(p + 4, end, "-->");
-    } else if (startsWith(p, end, "<?")) {
-        after = past(p + 2, end, "?>");
-    }
-    if (after == nullptr) {
-        return false;
-    }
-    moveTo(after);
-    return true;
-}
-
-// A tab, line feed or carriage return written in an attribute value reads
-// as a blank; one written as a reference is decoded later and keeps its value.
-const char* DOMParser::normaliseValue(const char* value, size_t& length) {
-    const char* const end = value + length;
-    const char* first = value;
-    while (first < end && *first != '\t' && *first != '\n' && *first != '\r') {
-        ++first;
-    }
-    if (first == end) {
-        return value;
-    }
-    std::string& out = mState.attributeValue;
-    out.assign(value, end);
-    for (size_t i = static_cast<size_t>(first - value); i < out.size(); ++i) {
-        if (out[i] == '\t' || out[i] == '\n' || out[i] == '\r') {
-            out[i] = ' ';
-        }
-    }
-    return out.data();
 }
 
 }  // namespace xml

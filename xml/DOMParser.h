@@ -163,19 +163,6 @@ class DOMParser : public kavri::parser::Parser {
     void addPlainAttribute(XNode* element, const char* name, size_t nameLength, const char* value,
                            size_t valueLength, bool references);
 
-    // Lenient reading: the input brought to UTF-8, the prolog read with
-    // everything it may hold, markup in content that is passed over.
-    void readAsUTF8();
-    void parseLenientProlog(Document* doc);
-    void parseLenientDocType(Document* doc);
-    void skipMisc(bool beforeDeclaration);
-    bool skipMarkup();
-    const char* normaliseValue(const char* value, size_t& length);
-    // The unread input [returned, end) and a move of the place in it; only
-    // while no token waits pushed back.
-    const char* unreadInput(const char*& end) const;
-    void moveTo(const char* p);
-
     void restoreDocuments(XNode* node, Document* failed, Document* previous) noexcept;
     void recordFailure();
 
