@@ -3,8 +3,8 @@
 #include <cstring>
 #include <new>
 
-#include "framework/plinth/StringUtil.h"
 #include "xml/NameTable.h"
+#include "xml/syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {
@@ -13,7 +13,7 @@ Attribute::Attribute(const char* name, size_t nameLength, const char* value, siz
                      bool decode)
     : mName(NameTable::nameOf(name, nameLength)), mValue(value, decode ? 0 : valueLength) {
     if (decode) {
-        text::StringUtil::decodeXML(value, valueLength, mValue);
+        syntax::decodeReferences(value, valueLength, mValue);
     }
 }
 

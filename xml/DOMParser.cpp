@@ -9,6 +9,7 @@
 #include "xml/XMLException.h"
 #include "xml/XMLLexer.h"
 #include "xml/XMLScanner.h"
+#include "xml/syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {
@@ -39,7 +40,7 @@ void checkName(const Token* name) {
     }
 }
 
-using scan::skipBlanks;
+using syntax::skipBlanks;
 
 }  // namespace
 
@@ -418,7 +419,7 @@ Attribute* DOMParser::parseAttribute(XNode* element, Token* name) {
         raw = LenientReader::normaliseValue(raw, length, mState.attributeValue);
     }
     Attribute* attribute = element->addAttribute(mState.attributeName.c_str(), "");
-    text::StringUtil::decodeXML(raw, length, attribute->mValue);
+    syntax::decodeReferences(raw, length, attribute->mValue);
     return attribute;
 }
 
@@ -543,7 +544,7 @@ void DOMParser::appendText(XNode* element) {
         skipBlanks(text, text + length) == text + length) {
         return;
     }
-    text::StringUtil::decodeXML(text, length, element->content().body);
+    syntax::decodeReferences(text, length, element->content().body);
 }
 
 void DOMParser::finishBody(XNode* element) {

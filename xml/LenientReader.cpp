@@ -4,29 +4,23 @@
 #include <cstring>
 #include <utility>
 
-#include "framework/plinth/XMLBytes.h"
 #include "xml/Document.h"
 #include "xml/EntityTable.h"
 #include "xml/Transcoder.h"
 #include "xml/XMLException.h"
-#include "xml/XMLScanner.h"
+#include "xml/syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {
 
 namespace {
 
-using scan::past;
-using scan::skipBlanks;
-using scan::startsWith;
+using syntax::isDeclaration;
+using syntax::skipBlanks;
+using syntax::startsWith;
 
 bool isBlank(char c) {
-    return text::XMLBytes::is(c, text::XMLBytes::BLANK);
-}
-
-// "<?xml" as a declaration, not as the start of a longer target name.
-bool isDeclaration(const char* p, const char* end) {
-    return startsWith(p, end, "<?xml") && end - p > 5 && (isBlank(p[5]) || p[5] == '?');
+    return syntax::XMLBytes::is(c, syntax::XMLBytes::BLANK);
 }
 
 // CR LF and a lone CR become LF, as XML 1.0 reads line ends.
@@ -52,7 +46,7 @@ void normaliseLineEnds(std::string& bytes) {
 // `value`; null when there is none.
 const char* readLiteral(const char* p, const char* end, std::string& value) {
     const char* q = skipBlanks(p, end);
-    if (q == p || q == end || !text::XMLBytes::is(*q, text::XMLBytes::QUOTE)) {
+    if (q == p || q == end || !syntax::XMLBytes::is(*q, syntax::XMLBytes::QUOTE)) {
         return nullptr;
     }
     const void* close = std::memchr(q + 1, *q, static_cast<size_t>(end - q - 1));
@@ -121,11 +115,10 @@ void LenientReader::skipMisc(bool beforeDeclaration) {
     const char* p = unreadInput(end);
     for (;;) {
         p = skipBlanks(p, end);
+        const syntax::Markup markup = syntax::markupAt(p, end);
         const char* after = nullptr;
-        if (startsWith(p, end, "<!--")) {
-            after = past(p + 4, end, "-->");
-        } else if (startsWith(p, end, "<?") && !(beforeDeclaration && isDeclaration(p, end))) {
-            after = past(p + 2, end, "?>");
+        if (markup != syntax::MARKUP_NONE && !(beforeDeclaration && isDeclaration(p, end))) {
+            after = syntax::markupEnd(markup, p, end);
         }
         // An unterminated one is left for the tokens to report.
         if (after == nullptr) {
@@ -207,12 +200,8 @@ bool LenientReader::skipMarkup() {
     }
     const char* end;
     const char* p = unreadInput(end);
-    const char* after = nullptr;
-    if (startsWith(p, end, "<!--")) {
-        after = past(p + 4, end, "-->");
-    } else if (startsWith(p, end, "<?")) {
-        after = past(p + 2, end, "?>");
-    }
+    const syntax::Markup markup = syntax::markupAt(p, end);
+    const char* after = markup != syntax::MARKUP_NONE ? syntax::markupEnd(markup, p, end) : nullptr;
     if (after == nullptr) {
         return false;
     }

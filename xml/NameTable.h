@@ -25,6 +25,7 @@
 #include <string>
 
 #include "core/NameRef.h"
+#include "xml/syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {
@@ -45,7 +46,7 @@ class NameTable {
     static const std::string* intern(const char* name, size_t length) {
         const std::string*& recent = sRecent[recentSlot(name, length)];
         if (recent != nullptr && recent->size() == length &&
-            sameBytes(recent->data(), name, length)) {
+            syntax::sameName(recent->data(), name, length)) {
             return recent;
         }
         return internAndRemember(name, length, recent);
@@ -57,28 +58,6 @@ class NameTable {
                                : ::core::NameRef::copyOf(name, length);
     }
 
-    // Equality of two names of `length` bytes, read as a few words (never
-    // past either end) rather than byte by byte.
-    static bool sameBytes(const char* a, const char* b, size_t length) {
-        if (length >= 8) {
-            for (size_t at = 0; at + 8 < length; at += 8) {
-                if (load<uint64_t>(a + at) != load<uint64_t>(b + at)) {
-                    return false;
-                }
-            }
-            return load<uint64_t>(a + length - 8) == load<uint64_t>(b + length - 8);
-        }
-        if (length >= 4) {
-            return load<uint32_t>(a) == load<uint32_t>(b) &&
-                   load<uint32_t>(a + length - 4) == load<uint32_t>(b + length - 4);
-        }
-        for (size_t at = 0; at < length; ++at) {
-            if (a[at] != b[at]) {
-                return false;
-            }
-        }
-        return true;
-    }
     template <class Word>
     static Word load(const char* bytes) {
         Word value;

@@ -7,9 +7,8 @@
 #include "core/Callback.h"
 #include "framework/kavrimain/OutputStream.h"
 #include "framework/plinth/Logger.h"
-#include "framework/plinth/StringUtil.h"
-#include "framework/plinth/XMLBytes.h"
 #include "xml/Document.h"
+#include "xml/syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {
@@ -18,20 +17,7 @@ namespace {
 
 using Visitor = mpl::MEncapsulate<XMLWriter, XNode::VisitResult, XNode*, int, int>;
 
-using text::XMLBytes;
-
-const char* referenceFor(char c) {
-    switch (c) {
-        case '\t':
-            return "&#9;";
-        case '\n':
-            return "&#10;";
-        case '\r':
-            return "&#13;";
-        default:
-            return text::StringUtil::xmlEntityFor(c);
-    }
-}
+using syntax::XMLBytes;
 
 bool isEmptyElement(const XNode* node) {
     unsigned cdataSize = 0;
@@ -303,35 +289,17 @@ void XMLWriter::putLarge(const char* bytes, size_t length) {
 // Escaped straight into the output buffer: runs of plain bytes are copied
 // whole, each byte of `specials` replaced by its reference.
 size_t XMLWriter::putEscaped(const char* text, const char* specials) {
-    const char* p = text;
-    for (;;) {
-        const size_t run = std::strcspn(p, specials);
-        put(p, run);
-        p += run;
-        if (*p == '\0') {
-            return static_cast<size_t>(p - text);
-        }
-        put(referenceFor(*p));
-        ++p;
-    }
+    struct Out {
+        XMLWriter& writer;
+        void operator()(const char* bytes, size_t length) const { writer.put(bytes, length); }
+        void operator()(const char* reference) const { writer.put(reference); }
+    };
+    return syntax::putEscaped(text, specials, Out{*this});
 }
 
-// A section ends at the first "]]>", so a text holding one goes out as
-// several sections, cut between "]]" and ">": "x]]>y" is written
-// <![CDATA[x]]]]><![CDATA[>y]]>, which every reader takes as the same bytes.
-// Any other text is one section, byte for byte.
+// A text holding "]]>" goes out as several sections (see syntax::putCData).
 void XMLWriter::putCData(const char* data, size_t size) {
-    static const char SPLIT[] = "]]><![CDATA[";
-    const std::string_view text(data, size);
-    put("<![CDATA[", 9);
-    size_t run = 0;
-    for (size_t end; (end = text.find("]]>", run)) != std::string_view::npos;) {
-        put(data + run, end + 2 - run);
-        put(SPLIT, sizeof SPLIT - 1);
-        run = end + 2;
-    }
-    put(data + run, size - run);
-    put("]]>", 3);
+    syntax::putCData(data, size, [this](const char* bytes, size_t length) { put(bytes, length); });
 }
 
 void XMLWriter::drain() {

@@ -8,6 +8,7 @@
 
 #include "framework/plinth/StringUtil.h"
 #include "xml/NameTable.h"
+#include "xml/syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {
@@ -15,7 +16,7 @@ namespace xml {
 namespace {
 
 bool sameName(const XNode* node, const char* name) {
-    return std::strcmp(node->getName(), name) == 0;
+    return syntax::sameName(node->getName(), name);
 }
 
 template <class Value, class Parse>
