@@ -21,7 +21,7 @@
 #include "bench/Ours.h"
 
 #ifdef KAVRIXML_BENCH_HAVE_OURS
-#include "core/BlockPool.h"
+#include "core/internal/BlockPool.h"
 #include "core/SmartPtr.h"
 #include "framework/kavrimain/MemoryInputStream.h"
 #include "framework/kavrimain/MemoryOutputStream.h"
@@ -117,7 +117,7 @@ double heapPerInputByte(const bench::CorpusDocument& document) {
     Document* probe = nullptr;
     heap::Footprint footprint =
         heap::measure([&] { probe = parseDocument(document.bytes); }, [&] { delete probe; },
-                      [] { return static_cast<long long>(::core::BlockPool::statistics().free); });
+                      [] { return static_cast<long long>(::core::internal::BlockPool::statistics().free); });
     const double perByte =
         static_cast<double>(footprint.bytes) / static_cast<double>(document.bytes.size());
     measured[&document] = perByte;

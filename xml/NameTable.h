@@ -7,7 +7,7 @@
 // holding a copy (a name is then 8 bytes of a node or attribute rather than a
 // string of 32 and, past 15 bytes, a heap block).
 //
-//   core::NameRef name = NameTable::nameOf(bytes, length);   // shared or own
+//   core::internal::NameRef name = NameTable::nameOf(bytes, length);   // shared or own
 //
 // Only the reader fills the table, and only while it holds DOMParser::gCS,
 // which is held for the whole of every parse; that lock is the table's lock
@@ -24,7 +24,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/NameRef.h"
+#include "core/internal/NameRef.h"
 #include "xml/syntax/XMLSyntax.h"
 
 namespace kavri {
@@ -52,10 +52,10 @@ class NameTable {
         return internAndRemember(name, length, recent);
     }
     // The kept name when there is one, an own copy otherwise.
-    static ::core::NameRef nameOf(const char* name, size_t length) {
+    static ::core::internal::NameRef nameOf(const char* name, size_t length) {
         const std::string* kept = intern(name, length);
-        return kept != nullptr ? ::core::NameRef::sharing(kept)
-                               : ::core::NameRef::copyOf(name, length);
+        return kept != nullptr ? ::core::internal::NameRef::sharing(kept)
+                               : ::core::internal::NameRef::copyOf(name, length);
     }
 
     template <class Word>

@@ -55,7 +55,7 @@ XNode::XNode(Document* document, const std::string& name, XNode* parent)
 XNode::XNode(Document* document, const char* name, size_t length, XNode* parent)
     : NamedObject(name, length), mDocument(document), mParent(parent) {}
 
-XNode::XNode(Document* document, ::core::NameRef name, XNode* parent)
+XNode::XNode(Document* document, ::core::internal::NameRef name, XNode* parent)
     : NamedObject(std::move(name)), mDocument(document), mParent(parent) {}
 
 XNode::~XNode() {
