@@ -1,7 +1,11 @@
 #include "xml/DOMParser.h"
 
+#include <cstddef>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "core/SmartPtr.h"
 #include "framework/plinth/StringUtil.h"
@@ -44,16 +48,41 @@ using syntax::skipBlanks;
 
 }  // namespace
 
+// What one parse knows beyond the tokens: the elements open around the
+// place being read and the places that a fault may have to be reported at.
+struct DOMParser::ParseState {
+    // Elements whose content is being read, outermost first; the one
+    // being read is not on it.
+    std::vector<XNode*> open;
+    int depth = 0;
+    // Where a fault lies when it is not the last token taken.
+    size_t failOffset = NO_OFFSET;
+    size_t nameOffset = 0;
+    size_t declarationOffset = 0;
+    size_t versionOffset = 0;
+    size_t encodingOffset = 0;
+    bool inDeclaration = false;
+    // A fragment read into a caller's node: on failure, the nodes read
+    // get back the node's document, walked with `restore` as the stack,
+    // whose room is made as the reading goes deeper (a clean-up after a
+    // failure must not allocate).
+    bool fragment = false;
+    std::vector<std::pair<XNode*, size_t>> restore;
+    std::string attributeName;   // the identifier token's text, copied
+    std::string attributeValue;  // a raw value with its white space normalised
+
+    void reset(bool forFragment);
+};
+
 ::core::CriticalSection DOMParser::gCS;
 
-DOMParser::DOMParser() : Parser(new XMLLexer(), true) {
-    mState.failOffset = NO_OFFSET;
-}
+DOMParser::DOMParser() : Parser(new XMLLexer(), true), mState(new ParseState()) {}
 
 DOMParser::DOMParser(const DOMParser& other)
-    : Parser(new XMLLexer(), true), mMaxDepth(other.mMaxDepth), mTrimBodies(other.mTrimBodies) {
-    mState.failOffset = NO_OFFSET;
-}
+    : Parser(new XMLLexer(), true),
+      mState(new ParseState()),
+      mMaxDepth(other.mMaxDepth),
+      mTrimBodies(other.mTrimBodies) {}
 
 DOMParser& DOMParser::operator=(const DOMParser& other) {
     if (this != &other) {
@@ -83,7 +112,7 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
     if (mLenient) {
         LenientReader(*this).readAsUTF8(mLine, mColumn);
     }
-    mState.reset(node != nullptr);
+    mState->reset(node != nullptr);
     std::unique_ptr<Document> doc(new Document());
     Document* previous = node != nullptr ? node->getDocument() : nullptr;
     // Declared after the document: on a failure the lock is left first and
@@ -92,7 +121,7 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
     try {
         if (node == nullptr) {
             if (mLenient) {
-                LenientReader(*this).readProlog(doc.get(), mState.failOffset,
+                LenientReader(*this).readProlog(doc.get(), mState->failOffset,
                                                 [this, &doc] { parseBegin(doc.get()); });
             } else {
                 parseBegin(doc.get());
@@ -101,7 +130,7 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
             parseRootNode(doc.get());
         } else {
             node->setDocument(doc.get());
-            mState.depth = 1;
+            mState->depth = 1;
             parseChildren(node);
             doc->setRootNode(node);
         }
@@ -130,7 +159,7 @@ void DOMParser::ParseState::reset(bool forFragment) {
 }
 
 void DOMParser::recordFailure() {
-    size_t offset = mState.failOffset != NO_OFFSET ? mState.failOffset : getTokenOffset();
+    size_t offset = mState->failOffset != NO_OFFSET ? mState->failOffset : getTokenOffset();
     getLineColumn(offset, mLine, mColumn);
 }
 
@@ -139,7 +168,7 @@ void DOMParser::recordFailure() {
 // parse are walked, and none is deeper than the room `restore` was given
 // while they were read.
 void DOMParser::restoreDocuments(XNode* node, Document* failed, Document* previous) noexcept {
-    std::vector<std::pair<XNode*, size_t>>& stack = mState.restore;
+    std::vector<std::pair<XNode*, size_t>>& stack = mState->restore;
     stack.clear();
     node->setDocument(previous);
     stack.emplace_back(node, 0);
@@ -164,18 +193,18 @@ void DOMParser::restoreDocuments(XNode* node, Document* failed, Document* previo
 }
 
 void DOMParser::enter(XNode*& current, XNode* child) {
-    if (mState.fragment && mState.restore.capacity() < mState.open.size() + 2) {
-        mState.restore.reserve(2 * mState.open.size() + 2);
+    if (mState->fragment && mState->restore.capacity() < mState->open.size() + 2) {
+        mState->restore.reserve(2 * mState->open.size() + 2);
     }
-    mState.open.push_back(current);
+    mState->open.push_back(current);
     current = child;
-    ++mState.depth;
+    ++mState->depth;
 }
 
 void DOMParser::leave(XNode*& current) {
-    current = mState.open.back();
-    mState.open.pop_back();
-    --mState.depth;
+    current = mState->open.back();
+    mState->open.pop_back();
+    --mState->depth;
 }
 
 // --- Prolog ---------------------------------------------------------------------
@@ -183,7 +212,7 @@ void DOMParser::leave(XNode*& current) {
 void DOMParser::parseBegin(Document* doc) {
     Token* open = next();
     check(open, XMLLexer::TOKEN_OPEN);
-    mState.declarationOffset = getTokenOffset();
+    mState->declarationOffset = getTokenOffset();
     Token* mark = next();
     if (!is(mark, XMLLexer::TOKEN_QUESTION)) {
         push(mark);
@@ -191,12 +220,12 @@ void DOMParser::parseBegin(Document* doc) {
         checkDeclaration(doc);
         return;
     }
-    mState.inDeclaration = true;
-    mState.versionOffset = mState.encodingOffset = mState.declarationOffset;
+    mState->inDeclaration = true;
+    mState->versionOffset = mState->encodingOffset = mState->declarationOffset;
     std::unique_ptr<XNode> declaration(parseNodeNameAttributes(doc));
-    mState.inDeclaration = false;
+    mState->inDeclaration = false;
     if (std::strcmp(declaration->getName(), "xml") != 0) {
-        mState.failOffset = mState.nameOffset;
+        mState->failOffset = mState->nameOffset;
         throw XMLException("Invalid start declaration");
     }
     doc->setXmlDeclaration(declaration.release());
@@ -212,7 +241,7 @@ void DOMParser::checkDeclaration(Document* doc) {
     }
     Attribute* version = declaration->getAttribute("version");
     if (version == nullptr) {
-        mState.failOffset = mState.declarationOffset;
+        mState->failOffset = mState->declarationOffset;
         throw XMLException("No version attribute in XML declaration!");
     }
     if (mLenient && LenientReader::isVersionOne(version->getValueString())) {
@@ -220,7 +249,7 @@ void DOMParser::checkDeclaration(Document* doc) {
         version->setValue("1.0");
     }
     if (version->getValueString() != "1.0") {
-        mState.failOffset = mState.versionOffset;
+        mState->failOffset = mState->versionOffset;
         throw XMLException("Only XML 1.0 supported");
     }
     Attribute* encoding = declaration->getAttribute("encoding");
@@ -230,7 +259,7 @@ void DOMParser::checkDeclaration(Document* doc) {
     }
     if (encoding != nullptr &&
         text::StringUtil::compareIgnoreCase(encoding->getValue(), "UTF-8") != 0) {
-        mState.failOffset = mState.encodingOffset;
+        mState->failOffset = mState->encodingOffset;
         throw XMLException("Only UTF-8 encoding supported");
     }
 }
@@ -273,11 +302,11 @@ void DOMParser::parseDocType(Document* doc) {
 
 XNode* DOMParser::parseRootNode(Document* doc) {
     check(next(), XMLLexer::TOKEN_OPEN);
-    mState.depth = 1;
+    mState->depth = 1;
     ::core::SmartPtr<XNode> root(parseNodeNameAttributes(doc));
     const char* docType = doc->getDocType();
     if (!mLenient && docType[0] != '\0' && std::strcmp(docType, root->getName()) != 0) {
-        mState.failOffset = mState.nameOffset;
+        mState->failOffset = mState->nameOffset;
         throw XMLException("Root node do not match DOCTYPE declaration. It must be <%s>, not <%s>",
                            docType, root->getName());
     }
@@ -289,7 +318,7 @@ XNode* DOMParser::parseRootNode(Document* doc) {
 XNode* DOMParser::parseNodeNameAttributes(Document* doc) {
     Token* name = next();
     check(name, XMLLexer::TOKEN_IDENTIFIER);
-    mState.nameOffset = getTokenOffset();
+    mState->nameOffset = getTokenOffset();
     checkName(name);
     std::unique_ptr<XNode> element(new XNode(doc, name->getText(), nullptr));
     parseAttributes(element.get());
@@ -300,7 +329,7 @@ XNode* DOMParser::parseNodeNameAttributes(XNode* parent) {
     Token* name = next();
     check(name, XMLLexer::TOKEN_IDENTIFIER);
     checkName(name);
-    if (mMaxDepth > 0 && mState.depth >= mMaxDepth) {
+    if (mMaxDepth > 0 && mState->depth >= mMaxDepth) {
         throw XMLException("Maximum nesting depth of %d exceeded in node %s", mMaxDepth,
                            name->getText());
     }
@@ -313,7 +342,7 @@ void DOMParser::parseAttributes(XNode* element) {
     XMLScanner scanner(*this, mScanning);
     for (;;) {
         XMLScanner::Attribute plain;
-        if (!mState.inDeclaration && scanner.attribute(plain)) {
+        if (!mState->inDeclaration && scanner.attribute(plain)) {
             addPlainAttribute(element, plain.name.data, plain.name.size, plain.value.data,
                               plain.value.size, plain.references);
             continue;
@@ -344,7 +373,7 @@ bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
     }
     const char* after;
     // The end tag of the element the caller started is the caller's.
-    if (mState.open.size() != bottom &&
+    if (mState->open.size() != bottom &&
         (after = XMLScanner::endTagAt(p, end, current->getNameString())) != nullptr) {
         scanner.moveTo(after);
         finishBody(current);
@@ -352,7 +381,7 @@ bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
         return true;
     }
     XMLScanner::Span name;
-    if ((mMaxDepth > 0 && mState.depth >= mMaxDepth) ||
+    if ((mMaxDepth > 0 && mState->depth >= mMaxDepth) ||
         (p = XMLScanner::startTagAt(p, end, name)) == nullptr) {
         return false;
     }
@@ -400,15 +429,15 @@ bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
 Attribute* DOMParser::parseAttribute(XNode* element, Token* name) {
     // The identifier token's text changes with the next token: copy it now.
     checkName(name);
-    mState.attributeName.assign(name->getText());
+    mState->attributeName.assign(name->getText());
     check(next(), XMLLexer::TOKEN_EQUALS);
     Token* value = next();
     check(value, XMLLexer::TOKEN_STRING);
-    if (mState.inDeclaration) {
-        if (mState.attributeName == "version") {
-            mState.versionOffset = getTokenOffset();
-        } else if (mState.attributeName == "encoding") {
-            mState.encodingOffset = getTokenOffset();
+    if (mState->inDeclaration) {
+        if (mState->attributeName == "version") {
+            mState->versionOffset = getTokenOffset();
+        } else if (mState->attributeName == "encoding") {
+            mState->encodingOffset = getTokenOffset();
         }
     }
     // Decoded from the token straight into the new attribute: the string
@@ -416,9 +445,9 @@ Attribute* DOMParser::parseAttribute(XNode* element, Token* name) {
     const char* raw = valueOf(value);
     size_t length = std::strlen(raw);
     if (mLenient) {
-        raw = LenientReader::normaliseValue(raw, length, mState.attributeValue);
+        raw = LenientReader::normaliseValue(raw, length, mState->attributeValue);
     }
-    Attribute* attribute = element->addAttribute(mState.attributeName.c_str(), "");
+    Attribute* attribute = element->addAttribute(mState->attributeName.c_str(), "");
     syntax::decodeReferences(raw, length, attribute->mValue);
     return attribute;
 }
@@ -426,7 +455,7 @@ Attribute* DOMParser::parseAttribute(XNode* element, Token* name) {
 void DOMParser::addPlainAttribute(XNode* element, const char* name, size_t nameLength,
                                   const char* value, size_t valueLength, bool references) {
     if (mLenient) {
-        value = LenientReader::normaliseValue(value, valueLength, mState.attributeValue);
+        value = LenientReader::normaliseValue(value, valueLength, mState->attributeValue);
     }
     element->addParsedAttribute(name, nameLength, value, valueLength, references);
 }
@@ -472,11 +501,11 @@ void DOMParser::parseEndTag(XNode* element) {
 }
 
 // The content of `element` and of everything nested in it. Nested elements
-// are kept on mState.open rather than on the call stack, so that the depth of the
+// are kept on mState->open rather than on the call stack, so that the depth of the
 // input costs heap, not stack. The end tag of `element` itself is left for
 // the caller, as is everything after it.
 void DOMParser::parseChildren(XNode* element) {
-    const size_t bottom = mState.open.size();
+    const size_t bottom = mState->open.size();
     XNode* current = element;
     for (;;) {
         appendText(current);
@@ -497,7 +526,7 @@ void DOMParser::parseChildren(XNode* element) {
             push(token);
             if (is(following, XMLLexer::TOKEN_SLASH)) {
                 finishBody(current);
-                if (mState.open.size() == bottom) {
+                if (mState->open.size() == bottom) {
                     return;
                 }
                 parseEndTag(current);
@@ -516,7 +545,7 @@ void DOMParser::parseChildren(XNode* element) {
             continue;
         }
         if (is(token, Token::END_OF_INPUT)) {
-            if (mState.open.size() == bottom) {
+            if (mState->open.size() == bottom) {
                 finishBody(current);
                 return;
             }
