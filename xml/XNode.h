@@ -54,7 +54,7 @@ class XNode : public kavri::core::NamedObject {
     // VISIT_STOP and becomes the walk's result (hence the fixed type).
     enum VisitResult : int { VISIT_CONTINUE = 0, VISIT_STOP = 1 };
     using VisitCallback = ::core::Callback<VisitResult, XNode*, int, int>;
-    // Reads like a std::vector of SmartPtr<XNode> (xml/ChildList.h).
+    // Reads like a std::vector of SmartPtr<XNode> (xml/internal/ChildList.h).
     using ChildList = internal::ChildList;
     using AttributeMap = ::core::CKHashMap<Attribute*>;
 
