@@ -365,6 +365,7 @@ void DOMParser::parseAttributes(XNode* element) {
 // Nothing reads tokens while the tag is scanned: the place is taken once
 // and written back once.
 bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
+    const ParseState& state = *mState;
     XMLScanner scanner(*this, mScanning);
     const char* p;
     const char* end;
@@ -373,7 +374,7 @@ bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
     }
     const char* after;
     // The end tag of the element the caller started is the caller's.
-    if (mState->open.size() != bottom &&
+    if (state.open.size() != bottom &&
         (after = XMLScanner::endTagAt(p, end, current->getNameString())) != nullptr) {
         scanner.moveTo(after);
         finishBody(current);
@@ -381,7 +382,7 @@ bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
         return true;
     }
     XMLScanner::Span name;
-    if ((mMaxDepth > 0 && mState->depth >= mMaxDepth) ||
+    if ((mMaxDepth > 0 && state.depth >= mMaxDepth) ||
         (p = XMLScanner::startTagAt(p, end, name)) == nullptr) {
         return false;
     }
@@ -505,7 +506,8 @@ void DOMParser::parseEndTag(XNode* element) {
 // input costs heap, not stack. The end tag of `element` itself is left for
 // the caller, as is everything after it.
 void DOMParser::parseChildren(XNode* element) {
-    const size_t bottom = mState->open.size();
+    const ParseState& state = *mState;
+    const size_t bottom = state.open.size();
     XNode* current = element;
     for (;;) {
         appendText(current);
@@ -526,7 +528,7 @@ void DOMParser::parseChildren(XNode* element) {
             push(token);
             if (is(following, XMLLexer::TOKEN_SLASH)) {
                 finishBody(current);
-                if (mState->open.size() == bottom) {
+                if (state.open.size() == bottom) {
                     return;
                 }
                 parseEndTag(current);
@@ -545,7 +547,7 @@ void DOMParser::parseChildren(XNode* element) {
             continue;
         }
         if (is(token, Token::END_OF_INPUT)) {
-            if (mState->open.size() == bottom) {
+            if (state.open.size() == bottom) {
                 finishBody(current);
                 return;
             }

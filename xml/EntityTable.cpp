@@ -12,16 +12,10 @@ namespace xml {
 
 namespace {
 
+using syntax::isBlank;
+using syntax::isQuote;
 using syntax::past;
 using syntax::startsWith;
-
-bool isBlank(char c) {
-    return syntax::XMLBytes::is(c, syntax::XMLBytes::BLANK);
-}
-
-bool isQuote(char c) {
-    return c == '"' || c == '\'';
-}
 
 // Bytes that may stand in a reference's name (or a character reference's
 // number) between '&' and ';'.

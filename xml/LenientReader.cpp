@@ -15,13 +15,11 @@ namespace xml {
 
 namespace {
 
+using syntax::isBlank;
 using syntax::isDeclaration;
+using syntax::isQuote;
 using syntax::skipBlanks;
 using syntax::startsWith;
-
-bool isBlank(char c) {
-    return syntax::XMLBytes::is(c, syntax::XMLBytes::BLANK);
-}
 
 // CR LF and a lone CR become LF, as XML 1.0 reads line ends.
 void normaliseLineEnds(std::string& bytes) {
@@ -46,7 +44,7 @@ void normaliseLineEnds(std::string& bytes) {
 // `value`; null when there is none.
 const char* readLiteral(const char* p, const char* end, std::string& value) {
     const char* q = skipBlanks(p, end);
-    if (q == p || q == end || !syntax::XMLBytes::is(*q, syntax::XMLBytes::QUOTE)) {
+    if (q == p || q == end || !isQuote(*q)) {
         return nullptr;
     }
     const void* close = std::memchr(q + 1, *q, static_cast<size_t>(end - q - 1));

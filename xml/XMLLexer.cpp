@@ -12,6 +12,8 @@ using kavri::parser::Token;
 
 namespace {
 
+using syntax::isBlank;
+using syntax::isQuote;
 const Token gTokenTable[] = {
     Token(0, "<"), Token(1, ">"),       Token(2, "/"),  Token(3, "?"),      Token(4, "!"),
     Token(5, "="), Token(6, "[CDATA["), Token(7, "]]"), Token(8, "<!id!>"), Token(9, "<!string!>"),
@@ -28,10 +30,6 @@ struct StringBuffer {
     ~StringBuffer() { delete[] data; }
 };
 StringBuffer gStringBuffer;
-
-bool isQuote(char c) {
-    return syntax::XMLBytes::is(c, syntax::XMLBytes::QUOTE);
-}
 
 }  // namespace
 
@@ -54,7 +52,7 @@ bool XMLLexer::isNewLine(const char* text) {
 }
 
 bool XMLLexer::isIgnorable(char c) {
-    return syntax::XMLBytes::is(c, syntax::XMLBytes::BLANK);
+    return syntax::isBlank(c);
 }
 
 Lexer::CommentGuess XMLLexer::isLineComment(const char*) {

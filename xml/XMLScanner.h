@@ -134,8 +134,7 @@ inline const char* XMLScanner::startTagAt(const char* p, const char* end, Span& 
     const char* const last = syntax::skipName(first);
     // The name must end where the lexer's word ends for certain: at a
     // blank, or where ">" or "/" begins.
-    if (last == first || last == end ||
-        !(syntax::XMLBytes::is(*last, syntax::XMLBytes::BLANK) || *last == '>' || *last == '/')) {
+    if (last == first || last == end || !(syntax::isBlank(*last) || *last == '>' || *last == '/')) {
         return nullptr;
     }
     name.data = first;
@@ -173,7 +172,7 @@ inline const char* XMLScanner::attributeAt(const char* p, const char* end, Attri
         return nullptr;
     }
     p = syntax::skipBlanks(p + 1, end);
-    if (p == end || !syntax::XMLBytes::is(*p, syntax::XMLBytes::QUOTE)) {
+    if (p == end || !syntax::isQuote(*p)) {
         return nullptr;
     }
     // One pass for the closing quote, a NUL (which cuts the token's string

@@ -30,8 +30,18 @@ namespace syntax {
 
 // --- Scans over the input -------------------------------------------------------------
 
+// Bytes 0 to 32: white space between the pieces of markup.
+inline bool isBlank(char c) {
+    return XMLBytes::is(c, XMLBytes::BLANK);
+}
+
+// A double quote or an apostrophe: the two quotes of a literal.
+inline bool isQuote(char c) {
+    return XMLBytes::is(c, XMLBytes::QUOTE);
+}
+
 inline const char* skipBlanks(const char* p, const char* end) {
-    while (p < end && XMLBytes::is(*p, XMLBytes::BLANK)) {
+    while (p < end && isBlank(*p)) {
         ++p;
     }
     return p;
@@ -128,8 +138,7 @@ inline const char* markupEnd(Markup kind, const char* p, const char* end) {
 // "<?xml" followed by a blank or "?": the XML declaration, not a processing
 // instruction whose target merely begins with "xml".
 inline bool isDeclaration(const char* p, const char* end) {
-    return startsWith(p, end, "<?xml") && end - p > 5 &&
-           (XMLBytes::is(p[5], XMLBytes::BLANK) || p[5] == '?');
+    return startsWith(p, end, "<?xml") && end - p > 5 && (isBlank(p[5]) || p[5] == '?');
 }
 
 // --- References ----------------------------------------------------------------------------
