@@ -1,4 +1,6 @@
 // kavrixml: every public header of the library and of its framework layer.
+// Headers under an internal/ folder (namespace `internal`) come along because
+// inline code of the public ones needs them; applications do not use them.
 //
 //   #include "kavrixml.h"
 #ifndef KAVRIXML_KAVRIXML_H
@@ -54,6 +56,7 @@
 #include "core/SmartPtr.h"
 
 // XML
+#include "xml/Attribute.h"
 #include "xml/DOMParser.h"
 #include "xml/Document.h"
 #include "xml/ParameterParser.h"

@@ -3,7 +3,7 @@
 
 #ifdef KAVRIXML_BENCH_HAVE_OURS
 
-#include "core/BlockPool.h"
+#include "core/internal/BlockPool.h"
 #include "framework/kavrimain/MemoryInputStream.h"
 #include "framework/kavrimain/MemoryOutputStream.h"
 #include "framework/plinth/Exception.h"
@@ -39,7 +39,7 @@ class OursSubject : public Subject {
     }
 
     long long pooledFreeBytes() const override {
-        return static_cast<long long>(::core::BlockPool::statistics().free);
+        return static_cast<long long>(::core::internal::BlockPool::statistics().free);
     }
 
     void release() override {

@@ -13,7 +13,7 @@
 // values: holders that own their values call clear() first.
 // CKHashMapValue holds values that manage themselves (SmartPtr): disposal is
 // only the release of the entry's copy. Entries, key copies and the maps
-// themselves come from core::BlockPool: documents make one small map per
+// themselves come from core::internal::BlockPool: documents make one small map per
 // element with attributes.
 #ifndef KAVRIXML_CORE_CKHASHMAP_H
 #define KAVRIXML_CORE_CKHASHMAP_H
@@ -23,7 +23,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "core/BlockPool.h"
+#include "core/internal/BlockPool.h"
 
 namespace core {
 
@@ -42,22 +42,23 @@ struct less_str {
 
 template <class T>
 using CKHashMapStore =
-    std::map<const char*, T, less_str, PoolAllocator<std::pair<const char* const, T>>>;
+    std::map<const char*, T, less_str, internal::PoolAllocator<std::pair<const char* const, T>>>;
 
+// The std::map layout, which every value type gets unless it brings its own.
 template <class T>
-class CKHashMapBase : public CKHashMapStore<T> {
+class CKHashMapStdBase : public CKHashMapStore<T> {
   public:
     using Map = CKHashMapStore<T>;
     using iterator = typename Map::iterator;
     using const_iterator = typename Map::const_iterator;
 
-    CKHashMapBase(bool ownsValues, const T& nullValue)
+    CKHashMapStdBase(bool ownsValues, const T& nullValue)
         : mOwnsValues(ownsValues), mNullValue(nullValue) {}
     // Maps hold key buffers (and maybe values) of their own: no copies.
-    CKHashMapBase(const CKHashMapBase&) = delete;
-    CKHashMapBase& operator=(const CKHashMapBase&) = delete;
+    CKHashMapStdBase(const CKHashMapStdBase&) = delete;
+    CKHashMapStdBase& operator=(const CKHashMapStdBase&) = delete;
 
-    virtual ~CKHashMapBase() {
+    virtual ~CKHashMapStdBase() {
         for (auto it = Map::begin(); it != Map::end();) {
             const char* key = it->first;
             it = Map::erase(it);
@@ -65,8 +66,10 @@ class CKHashMapBase : public CKHashMapStore<T> {
         }
     }
 
-    static void* operator new(size_t size) { return BlockPool::allocate(size); }
-    static void operator delete(void* block, size_t size) { BlockPool::release(block, size); }
+    static void* operator new(size_t size) { return internal::BlockPool::allocate(size); }
+    static void operator delete(void* block, size_t size) {
+        internal::BlockPool::release(block, size);
+    }
 
     virtual T getNullValue(const char* /*key*/) const { return mNullValue; }
     virtual void deleteValue(T value) = 0;
@@ -91,12 +94,12 @@ class CKHashMapBase : public CKHashMapStore<T> {
             return true;
         }
         size_t length = std::strlen(key);
-        char* buffer = static_cast<char*>(BlockPool::allocate(length + 1));
+        char* buffer = static_cast<char*>(internal::BlockPool::allocate(length + 1));
         std::memcpy(buffer, key, length + 1);
         try {
             Map::emplace_hint(it, buffer, value);
         } catch (...) {
-            BlockPool::release(buffer, length + 1);
+            internal::BlockPool::release(buffer, length + 1);
             throw;
         }
         return false;
@@ -145,12 +148,24 @@ class CKHashMapBase : public CKHashMapStore<T> {
   protected:
     // Key copies are released with the size they were taken with.
     static void releaseKey(const char* key) {
-        BlockPool::release(const_cast<char*>(key), std::strlen(key) + 1);
+        internal::BlockPool::release(const_cast<char*>(key), std::strlen(key) + 1);
     }
 
     bool mOwnsValues;
     T mNullValue;
 };
+
+// The abstract base of a map of T values: CKHashMapStdBase<T>, unless T's
+// own namespace declares a function ckHashMapBase(T*) that returns a pointer
+// to the layout to use instead (one with the same members: attributes, which
+// are many and few per element, have one, see xml/internal/AttributeMap.h).
+// It is found by argument-dependent lookup where the map is instantiated,
+// so a layout is chosen beside its value type, with no specialisation here.
+template <class T>
+CKHashMapStdBase<T>* ckHashMapBase(T*);
+
+template <class T>
+using CKHashMapBase = std::remove_pointer_t<decltype(ckHashMapBase(static_cast<T*>(nullptr)))>;
 
 template <class T>
 class CKHashMap : public CKHashMapBase<T> {

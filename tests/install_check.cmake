@@ -19,11 +19,25 @@ foreach(installed include/kavrixml/kavrixml.h include/kavrixml/xml/DOMParser.h
         message(FATAL_ERROR "not installed: ${installed}")
     endif()
 endforeach()
-# Internal headers stay behind.
-foreach(internal xml/XMLScanner.h xml/DOMParserPaths.h)
-    if(EXISTS ${prefix}/include/kavrixml/${internal})
-        message(FATAL_ERROR "an internal header was installed: ${internal}")
+# The library's own headers stay behind.
+foreach(private xml/XMLScanner.h xml/DOMParserPaths.h xml/NameTable.h xml/EntityTable.h
+                xml/LenientReader.h xml/WriteBuffer.h xml/syntax/XMLSyntax.h
+                xml/syntax/XMLBytes.h)
+    if(EXISTS ${prefix}/include/kavrixml/${private})
+        message(FATAL_ERROR "a header of the library's own was installed: ${private}")
     endif()
+endforeach()
+# Every header installed finds what it includes among the installed ones.
+file(GLOB_RECURSE installed_headers RELATIVE ${prefix}/include/kavrixml
+     ${prefix}/include/kavrixml/*.h)
+foreach(header ${installed_headers})
+    file(STRINGS ${prefix}/include/kavrixml/${header} includes REGEX "^#include \"[^\"]+\"")
+    foreach(line ${includes})
+        string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" included "${line}")
+        if(NOT EXISTS ${prefix}/include/kavrixml/${included})
+            message(FATAL_ERROR "installed ${header} includes ${included}, which is not installed")
+        endif()
+    endforeach()
 endforeach()
 
 # Through the CMake package.

@@ -1,17 +1,19 @@
 #include "xml/DOMParser.h"
 
-#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "core/SmartPtr.h"
 #include "framework/plinth/StringUtil.h"
-#include "framework/plinth/XMLBytes.h"
-#include "xml/EntityTable.h"
-#include "xml/Transcoder.h"
+#include "xml/LenientReader.h"
 #include "xml/XMLException.h"
 #include "xml/XMLLexer.h"
 #include "xml/XMLScanner.h"
+#include "xml/syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {
@@ -42,77 +44,45 @@ void checkName(const Token* name) {
     }
 }
 
-using scan::past;
-using scan::skipBlanks;
-using scan::startsWith;
-
-bool isBlank(char c) {
-    return text::XMLBytes::is(c, text::XMLBytes::BLANK);
-}
-
-// "<?xml" as a declaration, not as the start of a longer target name.
-bool isDeclaration(const char* p, const char* end) {
-    return startsWith(p, end, "<?xml") && end - p > 5 && (isBlank(p[5]) || p[5] == '?');
-}
-
-// CR LF and a lone CR become LF, as XML 1.0 reads line ends.
-void normaliseLineEnds(std::string& bytes) {
-    size_t out = bytes.find('\r');
-    if (out == std::string::npos) {
-        return;
-    }
-    for (size_t in = out; in < bytes.size(); ++in) {
-        if (bytes[in] != '\r') {
-            bytes[out++] = bytes[in];
-            continue;
-        }
-        bytes[out++] = '\n';
-        if (in + 1 < bytes.size() && bytes[in + 1] == '\n') {
-            ++in;
-        }
-    }
-    bytes.resize(out);
-}
-
-// "1." and digits: later 1.x versions differ from 1.0 in nothing this
-// reader looks at.
-bool isVersionOne(const std::string& version) {
-    return version.size() > 2 && version.compare(0, 2, "1.") == 0 &&
-           version.find_first_not_of("0123456789", 2) == std::string::npos;
-}
-
-// After a DOCTYPE keyword: blanks and a quoted literal, whose text goes to
-// `value`; null when there is none.
-const char* readLiteral(const char* p, const char* end, std::string& value) {
-    const char* q = skipBlanks(p, end);
-    if (q == p || q == end || !text::XMLBytes::is(*q, text::XMLBytes::QUOTE)) {
-        return nullptr;
-    }
-    const void* close = std::memchr(q + 1, *q, static_cast<size_t>(end - q - 1));
-    if (close == nullptr) {
-        return nullptr;
-    }
-    value.assign(q + 1, static_cast<const char*>(close));
-    return static_cast<const char*>(close) + 1;
-}
-
-// Entities may make the text at most this large.
-size_t expansionLimit(size_t inputSize) {
-    return std::max<size_t>(10 * inputSize, size_t(1) << 20);
-}
+using syntax::skipBlanks;
 
 }  // namespace
 
+// What one parse knows beyond the tokens: the elements open around the
+// place being read and the places that a fault may have to be reported at.
+struct DOMParser::ParseState {
+    // Elements whose content is being read, outermost first; the one
+    // being read is not on it.
+    std::vector<XNode*> open;
+    int depth = 0;
+    // Where a fault lies when it is not the last token taken.
+    size_t failOffset = NO_OFFSET;
+    size_t nameOffset = 0;
+    size_t declarationOffset = 0;
+    size_t versionOffset = 0;
+    size_t encodingOffset = 0;
+    bool inDeclaration = false;
+    // A fragment read into a caller's node: on failure, the nodes read
+    // get back the node's document, walked with `restore` as the stack,
+    // whose room is made as the reading goes deeper (a clean-up after a
+    // failure must not allocate).
+    bool fragment = false;
+    std::vector<std::pair<XNode*, size_t>> restore;
+    std::string attributeName;   // the identifier token's text, copied
+    std::string attributeValue;  // a raw value with its white space normalised
+
+    void reset(bool forFragment);
+};
+
 ::core::CriticalSection DOMParser::gCS;
 
-DOMParser::DOMParser() : Parser(new XMLLexer(), true) {
-    mState.failOffset = NO_OFFSET;
-}
+DOMParser::DOMParser() : Parser(new XMLLexer(), true), mState(new ParseState()) {}
 
 DOMParser::DOMParser(const DOMParser& other)
-    : Parser(new XMLLexer(), true), mMaxDepth(other.mMaxDepth), mTrimBodies(other.mTrimBodies) {
-    mState.failOffset = NO_OFFSET;
-}
+    : Parser(new XMLLexer(), true),
+      mState(new ParseState()),
+      mMaxDepth(other.mMaxDepth),
+      mTrimBodies(other.mTrimBodies) {}
 
 DOMParser& DOMParser::operator=(const DOMParser& other) {
     if (this != &other) {
@@ -140,9 +110,9 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
     setInputStream(stream, true);
     mLine = mColumn = 0;
     if (mLenient) {
-        readAsUTF8();
+        LenientReader(*this).readAsUTF8(mLine, mColumn);
     }
-    mState.reset(node != nullptr);
+    mState->reset(node != nullptr);
     std::unique_ptr<Document> doc(new Document());
     Document* previous = node != nullptr ? node->getDocument() : nullptr;
     // Declared after the document: on a failure the lock is left first and
@@ -151,7 +121,8 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
     try {
         if (node == nullptr) {
             if (mLenient) {
-                parseLenientProlog(doc.get());
+                LenientReader(*this).readProlog(doc.get(), mState->failOffset,
+                                                [this, &doc] { parseBegin(doc.get()); });
             } else {
                 parseBegin(doc.get());
                 parseDocType(doc.get());
@@ -159,7 +130,7 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
             parseRootNode(doc.get());
         } else {
             node->setDocument(doc.get());
-            mState.depth = 1;
+            mState->depth = 1;
             parseChildren(node);
             doc->setRootNode(node);
         }
@@ -188,7 +159,7 @@ void DOMParser::ParseState::reset(bool forFragment) {
 }
 
 void DOMParser::recordFailure() {
-    size_t offset = mState.failOffset != NO_OFFSET ? mState.failOffset : getTokenOffset();
+    size_t offset = mState->failOffset != NO_OFFSET ? mState->failOffset : getTokenOffset();
     getLineColumn(offset, mLine, mColumn);
 }
 
@@ -197,7 +168,7 @@ void DOMParser::recordFailure() {
 // parse are walked, and none is deeper than the room `restore` was given
 // while they were read.
 void DOMParser::restoreDocuments(XNode* node, Document* failed, Document* previous) noexcept {
-    std::vector<std::pair<XNode*, size_t>>& stack = mState.restore;
+    std::vector<std::pair<XNode*, size_t>>& stack = mState->restore;
     stack.clear();
     node->setDocument(previous);
     stack.emplace_back(node, 0);
@@ -222,18 +193,18 @@ void DOMParser::restoreDocuments(XNode* node, Document* failed, Document* previo
 }
 
 void DOMParser::enter(XNode*& current, XNode* child) {
-    if (mState.fragment && mState.restore.capacity() < mState.open.size() + 2) {
-        mState.restore.reserve(2 * mState.open.size() + 2);
+    if (mState->fragment && mState->restore.capacity() < mState->open.size() + 2) {
+        mState->restore.reserve(2 * mState->open.size() + 2);
     }
-    mState.open.push_back(current);
+    mState->open.push_back(current);
     current = child;
-    ++mState.depth;
+    ++mState->depth;
 }
 
 void DOMParser::leave(XNode*& current) {
-    current = mState.open.back();
-    mState.open.pop_back();
-    --mState.depth;
+    current = mState->open.back();
+    mState->open.pop_back();
+    --mState->depth;
 }
 
 // --- Prolog ---------------------------------------------------------------------
@@ -241,7 +212,7 @@ void DOMParser::leave(XNode*& current) {
 void DOMParser::parseBegin(Document* doc) {
     Token* open = next();
     check(open, XMLLexer::TOKEN_OPEN);
-    mState.declarationOffset = getTokenOffset();
+    mState->declarationOffset = getTokenOffset();
     Token* mark = next();
     if (!is(mark, XMLLexer::TOKEN_QUESTION)) {
         push(mark);
@@ -249,12 +220,12 @@ void DOMParser::parseBegin(Document* doc) {
         checkDeclaration(doc);
         return;
     }
-    mState.inDeclaration = true;
-    mState.versionOffset = mState.encodingOffset = mState.declarationOffset;
+    mState->inDeclaration = true;
+    mState->versionOffset = mState->encodingOffset = mState->declarationOffset;
     std::unique_ptr<XNode> declaration(parseNodeNameAttributes(doc));
-    mState.inDeclaration = false;
+    mState->inDeclaration = false;
     if (std::strcmp(declaration->getName(), "xml") != 0) {
-        mState.failOffset = mState.nameOffset;
+        mState->failOffset = mState->nameOffset;
         throw XMLException("Invalid start declaration");
     }
     doc->setXmlDeclaration(declaration.release());
@@ -270,15 +241,15 @@ void DOMParser::checkDeclaration(Document* doc) {
     }
     Attribute* version = declaration->getAttribute("version");
     if (version == nullptr) {
-        mState.failOffset = mState.declarationOffset;
+        mState->failOffset = mState->declarationOffset;
         throw XMLException("No version attribute in XML declaration!");
     }
-    if (mLenient && isVersionOne(version->getValueString())) {
+    if (mLenient && LenientReader::isVersionOne(version->getValueString())) {
         // Read by 1.0's rules, and written back so that it reads strictly too.
         version->setValue("1.0");
     }
     if (version->getValueString() != "1.0") {
-        mState.failOffset = mState.versionOffset;
+        mState->failOffset = mState->versionOffset;
         throw XMLException("Only XML 1.0 supported");
     }
     Attribute* encoding = declaration->getAttribute("encoding");
@@ -288,7 +259,7 @@ void DOMParser::checkDeclaration(Document* doc) {
     }
     if (encoding != nullptr &&
         text::StringUtil::compareIgnoreCase(encoding->getValue(), "UTF-8") != 0) {
-        mState.failOffset = mState.encodingOffset;
+        mState->failOffset = mState->encodingOffset;
         throw XMLException("Only UTF-8 encoding supported");
     }
 }
@@ -331,11 +302,11 @@ void DOMParser::parseDocType(Document* doc) {
 
 XNode* DOMParser::parseRootNode(Document* doc) {
     check(next(), XMLLexer::TOKEN_OPEN);
-    mState.depth = 1;
+    mState->depth = 1;
     ::core::SmartPtr<XNode> root(parseNodeNameAttributes(doc));
     const char* docType = doc->getDocType();
     if (!mLenient && docType[0] != '\0' && std::strcmp(docType, root->getName()) != 0) {
-        mState.failOffset = mState.nameOffset;
+        mState->failOffset = mState->nameOffset;
         throw XMLException("Root node do not match DOCTYPE declaration. It must be <%s>, not <%s>",
                            docType, root->getName());
     }
@@ -347,7 +318,7 @@ XNode* DOMParser::parseRootNode(Document* doc) {
 XNode* DOMParser::parseNodeNameAttributes(Document* doc) {
     Token* name = next();
     check(name, XMLLexer::TOKEN_IDENTIFIER);
-    mState.nameOffset = getTokenOffset();
+    mState->nameOffset = getTokenOffset();
     checkName(name);
     std::unique_ptr<XNode> element(new XNode(doc, name->getText(), nullptr));
     parseAttributes(element.get());
@@ -358,7 +329,7 @@ XNode* DOMParser::parseNodeNameAttributes(XNode* parent) {
     Token* name = next();
     check(name, XMLLexer::TOKEN_IDENTIFIER);
     checkName(name);
-    if (mMaxDepth > 0 && mState.depth >= mMaxDepth) {
+    if (mMaxDepth > 0 && mState->depth >= mMaxDepth) {
         throw XMLException("Maximum nesting depth of %d exceeded in node %s", mMaxDepth,
                            name->getText());
     }
@@ -371,7 +342,7 @@ void DOMParser::parseAttributes(XNode* element) {
     XMLScanner scanner(*this, mScanning);
     for (;;) {
         XMLScanner::Attribute plain;
-        if (!mState.inDeclaration && scanner.attribute(plain)) {
+        if (!mState->inDeclaration && scanner.attribute(plain)) {
             addPlainAttribute(element, plain.name.data, plain.name.size, plain.value.data,
                               plain.value.size, plain.references);
             continue;
@@ -394,6 +365,7 @@ void DOMParser::parseAttributes(XNode* element) {
 // Nothing reads tokens while the tag is scanned: the place is taken once
 // and written back once.
 bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
+    const ParseState& state = *mState;
     XMLScanner scanner(*this, mScanning);
     const char* p;
     const char* end;
@@ -402,7 +374,7 @@ bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
     }
     const char* after;
     // The end tag of the element the caller started is the caller's.
-    if (mState.open.size() != bottom &&
+    if (state.open.size() != bottom &&
         (after = XMLScanner::endTagAt(p, end, current->getNameString())) != nullptr) {
         scanner.moveTo(after);
         finishBody(current);
@@ -410,7 +382,7 @@ bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
         return true;
     }
     XMLScanner::Span name;
-    if ((mMaxDepth > 0 && mState.depth >= mMaxDepth) ||
+    if ((mMaxDepth > 0 && state.depth >= mMaxDepth) ||
         (p = XMLScanner::startTagAt(p, end, name)) == nullptr) {
         return false;
     }
@@ -458,15 +430,15 @@ bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
 Attribute* DOMParser::parseAttribute(XNode* element, Token* name) {
     // The identifier token's text changes with the next token: copy it now.
     checkName(name);
-    mState.attributeName.assign(name->getText());
+    mState->attributeName.assign(name->getText());
     check(next(), XMLLexer::TOKEN_EQUALS);
     Token* value = next();
     check(value, XMLLexer::TOKEN_STRING);
-    if (mState.inDeclaration) {
-        if (mState.attributeName == "version") {
-            mState.versionOffset = getTokenOffset();
-        } else if (mState.attributeName == "encoding") {
-            mState.encodingOffset = getTokenOffset();
+    if (mState->inDeclaration) {
+        if (mState->attributeName == "version") {
+            mState->versionOffset = getTokenOffset();
+        } else if (mState->attributeName == "encoding") {
+            mState->encodingOffset = getTokenOffset();
         }
     }
     // Decoded from the token straight into the new attribute: the string
@@ -474,17 +446,17 @@ Attribute* DOMParser::parseAttribute(XNode* element, Token* name) {
     const char* raw = valueOf(value);
     size_t length = std::strlen(raw);
     if (mLenient) {
-        raw = normaliseValue(raw, length);
+        raw = LenientReader::normaliseValue(raw, length, mState->attributeValue);
     }
-    Attribute* attribute = element->addAttribute(mState.attributeName.c_str(), "");
-    text::StringUtil::decodeXML(raw, length, attribute->mValue);
+    Attribute* attribute = element->addAttribute(mState->attributeName.c_str(), "");
+    syntax::decodeReferences(raw, length, attribute->mValue);
     return attribute;
 }
 
 void DOMParser::addPlainAttribute(XNode* element, const char* name, size_t nameLength,
                                   const char* value, size_t valueLength, bool references) {
     if (mLenient) {
-        value = normaliseValue(value, valueLength);
+        value = LenientReader::normaliseValue(value, valueLength, mState->attributeValue);
     }
     element->addParsedAttribute(name, nameLength, value, valueLength, references);
 }
@@ -530,15 +502,16 @@ void DOMParser::parseEndTag(XNode* element) {
 }
 
 // The content of `element` and of everything nested in it. Nested elements
-// are kept on mState.open rather than on the call stack, so that the depth of the
+// are kept on mState->open rather than on the call stack, so that the depth of the
 // input costs heap, not stack. The end tag of `element` itself is left for
 // the caller, as is everything after it.
 void DOMParser::parseChildren(XNode* element) {
-    const size_t bottom = mState.open.size();
+    const ParseState& state = *mState;
+    const size_t bottom = state.open.size();
     XNode* current = element;
     for (;;) {
         appendText(current);
-        if (mLenient && skipMarkup()) {
+        if (mLenient && LenientReader(*this).skipMarkup()) {
             continue;
         }
         if (readPlainTag(current, bottom)) {
@@ -555,7 +528,7 @@ void DOMParser::parseChildren(XNode* element) {
             push(token);
             if (is(following, XMLLexer::TOKEN_SLASH)) {
                 finishBody(current);
-                if (mState.open.size() == bottom) {
+                if (state.open.size() == bottom) {
                     return;
                 }
                 parseEndTag(current);
@@ -574,7 +547,7 @@ void DOMParser::parseChildren(XNode* element) {
             continue;
         }
         if (is(token, Token::END_OF_INPUT)) {
-            if (mState.open.size() == bottom) {
+            if (state.open.size() == bottom) {
                 finishBody(current);
                 return;
             }
@@ -602,7 +575,7 @@ void DOMParser::appendText(XNode* element) {
         skipBlanks(text, text + length) == text + length) {
         return;
     }
-    text::StringUtil::decodeXML(text, length, element->content().body);
+    syntax::decodeReferences(text, length, element->content().body);
 }
 
 void DOMParser::finishBody(XNode* element) {
@@ -649,178 +622,6 @@ void DOMParser::appendCDataContent(XNode* element) {
     }
     check(next(), XMLLexer::TOKEN_CDATA_END);
     check(next(), XMLLexer::TOKEN_CLOSE);
-}
-
-// --- Lenient reading ---------------------------------------------------------------
-
-const char* DOMParser::unreadInput(const char*& end) const {
-    const std::string& input = getLexer()->getInput();
-    end = input.data() + input.size();
-    return input.data() + getLexer()->getOffset();
-}
-
-void DOMParser::moveTo(const char* p) {
-    getLexer()->setOffset(static_cast<size_t>(p - getLexer()->getInput().data()));
-}
-
-void DOMParser::readAsUTF8() {
-    std::string bytes = getLexer()->takeInput();
-    Transcoder::Place failedAt;
-    try {
-        Transcoder::toUTF8(bytes, failedAt);
-    } catch (...) {
-        mLine = failedAt.line;
-        mColumn = failedAt.column;
-        setInput(std::move(bytes), true);  // a failed conversion leaves the bytes as they were
-        throw;
-    }
-    normaliseLineEnds(bytes);
-    setInput(std::move(bytes), true);
-}
-
-// The declaration (first, if there is one), the DOCTYPE, and around them
-// white space, comments and processing instructions, in any order XML allows.
-void DOMParser::parseLenientProlog(Document* doc) {
-    skipMisc(true);
-    const char* end;
-    const char* p = unreadInput(end);
-    if (isDeclaration(p, end)) {
-        parseBegin(doc);
-    }
-    skipMisc(false);
-    p = unreadInput(end);
-    if (startsWith(p, end, "<!DOCTYPE")) {
-        parseLenientDocType(doc);
-        skipMisc(false);
-    }
-}
-
-void DOMParser::skipMisc(bool beforeDeclaration) {
-    const char* end;
-    const char* p = unreadInput(end);
-    for (;;) {
-        p = skipBlanks(p, end);
-        const char* after = nullptr;
-        if (startsWith(p, end, "<!--")) {
-            after = past(p + 4, end, "-->");
-        } else if (startsWith(p, end, "<?") && !(beforeDeclaration && isDeclaration(p, end))) {
-            after = past(p + 2, end, "?>");
-        }
-        // An unterminated one is left for the tokens to report.
-        if (after == nullptr) {
-            break;
-        }
-        p = after;
-    }
-    moveTo(p);
-}
-
-// <!DOCTYPE name [SYSTEM "dtd" | PUBLIC "id" ["dtd"]] [[ subset ]]>, and the
-// expansion of the entities the subset declares in the rest of the input.
-void DOMParser::parseLenientDocType(Document* doc) {
-    const char* end;
-    const char* const start = unreadInput(end);
-    const char* p = start + 9;  // "<!DOCTYPE"
-    const char* name = skipBlanks(p, end);
-    p = name;
-    while (p < end && !isBlank(*p) && *p != '[' && *p != '>') {
-        ++p;
-    }
-    const std::string docType(name, p);
-    p = skipBlanks(p, end);
-    std::string literal;
-    const char* fault = p;
-    if (!docType.empty() && startsWith(p, end, "SYSTEM")) {
-        p = readLiteral(p + 6, end, literal);
-        doc->setDTD(literal);
-    } else if (!docType.empty() && startsWith(p, end, "PUBLIC")) {
-        p = readLiteral(p + 6, end, literal);
-        doc->setPublicID(literal);
-        const char* dtd = p != nullptr ? readLiteral(p, end, literal) : nullptr;
-        if (dtd != nullptr) {
-            doc->setDTD(literal);
-            p = dtd;
-        }
-    }
-    EntityTable entities;
-    if (p != nullptr) {
-        p = skipBlanks(p, end);
-        fault = p;
-        if (p < end && *p == '[') {
-            try {
-                p = skipBlanks(entities.readSubset(p + 1, end, fault), end);
-            } catch (...) {
-                mState.failOffset = static_cast<size_t>(fault - getLexer()->getInput().data());
-                throw;
-            }
-            fault = p;
-        }
-    }
-    if (docType.empty() || p == nullptr || p == end || *p != '>') {
-        mState.failOffset = static_cast<size_t>(fault - getLexer()->getInput().data());
-        throw XMLException("Invalid DOCTYPE declaration");
-    }
-    doc->setDocType(docType);
-    moveTo(p + 1);
-    if (entities.empty()) {
-        return;
-    }
-    const std::string& input = getLexer()->getInput();
-    const size_t offset = getLexer()->getOffset();
-    std::string expanded(input, 0, offset);
-    const char* failedAt = nullptr;
-    try {
-        entities.expand(input.data() + offset, input.data() + input.size(), expanded,
-                        expansionLimit(input.size()), failedAt);
-    } catch (...) {
-        mState.failOffset =
-            failedAt != nullptr ? static_cast<size_t>(failedAt - input.data()) : offset;
-        throw;
-    }
-    setInput(std::move(expanded), true);
-    getLexer()->setOffset(offset);
-}
-
-// A comment or processing instruction inside content: passed over, so that
-// the text on both sides of it joins the body.
-bool DOMParser::skipMarkup() {
-    if (hasPushed()) {
-        return false;
-    }
-    const char* end;
-    const char* p = unreadInput(end);
-    const char* after = nullptr;
-    if (startsWith(p, end, "<!--")) {
-        after = past(p + 4, end, "-->");
-    } else if (startsWith(p, end, "<?")) {
-        after = past(p + 2, end, "?>");
-    }
-    if (after == nullptr) {
-        return false;
-    }
-    moveTo(after);
-    return true;
-}
-
-// A tab, line feed or carriage return written in an attribute value reads
-// as a blank; one written as a reference is decoded later and keeps its value.
-const char* DOMParser::normaliseValue(const char* value, size_t& length) {
-    const char* const end = value + length;
-    const char* first = value;
-    while (first < end && *first != '\t' && *first != '\n' && *first != '\r') {
-        ++first;
-    }
-    if (first == end) {
-        return value;
-    }
-    std::string& out = mState.attributeValue;
-    out.assign(value, end);
-    for (size_t i = static_cast<size_t>(first - value); i < out.size(); ++i) {
-        if (out[i] == '\t' || out[i] == '\n' || out[i] == '\r') {
-            out[i] = ' ';
-        }
-    }
-    return out.data();
 }
 
 }  // namespace xml

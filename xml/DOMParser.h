@@ -52,10 +52,7 @@
 #ifndef KAVRIXML_XML_DOMPARSER_H
 #define KAVRIXML_XML_DOMPARSER_H
 
-#include <cstddef>
-#include <string>
-#include <utility>
-#include <vector>
+#include <memory>
 
 #include "framework/kavrimain/Parser.h"
 #include "framework/plinth/CriticalSection.h"
@@ -110,31 +107,9 @@ class DOMParser : public kavri::parser::Parser {
     unsigned getColumn() const { return mColumn; }
 
   private:
-    // What one parse knows beyond the tokens: the elements open around the
-    // place being read and the places that a fault may have to be reported at.
-    struct ParseState {
-        // Elements whose content is being read, outermost first; the one
-        // being read is not on it.
-        std::vector<XNode*> open;
-        int depth = 0;
-        // Where a fault lies when it is not the last token taken.
-        size_t failOffset;
-        size_t nameOffset = 0;
-        size_t declarationOffset = 0;
-        size_t versionOffset = 0;
-        size_t encodingOffset = 0;
-        bool inDeclaration = false;
-        // A fragment read into a caller's node: on failure, the nodes read
-        // get back the node's document, walked with `restore` as the stack,
-        // whose room is made as the reading goes deeper (a clean-up after a
-        // failure must not allocate).
-        bool fragment = false;
-        std::vector<std::pair<XNode*, size_t>> restore;
-        std::string attributeName;   // the identifier token's text, copied
-        std::string attributeValue;  // a raw value with its white space normalised
-
-        void reset(bool forFragment);
-    };
+    // What one parse knows beyond the tokens (the reader's own business:
+    // defined where the reader is).
+    struct ParseState;
 
     void parseBegin(Document* doc);
     void checkDeclaration(Document* doc);
@@ -163,23 +138,10 @@ class DOMParser : public kavri::parser::Parser {
     void addPlainAttribute(XNode* element, const char* name, size_t nameLength, const char* value,
                            size_t valueLength, bool references);
 
-    // Lenient reading: the input brought to UTF-8, the prolog read with
-    // everything it may hold, markup in content that is passed over.
-    void readAsUTF8();
-    void parseLenientProlog(Document* doc);
-    void parseLenientDocType(Document* doc);
-    void skipMisc(bool beforeDeclaration);
-    bool skipMarkup();
-    const char* normaliseValue(const char* value, size_t& length);
-    // The unread input [returned, end) and a move of the place in it; only
-    // while no token waits pushed back.
-    const char* unreadInput(const char*& end) const;
-    void moveTo(const char* p);
-
     void restoreDocuments(XNode* node, Document* failed, Document* previous) noexcept;
     void recordFailure();
 
-    ParseState mState;
+    std::unique_ptr<ParseState> mState;
     int mMaxDepth = DEFAULT_MAX_DEPTH;
     unsigned mLine = 0;
     unsigned mColumn = 0;

@@ -1,38 +1,26 @@
 #include "xml/EntityTable.h"
 
-#include <cctype>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
 #include "xml/XMLException.h"
-#include "xml/XMLScanner.h"
+#include "xml/syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {
 
 namespace {
 
-using scan::past;
-using scan::startsWith;
-
-bool isBlank(char c) {
-    return text::XMLBytes::is(c, text::XMLBytes::BLANK);
-}
-
-bool isQuote(char c) {
-    return c == '"' || c == '\'';
-}
+using syntax::isBlank;
+using syntax::isQuote;
+using syntax::past;
+using syntax::startsWith;
 
 // Bytes that may stand in a reference's name (or a character reference's
 // number) between '&' and ';'.
 bool isReferenceByte(char c) {
     return !isBlank(c) && c != ';' && c != '&' && c != '<' && c != '>' && !isQuote(c);
-}
-
-bool isPredefined(const std::string& name) {
-    return name == "lt" || name == "gt" || name == "amp" || name == "apos" || name == "quot";
 }
 
 // From just after a declaration's keyword to just after its ">", passing
@@ -49,67 +37,6 @@ const char* skipDeclaration(const char* p, const char* end) {
         ++p;
     }
     return p < end ? p + 1 : nullptr;
-}
-
-void appendUTF8(uint32_t code, std::string& out) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-// An entity's value as declared, with its character references resolved:
-// "&#60;" in a value is the character "<" of the replacement text, which is
-// then read as markup where the entity is referenced. References to other
-// entities stay as written until then.
-std::string resolveCharacterReferences(const char* p, const char* end) {
-    std::string value;
-    while (p < end) {
-        const char* amp =
-            static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(end - p)));
-        if (amp == nullptr) {
-            value.append(p, end);
-            break;
-        }
-        value.append(p, amp);
-        p = amp;
-        const char* semicolon =
-            static_cast<const char*>(std::memchr(p, ';', static_cast<size_t>(end - p)));
-        if (end - p < 4 || p[1] != '#' || semicolon == nullptr || semicolon - p > 20) {
-            value += *p++;
-            continue;
-        }
-        const bool hex = p[2] == 'x';
-        const char* digits = p + (hex ? 3 : 2);
-        // Digits only: strtoul alone would also take blanks, a sign or "0x".
-        const char* stop = digits;
-        while (stop < semicolon && (hex ? std::isxdigit(static_cast<unsigned char>(*stop))
-                                        : std::isdigit(static_cast<unsigned char>(*stop)))) {
-            ++stop;
-        }
-        const unsigned long code = stop == semicolon && digits != semicolon
-                                       ? std::strtoul(digits, nullptr, hex ? 16 : 10)
-                                       : 0;
-        const bool valid = code != 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
-        if (!valid) {
-            value += *p++;
-            continue;
-        }
-        appendUTF8(static_cast<uint32_t>(code), value);
-        p = semicolon + 1;
-    }
-    return value;
 }
 
 }  // namespace
@@ -156,7 +83,7 @@ struct EntityTable::Expansion {
 
 const char* EntityTable::readSubset(const char* p, const char* end, const char*& failedAt) {
     for (;;) {
-        p = scan::skipBlanks(p, end);
+        p = syntax::skipBlanks(p, end);
         if (p == end) {
             failedAt = p;
             throw XMLException("Unterminated internal subset in DOCTYPE");
@@ -164,11 +91,10 @@ const char* EntityTable::readSubset(const char* p, const char* end, const char*&
         if (*p == ']') {
             return p + 1;
         }
+        const syntax::Markup markup = syntax::markupAt(p, end);
         const char* after = nullptr;
-        if (startsWith(p, end, "<!--")) {
-            after = past(p + 4, end, "-->");
-        } else if (startsWith(p, end, "<?")) {
-            after = past(p + 2, end, "?>");
+        if (markup != syntax::MARKUP_NONE) {
+            after = syntax::markupEnd(markup, p, end);
         } else if (*p == '%') {
             after = past(p + 1, end, ";");  // a parameter entity: nothing is fetched
         } else if (startsWith(p, end, "<!ENTITY") && end - p > 8 && isBlank(p[8])) {
@@ -188,7 +114,7 @@ const char* EntityTable::readSubset(const char* p, const char* end, const char*&
 }
 
 const char* EntityTable::readEntity(const char* p, const char* end, const char*& failedAt) {
-    p = scan::skipBlanks(p, end);
+    p = syntax::skipBlanks(p, end);
     if (p < end && *p == '%') {
         return skipDeclaration(p, end);  // parameter entities only serve DTDs
     }
@@ -197,14 +123,18 @@ const char* EntityTable::readEntity(const char* p, const char* end, const char*&
         ++p;
     }
     const std::string entityName(name, p);
-    p = scan::skipBlanks(p, end);
+    p = syntax::skipBlanks(p, end);
     Entity entity;
     if (p < end && isQuote(*p) && !entityName.empty()) {
         const void* close = std::memchr(p + 1, *p, static_cast<size_t>(end - p - 1));
         if (close == nullptr) {
             return nullptr;
         }
-        entity.value = resolveCharacterReferences(p + 1, static_cast<const char*>(close));
+        // "&#60;" in a value is the character "<" of the replacement text,
+        // read as markup where the entity is referenced. References to other
+        // entities stay as written until then.
+        syntax::decodeCharacterReferences(
+            p + 1, static_cast<size_t>(static_cast<const char*>(close) - p - 1), entity.value);
         p = static_cast<const char*>(close) + 1;
     } else if (!entityName.empty() &&
                (startsWith(p, end, "SYSTEM") || startsWith(p, end, "PUBLIC"))) {
@@ -216,7 +146,7 @@ const char* EntityTable::readEntity(const char* p, const char* end, const char*&
     const char* after = skipDeclaration(p, end);
     // The first declaration of a name binds; the five predefined entities
     // keep their meaning.
-    if (after != nullptr && !isPredefined(entityName)) {
+    if (after != nullptr && !syntax::isPredefinedEntity(entityName.data(), entityName.size())) {
         mEntities.emplace(entityName, std::move(entity));
     }
     return after;
@@ -251,15 +181,12 @@ void EntityTable::expandContent(const char* p, const char* end, Expansion& expan
             continue;
         }
         // Markup whose text is never expanded.
-        const char* after = nullptr;
-        if (startsWith(p, end, "<!--")) {
-            after = past(p + 4, end, "-->");
-        } else if (startsWith(p, end, "<![CDATA[")) {
-            after = past(p + 9, end, "]]>");
-        } else if (startsWith(p, end, "<?")) {
-            after = past(p + 2, end, "?>");
-        } else {
-            after = p;
+        const syntax::Markup markup = syntax::markupAt(p, end);
+        const char* after = p;
+        if (markup != syntax::MARKUP_NONE) {
+            after = syntax::markupEnd(markup, p, end);
+        } else if (startsWith(p, end, syntax::CDATA_START)) {
+            after = past(p + sizeof syntax::CDATA_START - 1, end, syntax::CDATA_END);
         }
         if (after != p) {
             after = after != nullptr ? after : end;

@@ -65,7 +65,7 @@ inline size_t slotOf(const std::vector<Slot>& slots, const char* name, size_t le
     size_t at = static_cast<size_t>(hash) & mask;
     while (slots[at].name != nullptr &&
            !(slots[at].hash == hash && slots[at].name->size() == length &&
-             NameTable::sameBytes(slots[at].name->data(), name, length))) {
+             syntax::sameName(slots[at].name->data(), name, length))) {
         at = (at + 1) & mask;
     }
     return at;

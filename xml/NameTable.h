@@ -7,7 +7,7 @@
 // holding a copy (a name is then 8 bytes of a node or attribute rather than a
 // string of 32 and, past 15 bytes, a heap block).
 //
-//   core::NameRef name = NameTable::nameOf(bytes, length);   // shared or own
+//   core::internal::NameRef name = NameTable::nameOf(bytes, length);   // shared or own
 //
 // Only the reader fills the table, and only while it holds DOMParser::gCS,
 // which is held for the whole of every parse; that lock is the table's lock
@@ -24,7 +24,8 @@
 #include <cstring>
 #include <string>
 
-#include "core/NameRef.h"
+#include "core/internal/NameRef.h"
+#include "xml/syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {
@@ -45,40 +46,18 @@ class NameTable {
     static const std::string* intern(const char* name, size_t length) {
         const std::string*& recent = sRecent[recentSlot(name, length)];
         if (recent != nullptr && recent->size() == length &&
-            sameBytes(recent->data(), name, length)) {
+            syntax::sameName(recent->data(), name, length)) {
             return recent;
         }
         return internAndRemember(name, length, recent);
     }
     // The kept name when there is one, an own copy otherwise.
-    static ::core::NameRef nameOf(const char* name, size_t length) {
+    static ::core::internal::NameRef nameOf(const char* name, size_t length) {
         const std::string* kept = intern(name, length);
-        return kept != nullptr ? ::core::NameRef::sharing(kept)
-                               : ::core::NameRef::copyOf(name, length);
+        return kept != nullptr ? ::core::internal::NameRef::sharing(kept)
+                               : ::core::internal::NameRef::copyOf(name, length);
     }
 
-    // Equality of two names of `length` bytes, read as a few words (never
-    // past either end) rather than byte by byte.
-    static bool sameBytes(const char* a, const char* b, size_t length) {
-        if (length >= 8) {
-            for (size_t at = 0; at + 8 < length; at += 8) {
-                if (load<uint64_t>(a + at) != load<uint64_t>(b + at)) {
-                    return false;
-                }
-            }
-            return load<uint64_t>(a + length - 8) == load<uint64_t>(b + length - 8);
-        }
-        if (length >= 4) {
-            return load<uint32_t>(a) == load<uint32_t>(b) &&
-                   load<uint32_t>(a + length - 4) == load<uint32_t>(b + length - 4);
-        }
-        for (size_t at = 0; at < length; ++at) {
-            if (a[at] != b[at]) {
-                return false;
-            }
-        }
-        return true;
-    }
     template <class Word>
     static Word load(const char* bytes) {
         Word value;

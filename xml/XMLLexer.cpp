@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "framework/plinth/XMLBytes.h"
+#include "xml/syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {
@@ -12,6 +12,8 @@ using kavri::parser::Token;
 
 namespace {
 
+using syntax::isBlank;
+using syntax::isQuote;
 const Token gTokenTable[] = {
     Token(0, "<"), Token(1, ">"),       Token(2, "/"),  Token(3, "?"),      Token(4, "!"),
     Token(5, "="), Token(6, "[CDATA["), Token(7, "]]"), Token(8, "<!id!>"), Token(9, "<!string!>"),
@@ -28,10 +30,6 @@ struct StringBuffer {
     ~StringBuffer() { delete[] data; }
 };
 StringBuffer gStringBuffer;
-
-bool isQuote(char c) {
-    return text::XMLBytes::is(c, text::XMLBytes::QUOTE);
-}
 
 }  // namespace
 
@@ -54,7 +52,7 @@ bool XMLLexer::isNewLine(const char* text) {
 }
 
 bool XMLLexer::isIgnorable(char c) {
-    return text::XMLBytes::is(c, text::XMLBytes::BLANK);
+    return syntax::isBlank(c);
 }
 
 Lexer::CommentGuess XMLLexer::isLineComment(const char*) {
@@ -62,23 +60,27 @@ Lexer::CommentGuess XMLLexer::isLineComment(const char*) {
 }
 
 Lexer::CommentGuess XMLLexer::isMultiLineComment(const char* text) {
-    return std::strncmp(text, "<!--", 4) == 0 ? COMMENT_FOUND : COMMENT_NONE;
+    return std::strncmp(text, syntax::COMMENT_START, sizeof syntax::COMMENT_START - 1) == 0
+               ? COMMENT_FOUND
+               : COMMENT_NONE;
 }
 
 Lexer::CommentGuess XMLLexer::isEndMultiLineComment(const char* text) {
-    return std::strncmp(text, "-->", 3) == 0 ? COMMENT_FOUND : COMMENT_NONE;
+    return std::strncmp(text, syntax::COMMENT_END, sizeof syntax::COMMENT_END - 1) == 0
+               ? COMMENT_FOUND
+               : COMMENT_NONE;
 }
 
 const char* XMLLexer::getMultilineComment() const {
-    return "<!--";
+    return syntax::COMMENT_START;
 }
 
 unsigned XMLLexer::getEndMultiLineCommentLength() {
-    return 3;
+    return sizeof syntax::COMMENT_END - 1;
 }
 
 const char* XMLLexer::getEndMultilineComment() const {
-    return "-->";
+    return syntax::COMMENT_END;
 }
 
 bool XMLLexer::isString(const char* text) {

@@ -22,7 +22,7 @@
 //   attributeAt, tagEndAt) covers the same bytes as the scans one by one:
 //   the place reached is written back before the tokens read on, and no
 //   token is read in between.
-// Bytes are classified by text::XMLBytes, the table the lexer's hooks answer
+// Bytes are classified by syntax::XMLBytes, the table the lexer's hooks answer
 // from, so that a plain name ends exactly where the lexer's word does. Scans
 // rely on the NUL that ends the input (a std::string's terminator).
 //
@@ -43,7 +43,7 @@
 #include <string>
 
 #include "framework/kavrimain/Parser.h"
-#include "framework/plinth/XMLBytes.h"
+#include "xml/syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {
@@ -126,62 +126,15 @@ inline void XMLScanner::moveTo(const char* p) {
     mLexer.setOffset(static_cast<size_t>(p - mBase));
 }
 
-namespace scan {
-
-inline const char* skipBlanks(const char* p, const char* end) {
-    while (p < end && text::XMLBytes::is(*p, text::XMLBytes::BLANK)) {
-        ++p;
-    }
-    return p;
-}
-
-inline bool startsWith(const char* p, const char* end, const char* prefix) {
-    const size_t length = std::strlen(prefix);
-    return static_cast<size_t>(end - p) >= length && std::memcmp(p, prefix, length) == 0;
-}
-
-// The place just after the next `marker` from `p`, or null when none comes.
-inline const char* past(const char* p, const char* end, const char* marker) {
-    const size_t length = std::strlen(marker);
-    const void* found = memmem(p, static_cast<size_t>(end - p), marker, length);
-    return found != nullptr ? static_cast<const char*>(found) + length : nullptr;
-}
-
-// The input ends with a NUL (std::string's terminator), which is no name
-// byte: the loop needs no bound.
-inline const char* skipName(const char* p) {
-    while (text::XMLBytes::is(*p, text::XMLBytes::NAME)) {
-        ++p;
-    }
-    return p;
-}
-
-// Equality of two names of `length` bytes; names are short, and a call to
-// memcmp would cost more than the compare.
-inline bool sameName(const char* a, const char* b, size_t length) {
-    if (length > 16) {
-        return std::memcmp(a, b, length) == 0;
-    }
-    for (size_t at = 0; at < length; ++at) {
-        if (a[at] != b[at]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace scan
-
 inline const char* XMLScanner::startTagAt(const char* p, const char* end, Span& name) {
     if (end - p < 3 || *p != '<') {
         return nullptr;
     }
     const char* const first = p + 1;
-    const char* const last = scan::skipName(first);
+    const char* const last = syntax::skipName(first);
     // The name must end where the lexer's word ends for certain: at a
     // blank, or where ">" or "/" begins.
-    if (last == first || last == end ||
-        !(text::XMLBytes::is(*last, text::XMLBytes::BLANK) || *last == '>' || *last == '/')) {
+    if (last == first || last == end || !(syntax::isBlank(*last) || *last == '>' || *last == '/')) {
         return nullptr;
     }
     name.data = first;
@@ -194,12 +147,12 @@ inline const char* XMLScanner::endTagAt(const char* p, const char* end, const st
         return nullptr;
     }
     const char* const first = p + 2;
-    const char* const last = scan::skipName(first);
+    const char* const last = syntax::skipName(first);
     if (static_cast<size_t>(last - first) != name.size() ||
-        !scan::sameName(first, name.data(), name.size())) {
+        !syntax::sameName(first, name.data(), name.size())) {
         return nullptr;
     }
-    p = scan::skipBlanks(last, end);
+    p = syntax::skipBlanks(last, end);
     if (p == end || *p != '>') {
         return nullptr;
     }
@@ -207,19 +160,19 @@ inline const char* XMLScanner::endTagAt(const char* p, const char* end, const st
 }
 
 inline const char* XMLScanner::attributeAt(const char* p, const char* end, Attribute& found) {
-    p = scan::skipBlanks(p, end);
+    p = syntax::skipBlanks(p, end);
     const char* const name = p;
-    p = scan::skipName(p);
+    p = syntax::skipName(p);
     const char* const nameEnd = p;
     if (nameEnd == name) {
         return nullptr;
     }
-    p = scan::skipBlanks(p, end);
+    p = syntax::skipBlanks(p, end);
     if (p == end || *p != '=') {
         return nullptr;
     }
-    p = scan::skipBlanks(p + 1, end);
-    if (p == end || !text::XMLBytes::is(*p, text::XMLBytes::QUOTE)) {
+    p = syntax::skipBlanks(p + 1, end);
+    if (p == end || !syntax::isQuote(*p)) {
         return nullptr;
     }
     // One pass for the closing quote, a NUL (which cuts the token's string
@@ -229,7 +182,7 @@ inline const char* XMLScanner::attributeAt(const char* p, const char* end, Attri
     const char* valueEnd = value;
     bool references = false;
     for (;; ++valueEnd) {
-        while (!text::XMLBytes::is(*valueEnd, text::XMLBytes::VALUE_STOP)) {
+        while (!syntax::XMLBytes::is(*valueEnd, syntax::XMLBytes::VALUE_STOP)) {
             ++valueEnd;
         }
         if (*valueEnd == quote) {
@@ -249,7 +202,7 @@ inline const char* XMLScanner::attributeAt(const char* p, const char* end, Attri
 }
 
 inline XMLScanner::TagEnd XMLScanner::tagEndAt(const char* p, const char* end, const char*& after) {
-    p = scan::skipBlanks(p, end);
+    p = syntax::skipBlanks(p, end);
     if (p < end && *p == '>') {
         after = p + 1;
         return TAG_END_CONTENT;

@@ -1,15 +1,13 @@
 #include "xml/XMLWriter.h"
 
-#include <algorithm>
 #include <cstring>
-#include <string_view>
 
 #include "core/Callback.h"
 #include "framework/kavrimain/OutputStream.h"
 #include "framework/plinth/Logger.h"
-#include "framework/plinth/StringUtil.h"
-#include "framework/plinth/XMLBytes.h"
 #include "xml/Document.h"
+#include "xml/WriteBuffer.h"
+#include "xml/syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {
@@ -18,22 +16,9 @@ namespace {
 
 using Visitor = mpl::MEncapsulate<XMLWriter, XNode::VisitResult, XNode*, int, int>;
 
-using text::XMLBytes;
+using syntax::XMLBytes;
 
-const char* referenceFor(char c) {
-    switch (c) {
-        case '\t':
-            return "&#9;";
-        case '\n':
-            return "&#10;";
-        case '\r':
-            return "&#13;";
-        default:
-            return text::StringUtil::xmlEntityFor(c);
-    }
-}
-
-bool isEmptyElement(const XNode* node) {
+inline bool isEmptyElement(const XNode* node) {
     unsigned cdataSize = 0;
     node->getCData(cdataSize);
     return node->getChildCount() == 0 && node->getBodySize() == 0 && cdataSize == 0;
@@ -65,7 +50,6 @@ XMLWriter::~XMLWriter() {
     delete[] mTabs;
     mTabs = nullptr;
     mTabCapacity = 0;
-    delete[] mBuffer;
 }
 
 // --- Public writes ------------------------------------------------------------------
@@ -105,12 +89,11 @@ void XMLWriter::write(XNode* node, kavri::stream::OutputStream* stream) {
 // --- Steps ------------------------------------------------------------------------------
 
 void XMLWriter::writeStart(kavri::stream::OutputStream* stream, XNode* declaration) {
-    mStream = stream;
-    // A write that failed half-way may have left bytes behind.
-    mUsed = 0;
-    if (mBuffer == nullptr) {
-        mBuffer = new char[CHUNK];
+    if (mOut == nullptr) {
+        mOut.reset(new WriteBuffer());
     }
+    // A write that failed half-way may have left bytes behind: dropped.
+    mOut->start(stream);
     if (!stream->isOpen()) {
         stream->open(kavri::stream::OutputStream::WRITE);
     }
@@ -130,11 +113,11 @@ void XMLWriter::writeDeclaration(XNode* declaration) {
         version = declaration->getAttributeChar("version", version);
         encoding = declaration->getAttributeChar("encoding", encoding);
     }
-    put("<?xml version=\"");
-    put(version);
-    put("\" encoding=\"");
-    put(encoding);
-    put("\"?>");
+    mOut->put("<?xml version=\"");
+    mOut->put(version);
+    mOut->put("\" encoding=\"");
+    mOut->put(encoding);
+    mOut->put("\"?>");
     if (mTidyOutput) {
         writeLine();
     }
@@ -142,18 +125,18 @@ void XMLWriter::writeDeclaration(XNode* declaration) {
 
 void XMLWriter::writeXML(XNode* node) {
     node->visit(Visitor(this, &XMLWriter::visitEnter), Visitor(this, &XMLWriter::visitExit));
-    drain();
-    mStream->flush();
+    mOut->finish();
 }
 
 XNode::VisitResult XMLWriter::visitEnter(XNode* node, int depth, int) {
+    WriteBuffer& out = *mOut;
     const bool empty = isEmptyElement(node);
     if (mTidyOutput && depth > 0) {
         writeTabs(static_cast<unsigned>(depth));
     }
-    putChar('<');
+    out.putChar('<');
     writeTagAndAttributes(node);
-    putTagEnd(empty);
+    out.putTagEnd(empty);
     if (mTidyOutput) {
         writeLine();
     }
@@ -165,7 +148,7 @@ XNode::VisitResult XMLWriter::visitEnter(XNode* node, int depth, int) {
         if (mTidyOutput) {
             writeTabs(static_cast<unsigned>(depth));
         }
-        const size_t bodyLength = putEscaped(body, XMLBytes::TEXT_ESCAPES);
+        const size_t bodyLength = out.putEscaped(body, XMLBytes::TEXT_ESCAPES);
         if (mTidyOutput && body[bodyLength - 1] != '\n') {
             writeLine();
         }
@@ -176,7 +159,7 @@ XNode::VisitResult XMLWriter::visitEnter(XNode* node, int depth, int) {
         if (mTidyOutput) {
             writeTabs(static_cast<unsigned>(depth));
         }
-        putCData(cdata, cdataSize);
+        out.putCData(cdata, cdataSize);
         if (mTidyOutput) {
             writeLine();
         }
@@ -191,7 +174,8 @@ XNode::VisitResult XMLWriter::visitExit(XNode* node, int depth, int) {
     if (mTidyOutput) {
         writeTabs(static_cast<unsigned>(depth));
     }
-    putEndTag(node->getNameString());
+    WriteBuffer& out = *mOut;
+    out.putEndTag(node->getNameString());
     if (mTidyOutput) {
         writeLine();
     }
@@ -199,62 +183,11 @@ XNode::VisitResult XMLWriter::visitExit(XNode* node, int depth, int) {
 }
 
 void XMLWriter::writeTagAndAttributes(XNode* node) {
-    putName(node->getNameString());
-    node->forEachAttribute([this](const char*, const Attribute* attribute) {
-        putAttribute(attribute->getNameString(), attribute->getValue());
+    WriteBuffer& out = *mOut;
+    out.putName(node->getNameString());
+    node->forEachAttribute([&out](const char*, const Attribute* attribute) {
+        out.putAttribute(attribute->getNameString(), attribute->getValue());
     });
-}
-
-// name="value", or name='value' when the value holds a double quote. Values
-// are mostly short and plain: one scan finds where the value ends (its
-// first NUL, as a C string) or the first byte to escape; a plain one goes
-// out with a single check for room.
-void XMLWriter::putAttribute(const std::string& name, const char* value) {
-    static const auto STOP =
-        static_cast<XMLBytes::Class>(XMLBytes::ESCAPE_IN_ATTRIBUTE | XMLBytes::VALUE_STOP);
-    size_t length = 0;
-    while (!XMLBytes::is(value[length], STOP)) {
-        ++length;
-    }
-    const size_t size = name.size() + length + 4;  // blank, '=' and the quotes
-    if (value[length] == '\0' && size <= CHUNK - mUsed) {
-        char* out = mBuffer + mUsed;
-        out[0] = ' ';
-        copyBytes(out + 1, name.data(), name.size());
-        out += 1 + name.size();
-        out[0] = '=';
-        out[1] = '"';
-        copyBytes(out + 2, value, length);
-        out[2 + length] = '"';
-        mUsed += size;
-        return;
-    }
-    putChar(' ');
-    putName(name);
-    putChar('=');
-    putAttributeValue(value);
-}
-
-// The slow way of putAttribute's value, for values to escape (or too long
-// for the room left in the buffer).
-void XMLWriter::putAttributeValue(const char* value) {
-    size_t length = 0;
-    bool special = false;
-    bool doubleQuote = false;
-    for (char c; (c = value[length]) != '\0'; ++length) {
-        if (XMLBytes::is(c, XMLBytes::ESCAPE_IN_ATTRIBUTE)) {
-            special = true;
-            doubleQuote = doubleQuote || c == '"';
-        }
-    }
-    const char quote = doubleQuote ? '\'' : '"';
-    putChar(quote);
-    if (special) {
-        putEscaped(value, XMLBytes::ATTRIBUTE_ESCAPES);
-    } else {
-        put(value, length);
-    }
-    putChar(quote);
 }
 
 void XMLWriter::writeTabs(unsigned count) {
@@ -270,74 +203,14 @@ void XMLWriter::writeTabs(unsigned count) {
         std::memset(mTabs, '\t', count);
         mTabs[count] = '\0';
     }
-    put(mTabs, count);
+    mOut->put(mTabs, count);
 }
 
 void XMLWriter::writeLine() {
     if (mCRLF) {
-        put("\r\n", 2);
+        mOut->put("\r\n", 2);
     } else {
-        putChar('\n');
-    }
-}
-
-// --- Output buffer --------------------------------------------------------------------
-
-void XMLWriter::putLarge(const char* bytes, size_t length) {
-    drain();
-    if (length < CHUNK) {
-        std::memcpy(mBuffer, bytes, length);
-        mUsed = length;
-        return;
-    }
-    // Longer than the buffer: straight to the stream, which takes lengths as
-    // unsigned, at most 1 GiB at a time.
-    static const size_t MAX_PIECE = size_t(1) << 30;
-    for (size_t done = 0; done < length;) {
-        size_t piece = std::min(length - done, MAX_PIECE);
-        mStream->write(bytes + done, static_cast<unsigned>(piece));
-        done += piece;
-    }
-}
-
-// Escaped straight into the output buffer: runs of plain bytes are copied
-// whole, each byte of `specials` replaced by its reference.
-size_t XMLWriter::putEscaped(const char* text, const char* specials) {
-    const char* p = text;
-    for (;;) {
-        const size_t run = std::strcspn(p, specials);
-        put(p, run);
-        p += run;
-        if (*p == '\0') {
-            return static_cast<size_t>(p - text);
-        }
-        put(referenceFor(*p));
-        ++p;
-    }
-}
-
-// A section ends at the first "]]>", so a text holding one goes out as
-// several sections, cut between "]]" and ">": "x]]>y" is written
-// <![CDATA[x]]]]><![CDATA[>y]]>, which every reader takes as the same bytes.
-// Any other text is one section, byte for byte.
-void XMLWriter::putCData(const char* data, size_t size) {
-    static const char SPLIT[] = "]]><![CDATA[";
-    const std::string_view text(data, size);
-    put("<![CDATA[", 9);
-    size_t run = 0;
-    for (size_t end; (end = text.find("]]>", run)) != std::string_view::npos;) {
-        put(data + run, end + 2 - run);
-        put(SPLIT, sizeof SPLIT - 1);
-        run = end + 2;
-    }
-    put(data + run, size - run);
-    put("]]>", 3);
-}
-
-void XMLWriter::drain() {
-    if (mUsed > 0) {
-        mStream->write(mBuffer, static_cast<unsigned>(mUsed));
-        mUsed = 0;
+        mOut->putChar('\n');
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "framework/plinth/StringUtil.h"
 #include "xml/NameTable.h"
+#include "xml/syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {
@@ -15,7 +16,7 @@ namespace xml {
 namespace {
 
 bool sameName(const XNode* node, const char* name) {
-    return std::strcmp(node->getName(), name) == 0;
+    return syntax::sameName(node->getName(), name);
 }
 
 template <class Value, class Parse>
@@ -54,7 +55,7 @@ XNode::XNode(Document* document, const std::string& name, XNode* parent)
 XNode::XNode(Document* document, const char* name, size_t length, XNode* parent)
     : NamedObject(name, length), mDocument(document), mParent(parent) {}
 
-XNode::XNode(Document* document, ::core::NameRef name, XNode* parent)
+XNode::XNode(Document* document, ::core::internal::NameRef name, XNode* parent)
     : NamedObject(std::move(name)), mDocument(document), mParent(parent) {}
 
 XNode::~XNode() {

@@ -1,6 +1,6 @@
 // XNode is an element of the in-memory XML tree: a name, attributes, child
 // elements in document order, the element's character data (its body) and
-// one CDATA block. Attribute (xml/AttributeStore.h) is a name/value pair
+// one CDATA block. Attribute (xml/Attribute.h) is a name/value pair
 // owned by its node; the node files its attributes in a map that lives inside
 // the node, so getAttributes() is always the node's own, current map.
 //
@@ -34,12 +34,13 @@
 #include <string>
 #include <vector>
 
-#include "core/BlockPool.h"
 #include "core/Callback.h"
 #include "core/SmartPtr.h"
+#include "core/internal/BlockPool.h"
 #include "framework/kavrimain/NamedObject.h"
-#include "xml/AttributeStore.h"
-#include "xml/ChildList.h"
+#include "xml/Attribute.h"
+#include "xml/internal/AttributeMap.h"
+#include "xml/internal/ChildList.h"
 
 namespace kavri {
 namespace xml {
@@ -53,8 +54,8 @@ class XNode : public kavri::core::NamedObject {
     // VISIT_STOP and becomes the walk's result (hence the fixed type).
     enum VisitResult : int { VISIT_CONTINUE = 0, VISIT_STOP = 1 };
     using VisitCallback = ::core::Callback<VisitResult, XNode*, int, int>;
-    // Reads like a std::vector of SmartPtr<XNode> (xml/ChildList.h).
-    using ChildList = xml::ChildList;
+    // Reads like a std::vector of SmartPtr<XNode> (xml/internal/ChildList.h).
+    using ChildList = internal::ChildList;
     using AttributeMap = ::core::CKHashMap<Attribute*>;
 
     ~XNode() override;
@@ -62,9 +63,9 @@ class XNode : public kavri::core::NamedObject {
     XNode& operator=(const XNode&) = delete;
 
     // Nodes come from the block pool (derived classes too, by their size).
-    static void* operator new(size_t size) { return ::core::BlockPool::allocate(size); }
+    static void* operator new(size_t size) { return ::core::internal::BlockPool::allocate(size); }
     static void operator delete(void* block, size_t size) {
-        ::core::BlockPool::release(block, size);
+        ::core::internal::BlockPool::release(block, size);
     }
 
     // --- Tree -------------------------------------------------------------
@@ -191,7 +192,7 @@ class XNode : public kavri::core::NamedObject {
     XNode(Document* document, const std::string& name, XNode* parent);
     XNode(Document* document, const char* name, size_t length, XNode* parent);
     // Takes the name over (shared or own).
-    XNode(Document* document, ::core::NameRef name, XNode* parent);
+    XNode(Document* document, ::core::internal::NameRef name, XNode* parent);
 
     void setDocument(Document* document) { mDocument = document; }
 
@@ -240,9 +241,11 @@ class XNode : public kavri::core::NamedObject {
     struct Content {
         std::string body;
 
-        static void* operator new(size_t size) { return ::core::BlockPool::allocate(size); }
+        static void* operator new(size_t size) {
+            return ::core::internal::BlockPool::allocate(size);
+        }
         static void operator delete(void* block, size_t size) {
-            ::core::BlockPool::release(block, size);
+            ::core::internal::BlockPool::release(block, size);
         }
     };
     struct CDataContent : Content {
@@ -282,7 +285,7 @@ class XNode : public kavri::core::NamedObject {
 // --- ChildList's reference handling, inline on the reader's and the
 // destructor's paths -----------------------------------------------------------
 
-inline void ChildList::emplace_back(XNode* node) {
+inline void internal::ChildList::emplace_back(XNode* node) {
     if (mCapacity == 0 && mCount == 0) {
         mOne = node;
     } else if (mCount < mCapacity) {
@@ -294,7 +297,7 @@ inline void ChildList::emplace_back(XNode* node) {
     ++mCount;
 }
 
-inline void ChildList::pop_back() noexcept {
+inline void internal::ChildList::pop_back() noexcept {
     --mCount;
     if (mCapacity == 0) {
         mOne.release();
@@ -303,7 +306,7 @@ inline void ChildList::pop_back() noexcept {
     }
 }
 
-inline void ChildList::clear() noexcept {
+inline void internal::ChildList::clear() noexcept {
     while (mCount != 0) {
         pop_back();
     }

@@ -3,7 +3,7 @@
 //   node->getName();   // "PARAM"
 //
 // The name is the object's own copy, or, for objects made with a shared
-// core::NameRef (the reader's elements), a name many objects share: either way
+// core::internal::NameRef (the reader's elements), a name many objects share: either way
 // one pointer in the object.
 #ifndef KAVRIXML_FRAMEWORK_KAVRIMAIN_NAMEDOBJECT_H
 #define KAVRIXML_FRAMEWORK_KAVRIMAIN_NAMEDOBJECT_H
@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/NameRef.h"
+#include "core/internal/NameRef.h"
 #include "framework/kavrimain/Object.h"
 
 namespace kavri {
@@ -22,11 +22,12 @@ class NamedObject : public Object {
     static const ::core::Type TYPE;
 
     explicit NamedObject(const char* name)
-        : mName(::core::NameRef::copyOf(name != nullptr ? name : "",
-                                        name != nullptr ? std::strlen(name) : 0)) {}
+        : mName(::core::internal::NameRef::copyOf(name != nullptr ? name : "",
+                                                  name != nullptr ? std::strlen(name) : 0)) {}
     explicit NamedObject(const std::string& name) : NamedObject(name.c_str()) {}
     // `length` bytes, none of them NUL.
-    NamedObject(const char* name, size_t length) : mName(::core::NameRef::copyOf(name, length)) {}
+    NamedObject(const char* name, size_t length)
+        : mName(::core::internal::NameRef::copyOf(name, length)) {}
     NamedObject(const NamedObject& other) : Object(other), mName(other.mName.duplicate()) {}
     NamedObject& operator=(const NamedObject& other) {
         if (this != &other) {
@@ -50,12 +51,12 @@ class NamedObject : public Object {
 
   protected:
     // Takes the name over (shared or own).
-    explicit NamedObject(::core::NameRef name) noexcept : mName(std::move(name)) {}
+    explicit NamedObject(::core::internal::NameRef name) noexcept : mName(std::move(name)) {}
     // The name as it is held, to be shared again by a copy of the object.
-    const ::core::NameRef& nameRef() const { return mName; }
+    const ::core::internal::NameRef& nameRef() const { return mName; }
 
   private:
-    ::core::NameRef mName;
+    ::core::internal::NameRef mName;
 };
 
 }  // namespace core

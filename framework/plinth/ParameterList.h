@@ -22,7 +22,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/SmartPtr.h"
 #include "framework/plinth/BaseParameter.h"
 
 namespace parameter {
@@ -55,7 +54,9 @@ class ParameterList {
   private:
     bool _isSelf(const BaseParameter* parameter) const;
 
-    std::vector<core::SmartPtr<BaseParameter>> mParameters;
+    // Each holds one counted reference of the list's, released when the
+    // list goes (by hand: plinth sits below the core templates).
+    std::vector<BaseParameter*> mParameters;
     // Index in mParameters of the first parameter of each name.
     std::unordered_map<std::string, unsigned> mFirstByName;
 };

@@ -1,11 +1,12 @@
 #include "framework/plinth/StringUtil.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "xml/syntax/XMLSyntax.h"
 
 namespace text {
 
@@ -27,98 +28,6 @@ CharPtrProxy toProxy(const std::string& text) {
     std::memcpy(buffer, text.data(), text.size());
     buffer[text.size()] = '\0';
     return CharPtrProxy(buffer, text.size());
-}
-
-// Appends code point `cp` as UTF-8.
-void appendUtf8(unsigned long cp, std::string& out) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-int digitValue(char c, int base) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (base == 16 && c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (base == 16 && c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-// A numeric reference ("&#65;", "&#x41;") at `p`, which points at the '&' with
-// "&#" before `end`. Any number of digits is read, leading zeros included
-// ("&#x00000000041;" is valid XML); the scan stops at the first byte that is
-// no digit, so a text full of unfinished references stays linear. Returns the
-// input bytes it stands for, or 0 when it is no character that we resolve.
-size_t decodeNumericReference(const char* p, const char* end, std::string& out) {
-    const char* digits = p + 2;
-    int base = 10;
-    if (digits < end && (*digits == 'x' || *digits == 'X')) {
-        base = 16;
-        ++digits;
-    }
-    unsigned long cp = 0;
-    bool tooLarge = false;
-    const char* d = digits;
-    for (int v; d < end && (v = digitValue(*d, base)) >= 0; ++d) {
-        cp = cp * static_cast<unsigned long>(base) + static_cast<unsigned long>(v);
-        if (cp > 0x10FFFF) {
-            tooLarge = true;
-            cp = 0x110000;  // stays above the range however many digits follow
-        }
-    }
-    if (d == digits || d == end || *d != ';' || tooLarge) {
-        return 0;
-    }
-    // NUL and surrogate halves are no characters: keep the reference as written.
-    if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        return 0;
-    }
-    appendUtf8(cp, out);
-    return static_cast<size_t>(d + 1 - p);
-}
-
-// Decodes the reference that starts at `p` (at '&') and ends before `end`.
-// Returns the number of input bytes it stands for, or 0 when it is no
-// reference that we resolve (it is then copied as written).
-size_t decodeReference(const char* p, const char* end, std::string& out) {
-    if (end - p >= 2 && p[1] == '#') {
-        return decodeNumericReference(p, end, out);
-    }
-    struct Named {
-        const char* text;  // with its '&' and ';'
-        size_t length;
-        char value;
-    };
-    static const Named kNamed[] = {{"&amp;", 5, '&'},
-                                   {"&lt;", 4, '<'},
-                                   {"&gt;", 4, '>'},
-                                   {"&quot;", 6, '"'},
-                                   {"&apos;", 6, '\''}};
-    const size_t available = static_cast<size_t>(end - p);
-    for (const Named& entry : kNamed) {
-        if (entry.length <= available && std::memcmp(entry.text, p, entry.length) == 0) {
-            out.push_back(entry.value);
-            return entry.length;
-        }
-    }
-    return 0;
 }
 
 }  // namespace
@@ -199,10 +108,17 @@ void StringUtil::removeAll(std::string& s, const char* text) {
     }
 }
 
+bool StringUtil::isXmlSpecial(char c) {
+    return kavri::xml::syntax::XMLBytes::is(c, kavri::xml::syntax::XMLBytes::RESERVED);
+}
+
+const char* StringUtil::xmlEntityFor(char c) {
+    return kavri::xml::syntax::predefinedReference(c);
+}
+
 bool StringUtil::needsEncoding(const char* text, size_t length) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
     for (size_t i = 0; i < length; ++i) {
-        if (isXmlSpecial(static_cast<char>(p[i]))) {
+        if (isXmlSpecial(text[i])) {
             return true;
         }
     }
@@ -210,43 +126,11 @@ bool StringUtil::needsEncoding(const char* text, size_t length) {
 }
 
 void StringUtil::encodeXML(const char* text, size_t length, std::string& out) {
-    const char* run = text;
-    const char* end = text + length;
-    for (const char* p = text; p < end; ++p) {
-        if (isXmlSpecial(*p)) {
-            out.append(run, static_cast<size_t>(p - run));
-            out.append(xmlEntityFor(*p));
-            run = p + 1;
-        }
-    }
-    out.append(run, static_cast<size_t>(end - run));
+    kavri::xml::syntax::appendEscapedReserved(text, length, out);
 }
 
 void StringUtil::decodeXML(const char* text, size_t length, std::string& out) {
-    // The decoded text is never longer than the raw one: room for it is made
-    // once (growing geometrically, so that many short runs stay linear).
-    const size_t needed = out.size() + length;
-    if (needed > out.capacity()) {
-        out.reserve(std::max(needed, 2 * out.capacity()));
-    }
-    const char* end = text + length;
-    const char* p = text;
-    while (p < end) {
-        const char* amp =
-            static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(end - p)));
-        if (amp == nullptr) {
-            out.append(p, static_cast<size_t>(end - p));
-            return;
-        }
-        out.append(p, static_cast<size_t>(amp - p));
-        size_t consumed = decodeReference(amp, end, out);
-        if (consumed == 0) {
-            out.push_back('&');
-            p = amp + 1;
-        } else {
-            p = amp + consumed;
-        }
-    }
+    kavri::xml::syntax::decodeReferences(text, length, out);
 }
 
 CharPtrProxy StringUtil::encondeXML(const char* text) {

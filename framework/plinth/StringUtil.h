@@ -8,9 +8,10 @@
 // encondeXML escapes & < > " and '. decodeXML resolves those five named
 // references and numeric ones of any length (&#233;, &#xE9;, &#x000000E9;,
 // written out as UTF-8); an unknown or broken reference, or one that names
-// no character (NUL, a surrogate half, above U+10FFFF), is kept as written. The span forms append
-// to a std::string and copy runs that need no change in one piece: they are the fast path of the
-// reader and the writer.
+// no character (NUL, a surrogate half, above U+10FFFF), is kept as written.
+// The span forms append to a std::string and copy runs that need no change in
+// one piece. The rules are XML's own, as the reader and the writer apply them
+// (xml/syntax/XMLSyntax.h): what these functions decode, the reader decodes.
 #ifndef KAVRIXML_FRAMEWORK_PLINTH_STRINGUTIL_H
 #define KAVRIXML_FRAMEWORK_PLINTH_STRINGUTIL_H
 
@@ -18,7 +19,6 @@
 #include <string>
 
 #include "framework/plinth/CharPtrProxy.h"
-#include "framework/plinth/XMLBytes.h"
 
 namespace text {
 
@@ -50,24 +50,8 @@ class StringUtil {
     // True when encodeXML would change the text.
     static bool needsEncoding(const char* text, size_t length);
     // The reference encodeXML writes for a byte, or null for a byte it keeps.
-    // Inline: the writer escapes straight into its buffer with these two.
-    static bool isXmlSpecial(char c) { return XMLBytes::is(c, XMLBytes::RESERVED); }
-    static const char* xmlEntityFor(char c) {
-        switch (c) {
-            case '&':
-                return "&amp;";
-            case '<':
-                return "&lt;";
-            case '>':
-                return "&gt;";
-            case '"':
-                return "&quot;";
-            case '\'':
-                return "&apos;";
-            default:
-                return nullptr;
-        }
-    }
+    static bool isXmlSpecial(char c);
+    static const char* xmlEntityFor(char c);
 
     // Number to text, for tools and writers.
     static std::string toString(int value);

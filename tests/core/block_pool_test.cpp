@@ -1,4 +1,4 @@
-#include "core/BlockPool.h"
+#include "core/internal/BlockPool.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +36,7 @@ void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
 
 namespace {
 
-using core::BlockPool;
+using core::internal::BlockPool;
 
 // Blocks of every size class are distinct, writable over their whole size
 // and reused after release, also when another thread released them.
@@ -186,7 +186,8 @@ TEST(BlockPoolTest, ARefusedChunkThrowsAndLeavesThePoolUsable) {
 
 // Maps over the pool allocator behave as ordinary maps.
 TEST(BlockPoolTest, PoolAllocatorBacksOrderedMaps) {
-    std::map<int, int, std::less<int>, core::PoolAllocator<std::pair<const int, int>>> map;
+    std::map<int, int, std::less<int>, core::internal::PoolAllocator<std::pair<const int, int>>>
+        map;
     for (int i = 0; i < 2000; ++i) {
         map[(i * 7919) % 2000] = i;
     }

@@ -1,4 +1,4 @@
-#include "xml/AttributeStore.h"
+#include "xml/XNode.h"
 
 #include <gtest/gtest.h>
 
@@ -172,9 +172,9 @@ TEST(NameTable, KeepsEachNameOnceAndRefusesTooLongOnes) {
     EXPECT_EQ(*NameTable::intern("", 0), "");
     const std::string tooLong(NameTable::MAX_LENGTH + 1, 'n');
     EXPECT_EQ(NameTable::intern(tooLong.data(), tooLong.size()), nullptr);
-    ::core::NameRef own = NameTable::nameOf(tooLong.data(), tooLong.size());
+    ::core::internal::NameRef own = NameTable::nameOf(tooLong.data(), tooLong.size());
     EXPECT_EQ(own.str(), tooLong);
-    ::core::NameRef shared = NameTable::nameOf("item", 4);
+    ::core::internal::NameRef shared = NameTable::nameOf("item", 4);
     EXPECT_EQ(&shared.str(), item);
     EXPECT_EQ(&shared.duplicate().str(), item);
     EXPECT_NE(&own.duplicate().str(), &own.str());

@@ -10,9 +10,9 @@
 #include "framework/kavrimain/LexerException.h"
 #include "framework/kavrimain/Parser.h"
 #include "framework/plinth/CriticalSection.h"
-#include "framework/plinth/XMLBytes.h"
 #include "xml/DOMParser.h"
 #include "xml/XMLLexer.h"
+#include "xml/syntax/XMLBytes.h"
 
 namespace {
 
@@ -75,7 +75,7 @@ TEST_F(XMLLexerTest, Text2TokenTellsStringsFromIdentifiers) {
 // its registered tokens: the two must agree on every byte, or a plain name
 // would end elsewhere than the lexer's word.
 TEST_F(XMLLexerTest, ByteClassesAgreeWithTheLexersVocabulary) {
-    using text::XMLBytes;
+    using kavri::xml::syntax::XMLBytes;
     XMLLexer lexer;
     std::string firstBytes;  // of the registered tokens, named 'TEXT'
     for (unsigned id = XMLLexer::TOKEN_OPEN; id <= XMLLexer::TOKEN_CDATA_END; ++id) {

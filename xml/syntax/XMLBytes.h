@@ -1,18 +1,24 @@
 // XMLBytes sorts the 256 byte values once for everything that reads or writes
 // XML: the XML lexer answers its one-character questions from it, the
 // reader's byte-level scanner finds names and blanks with it, and the writer
-// and StringUtil's escaping find the bytes to write as references with it.
+// and StringUtil's escaping find the bytes to write as references with it
+// (through XMLSyntax, the rest of XML's rules).
 // One table keeps them in step: a byte that ends a word for the lexer ends a
 // plain name for the scanner, and what the writer escapes is what the
 // escaping functions escape, plus the white space other readers would change.
 //
-//   if (text::XMLBytes::is(c, text::XMLBytes::BLANK)) { ... }
+//   if (syntax::XMLBytes::is(c, syntax::XMLBytes::BLANK)) { ... }
 //
 // Bytes 128 to 255 are ordinary text (UTF-8 sequences pass through whole).
-#ifndef KAVRIXML_FRAMEWORK_PLINTH_XMLBYTES_H
-#define KAVRIXML_FRAMEWORK_PLINTH_XMLBYTES_H
+//
+// Part of the syntax unit (xml/syntax/), which depends on the standard
+// library alone, so that every layer above may use it.
+#ifndef KAVRIXML_XML_SYNTAX_XMLBYTES_H
+#define KAVRIXML_XML_SYNTAX_XMLBYTES_H
 
-namespace text {
+namespace kavri {
+namespace xml {
+namespace syntax {
 
 namespace detail {
 
@@ -89,6 +95,8 @@ class XMLBytes {
     }
 };
 
-}  // namespace text
+}  // namespace syntax
+}  // namespace xml
+}  // namespace kavri
 
-#endif  // KAVRIXML_FRAMEWORK_PLINTH_XMLBYTES_H
+#endif  // KAVRIXML_XML_SYNTAX_XMLBYTES_H

@@ -1,14 +1,15 @@
-#include "xml/ChildList.h"
+#include "xml/internal/ChildList.h"
 
 #include <algorithm>
 #include <new>
 #include <utility>
 
-#include "core/BlockPool.h"
+#include "core/internal/BlockPool.h"
 #include "xml/XNode.h"
 
 namespace kavri {
 namespace xml {
+namespace internal {
 
 namespace {
 
@@ -23,13 +24,14 @@ using Entry = ChildList::value_type;
 
 Entry* allocateEntries(uint32_t capacity) {
     const size_t bytes = capacity * sizeof(Entry);
-    return static_cast<Entry*>(capacity <= LARGEST_POOLED ? ::core::BlockPool::allocate(bytes)
-                                                          : ::operator new(bytes));
+    return static_cast<Entry*>(capacity <= LARGEST_POOLED
+                                   ? ::core::internal::BlockPool::allocate(bytes)
+                                   : ::operator new(bytes));
 }
 
 void releaseEntries(Entry* entries, uint32_t capacity) noexcept {
     if (capacity <= LARGEST_POOLED) {
-        ::core::BlockPool::release(entries, capacity * sizeof(Entry));
+        ::core::internal::BlockPool::release(entries, capacity * sizeof(Entry));
     } else {
         ::operator delete(entries);
     }
@@ -142,5 +144,6 @@ void ChildList::settle(XNode* one, Entry* items) noexcept {
     }
 }
 
+}  // namespace internal
 }  // namespace xml
 }  // namespace kavri

@@ -1,57 +1,13 @@
-#include "xml/AttributeStore.h"
+#include "xml/internal/AttributeMap.h"
 
 #include <cstring>
 #include <new>
 
-#include "framework/plinth/StringUtil.h"
-#include "xml/NameTable.h"
-
 namespace kavri {
 namespace xml {
+namespace internal {
 
-Attribute::Attribute(const char* name, size_t nameLength, const char* value, size_t valueLength,
-                     bool decode)
-    : mName(NameTable::nameOf(name, nameLength)), mValue(value, decode ? 0 : valueLength) {
-    if (decode) {
-        text::StringUtil::decodeXML(value, valueLength, mValue);
-    }
-}
-
-Attribute& Attribute::operator=(const Attribute& other) {
-    if (this != &other) {
-        std::string value = other.mValue;
-        rename(other.mName.duplicate());
-        mValue.swap(value);
-    }
-    return *this;
-}
-
-void Attribute::setName(const char* name) {
-    rename(::core::NameRef::copyOf(name, std::strlen(name)));
-}
-
-// The first name moves over to the filed name: a rename copies nothing but
-// the new name.
-void Attribute::rename(::core::NameRef name) {
-    if (mName.earlier() == nullptr && name.str() == mName.str()) {
-        return;  // the same name: nothing to keep
-    }
-    mName.rename(std::move(name));
-}
-
-void Attribute::fileUnderOther(const char* key) {
-    if (std::strcmp(key, filedName()) != 0) {
-        mName.setEarlier(::core::NameRef::copyOf(key, std::strlen(key)));
-    }
-}
-
-}  // namespace xml
-}  // namespace kavri
-
-namespace core {
-
-using kavri::xml::Attribute;
-using AttributeMapBase = CKHashMapBase<Attribute*>;
+using ::core::internal::BlockPool;
 
 namespace {
 
@@ -64,16 +20,16 @@ const uint32_t FIRST_CAPACITY = 4;
 
 // No map of this library has a null value other than null, so the array
 // spares the field.
-void AttributeMapBase::growWithNullValue(Attribute* nullValue) {
+void AttributeMap::growWithNullValue(Attribute* nullValue) {
     void* memory = BlockPool::allocate(sizeof(Grown));
     setLayout(new (memory) Grown{nullValue, Tree()}, GROWN);
 }
 
-AttributeMapBase::~CKHashMapBase() {
+AttributeMap::~AttributeMap() {
     releaseLayout();
 }
 
-void AttributeMapBase::releaseLayout() noexcept {
+void AttributeMap::releaseLayout() noexcept {
     if (grown()) {
         Grown* layout = tree();
         layout->~Grown();
@@ -84,11 +40,11 @@ void AttributeMapBase::releaseLayout() noexcept {
     mStore &= OWNS;
 }
 
-Attribute* AttributeMapBase::getNullValue(const char* /*key*/) const {
+Attribute* AttributeMap::getNullValue(const char* /*key*/) const {
     return grown() ? tree()->nullValue : nullptr;
 }
 
-inline Attribute* const* AttributeMapBase::items(uint32_t& count, Attribute*& scratch) const {
+inline Attribute* const* AttributeMap::items(uint32_t& count, Attribute*& scratch) const {
     if (holdsOnlyOne()) {
         scratch = only();
         count = 1;
@@ -99,7 +55,7 @@ inline Attribute* const* AttributeMapBase::items(uint32_t& count, Attribute*& sc
     return layout != nullptr ? layout->items : nullptr;
 }
 
-size_t AttributeMapBase::size() const {
+size_t AttributeMap::size() const {
     if (grown()) {
         return tree()->tree.size();
     }
@@ -109,7 +65,7 @@ size_t AttributeMapBase::size() const {
     return count;
 }
 
-AttributeMapBase::const_iterator AttributeMapBase::begin() const {
+AttributeMap::const_iterator AttributeMap::begin() const {
     if (grown()) {
         return const_iterator(tree()->tree.cbegin());
     }
@@ -120,7 +76,7 @@ AttributeMapBase::const_iterator AttributeMapBase::begin() const {
     return const_iterator(layout != nullptr ? layout->items : nullptr);
 }
 
-AttributeMapBase::const_iterator AttributeMapBase::end() const {
+AttributeMap::const_iterator AttributeMap::end() const {
     if (grown()) {
         return const_iterator(tree()->tree.cend());
     }
@@ -131,11 +87,10 @@ AttributeMapBase::const_iterator AttributeMapBase::end() const {
     return const_iterator(layout != nullptr ? layout->items + layout->count : nullptr);
 }
 
-__attribute__((always_inline)) inline uint32_t AttributeMapBase::search(Attribute* const* items,
-                                                                        uint32_t count,
-                                                                        const char* key,
-                                                                        bool& found) {
-    const less_str less;
+__attribute__((always_inline)) inline uint32_t AttributeMap::search(Attribute* const* items,
+                                                                    uint32_t count, const char* key,
+                                                                    bool& found) {
+    const ::core::less_str less;
     uint32_t low = 0;
     uint32_t high = count;
     while (low < high) {
@@ -151,7 +106,7 @@ __attribute__((always_inline)) inline uint32_t AttributeMapBase::search(Attribut
     return low;
 }
 
-AttributeMapBase::Slot AttributeMapBase::locate(const char* key) const {
+AttributeMap::Slot AttributeMap::locate(const char* key) const {
     uint32_t count = 0;
     Attribute* scratch = nullptr;
     Attribute* const* entries = items(count, scratch);
@@ -161,7 +116,7 @@ AttributeMapBase::Slot AttributeMapBase::locate(const char* key) const {
 }
 
 // An iterator at `index` of a map that is not grown.
-AttributeMapBase::const_iterator AttributeMapBase::iteratorAt(uint32_t index) const {
+AttributeMap::const_iterator AttributeMap::iteratorAt(uint32_t index) const {
     if (holdsOnlyOne()) {
         return const_iterator(only(), index != 0);
     }
@@ -169,14 +124,14 @@ AttributeMapBase::const_iterator AttributeMapBase::iteratorAt(uint32_t index) co
     return const_iterator(layout != nullptr ? layout->items + index : nullptr);
 }
 
-AttributeMapBase::const_iterator AttributeMapBase::lower_bound(const char* key) const {
+AttributeMap::const_iterator AttributeMap::lower_bound(const char* key) const {
     if (grown()) {
         return const_iterator(tree()->tree.lower_bound(key));
     }
     return iteratorAt(locate(key).index);
 }
 
-AttributeMapBase::const_iterator AttributeMapBase::find(const char* key) const {
+AttributeMap::const_iterator AttributeMap::find(const char* key) const {
     if (grown()) {
         return const_iterator(tree()->tree.find(key));
     }
@@ -184,7 +139,7 @@ AttributeMapBase::const_iterator AttributeMapBase::find(const char* key) const {
     return slot.found != nullptr ? iteratorAt(slot.index) : end();
 }
 
-Attribute* AttributeMapBase::get(const char* key) const {
+Attribute* AttributeMap::get(const char* key) const {
     if (grown()) {
         const Tree& entries = tree()->tree;
         const auto it = entries.find(key);
@@ -195,7 +150,7 @@ Attribute* AttributeMapBase::get(const char* key) const {
 }
 
 // Makes room first, so that a failed allocation changes nothing.
-inline void AttributeMapBase::insertFlat(uint32_t at, Attribute* value) {
+inline void AttributeMap::insertFlat(uint32_t at, Attribute* value) {
     if ((mStore & ~OWNS) == 0) {
         setLayout(value, ONLY);
         return;
@@ -235,7 +190,7 @@ inline void AttributeMapBase::insertFlat(uint32_t at, Attribute* value) {
 
 // Moves the array's attributes into a tree; throws, changing nothing, when
 // memory runs out.
-void AttributeMapBase::growIntoTree() {
+void AttributeMap::growIntoTree() {
     Flat* layout = flat();
     void* memory = BlockPool::allocate(sizeof(Grown));
     Grown* grownLayout = nullptr;
@@ -255,7 +210,7 @@ void AttributeMapBase::growIntoTree() {
     setLayout(grownLayout, GROWN);
 }
 
-bool AttributeMapBase::put(const char* key, Attribute* const& value) {
+bool AttributeMap::put(const char* key, Attribute* const& value) {
     // The map's key is the attribute's filed name; filed first, so that a
     // failure leaves at worst a renamed-looking attribute that the caller
     // still holds.
@@ -301,7 +256,7 @@ bool AttributeMapBase::put(const char* key, Attribute* const& value) {
     return false;
 }
 
-void AttributeMapBase::fileParsed(Attribute** attributes, uint32_t count) {
+void AttributeMap::fileParsed(Attribute** attributes, uint32_t count) {
     // The array is made first: once it is there nothing can fail.
     Flat* layout = nullptr;
     if (count > 1) {
@@ -309,7 +264,7 @@ void AttributeMapBase::fileParsed(Attribute** attributes, uint32_t count) {
         layout->capacity = count;
     }
     // Insertion sort, stable, so that of equal names the last comes last.
-    const less_str less;
+    const ::core::less_str less;
     for (uint32_t i = 1; i < count; ++i) {
         Attribute* moving = attributes[i];
         uint32_t at = i;
@@ -344,7 +299,7 @@ void AttributeMapBase::fileParsed(Attribute** attributes, uint32_t count) {
     }
 }
 
-bool AttributeMapBase::remove(const char* key) {
+bool AttributeMap::remove(const char* key) {
     Attribute* removed = nullptr;
     if (grown()) {
         Tree& entries = tree()->tree;
@@ -374,7 +329,7 @@ bool AttributeMapBase::remove(const char* key) {
     return true;
 }
 
-void AttributeMapBase::deleteAll() noexcept {
+void AttributeMap::deleteAll() noexcept {
     if (grown()) {
         clear();
     } else {
@@ -382,7 +337,7 @@ void AttributeMapBase::deleteAll() noexcept {
     }
 }
 
-void AttributeMapBase::clear() {
+void AttributeMap::clear() {
     if (!grown()) {
         emptyArray(false);
         return;
@@ -399,7 +354,7 @@ void AttributeMapBase::clear() {
 
 // Each entry leaves before its value goes, so nothing sees an attribute
 // being deleted.
-void AttributeMapBase::emptyArray(bool deleteDirectly) {
+void AttributeMap::emptyArray(bool deleteDirectly) {
     uint32_t count = 0;
     Attribute* scratch = nullptr;
     Attribute* const* entries = items(count, scratch);
@@ -420,4 +375,6 @@ void AttributeMapBase::emptyArray(bool deleteDirectly) {
     }
 }
 
-}  // namespace core
+}  // namespace internal
+}  // namespace xml
+}  // namespace kavri

@@ -4,28 +4,29 @@
 // attribute that bears it, see xml/NameTable.h). Either way it is one
 // pointer, and getting the text is one load.
 //
-//   core::NameRef own = core::NameRef::copyOf("id", 2);   // its own copy
-//   core::NameRef shared = core::NameRef::sharing(kept);  // no copy
+//   core::internal::NameRef own = core::internal::NameRef::copyOf("id", 2);   // its own copy
+//   core::internal::NameRef shared = core::internal::NameRef::sharing(kept);  // no copy
 //   own.str();                                            // "id"
 //
-// Own copies come from core::BlockPool and die with their NameRef; shared
+// Own copies come from core::internal::BlockPool and die with their NameRef; shared
 // names are never written or freed through a NameRef, so any number of
 // threads may read objects that share them. A null NameRef reads as "".
 //
 // A renamed object may need its first name too (an attribute stays filed
 // under it): rename() keeps the earlier name beside the new one, in a block
 // made then, so that objects never renamed pay nothing for it.
-#ifndef KAVRIXML_CORE_NAMEREF_H
-#define KAVRIXML_CORE_NAMEREF_H
+#ifndef KAVRIXML_CORE_INTERNAL_NAMEREF_H
+#define KAVRIXML_CORE_INTERNAL_NAMEREF_H
 
 #include <cstddef>
 #include <cstdint>
 #include <new>
 #include <string>
 
-#include "core/BlockPool.h"
+#include "core/internal/BlockPool.h"
 
 namespace core {
+namespace internal {
 
 class NameRef {
   public:
@@ -181,6 +182,7 @@ inline void NameRef::reset() noexcept {
     mBits = 0;
 }
 
+}  // namespace internal
 }  // namespace core
 
-#endif  // KAVRIXML_CORE_NAMEREF_H
+#endif  // KAVRIXML_CORE_INTERNAL_NAMEREF_H

@@ -16,17 +16,17 @@
 // released by any thread, not only the one that took it, and must be given
 // back with the size it was allocated with.
 //
-//   void* p = core::BlockPool::allocate(sizeof(Node));
-//   core::BlockPool::release(p, sizeof(Node));
-//   std::map<K, V, Less, core::PoolAllocator<std::pair<const K, V>>> pooled;
+//   void* p = core::internal::BlockPool::allocate(sizeof(Node));
+//   core::internal::BlockPool::release(p, sizeof(Node));
+//   std::map<K, V, Less, core::internal::PoolAllocator<std::pair<const K, V>>> pooled;
 //
 // Built with AddressSanitizer or MemorySanitizer the pool passes every
 // request to operator new and delete, so that the sanitizers see each block
 // on its own (overflows, use after free, leaks). ThreadSanitizer keeps the
 // pool: chunks travel between threads through atomic counts and a locked
 // list, which it understands.
-#ifndef KAVRIXML_CORE_BLOCKPOOL_H
-#define KAVRIXML_CORE_BLOCKPOOL_H
+#ifndef KAVRIXML_CORE_INTERNAL_BLOCKPOOL_H
+#define KAVRIXML_CORE_INTERNAL_BLOCKPOOL_H
 
 #include <cstddef>
 #include <new>
@@ -40,6 +40,7 @@
 #endif
 
 namespace core {
+namespace internal {
 
 class BlockPool {
   public:
@@ -108,6 +109,7 @@ struct PoolAllocator {
     }
 };
 
+}  // namespace internal
 }  // namespace core
 
-#endif  // KAVRIXML_CORE_BLOCKPOOL_H
+#endif  // KAVRIXML_CORE_INTERNAL_BLOCKPOOL_H

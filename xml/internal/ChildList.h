@@ -12,8 +12,8 @@
 //
 // Changing a list is its node's business (XNode::addChild, removeChild and
 // the others); users read it through XNode::getChildren().
-#ifndef KAVRIXML_XML_CHILDLIST_H
-#define KAVRIXML_XML_CHILDLIST_H
+#ifndef KAVRIXML_XML_INTERNAL_CHILDLIST_H
+#define KAVRIXML_XML_INTERNAL_CHILDLIST_H
 
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +26,8 @@ namespace kavri {
 namespace xml {
 
 class XNode;
+
+namespace internal {
 
 class ChildList {
   public:
@@ -118,10 +120,11 @@ class ChildList {
     uint32_t mCapacity;
 };
 
+}  // namespace internal
 }  // namespace xml
 }  // namespace kavri
 
 // The members that add and drop references are defined inline at the end of
 // xml/XNode.h, where XNode is complete.
 
-#endif  // KAVRIXML_XML_CHILDLIST_H
+#endif  // KAVRIXML_XML_INTERNAL_CHILDLIST_H

@@ -1,4 +1,4 @@
-#include "core/BlockPool.h"
+#include "core/internal/BlockPool.h"
 
 #include <atomic>
 #include <cstdint>
@@ -10,6 +10,7 @@
 #endif
 
 namespace core {
+namespace internal {
 
 #ifdef KAVRIXML_BLOCKPOOL_PASS_THROUGH
 
@@ -304,4 +305,5 @@ bool BlockPool::isPooling() {
 
 #endif
 
+}  // namespace internal
 }  // namespace core

@@ -1,5 +1,7 @@
-// The attributes of an element: Attribute, a name/value pair, and the map an
-// XNode files its attributes in, core::CKHashMap<Attribute*>.
+// AttributeMap is the layout of core::CKHashMap<Attribute*>, the map an XNode
+// files its attributes in. Internal: applications use it as
+// core::CKHashMap<Attribute*> (through XNode::getAttributes), never by this
+// name; it is installed because XNode's inline accessors need it.
 //
 // The attribute map is the CKHashMap family's own interface (put, get,
 // remove, contains, clear, find, begin/end in byte order of the keys, size,
@@ -20,7 +22,7 @@
 //     node costs 40;
 //   - the key of an entry is its attribute's filed name: the name it had when
 //     it was filed. An attribute renamed later keeps that first name beside
-//     its new one (core::NameRef), so the map never holds a key buffer of its
+//     its new one (core::internal::NameRef), so the map never holds a key buffer of its
 //     own and the attribute still answers to the name it was added with.
 //
 // Reading a map changes nothing in it: any number of threads may read one
@@ -30,115 +32,40 @@
 //   attributes.put("id", new Attribute("id", "7"));
 //   for (const auto& entry : attributes) { entry.first; entry.second; }
 //
-// This header specialises core::CKHashMapBase for Attribute*: include it (or
-// xml/XNode.h) before naming core::CKHashMap<Attribute*>.
-#ifndef KAVRIXML_XML_ATTRIBUTESTORE_H
-#define KAVRIXML_XML_ATTRIBUTESTORE_H
+// core::CKHashMap finds this layout through ckHashMapBase(Attribute**),
+// declared beside Attribute.
+#ifndef KAVRIXML_XML_INTERNAL_ATTRIBUTEMAP_H
+#define KAVRIXML_XML_INTERNAL_ATTRIBUTEMAP_H
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <iterator>
 #include <set>
-#include <string>
+#include <type_traits>
 
-#include "core/BlockPool.h"
 #include "core/CKHashMap.h"
-#include "core/NameRef.h"
+#include "core/internal/BlockPool.h"
+#include "xml/Attribute.h"
 
 namespace kavri {
 namespace xml {
+namespace internal {
 
-class DOMParser;
-class XNode;
-
-// Attributes are made by their nodes only, hence final: deleting one needs no
-// virtual call.
-class Attribute final {
-  public:
-    Attribute(const std::string& name, const std::string& value)
-        : mName(::core::NameRef::copyOf(name.data(), name.size())), mValue(value) {}
-    explicit Attribute(const std::string& name)
-        : mName(::core::NameRef::copyOf(name.data(), name.size())) {}
-    // C strings are copied straight into the members (no temporaries).
-    Attribute(const char* name, const char* value)
-        : mName(::core::NameRef::copyOf(name, std::strlen(name))), mValue(value) {}
-    // A copy is an attribute of no node: it is filed under nothing.
-    Attribute(const Attribute& other) : mName(other.mName.duplicate()), mValue(other.mValue) {}
-    Attribute& operator=(const Attribute& other);
-    virtual ~Attribute() = default;
-
-    // Documents hold many attributes: they come from the block pool.
-    static void* operator new(size_t size) { return ::core::BlockPool::allocate(size); }
-    static void operator delete(void* block, size_t size) {
-        ::core::BlockPool::release(block, size);
-    }
-
-    const char* getName() const { return mName.c_str(); }
-    const char* getValue() const { return mValue.c_str(); }
-    const std::string& getNameString() const { return mName.str(); }
-    const std::string& getValueString() const { return mValue; }
-
-    // The std::string forms take the text up to its first NUL, as the
-    // const char* forms do. Renaming does not refile the attribute: its node
-    // still finds it under the name it was added with.
-    void setName(const char* name);
-    void setName(const std::string& name) { setName(name.c_str()); }
-    void setValue(const char* value) { mValue = value; }
-    void setValue(const std::string& value) { mValue = value.c_str(); }
-
-    // The name its map files it under: the first name it had.
-    const char* filedName() const { return mName.firstCStr(); }
-
-  private:
-    friend class DOMParser;
-    friend class XNode;
-    friend class ::core::CKHashMapBase<Attribute*>;
-
-    // What the reader found, the value still to be decoded when `decode`; the
-    // name is shared through the reader's NameTable (so: under its lock).
-    Attribute(const char* name, size_t nameLength, const char* value, size_t valueLength,
-              bool decode);
-
-    // Takes `name` as the name, the old one staying the filed name.
-    void rename(::core::NameRef name);
-    // Files the attribute under `key` from now on, whatever its name.
-    void fileUnder(const char* key) {
-        if (key != filedName()) {
-            fileUnderOther(key);
-        }
-    }
-    void fileUnderOther(const char* key);
-
-    // The name, and once renamed or filed under another name, the filed name
-    // as its earlier name.
-    ::core::NameRef mName;
-    std::string mValue;
-};
-
-}  // namespace xml
-}  // namespace kavri
-
-namespace core {
-
-template <>
-class CKHashMapBase<kavri::xml::Attribute*> {
-    using Attribute = kavri::xml::Attribute;
-
+class AttributeMap {
     // Tree order: by filed name, and searchable by a plain key.
     struct FiledNameOrder {
         using is_transparent = void;
         bool operator()(const Attribute* a, const Attribute* b) const {
-            return less_str()(a->filedName(), b->filedName());
+            return ::core::less_str()(a->filedName(), b->filedName());
         }
         bool operator()(const Attribute* a, const char* key) const {
-            return less_str()(a->filedName(), key);
+            return ::core::less_str()(a->filedName(), key);
         }
         bool operator()(const char* key, const Attribute* b) const {
-            return less_str()(key, b->filedName());
+            return ::core::less_str()(key, b->filedName());
         }
     };
-    using Tree = std::set<Attribute*, FiledNameOrder, PoolAllocator<Attribute*>>;
+    using Tree = std::set<Attribute*, FiledNameOrder, ::core::internal::PoolAllocator<Attribute*>>;
 
   public:
     // Past this many attributes the array becomes a tree.
@@ -156,7 +83,7 @@ class CKHashMapBase<kavri::xml::Attribute*> {
     class const_iterator {
       public:
         using iterator_category = std::bidirectional_iterator_tag;
-        using value_type = CKHashMapBase::value_type;
+        using value_type = AttributeMap::value_type;
         using difference_type = std::ptrdiff_t;
         using pointer = const value_type*;
         using reference = value_type;
@@ -209,7 +136,7 @@ class CKHashMapBase<kavri::xml::Attribute*> {
         bool operator!=(const const_iterator& other) const { return !(*this == other); }
 
       private:
-        friend class CKHashMapBase;
+        friend class AttributeMap;
         explicit const_iterator(Attribute* const* item) : mItem(item) {}
         explicit const_iterator(Tree::const_iterator node) : mNode(node), mInTree(true) {}
         // At (or past) a map's only attribute.
@@ -223,19 +150,21 @@ class CKHashMapBase<kavri::xml::Attribute*> {
     };
     using iterator = const_iterator;
 
-    CKHashMapBase(bool ownsValues, Attribute* nullValue) : mStore(ownsValues ? OWNS : 0) {
+    AttributeMap(bool ownsValues, Attribute* nullValue) : mStore(ownsValues ? OWNS : 0) {
         if (nullValue != nullptr) {
             growWithNullValue(nullValue);
         }
     }
     // Maps own their layout (and maybe their values): no copies.
-    CKHashMapBase(const CKHashMapBase&) = delete;
-    CKHashMapBase& operator=(const CKHashMapBase&) = delete;
+    AttributeMap(const AttributeMap&) = delete;
+    AttributeMap& operator=(const AttributeMap&) = delete;
     // Releases the layout; values are disposed of by clear() only.
-    virtual ~CKHashMapBase();
+    virtual ~AttributeMap();
 
-    static void* operator new(size_t size) { return BlockPool::allocate(size); }
-    static void operator delete(void* block, size_t size) { BlockPool::release(block, size); }
+    static void* operator new(size_t size) { return ::core::internal::BlockPool::allocate(size); }
+    static void operator delete(void* block, size_t size) {
+        ::core::internal::BlockPool::release(block, size);
+    }
 
     virtual Attribute* getNullValue(const char* key) const;
     virtual void deleteValue(Attribute* value) = 0;
@@ -347,6 +276,13 @@ class CKHashMapBase<kavri::xml::Attribute*> {
     uintptr_t mStore;
 };
 
-}  // namespace core
+}  // namespace internal
 
-#endif  // KAVRIXML_XML_ATTRIBUTESTORE_H
+// The map an XNode holds is laid out by AttributeMap.
+static_assert(std::is_base_of<internal::AttributeMap, ::core::CKHashMap<Attribute*>>::value,
+              "core::CKHashMap<Attribute*> must find its layout through ckHashMapBase");
+
+}  // namespace xml
+}  // namespace kavri
+
+#endif  // KAVRIXML_XML_INTERNAL_ATTRIBUTEMAP_H

@@ -1,0 +1,82 @@
+// LenientReader is the pass that lenient reading (DOMParser::setLenient) makes
+// over the input before the element loop starts: it brings the bytes to
+// UTF-8 with LF line ends, reads the prolog with everything XML allows in it
+// (comments, processing instructions, a DOCTYPE with a SYSTEM or PUBLIC
+// identifier and an internal subset) and puts the values of the entities the
+// subset declares in place of the references to them in the rest of the
+// input. The element loop then reads what is left as it reads any document;
+// the few things it still does differently in lenient mode (comments and
+// processing instructions inside content, white space in attribute values,
+// the versions it accepts) it asks of the helpers here.
+//
+// It works on the parser's input and moves the parser's place; it owns
+// nothing. Internal to the reader (the header is not installed).
+//
+//   LenientReader lenient(parser);
+//   lenient.readAsUTF8(line, column);
+//   lenient.readProlog(doc, failOffset, [&] { readDeclaration(doc); });
+#ifndef KAVRIXML_XML_LENIENTREADER_H
+#define KAVRIXML_XML_LENIENTREADER_H
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+#include "framework/kavrimain/Parser.h"
+
+namespace kavri {
+namespace xml {
+
+class Document;
+
+class LenientReader {
+  public:
+    explicit LenientReader(kavri::parser::Parser& parser) : mParser(parser) {}
+
+    // Transcodes the whole input to UTF-8 and normalises its line ends (CR
+    // LF and a lone CR become LF). When the input cannot be converted it is
+    // left as it was, `line` and `column` say where, and the exception
+    // propagates.
+    void readAsUTF8(unsigned& line, unsigned& column);
+
+    // The declaration (first, if there is one: `readDeclaration` reads it
+    // from the parser's place), the DOCTYPE, and around them white space,
+    // comments and processing instructions in any order XML allows; then
+    // the expansion of the declared entities in the rest of the input.
+    // Leaves the parser at what follows the prolog. On a fault found here
+    // rather than by a token, `failOffset` is where it lies.
+    void readProlog(Document* doc, size_t& failOffset,
+                    const std::function<void()>& readDeclaration);
+
+    // A comment or processing instruction right at the parser's place
+    // (inside content): passed over, so that the text on both sides of it
+    // joins the body. False, and nothing moved, when none is there or tokens
+    // wait pushed back.
+    bool skipMarkup();
+
+    // "1." and digits: later 1.x versions differ from 1.0 in nothing the
+    // reader looks at.
+    static bool isVersionOne(const std::string& version);
+
+    // A tab, line feed or carriage return written in an attribute value
+    // reads as a blank; the value is then copied into `scratch` and its
+    // bytes returned from there. One written as a reference is decoded
+    // later and keeps its value.
+    static const char* normaliseValue(const char* value, size_t& length, std::string& scratch);
+
+  private:
+    void skipMisc(bool beforeDeclaration);
+    void readDocType(Document* doc, size_t& failOffset);
+    // The unread input [returned, end) and a move of the place in it; only
+    // while no token waits pushed back.
+    const char* unreadInput(const char*& end) const;
+    void moveTo(const char* p);
+    size_t offsetOf(const char* p) const;
+
+    kavri::parser::Parser& mParser;
+};
+
+}  // namespace xml
+}  // namespace kavri
+
+#endif  // KAVRIXML_XML_LENIENTREADER_H

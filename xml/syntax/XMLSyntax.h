@@ -1,0 +1,254 @@
+// XMLSyntax is the one place where this library writes down XML's rules:
+// the scans over names, blanks and markers, the comments and processing
+// instructions that are passed over unread, the references (the five
+// predefined entities and character references, written out as UTF-8), and
+// the escaping of text, attribute values and CDATA sections. The reader and
+// its fast path, lenient reading, the entity table, the writer and
+// StringUtil's escaping all call it, so that a reference decodes the same
+// wherever it is allowed and a byte is escaped the same by every writer.
+//
+// Depends on the standard library alone (like XMLBytes, the byte classes):
+// it sits below every other folder. The scans and the escaping are inline,
+// because the reader and the writer call them once per tag, name or value.
+//
+//   std::string out;
+//   syntax::decodeReferences("a &amp; &#xE9;", 14, out);   // "a & é"
+//   syntax::putCData(data, size, [&](const char* bytes, size_t n) { out.append(bytes, n); });
+#ifndef KAVRIXML_XML_SYNTAX_XMLSYNTAX_H
+#define KAVRIXML_XML_SYNTAX_XMLSYNTAX_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "xml/syntax/XMLBytes.h"
+
+namespace kavri {
+namespace xml {
+namespace syntax {
+
+// --- Scans over the input -------------------------------------------------------------
+
+// Bytes 0 to 32: white space between the pieces of markup.
+inline bool isBlank(char c) {
+    return XMLBytes::is(c, XMLBytes::BLANK);
+}
+
+// A double quote or an apostrophe: the two quotes of a literal.
+inline bool isQuote(char c) {
+    return XMLBytes::is(c, XMLBytes::QUOTE);
+}
+
+inline const char* skipBlanks(const char* p, const char* end) {
+    while (p < end && isBlank(*p)) {
+        ++p;
+    }
+    return p;
+}
+
+inline bool startsWith(const char* p, const char* end, const char* prefix) {
+    const size_t length = std::strlen(prefix);
+    return static_cast<size_t>(end - p) >= length && std::memcmp(p, prefix, length) == 0;
+}
+
+// The place just after the next `marker` from `p`, or null when none comes.
+inline const char* past(const char* p, const char* end, const char* marker) {
+    const size_t length = std::strlen(marker);
+    const void* found = memmem(p, static_cast<size_t>(end - p), marker, length);
+    return found != nullptr ? static_cast<const char*>(found) + length : nullptr;
+}
+
+// The end of the name that begins at `p`. The input must end with a NUL
+// (a std::string's terminator), which is no name byte: the loop needs no
+// bound.
+inline const char* skipName(const char* p) {
+    while (XMLBytes::is(*p, XMLBytes::NAME)) {
+        ++p;
+    }
+    return p;
+}
+
+// --- Names --------------------------------------------------------------------------------
+
+// Names compare as exact bytes. Equality of two names of `length` bytes, read
+// as a few words (never past either end) rather than byte by byte: names are
+// short, and a call to memcmp would cost more than the compare.
+inline bool sameName(const char* a, const char* b, size_t length) {
+    auto load64 = [](const char* bytes) {
+        uint64_t word;
+        std::memcpy(&word, bytes, sizeof word);
+        return word;
+    };
+    auto load32 = [](const char* bytes) {
+        uint32_t word;
+        std::memcpy(&word, bytes, sizeof word);
+        return word;
+    };
+    if (length >= 8) {
+        for (size_t at = 0; at + 8 < length; at += 8) {
+            if (load64(a + at) != load64(b + at)) {
+                return false;
+            }
+        }
+        return load64(a + length - 8) == load64(b + length - 8);
+    }
+    if (length >= 4) {
+        return load32(a) == load32(b) && load32(a + length - 4) == load32(b + length - 4);
+    }
+    for (size_t at = 0; at < length; ++at) {
+        if (a[at] != b[at]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The same for two NUL-terminated names.
+inline bool sameName(const char* a, const char* b) {
+    return std::strcmp(a, b) == 0;
+}
+
+// --- Markup that is passed over -----------------------------------------------------------
+
+inline constexpr const char COMMENT_START[] = "<!--";
+inline constexpr const char COMMENT_END[] = "-->";
+inline constexpr const char INSTRUCTION_START[] = "<?";
+inline constexpr const char INSTRUCTION_END[] = "?>";
+inline constexpr const char CDATA_START[] = "<![CDATA[";
+inline constexpr const char CDATA_END[] = "]]>";
+
+enum Markup { MARKUP_NONE, MARKUP_COMMENT, MARKUP_INSTRUCTION };
+
+// Whether a comment or a processing instruction begins at `p`.
+inline Markup markupAt(const char* p, const char* end) {
+    if (startsWith(p, end, COMMENT_START)) {
+        return MARKUP_COMMENT;
+    }
+    return startsWith(p, end, INSTRUCTION_START) ? MARKUP_INSTRUCTION : MARKUP_NONE;
+}
+
+// The place after the comment or processing instruction (`kind`) that
+// begins at `p`; null when it never ends.
+inline const char* markupEnd(Markup kind, const char* p, const char* end) {
+    return kind == MARKUP_COMMENT ? past(p + sizeof COMMENT_START - 1, end, COMMENT_END)
+                                  : past(p + sizeof INSTRUCTION_START - 1, end, INSTRUCTION_END);
+}
+
+// "<?xml" followed by a blank or "?": the XML declaration, not a processing
+// instruction whose target merely begins with "xml".
+inline bool isDeclaration(const char* p, const char* end) {
+    return startsWith(p, end, "<?xml") && end - p > 5 && (isBlank(p[5]) || p[5] == '?');
+}
+
+// --- References ----------------------------------------------------------------------------
+
+// Appends code point `code` (at most 0x10FFFF) as UTF-8.
+void appendUTF8(uint32_t code, std::string& out);
+
+// Whether `name` (without '&' and ';') is one of the five predefined entities.
+bool isPredefinedEntity(const char* name, size_t length);
+
+// A character reference ("&#233;", "&#xE9;") at `p` (its '&'), read up to
+// `end`: any number of digits, leading zeros included, a hexadecimal marker
+// "x" or "X". Appends the character as UTF-8 and returns the bytes the
+// reference takes; returns 0, appending nothing, when it is broken or names
+// no character (NUL, a surrogate half, above U+10FFFF).
+size_t decodeCharacterReference(const char* p, const char* end, std::string& out);
+
+// A predefined entity's or a character reference at `p` (its '&'): as
+// decodeCharacterReference, for the five named references too.
+size_t decodeReference(const char* p, const char* end, std::string& out);
+
+// Appends [text, text + length) to `out` with every reference that
+// decodeReference resolves replaced; any other '&' is kept as written.
+void decodeReferences(const char* text, size_t length, std::string& out);
+
+// The same for character references alone: what an entity's value holds
+// before it is referenced (the others stay as written until then).
+void decodeCharacterReferences(const char* text, size_t length, std::string& out);
+
+// --- Escaping --------------------------------------------------------------------------------
+
+// The predefined entity's reference for one of the five bytes XML reserves
+// (& < > " '), or null for any other byte.
+inline const char* predefinedReference(char c) {
+    switch (c) {
+        case '&':
+            return "&amp;";
+        case '<':
+            return "&lt;";
+        case '>':
+            return "&gt;";
+        case '"':
+            return "&quot;";
+        case '\'':
+            return "&apos;";
+        default:
+            return nullptr;
+    }
+}
+
+// What the writer writes for a byte it escapes: the predefined reference, or
+// a character reference for the white space that readers would change.
+inline const char* referenceFor(char c) {
+    switch (c) {
+        case '\t':
+            return "&#9;";
+        case '\n':
+            return "&#10;";
+        case '\r':
+            return "&#13;";
+        default:
+            return predefinedReference(c);
+    }
+}
+
+// Hands the NUL-terminated `text` to `put` with each byte of `specials`
+// (XMLBytes::TEXT_ESCAPES or ATTRIBUTE_ESCAPES) replaced by its reference:
+// runs of plain bytes go in one piece as put(bytes, length), references as
+// put(reference), NUL-terminated. Returns the text's length.
+template <class Put>
+size_t putEscaped(const char* text, const char* specials, Put&& put) {
+    const char* p = text;
+    for (;;) {
+        const size_t run = std::strcspn(p, specials);
+        put(p, run);
+        p += run;
+        if (*p == '\0') {
+            return static_cast<size_t>(p - text);
+        }
+        put(referenceFor(*p));
+        ++p;
+    }
+}
+
+// Appends [text, text + length), NUL bytes included, to `out` with the five
+// reserved bytes written as their predefined references.
+void appendEscapedReserved(const char* text, size_t length, std::string& out);
+
+// Hands the bytes of `size` to `put(bytes, length)` as CDATA: one section,
+// byte for byte, unless the bytes hold "]]>", which ends a section; each is
+// then cut between "]]" and ">", so that "x]]>y" goes out as
+// <![CDATA[x]]]]><![CDATA[>y]]>, which every reader takes as the same bytes.
+template <class Put>
+void putCData(const char* data, size_t size, Put&& put) {
+    static const char SPLIT[] = "]]><![CDATA[";
+    put(CDATA_START, sizeof CDATA_START - 1);
+    size_t run = 0;
+    for (const char* found; (found = static_cast<const char*>(
+                                 memmem(data + run, size - run, CDATA_END, 3))) != nullptr;) {
+        const size_t cut = static_cast<size_t>(found - data) + 2;
+        put(data + run, cut - run);
+        put(SPLIT, sizeof SPLIT - 1);
+        run = cut;
+    }
+    put(data + run, size - run);
+    put(CDATA_END, sizeof CDATA_END - 1);
+}
+
+}  // namespace syntax
+}  // namespace xml
+}  // namespace kavri
+
+#endif  // KAVRIXML_XML_SYNTAX_XMLSYNTAX_H
