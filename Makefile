@@ -26,7 +26,7 @@ BENCH_MIN_TIME ?= 0.2
 SAN_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0 \
           UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps build run test test-normal test-asan tsan bench fuzz format clean
+.PHONY: all deps build run test check-format test-normal test-asan tsan bench fuzz format clean
 
 all: build
 
@@ -40,7 +40,11 @@ build: deps
 run: build
 	@examples/demo.sh $(BUILD_DIR)/bin/kavrixml
 
-test: test-normal test-asan
+test: check-format test-normal test-asan
+
+# Every tracked C++ file as clang-format writes it (.clang-format).
+check-format: deps
+	@scripts/check-format.sh
 
 test-normal: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)

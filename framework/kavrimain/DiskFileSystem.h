@@ -13,7 +13,7 @@ namespace kavri {
 namespace vfs {
 
 class DiskFileSystem : public FileSystem {
-public:
+  public:
     explicit DiskFileSystem(const char* rootFolder);
 
     File* openFile(const char* path, int mode) override;
@@ -22,7 +22,7 @@ public:
 
     const std::string& getRoot() const { return mRoot; }
 
-private:
+  private:
     std::string resolve(const char* path) const;
 
     std::string mRoot;

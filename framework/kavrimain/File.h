@@ -18,7 +18,7 @@ class InputStream;
 namespace vfs {
 
 class File : public ::core::IRefCount {
-public:
+  public:
     explicit File(std::string path);
     ~File() override = default;
 
@@ -31,7 +31,7 @@ public:
     // core::Exception when the file cannot be read.
     virtual stream::InputStream* openInputStream() = 0;
 
-private:
+  private:
     std::string mPath;
     size_t mNameOffset;
 };

@@ -16,7 +16,7 @@ namespace kavri {
 namespace stream {
 
 class FileInputStream : public InputStream {
-public:
+  public:
     explicit FileInputStream(const char* path);
     ~FileInputStream() override;
     FileInputStream(const FileInputStream&) = delete;
@@ -28,18 +28,18 @@ public:
 
     const std::string& getPath() const { return mPath; }
 
-protected:
+  protected:
     // For StdInputStream: reads an already open stream it does not own.
     FileInputStream(std::FILE* file, const char* name);
 
-private:
+  private:
     std::string mPath;
     std::FILE* mFile;
     bool mOwnsFile;
 };
 
 class StdInputStream : public FileInputStream {
-public:
+  public:
     StdInputStream();
 };
 

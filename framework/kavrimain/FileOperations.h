@@ -12,7 +12,7 @@ namespace kavri {
 namespace platform {
 
 class FileOperations {
-public:
+  public:
     // The extension of the name part with its dot (a pointer into `path`), or
     // null when the name has no dot. A name that is only an extension
     // (".hidden") is all extension.

@@ -16,7 +16,7 @@ namespace kavri {
 namespace stream {
 
 class FileOutputStream : public OutputStream {
-public:
+  public:
     explicit FileOutputStream(const char* path);
     ~FileOutputStream() override;
     FileOutputStream(const FileOutputStream&) = delete;
@@ -33,10 +33,10 @@ public:
     // True when every write so far reached the file (write and flush results).
     bool good() const { return mGood; }
 
-protected:
+  protected:
     FileOutputStream(std::FILE* file, const char* name);
 
-private:
+  private:
     std::string mPath;
     std::FILE* mFile;
     bool mOwnsFile;
@@ -44,7 +44,7 @@ private:
 };
 
 class StdOutputStream : public FileOutputStream {
-public:
+  public:
     StdOutputStream();
 };
 

@@ -14,7 +14,7 @@ namespace kavri {
 namespace vfs {
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // The file at `path` (count 0: the caller takes the first reference).

@@ -14,7 +14,7 @@ namespace kavri {
 namespace stream {
 
 class InputStream {
-public:
+  public:
     virtual ~InputStream() = default;
 
     // Reads up to `length` bytes into `buffer`; returns how many, 0 at the end.

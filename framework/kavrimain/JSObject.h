@@ -23,13 +23,13 @@ class InputStream;
 namespace json {
 
 class JSObject : public ::core::IRefCount {
-public:
+  public:
     enum Type { OBJECT = 0, ARRAY = 1, STRING = 2, NUMBER = 3, BOOLEAN = 4, NULLVALUE = 5 };
 
     // Walks the members of an object (or the elements of an array, with empty
     // keys). It has ended when getValue() is null.
     class JSIterator {
-    public:
+      public:
         JSIterator(const JSIterator& other);
         JSIterator& operator=(const JSIterator& other);
         ~JSIterator();
@@ -40,7 +40,7 @@ public:
         bool isValid() const { return getValue() != nullptr; }
         JSIterator& operator++();
 
-    private:
+      private:
         friend class JSObject;
         struct State;
         explicit JSIterator(std::unique_ptr<State> state);
@@ -72,7 +72,7 @@ public:
     // The value as compact JSON text.
     std::string toJSON() const;
 
-private:
+  private:
     struct Impl;
     explicit JSObject(std::shared_ptr<Impl> impl);
     std::shared_ptr<Impl> mImpl;

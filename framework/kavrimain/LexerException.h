@@ -14,7 +14,7 @@ namespace kavri {
 namespace parser {
 
 class LexerException : public ::core::Exception {
-public:
+  public:
     explicit LexerException(const char* format, ...)
 #if defined(__GNUC__)
         __attribute__((format(printf, 2, 3)))
@@ -26,12 +26,14 @@ public:
     ~LexerException() override = default;
 
     // The exception that caused this one, or null.
-    const ::core::Exception* getCause() const { return mCause.get(); }
+    const ::core::Exception* getCause() const {
+        return mCause.get();
+    }
 
     // Rethrows a copy of this exception as its own class.
     virtual void throwSame() const;
 
-protected:
+  protected:
     struct NoFormat {};
     // For subclasses that format their message themselves (setMessage).
     LexerException(NoFormat, const ::core::Exception* cause);
@@ -39,7 +41,7 @@ protected:
     // state fix it up here.
     virtual void _onClone(const LexerException& source);
 
-private:
+  private:
     std::unique_ptr<::core::Exception> mCause;
 };
 

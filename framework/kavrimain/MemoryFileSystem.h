@@ -18,7 +18,7 @@ namespace kavri {
 namespace vfs {
 
 class MemoryFileSystem : public FileSystem {
-public:
+  public:
     MemoryFileSystem() = default;
 
     // Adds or replaces the file at `path`.
@@ -33,7 +33,7 @@ public:
     // "./a//b" and "/a/b" name "a/b".
     static std::string normalize(const char* path);
 
-private:
+  private:
     std::map<std::string, std::shared_ptr<const std::string>> mFiles;
 };
 

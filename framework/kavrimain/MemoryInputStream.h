@@ -12,7 +12,7 @@ namespace kavri {
 namespace stream {
 
 class MemoryInputStream : public InputStream {
-public:
+  public:
     explicit MemoryInputStream(std::string bytes) : mBytes(std::move(bytes)) {}
 
     int read(char* buffer, unsigned length) override;
@@ -22,7 +22,7 @@ public:
     // Bytes not yet read.
     size_t remaining() const { return mBytes.size() - mPosition; }
 
-private:
+  private:
     std::string mBytes;
     size_t mPosition = 0;
 };

@@ -15,7 +15,7 @@ namespace kavri {
 namespace stream {
 
 class MemoryOutputStream : public OutputStream {
-public:
+  public:
     MemoryOutputStream() = default;
 
     bool isOpen() override { return mOpen; }
@@ -29,7 +29,7 @@ public:
     void clear() { mBytes.clear(); }
     void reserve(size_t bytes) { mBytes.reserve(bytes); }
 
-private:
+  private:
     std::string mBytes;
     bool mOpen = false;
 };

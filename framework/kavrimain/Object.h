@@ -28,7 +28,7 @@ struct CloningOptions {
 };
 
 class Serializable {
-public:
+  public:
     virtual ~Serializable() = default;
     // Writes the object's text form (toString of the Object) to the stream.
     virtual void serialize(stream::OutputStream* out) const;
@@ -41,12 +41,12 @@ public:
     // Serial version of the class layout.
     virtual unsigned long getSUID() const { return 1; }
 
-protected:
+  protected:
     virtual std::string serializedText() const = 0;
 };
 
 class Object : public ::core::IRefCount, public Serializable {
-public:
+  public:
     static const ::core::Type TYPE;
     static const ::core::Type& type() { return TYPE; }
 
@@ -62,7 +62,7 @@ public:
     virtual Object* clone(const CloningOptions& options) const { return _clone(options); }
     const ::core::Type& getType() const override { return TYPE; }
 
-protected:
+  protected:
     virtual Object* _clone(const CloningOptions& options) const;
     std::string serializedText() const override { return toString(); }
 };

@@ -12,7 +12,7 @@ namespace kavri {
 namespace stream {
 
 class OutputStream {
-public:
+  public:
     // Open modes: WRITE (32) truncates and writes, APPEND adds at the end.
     enum Mode { WRITE = 32, APPEND = 64 };
 

@@ -12,7 +12,7 @@ namespace kavri {
 namespace platform {
 
 class SystemInfo {
-public:
+  public:
     // Never null. The pointer stays valid until the next setLanguageCode.
     static const char* getLanguageCode();
     static void setLanguageCode(const char* code);

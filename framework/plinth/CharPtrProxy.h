@@ -12,7 +12,7 @@
 namespace text {
 
 class CharPtrProxy {
-public:
+  public:
     // The first member points to the result; the proxy takes the buffer, which
     // was allocated with new[] and holds `size` characters and a NUL.
     char* mPtr;
@@ -43,7 +43,7 @@ public:
     // input bytes can).
     size_t size() const { return mSize; }
 
-private:
+  private:
     size_t mSize;
 };
 

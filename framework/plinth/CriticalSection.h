@@ -12,7 +12,7 @@
 namespace core {
 
 class CriticalSection {
-public:
+  public:
     CriticalSection() = default;
     CriticalSection(const CriticalSection&) {}
     CriticalSection& operator=(const CriticalSection&) { return *this; }
@@ -22,17 +22,17 @@ public:
     void leave() { mMutex.unlock(); }
 
     class Guard {
-    public:
+      public:
         explicit Guard(CriticalSection& section) : mSection(section) { mSection.enter(); }
         ~Guard() { mSection.leave(); }
         Guard(const Guard&) = delete;
         Guard& operator=(const Guard&) = delete;
 
-    private:
+      private:
         CriticalSection& mSection;
     };
 
-private:
+  private:
     std::mutex mMutex;
 };
 

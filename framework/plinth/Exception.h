@@ -16,7 +16,7 @@
 namespace core {
 
 class Exception : public std::exception {
-public:
+  public:
     static const Type TYPE;
 
     // Formats the message printf-style; the message is never cut.
@@ -29,22 +29,30 @@ public:
     Exception& operator=(const Exception& other) = default;
     ~Exception() override = default;
 
-    virtual const Type& getType() const { return TYPE; }
+    virtual const Type& getType() const {
+        return TYPE;
+    }
 
-    const char* what() const noexcept override { return mMessage.c_str(); }
-    const char* getMessage() const { return mMessage.c_str(); }
+    const char* what() const noexcept override {
+        return mMessage.c_str();
+    }
+    const char* getMessage() const {
+        return mMessage.c_str();
+    }
 
     // printf into a std::string: measures once, writes once.
     static std::string vformat(const char* format, va_list args);
 
-protected:
+  protected:
     struct NoMessage {};
     explicit Exception(NoMessage) {}
 
     // Copies the text: callers free their buffer right after the call.
-    void setMessage(const char* message) { mMessage = message != nullptr ? message : ""; }
+    void setMessage(const char* message) {
+        mMessage = message != nullptr ? message : "";
+    }
 
-private:
+  private:
     std::string mMessage;
 };
 

@@ -18,7 +18,7 @@
 namespace logging {
 
 class Logger {
-public:
+  public:
     enum Level { DEBUG = 0, WARN = 1 };
     using Sink = std::function<void(int level, const char* text)>;
 
@@ -46,7 +46,7 @@ public:
     void setDebugEnabled(bool enabled);
     bool isDebugEnabled() const;
 
-private:
+  private:
     void write(int level, const char* text);
 
     mutable std::mutex mMutex;
