@@ -15,7 +15,9 @@
 #include "i18n/BundleFile.h"
 #include "i18n/FormatCheck.h"
 #include "tools/Command.h"
+#include "tools/POFile.h"
 #include "tools/TranslationFile.h"
+#include "tools/XLIFFFile.h"
 
 namespace kavrixml_tool {
 
