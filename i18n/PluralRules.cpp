@@ -316,12 +316,13 @@ class PluralRules::Parser {
         bool integerTaken = false;
         bool decimalTaken = false;
         while (*mPos == '@') {
-            ++mPos;
+            const char* at = mPos++;
             bool integer = takeWord("integer");
             if (!integer && !takeWord("decimal")) {
                 fail("\"@integer\" or \"@decimal\" expected");
             }
             if ((integer && (integerTaken || decimalTaken)) || (!integer && decimalTaken)) {
+                mPos = at;
                 fail("samples given twice or out of order");
             }
             const char* begin = mPos;
