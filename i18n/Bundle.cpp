@@ -131,6 +131,8 @@ void Bundle::setLanguage(const char* code) {
         return;
     }
     mLanguage = code;
+    mPluralRules[0] = nullptr;
+    mPluralRules[1] = nullptr;
     for (const auto& child : mChildren) {
         child->setLanguage(code);
     }
