@@ -28,7 +28,7 @@ using kavri::i18n::FormatCheck;
 using kavri::i18n::I18N;
 
 const char* const I18N_USAGE =
-    "usage: kavrixml i18n [--lang CODE] ROOTFILE [KEY [ARG...]]\n"
+    "usage: kavrixml i18n [--lang CODE] [--count N [--ordinal]] ROOTFILE [KEY [ARG...]]\n"
     "\n"
     "Shows the languages of an application's texts, or one text in a language.\n"
     "ROOTFILE is the base bundle file (texts.xml or texts.json); the languages are\n"
@@ -43,6 +43,11 @@ const char* const I18N_USAGE =
     "\n"
     "  --lang CODE   the language to show (default: the system's). A code that is\n"
     "                not available falls back to \"en\", then to the first language.\n"
+    "  --count N     show the plural form of KEY for the number N (KEY_one,\n"
+    "                KEY_few, ... by the language's rules; an exact KEY_=N first).\n"
+    "                N may be a decimal text (1.5, 1.0) and fills the text's first\n"
+    "                conversion (%d, %f or %s); the ARGs fill the rest.\n"
+    "  --ordinal     the ordinal form instead (KEY_ordinal_one, ...): 1st, 2nd, 3rd\n"
     "\n"
     "Exit status: 0 success, 1 no such text or a text that cannot be filled,\n"
     "2 usage error.\n";
@@ -106,6 +111,9 @@ struct I18NArgs {
     std::string key;
     bool hasKey = false;
     std::vector<std::string> textArguments;
+    bool hasCount = false;
+    std::string count;
+    bool ordinal = false;
 };
 
 bool parseI18NArgs(const std::vector<std::string>& args, I18NArgs& parsed) {
@@ -115,6 +123,11 @@ bool parseI18NArgs(const std::vector<std::string>& args, I18NArgs& parsed) {
             parsed.language = args[++i];
         } else if (args[i].compare(0, 7, "--lang=") == 0) {
             parsed.language = args[i].substr(7);
+        } else if (args[i] == "--count" && i + 1 < args.size()) {
+            parsed.hasCount = true;
+            parsed.count = args[++i];
+        } else if (args[i] == "--ordinal") {
+            parsed.ordinal = true;
         } else if (args[i] == "--") {
             ++i;
             break;
@@ -134,6 +147,14 @@ bool parseI18NArgs(const std::vector<std::string>& args, I18NArgs& parsed) {
         parsed.key = args[i++];
         parsed.textArguments.assign(args.begin() + static_cast<long>(i), args.end());
     }
+    if ((parsed.hasCount || parsed.ordinal) && !parsed.hasKey) {
+        report("i18n", EXIT_USAGE, "--count and --ordinal need a KEY (see kavrixml i18n --help)");
+        return false;
+    }
+    if (parsed.ordinal && !parsed.hasCount) {
+        report("i18n", EXIT_USAGE, "--ordinal needs --count N (see kavrixml i18n --help)");
+        return false;
+    }
     return true;
 }
 
@@ -152,15 +173,77 @@ void listLanguages(const I18N& i18n, const std::string& rootFile) {
     }
 }
 
-// Prints the text of `key` filled with string arguments; refuses texts that
-// would make the formatter read anything but strings.
-int printText(const I18N& i18n, const std::string& key, const std::vector<std::string>& values) {
-    const Bundle* root = i18n.getBundle();
-    if (!root->containsKey(key.c_str())) {
-        return report("i18n", EXIT_FAULT, "no text under \"%s\" in language %s", key.c_str(),
-                      i18n.getLanguageCode());
+// The count of `i18n --count` as the text's first conversion reads it.
+struct CountArgument {
+    std::string text;  // as given
+    kavri::i18n::PluralCount count = 0;
+};
+
+// Formats `text` with the count (when `count` is given) before the string
+// values; `type` is what the first conversion reads. Every other conversion
+// reads a string and there are exactly as many as the text reads; the
+// formatter ignores the unused trailing slots.
+bool formatText(const I18N& i18n, const char* text, const CountArgument* count,
+                const std::string& type, const std::vector<std::string>& values, std::string& out) {
+    const char* a[MAX_TEXT_ARGUMENTS];
+    for (size_t i = 0; i < MAX_TEXT_ARGUMENTS; ++i) {
+        a[i] = i < values.size() ? values[i].c_str() : "";
     }
-    const char* text = root->getText(key.c_str(), true);
+    if (count == nullptr) {
+        i18n.resolve(text, out, true, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9],
+                     a[10], a[11], a[12], a[13], a[14], a[15]);
+        return true;
+    }
+    auto fill = [&](auto first) {
+        i18n.resolve(text, out, true, first, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8],
+                     a[9], a[10], a[11], a[12], a[13], a[14]);
+    };
+    const std::string& n = count->text;
+    bool integral = n.find_first_of(".ceE") == std::string::npos;
+    long long integer = integral ? std::strtoll(n.c_str(), nullptr, 10) : 0;
+    if (type == "char*") {
+        fill(n.c_str());
+    } else if (type == "double") {
+        fill(count->count.value());
+    } else if (integral && (type == "int" || type == "unsigned int")) {
+        fill(static_cast<int>(integer));
+    } else if (integral && (type == "long" || type == "unsigned long")) {
+        fill(static_cast<long>(integer));
+    } else if (integral && (type == "long long" || type == "unsigned long long")) {
+        fill(integer);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Prints the text of `key` (or its form for the count) filled with the
+// arguments; refuses texts that would make the formatter read anything else.
+int printText(const I18N& i18n, const I18NArgs& parsed) {
+    const std::string& key = parsed.key;
+    const std::vector<std::string>& values = parsed.textArguments;
+    const Bundle* root = i18n.getBundle();
+    CountArgument count;
+    const char* text = nullptr;
+    if (parsed.hasCount) {
+        count.text = parsed.count;
+        if (!kavri::i18n::PluralCount::fromText(count.text.c_str(), count.count)) {
+            return report("i18n", EXIT_FAULT, "'%s' is no decimal number", count.text.c_str());
+        }
+        text = root->getPluralForm(key.c_str(), count.count, parsed.ordinal, true);
+        if (text == key.c_str() || std::strcmp(text, key.c_str()) == 0) {
+            if (!root->containsKey(key.c_str())) {
+                return report("i18n", EXIT_FAULT, "no plural forms of \"%s\" in language %s",
+                              key.c_str(), i18n.getLanguageCode());
+            }
+        }
+    } else {
+        if (!root->containsKey(key.c_str())) {
+            return report("i18n", EXIT_FAULT, "no text under \"%s\" in language %s", key.c_str(),
+                          i18n.getLanguageCode());
+        }
+        text = root->getText(key.c_str(), true);
+    }
     std::string substituted;
     root->resolveReferences(text, substituted, true);
     FormatCheck check(substituted.c_str());
@@ -168,31 +251,41 @@ int printText(const I18N& i18n, const std::string& key, const std::vector<std::s
         return report("i18n", EXIT_FAULT, "the text of \"%s\" is no valid format: %s", key.c_str(),
                       check.getError().c_str());
     }
+    std::vector<std::string> types = check.getArguments();
+    // A form may leave the number out ("one file" for German "one").
+    bool takesCount = parsed.hasCount && types.size() == values.size() + 1;
+    std::string countType = takesCount ? types.front() : std::string();
+    if (takesCount) {
+        types.erase(types.begin());
+    }
     std::string offending;
-    if (!check.takesOnlyStrings(offending)) {
+    if (!takesCount && !check.takesOnlyStrings(offending)) {
         return report("i18n", EXIT_FAULT,
                       "the text of \"%s\" has the conversion %s, which cannot be filled from "
                       "the command line (only %%s can)",
                       key.c_str(), offending.c_str());
     }
-    size_t wanted = check.getArguments().size();
-    if (wanted != values.size()) {
-        return report("i18n", EXIT_FAULT, "the text of \"%s\" takes %zu argument%s, %zu given",
-                      key.c_str(), wanted, wanted == 1 ? "" : "s", values.size());
+    for (const std::string& type : types) {
+        if (type != "char*") {
+            return report("i18n", EXIT_FAULT,
+                          "the text of \"%s\" reads %s after the count, which cannot be filled "
+                          "from the command line (only %%s can)",
+                          key.c_str(), type.c_str());
+        }
     }
-    if (values.size() > MAX_TEXT_ARGUMENTS) {
+    if (types.size() != values.size()) {
+        return report("i18n", EXIT_FAULT, "the text of \"%s\" takes %zu argument%s, %zu given",
+                      key.c_str(), types.size(), types.size() == 1 ? "" : "s", values.size());
+    }
+    if (values.size() + (takesCount ? 1 : 0) > MAX_TEXT_ARGUMENTS) {
         return report("i18n", EXIT_FAULT, "at most %zu arguments can be filled",
                       MAX_TEXT_ARGUMENTS);
     }
-    // Every conversion reads a string and there are exactly as many as the
-    // text reads; the formatter ignores the unused trailing slots.
-    const char* a[MAX_TEXT_ARGUMENTS];
-    for (size_t i = 0; i < MAX_TEXT_ARGUMENTS; ++i) {
-        a[i] = i < values.size() ? values[i].c_str() : "";
-    }
     std::string out;
-    i18n.resolve(text, out, true, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10],
-                 a[11], a[12], a[13], a[14], a[15]);
+    if (!formatText(i18n, text, takesCount ? &count : nullptr, countType, values, out)) {
+        return report("i18n", EXIT_FAULT, "the count %s cannot fill the conversion reading %s",
+                      count.text.c_str(), countType.c_str());
+    }
     std::printf("%s\n", out.c_str());
     return EXIT_OK;
 }
@@ -219,7 +312,7 @@ int runI18N(const std::vector<std::string>& args) {
         listLanguages(i18n, parsed.rootFile);
         return EXIT_OK;
     }
-    return printText(i18n, parsed.key, parsed.textArguments);
+    return printText(i18n, parsed);
 }
 
 // --- kavrixml i18n-check --------------------------------------------------------
