@@ -17,6 +17,7 @@
 #include "i18n/FormatCheck.h"
 #include "i18n/I18N.h"
 #include "tools/Command.h"
+#include "tools/PluralKeys.h"
 
 namespace kavrixml_tool {
 
@@ -69,6 +70,11 @@ const char* const I18N_CHECK_USAGE =
     "      the text is no valid printf format\n"
     "  FILE: KEY: unresolved reference ${NAME}\n"
     "      no text NAME in this language: the bare name would show on screen\n"
+    "  FILE: KEY: missing plural form CATEGORY (SAMPLES)\n"
+    "      KEY has plural forms (KEY_one, KEY_other, ...) and this file lacks the\n"
+    "      form its language needs for those numbers (by CLDR's rules)\n"
+    "  FILE: KEY_CATEGORY: plural form CATEGORY is never chosen in CODE\n"
+    "      the language's rules give no number that category\n"
     "  FILE: language_CODE: missing (display name of language CODE)\n"
     "      the base file does not name a language that was found\n"
     "  FILE: cannot be loaded: REASON\n"
@@ -80,7 +86,10 @@ const char* const I18N_CHECK_USAGE =
     "  summary LANGUAGE (FILE): N texts, M findings\n"
     "\n"
     "Keys are listed in byte order. Numbered arguments (%1$s) may be reordered by a\n"
-    "translation as long as each argument keeps its type.\n"
+    "translation as long as each argument keeps its type. The forms of a plural\n"
+    "key read the arguments of the base file's KEY_other, except that a form for\n"
+    "a single number (German one, Arabic zero) may leave the number out. Forms\n"
+    "that only fractions reach are needed when KEY_other shows a fraction (%f).\n"
     "\n"
     "Exit status: 0 clean, 1 findings, 2 usage error.\n";
 
@@ -230,13 +239,18 @@ int printText(const I18N& i18n, const I18NArgs& parsed) {
         if (!kavri::i18n::PluralCount::fromText(count.text.c_str(), count.count)) {
             return report("i18n", EXIT_FAULT, "'%s' is no decimal number", count.text.c_str());
         }
-        text = root->getPluralForm(key.c_str(), count.count, parsed.ordinal, true);
-        if (text == key.c_str() || std::strcmp(text, key.c_str()) == 0) {
-            if (!root->containsKey(key.c_str())) {
-                return report("i18n", EXIT_FAULT, "no plural forms of \"%s\" in language %s",
-                              key.c_str(), i18n.getLanguageCode());
-            }
+        // A text that shows the count as a fraction chooses by what it shows.
+        std::string otherKey = key + (parsed.ordinal ? "_ordinal_other" : "_other");
+        FormatCheck other(root->getText(otherKey.c_str(), true));
+        if (other.isValid() && !other.getArguments().empty() &&
+            other.getArguments().front() == "double") {
+            count.count = kavri::i18n::PluralCount(std::strtod(count.text.c_str(), nullptr));
         }
+        if (!root->containsKey(key.c_str()) && !root->containsKey(otherKey.c_str())) {
+            return report("i18n", EXIT_FAULT, "no plural forms of \"%s\" in language %s",
+                          key.c_str(), i18n.getLanguageCode());
+        }
+        text = root->getPluralForm(key.c_str(), count.count, parsed.ordinal, true);
     } else {
         if (!root->containsKey(key.c_str())) {
             return report("i18n", EXIT_FAULT, "no text under \"%s\" in language %s", key.c_str(),
@@ -403,14 +417,96 @@ void checkBase(const Bundle& base, const I18N& i18n, FileReport& report) {
     }
 }
 
+std::vector<std::string> keysOf(const Bundle& bundle) {
+    std::vector<std::string> keys;
+    for (const auto& entry : bundle.getTexts()) {
+        keys.emplace_back(entry.first);
+    }
+    return keys;
+}
+
+// The form `text` of a plural key whose base KEY_other is `original`: the
+// same arguments, or for a single-number category the same without the
+// first (the number left out). Empty when the form may be used.
+std::string checkForm(const char* original, const char* text, bool mayLeaveNumberOut) {
+    std::string finding = FormatCheck::checkTranslation(original, text);
+    if (finding.empty() || !mayLeaveNumberOut || original == nullptr) {
+        return finding;
+    }
+    std::vector<std::string> expected = FormatCheck(original).getArguments();
+    FormatCheck form(text);
+    if (form.isValid() && !expected.empty() &&
+        form.getArguments() == std::vector<std::string>(expected.begin() + 1, expected.end())) {
+        return std::string();
+    }
+    return finding;
+}
+
+bool readsFraction(const char* text) {
+    FormatCheck check(text != nullptr ? text : "");
+    return check.isValid() && !check.getArguments().empty() &&
+           (check.getArguments().front() == "double" ||
+            check.getArguments().front() == "long double");
+}
+
+// The plural keys of the base file against the rules of `code`: each form
+// the language needs is there, none it never chooses, and every form reads
+// the arguments of the base KEY_other.
+void checkPlurals(const Bundle& base, const Bundle& localized, const PluralKeys& plurals,
+                  const std::string& code, FileReport& report) {
+    for (const auto& plural : plurals) {
+        const PluralRules& rules = PluralRules::forLanguage(
+            code.c_str(), plural.second ? PluralRules::ORDINAL : PluralRules::CARDINAL);
+        std::string otherKey = formKey(plural.first, PluralRules::OTHER, plural.second);
+        const char* original = base[otherKey.c_str()];
+        bool fractions = readsFraction(original);
+        for (int k = 0; k < PluralRules::CATEGORY_COUNT; ++k) {
+            auto category = static_cast<PluralRules::Category>(k);
+            bool needed = rules.has(category) && (rules.reachedByIntegers(category) || fractions);
+            if (needed && !localized.containsKey(formKey(plural.first, category, plural.second))) {
+                report.add(plural.first, std::string("missing plural form ") +
+                                             PluralRules::categoryName(category) + " (" +
+                                             sampleList(rules, category, 4) + ")");
+            }
+        }
+    }
+    for (const auto& entry : localized.getTexts()) {
+        PluralForm form;
+        if (!isFormOf(entry.first, plurals, form)) {
+            continue;
+        }
+        const PluralRules& rules = PluralRules::forLanguage(
+            code.c_str(), form.ordinal ? PluralRules::ORDINAL : PluralRules::CARDINAL);
+        if (!form.exact && !rules.has(form.category)) {
+            report.add(entry.first, std::string("plural form ") +
+                                        PluralRules::categoryName(form.category) +
+                                        " is never chosen in " + code);
+        }
+        std::string otherKey = formKey(form.base, PluralRules::OTHER, form.ordinal);
+        bool single = form.exact || holdsOneInteger(rules, form.category);
+        std::string finding = checkForm(base[otherKey.c_str()], entry.second, single);
+        if (!finding.empty()) {
+            report.add(entry.first, finding);
+        }
+    }
+}
+
 void checkLocalized(const Bundle& base, const Bundle& localized, const Bundle& merged,
-                    FileReport& report) {
+                    const std::string& code, FileReport& report) {
+    PluralKeys plurals = pluralKeys(keysOf(base));
+    PluralForm form;
     for (const auto& entry : base.getTexts()) {
-        if (!localized.containsKey(entry.first)) {
+        // The forms a language needs are checked by its own rules below; an
+        // exact value (KEY_=0) is the same in every language.
+        bool byRules = isFormOf(entry.first, plurals, form) && !form.exact;
+        if (!localized.containsKey(entry.first) && !byRules) {
             report.add(entry.first, "untranslated");
         }
     }
     for (const auto& entry : localized.getTexts()) {
+        if (isFormOf(entry.first, plurals, form)) {
+            continue;
+        }
         bool inBase = base.containsKey(entry.first);
         if (!inBase) {
             report.add(entry.first, "stale (not in base file)");
@@ -421,6 +517,7 @@ void checkLocalized(const Bundle& base, const Bundle& localized, const Bundle& m
             report.add(entry.first, finding);
         }
     }
+    checkPlurals(base, localized, plurals, code, report);
     checkReferences(localized, merged, report);
 }
 
@@ -457,7 +554,7 @@ int runI18NCheck(const std::vector<std::string>& args) {
         // A file that cannot be loaded would list every key as untranslated.
         if (loadAlone(*localized, fileSystem, name, fileReport)) {
             i18n.setLanguage(&fileSystem, code.c_str());  // what the application would show
-            checkLocalized(*base, *localized, *i18n.getBundle(), fileReport);
+            checkLocalized(*base, *localized, *i18n.getBundle(), code, fileReport);
         }
         fileReport.print();
         findings += fileReport.count();
