@@ -522,6 +522,82 @@ std::string PluralRules::describe() const {
     return out;
 }
 
+// --- As gettext's expressions ------------------------------------------------------
+
+std::string PluralRules::relationExpression(const Relation& relation) const {
+    std::string x = "n";
+    if (relation.modulus != 0) {
+        x += " % " + std::to_string(relation.modulus);
+    }
+    std::string any;
+    const Range* range = mRanges.data() + relation.firstRange;
+    for (uint32_t k = 0; k < relation.rangeCount; ++k, ++range) {
+        any += k == 0 ? "" : " || ";
+        if (range->low == range->high) {
+            any += x + (relation.negated && relation.rangeCount == 1 ? " != " : " == ") +
+                   std::to_string(range->low);
+        } else {
+            any += x + " >= " + std::to_string(range->low) + " && " + x +
+                   " <= " + std::to_string(range->high);
+        }
+    }
+    bool single = relation.rangeCount == 1 && range[-1].low == range[-1].high;
+    if (relation.negated && !single) {
+        return "!(" + any + ")";
+    }
+    return relation.rangeCount > 1 ? "(" + any + ")" : any;
+}
+
+std::string PluralRules::integerExpression(Category category) const {
+    if (category == OTHER || !has(category)) {
+        return category == OTHER ? "1" : "0";
+    }
+    // A whole number's v, w, f, t and e are 0: relations on them are known,
+    // a group with one that fails drops out, one that holds drops out of
+    // its group.
+    const Operands zero;
+    const Rule& rule = mRules[category];
+    std::vector<std::string> groups;
+    std::vector<std::string> group;
+    bool groupHolds = true;
+    auto closeGroup = [&]() {
+        if (!groupHolds) {
+            return;
+        }
+        std::string joined;
+        for (size_t k = 0; k < group.size(); ++k) {
+            joined += (k == 0 ? "" : " && ") + group[k];
+        }
+        groups.push_back(joined.empty() ? "1" : joined);
+    };
+    for (uint32_t k = 0; k < rule.relationCount; ++k) {
+        const Relation& relation = mRelations[rule.firstRelation + k];
+        if (relation.beginsGroup && k > 0) {
+            closeGroup();
+            group.clear();
+            groupHolds = true;
+        }
+        if (relation.operand == 'n' || relation.operand == 'i') {
+            group.push_back(relationExpression(relation));
+        } else {
+            groupHolds = groupHolds && holds(relation, zero);
+        }
+    }
+    closeGroup();
+    if (groups.empty()) {
+        return "0";
+    }
+    std::string out;
+    for (size_t k = 0; k < groups.size(); ++k) {
+        if (groups[k] == "1") {
+            return "1";
+        }
+        bool wrap = groups.size() > 1 && groups[k].find("&&") != std::string::npos;
+        out += (k == 0 ? "" : " || ") + (wrap ? "(" + groups[k] + ")" : groups[k]);
+    }
+    return out;
+}
+
 // --- The locales of CLDR ---------------------------------------------------------------
 
 namespace {

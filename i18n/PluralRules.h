@@ -101,6 +101,10 @@ class PluralRules {
     std::vector<std::string> samples(Category category, bool decimals, size_t limit) const;
     // The description these rules were parsed from, one category per line.
     std::string describe() const;
+    // The condition of a category for whole numbers (v, w, f, t and e are
+    // 0) as a C expression in n, as a PO file's "Plural-Forms" writes it:
+    // "1" when it always holds, "0" when never.
+    std::string integerExpression(Category category) const;
 
   private:
     struct Range {
@@ -129,6 +133,7 @@ class PluralRules {
     Category selectInteger(long long value) const;
     bool matches(const Rule& rule, const Operands& number) const;
     bool holds(const Relation& relation, const Operands& number) const;
+    std::string relationExpression(const Relation& relation) const;
 
     Rule mRules[CATEGORY_COUNT];
     // The categories with a condition, in CLDR's order: tried in turn.

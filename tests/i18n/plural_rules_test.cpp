@@ -5,6 +5,7 @@
 #include <string>
 
 #include "framework/plinth/Exception.h"
+#include "i18n/PluralExpression.h"
 #include "i18n/PluralRules.h"
 
 namespace {
@@ -153,6 +154,100 @@ TEST(PluralRules, ParsesRuleTextsAndNamesTheirFaults) {
             EXPECT_STREQ(e.getMessage(), fault.message) << fault.text;
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+using kavri::i18n::PluralExpression;
+
+// What a PO file's header says for a language: the categories whole numbers
+// reach, in CLDR's order, chosen by a chain of their conditions.
+PluralExpression chainFor(const PluralRules& rules, std::vector<PluralRules::Category>& order) {
+    order.clear();
+    for (int k = 0; k < PluralRules::CATEGORY_COUNT; ++k) {
+        if (rules.reachedByIntegers(static_cast<PluralRules::Category>(k))) {
+            order.push_back(static_cast<PluralRules::Category>(k));
+        }
+    }
+    std::string chain;
+    for (size_t k = 0; k + 1 < order.size(); ++k) {
+        chain += "(" + rules.integerExpression(order[k]) + ") ? " + std::to_string(k) + " : ";
+    }
+    return PluralExpression((chain + std::to_string(order.size() - 1)).c_str());
+}
+
+// The integer expressions of every locale's categories choose, for every n
+// from 0 to 10,000 and for 100,000 and 1,000,000, the category of the rules.
+TEST(PluralExpression, IntegerExpressionsOfEveryLocaleAgreeWithTheRules) {
+    for (PluralRules::Type type : {PluralRules::CARDINAL, PluralRules::ORDINAL}) {
+        for (const std::string& locale : PluralRules::locales(type)) {
+            const PluralRules& rules = PluralRules::forLanguage(locale.c_str(), type);
+            std::vector<PluralRules::Category> order;
+            PluralExpression chain = chainFor(rules, order);
+            for (uint64_t n = 0; n <= 1000000; n = n < 10000 ? n + 1 : n * 10) {
+                uint64_t index = chain.evaluate(n);
+                ASSERT_LT(index, order.size()) << locale << " " << n;
+                ASSERT_EQ(order[index], rules.select(static_cast<long long>(n)))
+                    << locale << " " << n << ": " << name(order[index]);
+            }
+        }
+    }
+    EXPECT_EQ(PluralRules::forLanguage("fr").integerExpression(PluralRules::MANY),
+              "n != 0 && n % 1000000 == 0");
+    EXPECT_EQ(PluralRules::forLanguage("ru").integerExpression(PluralRules::FEW),
+              "n % 10 >= 2 && n % 10 <= 4 && !(n % 100 >= 12 && n % 100 <= 14)");
+    EXPECT_EQ(PluralRules::forLanguage("en").integerExpression(PluralRules::ONE), "n == 1");
+    EXPECT_EQ(PluralRules::forLanguage("ja").integerExpression(PluralRules::OTHER), "1");
+}
+
+TEST(PluralExpression, ReadsGettextsSubsetAndNamesFaults) {
+    const struct {
+        const char* text;
+        uint64_t n;
+        uint64_t value;
+    } cases[] = {
+        {"n==1 ? 0 : n%10>=2 && n%10<=4 && (n%100<10 || n%100>=20) ? 1 : 2", 23, 1},
+        {"n==1 ? 0 : n%10>=2 && n%10<=4 && (n%100<10 || n%100>=20) ? 1 : 2", 13, 2},
+        {"(n != 1)", 1, 0},
+        {"!n + 2 * 3 - 1", 0, 6},
+        {"n / 0 + n % 0", 7, 0},
+        {"0", 5, 0},
+        {"n > 2 ? n < 5 ? 1 : 2 : 0", 3, 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PluralExpression(c.text).evaluate(c.n), c.value) << c.text << " at " << c.n;
+    }
+    const struct {
+        const char* text;
+        const char* message;
+    } faults[] = {
+        {"", "plural expression, position 1: n, a number, \"!\" or \"(\" expected"},
+        {"n == 1 ? 0", "plural expression, position 11: \":\" expected"},
+        {"(n", "plural expression, position 3: \")\" expected"},
+        {"n = 1", "plural expression, position 3: an operator or the end expected"},
+        {"n & 1", "plural expression, position 3: an operator or the end expected"},
+        {"1234567890123456789", "plural expression, position 19: a number of more than 18 digits"},
+    };
+    for (const auto& fault : faults) {
+        try {
+            PluralExpression bad(fault.text);
+            ADD_FAILURE() << fault.text << " was taken";
+        } catch (const core::Exception& e) {
+            EXPECT_STREQ(e.getMessage(), fault.message) << fault.text;
+        }
+    }
+    EXPECT_THROW(PluralExpression((std::string(200, '(') + "n" + std::string(200, ')')).c_str()),
+                 core::Exception);
+    unsigned count = 0;
+    std::string expression;
+    EXPECT_TRUE(
+        PluralExpression::splitHeader("nplurals=3; plural=(n==1 ? 0 : 2);", count, expression));
+    EXPECT_EQ(count, 3u);
+    EXPECT_EQ(expression, "(n==1 ? 0 : 2)");
+    EXPECT_FALSE(PluralExpression::splitHeader("nplurals=0; plural=0;", count, expression));
+    EXPECT_FALSE(PluralExpression::splitHeader("plural=n;", count, expression));
 }
 
 }  // namespace
