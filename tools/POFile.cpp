@@ -2,6 +2,7 @@
 #include "tools/POFile.h"
 
 #include <cstring>
+#include <map>
 
 #include "framework/plinth/Exception.h"
 #include "tools/Command.h"
@@ -38,6 +39,7 @@ struct POEntry {
     std::string context;
     std::string id;
     std::string str;
+    std::map<unsigned, std::string> strs;  // msgstr[N]
     bool plural = false;
     bool fuzzy = false;
     bool started = false;  // a keyword was read
@@ -121,14 +123,14 @@ class POReader {
         } else if (keyword == "msgid_plural") {
             mEntry.plural = true;
             mField = &mIgnored;
+        } else if (keyword.compare(0, 7, "msgstr[") == 0) {
+            mEntry.hasStr = true;
+            mEntry.line = mEntry.line == 0 ? mLine : mEntry.line;
+            mField = &mEntry.strs[formIndex(keyword)];
         } else if (keyword == "msgstr") {
             mEntry.hasStr = true;
             mEntry.line = mLine;
             mField = &mEntry.str;
-        } else if (keyword.compare(0, 7, "msgstr[") == 0) {
-            mEntry.hasStr = true;
-            mEntry.line = mEntry.line == 0 ? mLine : mEntry.line;
-            mField = &mIgnored;
         } else {
             fail(("unknown keyword " + keyword).c_str());
         }
@@ -138,6 +140,16 @@ class POReader {
             fail("a keyword without a string");
         }
         *mField += quoted(line, text);
+    }
+
+    // N of "msgstr[N]"; gettext allows at most a few forms.
+    unsigned formIndex(const std::string& keyword) const {
+        size_t close = keyword.find(']');
+        if (close == std::string::npos || close == 7 || close + 1 != keyword.size() ||
+            keyword.find_first_not_of("0123456789", 7) != close || close > 9) {
+            fail(("unknown keyword " + keyword).c_str());
+        }
+        return static_cast<unsigned>(std::stoul(keyword.substr(7, close - 7)));
     }
 
     // The string that begins at line[start] == '"', its escapes resolved.
@@ -195,7 +207,7 @@ class POReader {
 
     void take(const POEntry& entry) {
         if (!entry.hasContext && entry.id.empty()) {
-            readHeader(entry.str);
+            readHeader(entry.str, entry.line);
             return;
         }
         TranslationUnit unit;
@@ -207,21 +219,40 @@ class POReader {
         unit.line = entry.line;
         if (!entry.hasContext) {
             unit.problem = "no msgctxt: the entry names no text key";
-        } else if (entry.plural) {
-            unit.problem = "plural forms are not supported";
+        }
+        if (entry.plural) {
+            unit.plural = true;
+            for (const auto& form : entry.strs) {
+                if (form.first >= unit.targets.size()) {
+                    unit.targets.resize(form.first + 1);
+                }
+                unit.targets[form.first] = entry.fuzzy ? std::string() : form.second;
+            }
         }
         mTranslation.units.push_back(unit);
     }
 
-    void readHeader(const std::string& header) {
-        const std::string field = "Language:";
-        for (size_t from = 0; from < header.size();) {
+    // The fields of the header entry, one per line of its msgstr (as every
+    // tool writes them, so the field on the k-th line stands k lines below).
+    void readHeader(const std::string& header, unsigned line) {
+        const std::string language = "Language:";
+        const std::string pluralForms = "Plural-Forms:";
+        for (size_t from = 0; from < header.size(); ++line) {
             size_t end = header.find('\n', from);
             end = end == std::string::npos ? header.size() : end;
-            if (header.compare(from, field.size(), field) == 0) {
-                size_t value = header.find_first_not_of(" \t", from + field.size());
-                if (value != std::string::npos && value < end) {
-                    mTranslation.targetLanguage = header.substr(value, end - value);
+            for (const std::string* field : {&language, &pluralForms}) {
+                if (header.compare(from, field->size(), *field) != 0) {
+                    continue;
+                }
+                size_t value = header.find_first_not_of(" \t", from + field->size());
+                std::string text = value != std::string::npos && value < end
+                                       ? header.substr(value, end - value)
+                                       : std::string();
+                if (field == &language) {
+                    mTranslation.targetLanguage = text;
+                } else {
+                    mTranslation.pluralForms = text;
+                    mTranslation.pluralFormsLine = line + 1;
                 }
             }
             from = end + 1;
@@ -253,8 +284,12 @@ std::string writePO(const Translation& translation) {
                                   "Language: " + translation.targetLanguage,
                                   "MIME-Version: 1.0",
                                   "Content-Type: text/plain; charset=UTF-8",
-                                  "Content-Transfer-Encoding: 8bit"};
+                                  "Content-Transfer-Encoding: 8bit",
+                                  "Plural-Forms: " + translation.pluralForms};
     for (const std::string& field : fields) {
+        if (&field == &fields[8] && translation.pluralForms.empty()) {
+            break;  // a file without plural entries says nothing of them
+        }
         out += '"';
         appendEscaped(field + "\n", 0, field.size() + 1, out);
         out += "\"\n";
@@ -264,12 +299,22 @@ std::string writePO(const Translation& translation) {
         for (const std::string& note : keepNotes(unit.source)) {
             out += "#. " + note + "\n";
         }
-        if (isCFormat(unit.source)) {
+        if (!unit.numbers.empty()) {
+            out += "#. " + unit.numbers + "\n";
+        }
+        if (isCFormat(unit.source) || (unit.plural && isCFormat(unit.sourcePlural))) {
             out += "#, c-format\n";
         }
         appendPOString("msgctxt", unit.key, out);
         appendPOString("msgid", unit.source, out);
-        appendPOString("msgstr", unit.target, out);
+        if (!unit.plural) {
+            appendPOString("msgstr", unit.target, out);
+            continue;
+        }
+        appendPOString("msgid_plural", unit.sourcePlural, out);
+        for (size_t k = 0; k < unit.targets.size(); ++k) {
+            appendPOString(("msgstr[" + std::to_string(k) + "]").c_str(), unit.targets[k], out);
+        }
     }
     return out;
 }

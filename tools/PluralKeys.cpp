@@ -5,6 +5,8 @@
 #include <cstring>
 #include <set>
 
+#include "i18n/FormatCheck.h"
+
 namespace kavrixml_tool {
 
 namespace {
@@ -102,6 +104,42 @@ bool holdsOneInteger(const PluralRules& rules, PluralRules::Category category) {
     const std::string& written = rules.integerSamples(category);
     return rules.reachedByIntegers(category) && written.find_first_of(",~") == std::string::npos &&
            written.find("…") == std::string::npos;
+}
+
+std::string checkPluralForm(const char* original, const char* text, bool mayLeaveNumberOut) {
+    using kavri::i18n::FormatCheck;
+    std::string finding = FormatCheck::checkTranslation(original, text);
+    if (finding.empty() || !mayLeaveNumberOut || original == nullptr) {
+        return finding;
+    }
+    std::vector<std::string> expected = FormatCheck(original).getArguments();
+    FormatCheck form(text);
+    if (form.isValid() && !expected.empty() &&
+        form.getArguments() == std::vector<std::string>(expected.begin() + 1, expected.end())) {
+        return std::string();
+    }
+    return finding;
+}
+
+std::vector<PluralRules::Category> integerCategories(const PluralRules& rules) {
+    std::vector<PluralRules::Category> order;
+    for (int k = 0; k < PluralRules::CATEGORY_COUNT; ++k) {
+        if (rules.reachedByIntegers(static_cast<PluralRules::Category>(k))) {
+            order.push_back(static_cast<PluralRules::Category>(k));
+        }
+    }
+    return order;
+}
+
+std::string pluralFormsHeader(const PluralRules& rules) {
+    std::vector<PluralRules::Category> order = integerCategories(rules);
+    std::string chain;
+    for (size_t k = 0; k + 1 < order.size(); ++k) {
+        chain += "(" + rules.integerExpression(order[k]) + ") ? " + std::to_string(k) + " : ";
+    }
+    chain += std::to_string(order.empty() ? 0 : order.size() - 1);
+    return "nplurals=" + std::to_string(order.empty() ? 1 : order.size()) + "; plural=" + chain +
+           ";";
 }
 
 }  // namespace kavrixml_tool

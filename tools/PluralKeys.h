@@ -48,6 +48,17 @@ std::string sampleList(const PluralRules& rules, PluralRules::Category category,
 // zero): its form may leave the number out.
 bool holdsOneInteger(const PluralRules& rules, PluralRules::Category category);
 
+// The form `text` of a plural key whose base KEY_other is `original`: it
+// reads the same arguments, or, for a single-number category, the same
+// without the first (the number left out, as msgfmt allows). The finding
+// of FormatCheck::checkTranslation, or empty when the form may be used.
+std::string checkPluralForm(const char* original, const char* text, bool mayLeaveNumberOut);
+
+// The categories whole numbers reach, in CLDR's order: a PO file's forms.
+std::vector<PluralRules::Category> integerCategories(const PluralRules& rules);
+// "nplurals=N; plural=EXPR;" choosing those forms.
+std::string pluralFormsHeader(const PluralRules& rules);
+
 }  // namespace kavrixml_tool
 
 #endif  // KAVRIXML_TOOLS_PLURALKEYS_H

@@ -22,9 +22,18 @@ struct TranslationUnit {
     std::string target;  // empty: untranslated
     // Where the unit begins in the file read (1-based); 0 for a unit made.
     unsigned line = 0;
-    // Why the unit cannot be taken as read (plural forms, inline markup, no
-    // key), or empty.
+    // Why the unit cannot be taken as read (inline markup, no key), or
+    // empty.
     std::string problem;
+    // A PO plural entry: `key` is the plural key, `source` the base form for
+    // one (or the first), `sourcePlural` the base form for other, `targets`
+    // the translations by msgstr index.
+    bool plural = false;
+    std::string sourcePlural;
+    std::vector<std::string> targets;
+    // The numbers a plural form is for ("2, 3, 4, 22, …"), noted for the
+    // translator; empty for other texts.
+    std::string numbers;
 };
 
 struct Translation {
@@ -32,6 +41,9 @@ struct Translation {
     std::string sourceLanguage;
     std::string targetLanguage;
     std::vector<TranslationUnit> units;
+    // PO: the "Plural-Forms" header as read, and its line.
+    std::string pluralForms;
+    unsigned pluralFormsLine = 0;
 };
 
 enum class TranslationFormat { XLIFF, PO, UNKNOWN };

@@ -31,8 +31,13 @@ void addUnit(XNode* file, const TranslationUnit& unit) {
     XNode* element = file->addChild("unit");
     element->addAttribute("id", unit.key);
     std::vector<std::string> notes = keepNotes(unit.source);
-    if (!notes.empty()) {
+    if (!notes.empty() || !unit.numbers.empty()) {
         XNode* list = element->addChild("notes");
+        if (!unit.numbers.empty()) {
+            XNode* item = list->addChild("note");
+            item->addAttribute("category", "plural");
+            item->addBody(unit.numbers);
+        }
         for (const std::string& note : notes) {
             XNode* item = list->addChild("note");
             item->addAttribute("category", "format");

@@ -425,23 +425,6 @@ std::vector<std::string> keysOf(const Bundle& bundle) {
     return keys;
 }
 
-// The form `text` of a plural key whose base KEY_other is `original`: the
-// same arguments, or for a single-number category the same without the
-// first (the number left out). Empty when the form may be used.
-std::string checkForm(const char* original, const char* text, bool mayLeaveNumberOut) {
-    std::string finding = FormatCheck::checkTranslation(original, text);
-    if (finding.empty() || !mayLeaveNumberOut || original == nullptr) {
-        return finding;
-    }
-    std::vector<std::string> expected = FormatCheck(original).getArguments();
-    FormatCheck form(text);
-    if (form.isValid() && !expected.empty() &&
-        form.getArguments() == std::vector<std::string>(expected.begin() + 1, expected.end())) {
-        return std::string();
-    }
-    return finding;
-}
-
 bool readsFraction(const char* text) {
     FormatCheck check(text != nullptr ? text : "");
     return check.isValid() && !check.getArguments().empty() &&
@@ -484,7 +467,7 @@ void checkPlurals(const Bundle& base, const Bundle& localized, const PluralKeys&
         }
         std::string otherKey = formKey(form.base, PluralRules::OTHER, form.ordinal);
         bool single = form.exact || holdsOneInteger(rules, form.category);
-        std::string finding = checkForm(base[otherKey.c_str()], entry.second, single);
+        std::string finding = checkPluralForm(base[otherKey.c_str()], entry.second, single);
         if (!finding.empty()) {
             report.add(entry.first, finding);
         }
