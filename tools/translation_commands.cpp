@@ -594,13 +594,23 @@ std::vector<int> formCategories(const Translation& translation, const std::strin
 }
 
 // A PO file's plural entries become one unit per form, keyed KEY_CATEGORY.
-void expandPluralEntries(Translation& translation, const std::string& code,
-                         const std::string& file) {
+void expandPluralEntries(Translation& translation, const BundleFile::Entries& base,
+                         const std::string& code, const std::string& file) {
+    std::vector<std::string> keys;
+    for (const BundleFile::Entry& entry : base) {
+        keys.push_back(entry.first);
+    }
+    PluralKeys plurals = pluralKeys(keys);
     std::vector<TranslationUnit> units;
     std::vector<int> categories;
     bool mapped = false;
     for (TranslationUnit& unit : translation.units) {
-        if (!unit.plural) {
+        bool known = std::binary_search(plurals.begin(), plurals.end(),
+                                        std::pair<std::string, bool>(unit.key, false));
+        if (unit.plural && !known && unit.problem.empty()) {
+            unit.problem = "a plural entry, but the base file has no plural forms of " + unit.key;
+        }
+        if (!unit.plural || !known) {
             units.push_back(std::move(unit));
             continue;
         }
@@ -638,7 +648,7 @@ int runImport(const std::vector<std::string>& args) {
     std::string localizedName = BundleFile::localizedPath(root.name.c_str(), code.c_str());
     std::string shown = root.display(localizedName);
 
-    expandPluralEntries(translation, code, displayName(parsed.translated));
+    expandPluralEntries(translation, base, code, displayName(parsed.translated));
     Merge merge(base, loadLocalized(fileSystem, root, localizedName),
                 displayName(parsed.translated), code);
     for (const TranslationUnit& unit : translation.units) {
