@@ -3,6 +3,7 @@
 // on its line, and the localized file never lost or half written.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -438,6 +439,21 @@ TEST(I18NImportCommand, PluralKeysRoundTripAndForeignOrdersMapBack) {
             (ToolRun{1, "", std::string("kavrixml i18n-import: foreign.po:8: ") + r.error + "\n"}))
             << r.forms;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The translators' own tools take what the export writes (msgfmt -c,
+// xmllint, gettext's CLDR converter): run where gettext is installed.
+TEST(I18NExportCommand, GettextsToolsTakeTheExportedFiles) {
+    if (std::system("command -v msgfmt >/dev/null && command -v xmllint >/dev/null") != 0) {
+        GTEST_SKIP() << "gettext or xmllint is not installed";
+    }
+    std::string script = std::string(KAVRIXML_SOURCE_DIR) + "/tests/tools/check_with_gettext.sh";
+    EXPECT_EQ(std::system(("bash " + script + " " + KAVRIXML_TOOL_PATH + " >/dev/null").c_str()),
+              0);
 }
 
 }  // namespace
