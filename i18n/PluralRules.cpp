@@ -341,6 +341,9 @@ class PluralRules::Parser {
 
 PluralRules::PluralRules(const char* description) {
     Parser(*this, description != nullptr ? description : "").parse();
+    // Tried in CLDR's order, whatever the order written, as a PO file's
+    // expression tries them.
+    std::sort(mOrder.begin(), mOrder.end());
 }
 
 // --- Evaluation ------------------------------------------------------------------------

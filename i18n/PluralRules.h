@@ -136,7 +136,9 @@ class PluralRules {
     std::string relationExpression(const Relation& relation) const;
 
     Rule mRules[CATEGORY_COUNT];
-    // The categories with a condition, in CLDR's order: tried in turn.
+    // The categories with a condition, in CLDR's order: tried in turn (CLDR's
+    // conditions exclude each other; overlapping ones of a caller's own
+    // description go by this order).
     std::vector<Category> mOrder;
     std::vector<Relation> mRelations;
     std::vector<Range> mRanges;
