@@ -520,8 +520,9 @@ std::string PluralRules::describe() const {
         if (!rule.decimalSamples.empty()) {
             out += " @decimal " + rule.decimalSamples;
         }
-        out += "\n";
+        out += ";\n";
     }
+    out.erase(out.size() - 2, 1);  // the last rule ends the description
     return out;
 }
 

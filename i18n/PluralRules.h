@@ -99,7 +99,8 @@ class PluralRules {
     // The samples of a category as single numbers, ranges ("2~4", "0.0~0.3")
     // spelt out, "…" left out; at most `limit` of them.
     std::vector<std::string> samples(Category category, bool decimals, size_t limit) const;
-    // The description these rules were parsed from, one category per line.
+    // The description these rules were parsed from, one category per line,
+    // each but the last ending in ";"; it parses to the same rules.
     std::string describe() const;
     // The condition of a category for whole numbers (v, w, f, t and e are
     // 0) as a C expression in n, as a PO file's "Plural-Forms" writes it:

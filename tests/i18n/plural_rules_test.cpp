@@ -121,8 +121,8 @@ TEST(PluralRules, ParsesRuleTextsAndNamesTheirFaults) {
               (std::vector<std::string>{"1", "21", "22", "23"}));
     EXPECT_EQ(rules.samples(PluralRules::FEW, true, 2), (std::vector<std::string>{"2.0", "2.1"}));
     EXPECT_EQ(rules.describe(),
-              "one: n % 10 = 1 and n mod 100 != 11 or v = 2 @integer 1, 21~23, …\n"
-              "few: i = 2..4,7 @decimal 2.0~2.2\nother:\n");
+              "one: n % 10 = 1 and n mod 100 != 11 or v = 2 @integer 1, 21~23, …;\n"
+              "few: i = 2..4,7 @decimal 2.0~2.2;\nother:\n");
     EXPECT_TRUE(rules.reachedByIntegers(PluralRules::ONE));
     EXPECT_FALSE(rules.reachedByIntegers(PluralRules::FEW));
 
