@@ -14,6 +14,7 @@
 //   core::SmartPtr<Bundle> texts(new Bundle("texts", "i18n/texts.xml"));
 //   texts->load(&fileSystem, true);              // texts_<lang>.xml, then texts.xml
 //   texts->getText("greeting", out, true, "Ada"); // "Hello, %s!" -> "Hello, Ada!"
+//   texts->getPluralText("files", 3, out, true, 3); // "files_few" in Russian: "3 файла"
 //
 // Bundles take no lock: one thread at a time.
 #ifndef KAVRIXML_I18N_BUNDLE_H
