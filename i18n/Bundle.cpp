@@ -145,6 +145,7 @@ void Bundle::clear() {
     }
     mTexts.clear();
     mTextIndex.clear();
+    mExactForms = 0;
     for (const auto& child : mChildren) {
         child->clear();
     }
@@ -173,6 +174,9 @@ void Bundle::storeText(const char* key, const char* text) {
         throw;
     }
     copy.release();
+    if (std::strstr(key, "_=") != nullptr) {
+        ++mExactForms;
+    }
 }
 
 void Bundle::setText(const char* key, const char* text) {

@@ -217,6 +217,9 @@ class Bundle : public ::core::IRefCount {
     // null when there is none.
     const char* findForm(const char* key, size_t keyLength, const char* suffix, size_t suffixLength,
                          bool inherit) const;
+    // True when this bundle (or, with `inherit`, an ancestor) holds a key
+    // with "_=": only then can a count have an exact form.
+    bool hasExactForms(bool inherit) const;
     // KEY_ordinal_other (for ordinals), KEY_other, else KEY as getText gives
     // it; warns once per language that `wanted` was missing.
     const char* fallBack(const char* key, size_t keyLength, const char* wanted, bool ordinal,
@@ -247,6 +250,8 @@ class Bundle : public ::core::IRefCount {
     // The rules of mLanguage, found at the first plural look-up after a
     // change of language.
     mutable const PluralRules* mPluralRules[2] = {nullptr, nullptr};
+    // The keys holding "_=" (exact forms) among mTexts.
+    size_t mExactForms = 0;
     // "LANGUAGE KEY" of each missing form already warned about.
     mutable std::set<std::string> mMissingForms;
 };

@@ -80,6 +80,16 @@ const PluralRules& Bundle::getPluralRules(bool ordinal) const {
     return *rules;
 }
 
+bool Bundle::hasExactForms(bool inherit) const {
+    for (const Bundle* bundle = this; bundle != nullptr;
+         bundle = inherit ? bundle->mParent : nullptr) {
+        if (bundle->mExactForms != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 const char* Bundle::findForm(const char* key, size_t keyLength, const char* suffix,
                              size_t suffixLength, bool inherit) const {
     char buffer[KEY_BUFFER];
@@ -149,19 +159,33 @@ const char* Bundle::getPluralForm(const char* key, const PluralCount& count, boo
     }
     size_t keyLength = std::strlen(key);
     PluralRules::Operands number = countOperands(key, keyLength, count, inherit);
+    // Suffixes are put together by hand: a formatter call would cost more
+    // than the look-ups themselves.
     char suffix[48];
-    if (number.t == 0 && number.i < 1000000000000000000ull) {
-        int length = std::snprintf(suffix, sizeof suffix, "_=%llu",
-                                   static_cast<unsigned long long>(number.i));
-        const char* exact = findForm(key, keyLength, suffix, static_cast<size_t>(length), inherit);
+    if (number.t == 0 && number.i < 1000000000000000000ull && hasExactForms(inherit)) {
+        char digits[24];
+        char* end = digits + sizeof digits;
+        char* first = end;
+        for (uint64_t i = number.i; first == end || i != 0; i /= 10) {
+            *--first = static_cast<char>('0' + i % 10);
+        }
+        suffix[0] = '_';
+        suffix[1] = '=';
+        std::memcpy(suffix + 2, first, static_cast<size_t>(end - first));
+        const char* exact =
+            findForm(key, keyLength, suffix, static_cast<size_t>(end - first) + 2, inherit);
         if (exact != nullptr) {
             return exact;
         }
     }
     PluralRules::Category category = getPluralRules(ordinal).select(number);
-    int length = std::snprintf(suffix, sizeof suffix, "%s%s", ordinal ? ORDINAL_SUFFIX : "_",
-                               PluralRules::categoryName(category));
-    const char* form = findForm(key, keyLength, suffix, static_cast<size_t>(length), inherit);
+    const char* infix = ordinal ? ORDINAL_SUFFIX : "_";
+    size_t infixLength = ordinal ? std::strlen(ORDINAL_SUFFIX) : 1;
+    const char* name = PluralRules::categoryName(category);
+    size_t length = infixLength + std::strlen(name);
+    std::memcpy(suffix, infix, infixLength);
+    std::memcpy(suffix + infixLength, name, length - infixLength + 1);
+    const char* form = findForm(key, keyLength, suffix, length, inherit);
     if (form != nullptr) {
         return form;
     }

@@ -344,6 +344,41 @@ PluralRules::PluralRules(const char* description) {
     // Tried in CLDR's order, whatever the order written, as a PO file's
     // expression tries them.
     std::sort(mOrder.begin(), mOrder.end());
+    reduceForWholeNumbers();
+}
+
+void PluralRules::reduceForWholeNumbers() {
+    const Operands zero;
+    for (Category category : mOrder) {
+        const Rule& rule = mRules[category];
+        WholeRule whole{category, false, static_cast<uint32_t>(mWholeRelations.size()), 0};
+        bool groupHolds = true;
+        size_t groupStart = mWholeRelations.size();
+        auto closeGroup = [&]() {
+            if (!groupHolds) {
+                mWholeRelations.resize(groupStart);  // never true for a whole number
+            } else if (mWholeRelations.size() == groupStart) {
+                whole.always = true;  // holds for every whole number
+            }
+        };
+        for (uint32_t k = 0; k < rule.relationCount; ++k) {
+            Relation relation = mRelations[rule.firstRelation + k];
+            if (relation.beginsGroup && k > 0) {
+                closeGroup();
+                groupStart = mWholeRelations.size();
+                groupHolds = true;
+            }
+            if (relation.operand == 'n' || relation.operand == 'i') {
+                relation.beginsGroup = mWholeRelations.size() == groupStart;
+                mWholeRelations.push_back(relation);
+            } else {
+                groupHolds = groupHolds && holds(relation, zero);
+            }
+        }
+        closeGroup();
+        whole.relationCount = static_cast<uint32_t>(mWholeRelations.size()) - whole.firstRelation;
+        mWholeRules.push_back(whole);
+    }
 }
 
 // --- Evaluation ------------------------------------------------------------------------
@@ -374,8 +409,25 @@ bool PluralRules::holds(const Relation& relation, const Operands& number) const 
         default:
             x = number.e;
     }
-    if (relation.modulus != 0) {
-        x %= relation.modulus;
+    // CLDR's moduli are 10, 100, 1000 and 1000000: by a constant, the
+    // remainder is a multiplication instead of a division.
+    switch (relation.modulus) {
+        case 0:
+            break;
+        case 10:
+            x %= 10;
+            break;
+        case 100:
+            x %= 100;
+            break;
+        case 1000:
+            x %= 1000;
+            break;
+        case 1000000:
+            x %= 1000000;
+            break;
+        default:
+            x %= relation.modulus;
     }
     bool match = false;
     // n with a fraction equals no integer, and ranges hold integers only.
@@ -405,7 +457,36 @@ bool PluralRules::matches(const Rule& rule, const Operands& number) const {
     return group;
 }
 
+PluralRules::Category PluralRules::selectWhole(uint64_t i) const {
+    Operands number;
+    number.i = i;
+    for (const WholeRule& rule : mWholeRules) {
+        if (rule.always) {
+            return rule.category;
+        }
+        const Relation* relation = mWholeRelations.data() + rule.firstRelation;
+        const Relation* end = relation + rule.relationCount;
+        bool group = false;
+        for (; relation < end; ++relation) {
+            if (relation->beginsGroup) {
+                if (group) {
+                    return rule.category;
+                }
+                group = true;
+            }
+            group = group && holds(*relation, number);
+        }
+        if (group) {
+            return rule.category;
+        }
+    }
+    return OTHER;
+}
+
 PluralRules::Category PluralRules::select(const Operands& number) const {
+    if (number.v == 0 && number.e == 0 && number.i < LARGE) {
+        return selectWhole(number.i);
+    }
     for (Category category : mOrder) {
         if (matches(mRules[category], number)) {
             return category;
@@ -415,7 +496,9 @@ PluralRules::Category PluralRules::select(const Operands& number) const {
 }
 
 PluralRules::Category PluralRules::selectInteger(long long value) const {
-    return select(Operands::fromInteger(value));
+    uint64_t magnitude =
+        value < 0 ? static_cast<uint64_t>(-(value + 1)) + 1 : static_cast<uint64_t>(value);
+    return magnitude < LARGE ? selectWhole(magnitude) : select(Operands::fromInteger(value));
 }
 
 bool PluralRules::select(const char* decimal, Category& category) const {

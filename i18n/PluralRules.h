@@ -132,6 +132,10 @@ class PluralRules {
     class Parser;
 
     Category selectInteger(long long value) const;
+    // Whole numbers below 10^18: v, w, f, t and e are 0 and n is i, so each
+    // rule is reduced once to its relations on i (see mWholeRules).
+    Category selectWhole(uint64_t i) const;
+    void reduceForWholeNumbers();
     bool matches(const Rule& rule, const Operands& number) const;
     bool holds(const Relation& relation, const Operands& number) const;
     std::string relationExpression(const Relation& relation) const;
@@ -142,6 +146,17 @@ class PluralRules {
     // description go by this order).
     std::vector<Category> mOrder;
     std::vector<Relation> mRelations;
+    // Per category of mOrder, its condition for whole numbers: relations on
+    // i alone (in mWholeRelations), or `always` when a group of relations
+    // on the other operands holds for every whole number.
+    struct WholeRule {
+        Category category;
+        bool always;
+        uint32_t firstRelation;
+        uint32_t relationCount;
+    };
+    std::vector<WholeRule> mWholeRules;
+    std::vector<Relation> mWholeRelations;
     std::vector<Range> mRanges;
     unsigned mCategories = 1u << OTHER;
     unsigned mIntegerCategories = 0;
