@@ -257,7 +257,20 @@ void appendPluralUnits(const std::string& key, bool ordinal, const TextIndex& ba
         TranslationUnit unit;
         unit.key = key;
         unit.plural = true;
-        unit.source = sourceOf(PluralRules::ONE);
+        // msgid: the base form for one, or the base file's first form.
+        unit.source = other;
+        bool first = true;
+        PluralForm form;
+        for (const BundleFile::Entry& candidate : base) {
+            if (parseFormKey(candidate.first, form) && form.base == key && !form.ordinal &&
+                !form.exact && (first || form.category == PluralRules::ONE)) {
+                unit.source = candidate.second;
+                first = false;
+                if (form.category == PluralRules::ONE) {
+                    break;
+                }
+            }
+        }
         unit.sourcePlural = other;
         std::vector<PluralRules::Category> order = integerCategories(rules);
         for (size_t k = 0; k < order.size(); ++k) {
