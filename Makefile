@@ -5,6 +5,7 @@
 # Also: make bench   benchmarks against other XML libraries; writes bench/RESULTS.md
 #       make fuzz    builds the libFuzzer targets and runs each FUZZ_SECONDS (60)
 #       make tsan    ThreadSanitizer build; runs the thread tests
+#       make plural-rules   regenerates i18n/PluralData.cpp from CLDR (unicode-cldr-core)
 # Each target installs the Debian packages it needs first (scripts/install-deps.sh).
 
 BUILD_DIR ?= build
@@ -26,7 +27,7 @@ BENCH_MIN_TIME ?= 0.2
 SAN_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0 \
           UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps build run test check-format test-normal test-asan tsan bench fuzz format clean
+.PHONY: all deps build run test check-format test-normal test-asan tsan bench fuzz format clean plural-rules
 
 all: build
 
@@ -60,6 +61,14 @@ tsan: deps
 	      -DKAVRIXML_SANITIZE=thread $(CMAKE_FLAGS)
 	cmake --build $(TSAN_DIR) -j $(JOBS)
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_DIR) --output-on-failure -j $(JOBS) -R 'Thread|Concurren'
+
+# The plural rules of every CLDR locale, read from Debian's CLDR package with
+# the library's own reader into i18n/PluralData.cpp (committed: only this step
+# needs the package).
+plural-rules:
+	@scripts/install-deps.sh base cldr
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVRIXML_WERROR=ON $(CMAKE_FLAGS)
+	scripts/generate-plural-rules.sh $(BUILD_DIR)
 
 # Benchmarks (Release, -O2 like Debian's builds of the peers): the harness's
 # own tests, our own figures with Google Benchmark, then the paired comparison with the peer libraries,

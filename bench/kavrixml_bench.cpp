@@ -262,9 +262,60 @@ void resolveBenchmark(benchmark::State& state) {
     }
 }
 
+// The category of an integer by rules already parsed: Russian's three
+// conditions with remainders, over counts that reach each of them.
+void pluralCategoryBenchmark(benchmark::State& state) {
+    const kavri::i18n::PluralRules& rules = kavri::i18n::PluralRules::forLanguage("ru");
+    long long count = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(rules.select(count));
+        count = count == 1000 ? 0 : count + 1;
+    }
+}
+
+// A plural look-up and a plain formatted getText of texts of the same
+// length, in a bundle of 10,000 keys (Russian: exact value, then category).
+const char* const kPluralText = "%d files of the user interface";
+void fillPluralBundle(kavri::i18n::Bundle& bundle) {
+    bundle.setLanguage("ru");
+    fillBundle(bundle);
+    for (const char* form : {"files_one", "files_few", "files_many", "files_other", "plain"}) {
+        bundle.setText(form, kPluralText);
+    }
+}
+
+void pluralTextBenchmark(benchmark::State& state) {
+    kavri::i18n::Bundle bundle("bench", "bench.xml");
+    fillPluralBundle(bundle);
+    std::string out;
+    int count = 0;
+    for (auto _ : state) {
+        bundle.getPluralText("files", count, out, true, count);
+        benchmark::DoNotOptimize(out.data());
+        count = count == 1000 ? 0 : count + 1;
+    }
+}
+
+void formattedTextBenchmark(benchmark::State& state) {
+    kavri::i18n::Bundle bundle("bench", "bench.xml");
+    fillPluralBundle(bundle);
+    std::string out;
+    int count = 0;
+    for (auto _ : state) {
+        bundle.getText("plain", out, true, count);
+        benchmark::DoNotOptimize(out.data());
+        count = count == 1000 ? 0 : count + 1;
+    }
+}
+
 void registerBundleBenchmarks() {
     benchmark::RegisterBenchmark("bundle/getText", getTextBenchmark)->UseRealTime();
     benchmark::RegisterBenchmark("bundle/resolve_3_references", resolveBenchmark)->UseRealTime();
+    benchmark::RegisterBenchmark("bundle/plural_category_integer", pluralCategoryBenchmark)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("bundle/getPluralText", pluralTextBenchmark)->UseRealTime();
+    benchmark::RegisterBenchmark("bundle/getText_formatted_same_length", formattedTextBenchmark)
+        ->UseRealTime();
 }
 
 #endif  // KAVRIXML_BENCH_HAVE_BUNDLE

@@ -131,6 +131,8 @@ void Bundle::setLanguage(const char* code) {
         return;
     }
     mLanguage = code;
+    mPluralRules[0] = nullptr;
+    mPluralRules[1] = nullptr;
     for (const auto& child : mChildren) {
         child->setLanguage(code);
     }
@@ -143,6 +145,7 @@ void Bundle::clear() {
     }
     mTexts.clear();
     mTextIndex.clear();
+    mExactForms = 0;
     for (const auto& child : mChildren) {
         child->clear();
     }
@@ -171,6 +174,9 @@ void Bundle::storeText(const char* key, const char* text) {
         throw;
     }
     copy.release();
+    if (std::strstr(key, "_=") != nullptr) {
+        ++mExactForms;
+    }
 }
 
 void Bundle::setText(const char* key, const char* text) {

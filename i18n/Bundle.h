@@ -14,6 +14,7 @@
 //   core::SmartPtr<Bundle> texts(new Bundle("texts", "i18n/texts.xml"));
 //   texts->load(&fileSystem, true);              // texts_<lang>.xml, then texts.xml
 //   texts->getText("greeting", out, true, "Ada"); // "Hello, %s!" -> "Hello, Ada!"
+//   texts->getPluralText("files", 3, out, true, 3); // "files_few" in Russian: "3 файла"
 //
 // Bundles take no lock: one thread at a time.
 #ifndef KAVRIXML_I18N_BUNDLE_H
@@ -21,14 +22,17 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <set>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
 #include "core/CKHashMap.h"
 #include "core/SmartPtr.h"
 #include "framework/plinth/IRefCount.h"
+#include "i18n/PluralRules.h"
 
 namespace kavri {
 namespace json {
@@ -39,6 +43,33 @@ class FileSystem;
 }
 
 namespace i18n {
+
+// A count as a plural look-up takes it: an integer; a double, whose category
+// follows the digits the text will show ("%.1f" of 1 shows "1.0"); or a
+// decimal text exactly as shown ("1.50", "1.2c6").
+class PluralCount {
+  public:
+    template <class T, typename std::enable_if<std::is_integral<T>::value, int>::type = 0>
+    PluralCount(T value)  // NOLINT: a count is written as the number it is
+        : mKind(INTEGER),
+          mOperands(PluralRules::Operands::fromInteger(static_cast<long long>(value))) {}
+    PluralCount(double value) : mKind(DOUBLE), mValue(value) {}  // NOLINT: as above
+    // False, leaving `count` as it was, for a text that is no decimal number.
+    static bool fromText(const char* decimal, PluralCount& count);
+
+    bool isDouble() const { return mKind == DOUBLE; }
+    double value() const { return mValue; }
+    // The operands of the number as shown; for a double, as "%.*f" shows it
+    // with `fractionDigits`.
+    PluralRules::Operands operands(int fractionDigits = 0) const;
+
+  private:
+    enum Kind { INTEGER, DOUBLE, TEXT };
+    PluralCount() = default;
+    Kind mKind = TEXT;
+    PluralRules::Operands mOperands;
+    double mValue = 0;
+};
 
 class Bundle : public ::core::IRefCount {
   public:
@@ -132,6 +163,39 @@ class Bundle : public ::core::IRefCount {
     // empty name or a longer one is plain text. False when there is none.
     static bool findReference(const char* from, Reference& reference);
 
+    // --- Plural forms and choices ------------------------------------------------
+    // Forms are ordinary texts under suffixed keys: KEY_=N for an exact value
+    // (an integer N), KEY_zero, KEY_one, KEY_two, KEY_few, KEY_many and
+    // KEY_other for the categories of the bundle's language (CLDR's rules),
+    // KEY_ordinal_CATEGORY for ordinals, KEY_WORD for a choice by a word.
+    //
+    // The form of `key` for `count`: the exact value, then the category (for
+    // ordinals KEY_ordinal_CATEGORY, then KEY_ordinal_other), then
+    // KEY_other, then KEY itself as getText gives it, so that a look-up never
+    // fails. A fallback past the category is written once per key and
+    // language as a warning to the root logger. For a double count the
+    // category follows what KEY_other's first conversion shows of it.
+    const char* getPluralForm(const char* key, const PluralCount& count, bool ordinal,
+                              bool inherit) const;
+    // The form, formatted like getText: the arguments fill its conversions,
+    // so a text that shows the count takes it among them. References are
+    // not substituted; hand the form to resolve for that.
+    const char* vgetPluralText(const char* key, const PluralCount& count, std::string& out,
+                               bool inherit, va_list args) const;
+    const char* getPluralText(const char* key, const PluralCount& count, std::string& out,
+                              bool inherit, ...) const;
+    const char* vgetOrdinalText(const char* key, const PluralCount& count, std::string& out,
+                                bool inherit, va_list args) const;
+    const char* getOrdinalText(const char* key, const PluralCount& count, std::string& out,
+                               bool inherit, ...) const;
+    // KEY_WORD (say a grammatical gender), then KEY_other, then KEY itself,
+    // with the same warnings.
+    const char* getChoiceForm(const char* key, const char* word, bool inherit) const;
+    const char* getChoiceText(const char* key, const char* word, std::string& out, bool inherit,
+                              ...) const;
+    // The rules of this bundle's language.
+    const PluralRules& getPluralRules(bool ordinal) const;
+
     // --- Files ------------------------------------------------------------------
     // Reloads this bundle and its subtree: for each bundle the localized file
     // of its language ("texts_de.xml"), then the base file for the keys still
@@ -149,6 +213,19 @@ class Bundle : public ::core::IRefCount {
     // language is empty.
     std::string localizedPath(const char* path) const;
     bool isAncestorOrSelf(const Bundle* bundle) const;
+    // The text of `key` + `suffix` here or (with `inherit`) in an ancestor;
+    // null when there is none.
+    const char* findForm(const char* key, size_t keyLength, const char* suffix, size_t suffixLength,
+                         bool inherit) const;
+    // True when this bundle (or, with `inherit`, an ancestor) holds a key
+    // with "_=": only then can a count have an exact form.
+    bool hasExactForms(bool inherit) const;
+    // KEY_ordinal_other (for ordinals), KEY_other, else KEY as getText gives
+    // it; warns once per language that `wanted` was missing.
+    const char* fallBack(const char* key, size_t keyLength, const char* wanted, bool ordinal,
+                         bool inherit) const;
+    PluralRules::Operands countOperands(const char* key, size_t keyLength, const PluralCount& count,
+                                        bool inherit) const;
     void storeText(const char* key, const char* text);
     // This bundle's own text under `key`, or null.
     const char* findText(const char* key) const {
@@ -170,6 +247,13 @@ class Bundle : public ::core::IRefCount {
     // two instead of a walk down the ordered tree. The views point into the
     // key copies that mTexts owns, which a replaced text keeps.
     std::unordered_map<std::string_view, const char*> mTextIndex;
+    // The rules of mLanguage, found at the first plural look-up after a
+    // change of language.
+    mutable const PluralRules* mPluralRules[2] = {nullptr, nullptr};
+    // The keys holding "_=" (exact forms) among mTexts.
+    size_t mExactForms = 0;
+    // "LANGUAGE KEY" of each missing form already warned about.
+    mutable std::set<std::string> mMissingForms;
 };
 
 }  // namespace i18n

@@ -11,10 +11,12 @@
 #include "framework/kavrimain/FileSystem.h"
 #include "framework/kavrimain/InputStream.h"
 #include "framework/kavrimain/JSObject.h"
+#include "framework/kavrimain/MemoryOutputStream.h"
 #include "framework/plinth/Exception.h"
 #include "framework/plinth/StringUtil.h"
 #include "xml/DOMParser.h"
 #include "xml/Document.h"
+#include "xml/XMLWriter.h"
 #include "xml/XNode.h"
 
 namespace kavri {
@@ -98,49 +100,40 @@ JSObjectPtr readJSON(stream::InputStream* in) {
     return object;
 }
 
-// A key as an attribute value that every XML reader gives back unchanged:
-// the five special characters, and the white space that attribute-value
-// normalisation would turn into blanks.
-void appendAttribute(const std::string& value, std::string& out) {
-    for (char c : value) {
-        switch (c) {
-            case '\t':
-                out += "&#9;";
-                break;
-            case '\n':
-                out += "&#10;";
-                break;
-            case '\r':
-                out += "&#13;";
-                break;
-            default:
-                text::StringUtil::encodeXML(&c, 1, out);
-        }
+// One entry as XMLWriter writes it, on one line: the key escaped as every
+// XML reader gives it back, the text as CDATA cut at each "]]>". Two habits of
+// the files are older than the writer and kept, so that a rewritten file
+// changes only where its texts do: the key always stands in double quotes
+// (the writer quotes a value holding '"' with "'", and escapes both quotes
+// inside, so the outer pair can be swapped), and an empty text is an empty
+// section rather than an empty element.
+void appendEntry(xml::XMLWriter& writer, const BundleFile::Entry& entry, std::string& out) {
+    xml::Document document;
+    xml::XNode* element = document.createNode("TEXT", nullptr);
+    document.setRootNode(element);
+    element->addAttribute("key", entry.first);
+    element->addCData(entry.second.data(), static_cast<unsigned>(entry.second.size()));
+    stream::MemoryOutputStream written;
+    writer.write(element, &written);
+    std::string line = written.str();
+    if (line.compare(10, 1, "'") == 0) {  // <TEXT key='
+        size_t close = line.find('\'', 11);
+        line[10] = '"';
+        line[close] = '"';
     }
-}
-
-// The text as CDATA; a "]]>" inside ends one section after "]]" and starts
-// the next with ">", which a reader joins again.
-void appendCData(const std::string& text, std::string& out) {
-    out += "<![CDATA[";
-    size_t from = 0;
-    for (size_t end = text.find("]]>"); end != std::string::npos; end = text.find("]]>", from)) {
-        out.append(text, from, end + 2 - from);
-        out += "]]><![CDATA[";
-        from = end + 2;
+    if (entry.second.empty()) {
+        line.replace(line.size() - 2, 2, "><![CDATA[]]></TEXT>");
     }
-    out.append(text, from, std::string::npos);
-    out += "]]>";
+    out += "  ";
+    out += line;
+    out += '\n';
 }
 
 std::string writeXML(const BundleFile::Entries& entries) {
     std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<LANGUAGE>\n";
+    xml::XMLWriter writer(false, false);
     for (const BundleFile::Entry& entry : entries) {
-        out += "  <TEXT key=\"";
-        appendAttribute(entry.first, out);
-        out += "\">";
-        appendCData(entry.second, out);
-        out += "</TEXT>\n";
+        appendEntry(writer, entry, out);
     }
     out += "</LANGUAGE>\n";
     return out;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a build needs, when they are missing.
-#   scripts/install-deps.sh [base|bench|fuzz|tsan]...
+#   scripts/install-deps.sh [base|bench|fuzz|tsan|cldr]...
 # Nothing missing: nothing to do, for any user. As root it installs what is
 # missing with apt-get. Otherwise, and on a system without dpkg, it says which
 # packages the build needs and goes on: CMake then looks for them itself and
@@ -9,10 +9,11 @@ set -euo pipefail
 
 packages_for() {
     case "$1" in
-        base) echo "g++ make cmake pkg-config libgtest-dev nlohmann-json3-dev clang-format" ;;
+        base) echo "g++ make cmake pkg-config libgtest-dev nlohmann-json3-dev clang-format gettext libxml2-utils" ;;
         bench) echo "libbenchmark-dev libpugixml-dev libtinyxml2-dev libxml2-dev libxml2-utils libexpat1-dev librapidxml-dev gnuplot-nox xkb-data iso-codes shared-mime-info python3 util-linux" ;;
         fuzz) echo "clang-14 libclang-rt-14-dev libexpat1-dev" ;;
         tsan) echo "" ;;
+        cldr) echo "unicode-cldr-core" ;;
         *) echo "unknown package group: $1" >&2; exit 2 ;;
     esac
 }

@@ -1,19 +1,13 @@
-// The files that translators exchange with their tools: XLIFF 2.0 and gettext
-// PO. A Translation is what both carry for one bundle and one language: per
-// text key the base text (source) and the translation (target, empty while
-// untranslated). i18n-export writes one, i18n-import reads one back.
+// The files that translators exchange with their tools: XLIFF 2.0
+// (XLIFFFile.h) and gettext PO (POFile.h). A Translation is what both carry
+// for one bundle and one language: per text key the base text (source) and
+// the translation (target, empty while untranslated). i18n-export writes
+// one, i18n-import reads one back. Both formats note for each text what its
+// translation must keep (keepNotes).
 //
 //   Translation t{"texts.xml", "en", "de", {{"title", "Main menu", "Hauptmenü"}}};
 //   std::string po = writePO(t);
 //   Translation back = readTranslation("texts_de.po");   // by the extension
-//
-// XLIFF: an xliff root with version, srcLang and trgLang, one file, one unit
-// per key (the key is its id) holding one segment with source and target; an
-// untranslated segment has state "initial" and an empty target, a translated
-// one state "translated". PO: a header entry naming the language, then per
-// key the key as msgctxt, the base text as msgid and the translation as
-// msgstr (empty while untranslated), the "c-format" flag on texts with printf
-// conversions. Both carry a note that lists what a translation must keep.
 #ifndef KAVRIXML_TOOLS_TRANSLATIONFILE_H
 #define KAVRIXML_TOOLS_TRANSLATIONFILE_H
 
@@ -28,9 +22,18 @@ struct TranslationUnit {
     std::string target;  // empty: untranslated
     // Where the unit begins in the file read (1-based); 0 for a unit made.
     unsigned line = 0;
-    // Why the unit cannot be taken as read (plural forms, inline markup, no
-    // key), or empty.
+    // Why the unit cannot be taken as read (inline markup, no key), or
+    // empty.
     std::string problem;
+    // A PO plural entry: `key` is the plural key, `source` the base form for
+    // one (or the first), `sourcePlural` the base form for other, `targets`
+    // the translations by msgstr index.
+    bool plural = false;
+    std::string sourcePlural;
+    std::vector<std::string> targets;
+    // The numbers a plural form is for ("2, 3, 4, 22, …"), noted for the
+    // translator; empty for other texts.
+    std::string numbers;
 };
 
 struct Translation {
@@ -38,6 +41,9 @@ struct Translation {
     std::string sourceLanguage;
     std::string targetLanguage;
     std::vector<TranslationUnit> units;
+    // PO: the "Plural-Forms" header as read, and its line.
+    std::string pluralForms;
+    unsigned pluralFormsLine = 0;
 };
 
 enum class TranslationFormat { XLIFF, PO, UNKNOWN };
@@ -49,8 +55,8 @@ TranslationFormat translationFormatOf(const std::string& path);
 // conversions and its "${...}" references. Empty for a plain text.
 std::vector<std::string> keepNotes(const std::string& text);
 
-std::string writeXLIFF(const Translation& translation);
-std::string writePO(const Translation& translation);
+// True for a valid printf format with at least one conversion.
+bool isCFormat(const std::string& text);
 
 // Reads an XLIFF or PO file (by the extension; "-" is standard input and
 // read as `format`). A file that cannot be read or parsed as a whole throws

@@ -17,6 +17,7 @@
 #include "i18n/FormatCheck.h"
 #include "i18n/I18N.h"
 #include "tools/Command.h"
+#include "tools/PluralKeys.h"
 
 namespace kavrixml_tool {
 
@@ -28,7 +29,7 @@ using kavri::i18n::FormatCheck;
 using kavri::i18n::I18N;
 
 const char* const I18N_USAGE =
-    "usage: kavrixml i18n [--lang CODE] ROOTFILE [KEY [ARG...]]\n"
+    "usage: kavrixml i18n [--lang CODE] [--count N [--ordinal]] ROOTFILE [KEY [ARG...]]\n"
     "\n"
     "Shows the languages of an application's texts, or one text in a language.\n"
     "ROOTFILE is the base bundle file (texts.xml or texts.json); the languages are\n"
@@ -43,6 +44,11 @@ const char* const I18N_USAGE =
     "\n"
     "  --lang CODE   the language to show (default: the system's). A code that is\n"
     "                not available falls back to \"en\", then to the first language.\n"
+    "  --count N     show the plural form of KEY for the number N (KEY_one,\n"
+    "                KEY_few, ... by the language's rules; an exact KEY_=N first).\n"
+    "                N may be a decimal text (1.5, 1.0) and fills the text's first\n"
+    "                conversion (%d, %f or %s); the ARGs fill the rest.\n"
+    "  --ordinal     the ordinal form instead (KEY_ordinal_one, ...): 1st, 2nd, 3rd\n"
     "\n"
     "Exit status: 0 success, 1 no such text or a text that cannot be filled,\n"
     "2 usage error.\n";
@@ -64,6 +70,11 @@ const char* const I18N_CHECK_USAGE =
     "      the text is no valid printf format\n"
     "  FILE: KEY: unresolved reference ${NAME}\n"
     "      no text NAME in this language: the bare name would show on screen\n"
+    "  FILE: KEY: missing plural form CATEGORY (SAMPLES)\n"
+    "      KEY has plural forms (KEY_one, KEY_other, ...) and this file lacks the\n"
+    "      form its language needs for those numbers (by CLDR's rules)\n"
+    "  FILE: KEY_CATEGORY: plural form CATEGORY is never chosen in CODE\n"
+    "      the language's rules give no number that category\n"
     "  FILE: language_CODE: missing (display name of language CODE)\n"
     "      the base file does not name a language that was found\n"
     "  FILE: cannot be loaded: REASON\n"
@@ -75,7 +86,10 @@ const char* const I18N_CHECK_USAGE =
     "  summary LANGUAGE (FILE): N texts, M findings\n"
     "\n"
     "Keys are listed in byte order. Numbered arguments (%1$s) may be reordered by a\n"
-    "translation as long as each argument keeps its type.\n"
+    "translation as long as each argument keeps its type. The forms of a plural\n"
+    "key read the arguments of the base file's KEY_other, except that a form for\n"
+    "a single number (German one, Arabic zero) may leave the number out. Forms\n"
+    "that only fractions reach are needed when KEY_other shows a fraction (%f).\n"
     "\n"
     "Exit status: 0 clean, 1 findings, 2 usage error.\n";
 
@@ -106,6 +120,9 @@ struct I18NArgs {
     std::string key;
     bool hasKey = false;
     std::vector<std::string> textArguments;
+    bool hasCount = false;
+    std::string count;
+    bool ordinal = false;
 };
 
 bool parseI18NArgs(const std::vector<std::string>& args, I18NArgs& parsed) {
@@ -115,6 +132,11 @@ bool parseI18NArgs(const std::vector<std::string>& args, I18NArgs& parsed) {
             parsed.language = args[++i];
         } else if (args[i].compare(0, 7, "--lang=") == 0) {
             parsed.language = args[i].substr(7);
+        } else if (args[i] == "--count" && i + 1 < args.size()) {
+            parsed.hasCount = true;
+            parsed.count = args[++i];
+        } else if (args[i] == "--ordinal") {
+            parsed.ordinal = true;
         } else if (args[i] == "--") {
             ++i;
             break;
@@ -134,6 +156,14 @@ bool parseI18NArgs(const std::vector<std::string>& args, I18NArgs& parsed) {
         parsed.key = args[i++];
         parsed.textArguments.assign(args.begin() + static_cast<long>(i), args.end());
     }
+    if ((parsed.hasCount || parsed.ordinal) && !parsed.hasKey) {
+        report("i18n", EXIT_USAGE, "--count and --ordinal need a KEY (see kavrixml i18n --help)");
+        return false;
+    }
+    if (parsed.ordinal && !parsed.hasCount) {
+        report("i18n", EXIT_USAGE, "--ordinal needs --count N (see kavrixml i18n --help)");
+        return false;
+    }
     return true;
 }
 
@@ -152,15 +182,82 @@ void listLanguages(const I18N& i18n, const std::string& rootFile) {
     }
 }
 
-// Prints the text of `key` filled with string arguments; refuses texts that
-// would make the formatter read anything but strings.
-int printText(const I18N& i18n, const std::string& key, const std::vector<std::string>& values) {
-    const Bundle* root = i18n.getBundle();
-    if (!root->containsKey(key.c_str())) {
-        return report("i18n", EXIT_FAULT, "no text under \"%s\" in language %s", key.c_str(),
-                      i18n.getLanguageCode());
+// The count of `i18n --count` as the text's first conversion reads it.
+struct CountArgument {
+    std::string text;  // as given
+    kavri::i18n::PluralCount count = 0;
+};
+
+// Formats `text` with the count (when `count` is given) before the string
+// values; `type` is what the first conversion reads. Every other conversion
+// reads a string and there are exactly as many as the text reads; the
+// formatter ignores the unused trailing slots.
+bool formatText(const I18N& i18n, const char* text, const CountArgument* count,
+                const std::string& type, const std::vector<std::string>& values, std::string& out) {
+    const char* a[MAX_TEXT_ARGUMENTS];
+    for (size_t i = 0; i < MAX_TEXT_ARGUMENTS; ++i) {
+        a[i] = i < values.size() ? values[i].c_str() : "";
     }
-    const char* text = root->getText(key.c_str(), true);
+    if (count == nullptr) {
+        i18n.resolve(text, out, true, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9],
+                     a[10], a[11], a[12], a[13], a[14], a[15]);
+        return true;
+    }
+    auto fill = [&](auto first) {
+        i18n.resolve(text, out, true, first, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8],
+                     a[9], a[10], a[11], a[12], a[13], a[14]);
+    };
+    const std::string& n = count->text;
+    bool integral = n.find_first_of(".ceE") == std::string::npos;
+    long long integer = integral ? std::strtoll(n.c_str(), nullptr, 10) : 0;
+    if (type == "char*") {
+        fill(n.c_str());
+    } else if (type == "double") {
+        fill(count->count.value());
+    } else if (integral && (type == "int" || type == "unsigned int")) {
+        fill(static_cast<int>(integer));
+    } else if (integral && (type == "long" || type == "unsigned long")) {
+        fill(static_cast<long>(integer));
+    } else if (integral && (type == "long long" || type == "unsigned long long")) {
+        fill(integer);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Prints the text of `key` (or its form for the count) filled with the
+// arguments; refuses texts that would make the formatter read anything else.
+int printText(const I18N& i18n, const I18NArgs& parsed) {
+    const std::string& key = parsed.key;
+    const std::vector<std::string>& values = parsed.textArguments;
+    const Bundle* root = i18n.getBundle();
+    CountArgument count;
+    const char* text = nullptr;
+    if (parsed.hasCount) {
+        count.text = parsed.count;
+        if (!kavri::i18n::PluralCount::fromText(count.text.c_str(), count.count)) {
+            return report("i18n", EXIT_FAULT, "'%s' is no decimal number", count.text.c_str());
+        }
+        // A text that shows the count as a fraction chooses by what it shows.
+        std::string otherKey = key + (parsed.ordinal ? "_ordinal_other" : "_other");
+        FormatCheck other(root->getText(otherKey.c_str(), true));
+        if (other.isValid() && !other.getArguments().empty() &&
+            other.getArguments().front() == "double") {
+            count.count = kavri::i18n::PluralCount(std::strtod(count.text.c_str(), nullptr));
+        }
+        if (!root->containsKey(key.c_str()) && !root->containsKey(otherKey.c_str())) {
+            return report("i18n", EXIT_FAULT, "no plural forms of \"%s\" in language %s",
+                          key.c_str(), i18n.getLanguageCode());
+        }
+        text = root->getPluralForm(key.c_str(), count.count, parsed.ordinal, true);
+    } else {
+        if (!root->containsKey(key.c_str())) {
+            return report("i18n", EXIT_FAULT, "no text under \"%s\" in language %s", key.c_str(),
+                          i18n.getLanguageCode());
+        }
+        text = root->getText(key.c_str(), true);
+    }
     std::string substituted;
     root->resolveReferences(text, substituted, true);
     FormatCheck check(substituted.c_str());
@@ -168,31 +265,41 @@ int printText(const I18N& i18n, const std::string& key, const std::vector<std::s
         return report("i18n", EXIT_FAULT, "the text of \"%s\" is no valid format: %s", key.c_str(),
                       check.getError().c_str());
     }
+    std::vector<std::string> types = check.getArguments();
+    // A form may leave the number out ("one file" for German "one").
+    bool takesCount = parsed.hasCount && types.size() == values.size() + 1;
+    std::string countType = takesCount ? types.front() : std::string();
+    if (takesCount) {
+        types.erase(types.begin());
+    }
     std::string offending;
-    if (!check.takesOnlyStrings(offending)) {
+    if (!takesCount && !check.takesOnlyStrings(offending)) {
         return report("i18n", EXIT_FAULT,
                       "the text of \"%s\" has the conversion %s, which cannot be filled from "
                       "the command line (only %%s can)",
                       key.c_str(), offending.c_str());
     }
-    size_t wanted = check.getArguments().size();
-    if (wanted != values.size()) {
-        return report("i18n", EXIT_FAULT, "the text of \"%s\" takes %zu argument%s, %zu given",
-                      key.c_str(), wanted, wanted == 1 ? "" : "s", values.size());
+    for (const std::string& type : types) {
+        if (type != "char*") {
+            return report("i18n", EXIT_FAULT,
+                          "the text of \"%s\" reads %s after the count, which cannot be filled "
+                          "from the command line (only %%s can)",
+                          key.c_str(), type.c_str());
+        }
     }
-    if (values.size() > MAX_TEXT_ARGUMENTS) {
+    if (types.size() != values.size()) {
+        return report("i18n", EXIT_FAULT, "the text of \"%s\" takes %zu argument%s, %zu given",
+                      key.c_str(), types.size(), types.size() == 1 ? "" : "s", values.size());
+    }
+    if (values.size() + (takesCount ? 1 : 0) > MAX_TEXT_ARGUMENTS) {
         return report("i18n", EXIT_FAULT, "at most %zu arguments can be filled",
                       MAX_TEXT_ARGUMENTS);
     }
-    // Every conversion reads a string and there are exactly as many as the
-    // text reads; the formatter ignores the unused trailing slots.
-    const char* a[MAX_TEXT_ARGUMENTS];
-    for (size_t i = 0; i < MAX_TEXT_ARGUMENTS; ++i) {
-        a[i] = i < values.size() ? values[i].c_str() : "";
-    }
     std::string out;
-    i18n.resolve(text, out, true, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10],
-                 a[11], a[12], a[13], a[14], a[15]);
+    if (!formatText(i18n, text, takesCount ? &count : nullptr, countType, values, out)) {
+        return report("i18n", EXIT_FAULT, "the count %s cannot fill the conversion reading %s",
+                      count.text.c_str(), countType.c_str());
+    }
     std::printf("%s\n", out.c_str());
     return EXIT_OK;
 }
@@ -219,7 +326,7 @@ int runI18N(const std::vector<std::string>& args) {
         listLanguages(i18n, parsed.rootFile);
         return EXIT_OK;
     }
-    return printText(i18n, parsed.key, parsed.textArguments);
+    return printText(i18n, parsed);
 }
 
 // --- kavrixml i18n-check --------------------------------------------------------
@@ -310,14 +417,79 @@ void checkBase(const Bundle& base, const I18N& i18n, FileReport& report) {
     }
 }
 
+std::vector<std::string> keysOf(const Bundle& bundle) {
+    std::vector<std::string> keys;
+    for (const auto& entry : bundle.getTexts()) {
+        keys.emplace_back(entry.first);
+    }
+    return keys;
+}
+
+bool readsFraction(const char* text) {
+    FormatCheck check(text != nullptr ? text : "");
+    return check.isValid() && !check.getArguments().empty() &&
+           (check.getArguments().front() == "double" ||
+            check.getArguments().front() == "long double");
+}
+
+// The plural keys of the base file against the rules of `code`: each form
+// the language needs is there, none it never chooses, and every form reads
+// the arguments of the base KEY_other.
+void checkPlurals(const Bundle& base, const Bundle& localized, const PluralKeys& plurals,
+                  const std::string& code, FileReport& report) {
+    for (const auto& plural : plurals) {
+        const PluralRules& rules = PluralRules::forLanguage(
+            code.c_str(), plural.second ? PluralRules::ORDINAL : PluralRules::CARDINAL);
+        std::string otherKey = formKey(plural.first, PluralRules::OTHER, plural.second);
+        const char* original = base[otherKey.c_str()];
+        bool fractions = readsFraction(original);
+        for (int k = 0; k < PluralRules::CATEGORY_COUNT; ++k) {
+            auto category = static_cast<PluralRules::Category>(k);
+            bool needed = rules.has(category) && (rules.reachedByIntegers(category) || fractions);
+            if (needed && !localized.containsKey(formKey(plural.first, category, plural.second))) {
+                report.add(plural.first, std::string("missing plural form ") +
+                                             PluralRules::categoryName(category) + " (" +
+                                             sampleList(rules, category, 4) + ")");
+            }
+        }
+    }
+    for (const auto& entry : localized.getTexts()) {
+        PluralForm form;
+        if (!isFormOf(entry.first, plurals, form)) {
+            continue;
+        }
+        const PluralRules& rules = PluralRules::forLanguage(
+            code.c_str(), form.ordinal ? PluralRules::ORDINAL : PluralRules::CARDINAL);
+        if (!form.exact && !rules.has(form.category)) {
+            report.add(entry.first, std::string("plural form ") +
+                                        PluralRules::categoryName(form.category) +
+                                        " is never chosen in " + code);
+        }
+        std::string otherKey = formKey(form.base, PluralRules::OTHER, form.ordinal);
+        bool single = form.exact || holdsOneInteger(rules, form.category);
+        std::string finding = checkPluralForm(base[otherKey.c_str()], entry.second, single);
+        if (!finding.empty()) {
+            report.add(entry.first, finding);
+        }
+    }
+}
+
 void checkLocalized(const Bundle& base, const Bundle& localized, const Bundle& merged,
-                    FileReport& report) {
+                    const std::string& code, FileReport& report) {
+    PluralKeys plurals = pluralKeys(keysOf(base));
+    PluralForm form;
     for (const auto& entry : base.getTexts()) {
-        if (!localized.containsKey(entry.first)) {
+        // The forms a language needs are checked by its own rules below; an
+        // exact value (KEY_=0) is the same in every language.
+        bool byRules = isFormOf(entry.first, plurals, form) && !form.exact;
+        if (!localized.containsKey(entry.first) && !byRules) {
             report.add(entry.first, "untranslated");
         }
     }
     for (const auto& entry : localized.getTexts()) {
+        if (isFormOf(entry.first, plurals, form)) {
+            continue;
+        }
         bool inBase = base.containsKey(entry.first);
         if (!inBase) {
             report.add(entry.first, "stale (not in base file)");
@@ -328,6 +500,7 @@ void checkLocalized(const Bundle& base, const Bundle& localized, const Bundle& m
             report.add(entry.first, finding);
         }
     }
+    checkPlurals(base, localized, plurals, code, report);
     checkReferences(localized, merged, report);
 }
 
@@ -364,7 +537,7 @@ int runI18NCheck(const std::vector<std::string>& args) {
         // A file that cannot be loaded would list every key as untranslated.
         if (loadAlone(*localized, fileSystem, name, fileReport)) {
             i18n.setLanguage(&fileSystem, code.c_str());  // what the application would show
-            checkLocalized(*base, *localized, *i18n.getBundle(), fileReport);
+            checkLocalized(*base, *localized, *i18n.getBundle(), code, fileReport);
         }
         fileReport.print();
         findings += fileReport.count();

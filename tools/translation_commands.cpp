@@ -3,9 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -14,8 +17,12 @@
 #include "framework/plinth/Exception.h"
 #include "i18n/BundleFile.h"
 #include "i18n/FormatCheck.h"
+#include "i18n/PluralExpression.h"
 #include "tools/Command.h"
+#include "tools/POFile.h"
+#include "tools/PluralKeys.h"
 #include "tools/TranslationFile.h"
+#include "tools/XLIFFFile.h"
 
 namespace kavrixml_tool {
 
@@ -36,6 +43,12 @@ const char* const EXPORT_USAGE =
     "has are left out. Each unit notes the printf conversions and ${name}\n"
     "references that its translation must keep.\n"
     "\n"
+    "A plural key (KEY_one, KEY_other, ...) goes out in the forms the target\n"
+    "language needs by CLDR's rules. PO: one entry with msgid_plural and\n"
+    "msgstr[0..N-1] under a generated Plural-Forms header (forms only fractions\n"
+    "reach, and ordinals, as entries of their own). XLIFF: one unit per form\n"
+    "(id KEY_few). Each form notes the numbers it is for.\n"
+    "\n"
     "  --lang CODE          the language to translate into (required)\n"
     "  --format xliff|po    XLIFF 2.0 (the default) or gettext PO; without it,\n"
     "                       an OUT ending in .po means PO\n"
@@ -52,7 +65,10 @@ const char* const IMPORT_USAGE =
     "localized file beside ROOTFILE (texts_CODE.xml beside texts.xml), in the\n"
     "root's format; the language is the file's (XLIFF trgLang, PO \"Language:\").\n"
     "\n"
-    "Only keys of the base file are taken. An empty target is untranslated and\n"
+    "Only keys of the base file are taken, and the plural forms that the file's\n"
+    "language needs for its plural keys; a PO file's forms are mapped by its own\n"
+    "Plural-Forms expression, which must order the same forms as CLDR's rules\n"
+    "(else the file is refused: TRANSLATED:LINE: REASON). An empty target is untranslated and\n"
     "changes nothing (so does a fuzzy PO entry). A translation is refused when\n"
     "its printf conversions read other arguments than the base text's, when it\n"
     "is no valid format, or when it refers to a text that does not exist; each\n"
@@ -217,6 +233,105 @@ bool parseExportArgs(const std::vector<std::string>& args, ExportArgs& parsed) {
     return true;
 }
 
+// The units of a plural key: the forms the target language needs, each with
+// the base text of its category (or the base KEY_other) as source. A PO file
+// carries the forms of whole numbers as one plural entry.
+void appendPluralUnits(const std::string& key, bool ordinal, const TextIndex& baseIndex,
+                       const BundleFile::Entries& base, const TextIndex& translated,
+                       const BundleFile::Entries& localized, const std::string& code,
+                       TranslationFormat format, std::vector<TranslationUnit>& units) {
+    auto textOf = [](const TextIndex& index, const BundleFile::Entries& entries,
+                     const std::string& name) {
+        auto found = index.find(name);
+        return found == index.end() ? std::string() : entries[found->second].second;
+    };
+    const PluralRules& rules = PluralRules::forLanguage(
+        code.c_str(), ordinal ? PluralRules::ORDINAL : PluralRules::CARDINAL);
+    std::string other = textOf(baseIndex, base, formKey(key, PluralRules::OTHER, ordinal));
+    auto sourceOf = [&](PluralRules::Category category) {
+        std::string name = formKey(key, category, ordinal);
+        return baseIndex.count(name) != 0 ? textOf(baseIndex, base, name) : other;
+    };
+    bool entry = format == TranslationFormat::PO && !ordinal;
+    if (entry) {
+        TranslationUnit unit;
+        unit.key = key;
+        unit.plural = true;
+        // msgid: the base form for one, or the base file's first form.
+        unit.source = other;
+        bool first = true;
+        PluralForm form;
+        for (const BundleFile::Entry& candidate : base) {
+            if (parseFormKey(candidate.first, form) && form.base == key && !form.ordinal &&
+                !form.exact && (first || form.category == PluralRules::ONE)) {
+                unit.source = candidate.second;
+                first = false;
+                if (form.category == PluralRules::ONE) {
+                    break;
+                }
+            }
+        }
+        unit.sourcePlural = other;
+        std::vector<PluralRules::Category> order = integerCategories(rules);
+        for (size_t k = 0; k < order.size(); ++k) {
+            unit.targets.push_back(textOf(translated, localized, formKey(key, order[k], false)));
+            unit.numbers += k == 0 ? "" : "; ";
+            unit.numbers += "msgstr[" + std::to_string(k) + "] " +
+                            PluralRules::categoryName(order[k]) + ": " +
+                            sampleList(rules, order[k], 4);
+        }
+        units.push_back(unit);
+    }
+    for (int k = 0; k < PluralRules::CATEGORY_COUNT; ++k) {
+        auto category = static_cast<PluralRules::Category>(k);
+        if (!rules.has(category) || (entry && rules.reachedByIntegers(category))) {
+            continue;
+        }
+        TranslationUnit unit;
+        unit.key = formKey(key, category, ordinal);
+        unit.source = sourceOf(category);
+        unit.target = textOf(translated, localized, unit.key);
+        unit.numbers = std::string(PluralRules::categoryName(category)) + ": " +
+                       sampleList(rules, category, 6);
+        units.push_back(unit);
+    }
+}
+
+// One unit per key of the base file; a plural key's forms as the language
+// needs them, where the base file has its first form.
+std::vector<TranslationUnit> exportUnits(const BundleFile::Entries& base,
+                                         const BundleFile::Entries& localized,
+                                         const std::string& code, TranslationFormat format) {
+    std::vector<std::string> keys;
+    for (const BundleFile::Entry& entry : base) {
+        keys.push_back(entry.first);
+    }
+    PluralKeys plurals = pluralKeys(keys);
+    TextIndex baseIndex = indexOf(base);
+    TextIndex translated = indexOf(localized);
+    std::set<std::pair<std::string, bool>> done;
+    std::vector<TranslationUnit> units;
+    for (const BundleFile::Entry& entry : base) {
+        PluralForm form;
+        if (isFormOf(entry.first, plurals, form) && !form.exact) {
+            if (done.insert({form.base, form.ordinal}).second) {
+                appendPluralUnits(form.base, form.ordinal, baseIndex, base, translated, localized,
+                                  code, format, units);
+            }
+            continue;
+        }
+        TranslationUnit unit;
+        unit.key = entry.first;
+        unit.source = entry.second;
+        auto found = translated.find(entry.first);
+        if (found != translated.end()) {
+            unit.target = localized[found->second].second;
+        }
+        units.push_back(unit);
+    }
+    return units;
+}
+
 int runExport(const std::vector<std::string>& args) {
     ExportArgs parsed;
     if (!parseExportArgs(args, parsed)) {
@@ -230,18 +345,18 @@ int runExport(const std::vector<std::string>& args) {
     BundleFile::Entries localized = loadLocalized(fileSystem, root, localizedName);
     TextIndex translated = indexOf(localized);
 
-    Translation translation{root.name, parsed.sourceLanguage, parsed.language, {}};
+    Translation translation{root.name, parsed.sourceLanguage, parsed.language, {}, {}, 0};
+    translation.units = exportUnits(base, localized, parsed.language, parsed.format);
     size_t untranslated = 0;
-    for (const BundleFile::Entry& entry : base) {
-        TranslationUnit unit;
-        unit.key = entry.first;
-        unit.source = entry.second;
-        auto found = translated.find(entry.first);
-        if (found != translated.end()) {
-            unit.target = localized[found->second].second;
+    for (const TranslationUnit& unit : translation.units) {
+        bool open = unit.plural ? std::find(unit.targets.begin(), unit.targets.end(),
+                                            std::string()) != unit.targets.end()
+                                : unit.target.empty();
+        untranslated += open ? 1 : 0;
+        if (unit.plural) {
+            translation.pluralForms =
+                pluralFormsHeader(PluralRules::forLanguage(parsed.language.c_str()));
         }
-        untranslated += unit.target.empty() ? 1 : 0;
-        translation.units.push_back(unit);
     }
     std::string bytes =
         parsed.format == TranslationFormat::PO ? writePO(translation) : writeXLIFF(translation);
@@ -252,8 +367,8 @@ int runExport(const std::vector<std::string>& args) {
                    : report("i18n-export", EXIT_FAULT, "cannot write standard output");
     }
     replaceFile(parsed.output, bytes);
-    std::printf("%s: %zu texts of %s, %zu untranslated\n", parsed.output.c_str(), base.size(),
-                root.display(localizedName).c_str(), untranslated);
+    std::printf("%s: %zu texts of %s, %zu untranslated\n", parsed.output.c_str(),
+                translation.units.size(), root.display(localizedName).c_str(), untranslated);
     return EXIT_OK;
 }
 
@@ -300,21 +415,41 @@ bool parseImportArgs(const std::vector<std::string>& args, ImportArgs& parsed) {
 // The localized texts after an import, and what it changed and refused.
 class Merge {
   public:
-    Merge(const BundleFile::Entries& base, BundleFile::Entries localized, std::string file)
+    Merge(const BundleFile::Entries& base, BundleFile::Entries localized, std::string file,
+          std::string code)
         : mBase(base),
           mBaseIndex(indexOf(base)),
           mTexts(std::move(localized)),
           mIndex(indexOf(mTexts)),
-          mFile(std::move(file)) {}
+          mFile(std::move(file)),
+          mCode(std::move(code)) {
+        std::vector<std::string> keys;
+        for (const BundleFile::Entry& entry : base) {
+            keys.push_back(entry.first);
+        }
+        mPlurals = pluralKeys(keys);
+    }
 
     void take(const TranslationUnit& unit) {
         if (!unit.problem.empty()) {
             refuse(unit, unit.problem);
             return;
         }
-        auto base = mBaseIndex.find(unit.key);
+        // A plural form reads the arguments of the base KEY_other; the forms
+        // the language needs are taken though the base file lacks them.
+        PluralForm form;
+        bool byRules = isFormOf(unit.key, mPlurals, form) && !form.exact;
+        auto base = mBaseIndex.find(byRules ? formKey(form.base, PluralRules::OTHER, form.ordinal)
+                                            : unit.key);
         if (base == mBaseIndex.end()) {
             refuse(unit, "stale (not in base file)");
+            return;
+        }
+        const PluralRules& rules = PluralRules::forLanguage(
+            mCode.c_str(), form.ordinal ? PluralRules::ORDINAL : PluralRules::CARDINAL);
+        if (byRules && !rules.has(form.category)) {
+            refuse(unit, std::string("plural form ") + PluralRules::categoryName(form.category) +
+                             " is never chosen in " + mCode);
             return;
         }
         if (unit.target.empty()) {
@@ -322,7 +457,8 @@ class Merge {
         }
         std::vector<std::string> findings;
         std::string format =
-            FormatCheck::checkTranslation(mBase[base->second].second.c_str(), unit.target.c_str());
+            checkPluralForm(mBase[base->second].second.c_str(), unit.target.c_str(),
+                            byRules && holdsOneInteger(rules, form.category));
         if (!format.empty()) {
             findings.push_back(format);
         }
@@ -372,6 +508,8 @@ class Merge {
     BundleFile::Entries mTexts;
     TextIndex mIndex;
     std::string mFile;
+    std::string mCode;
+    PluralKeys mPlurals;
     std::vector<std::string> mRefusals;
     std::vector<std::string> mChanges;
     size_t mAdded = 0;
@@ -397,6 +535,119 @@ std::string importLanguage(const ImportArgs& parsed, const Translation& translat
     return code;
 }
 
+// For each form of a PO file, the category it holds: the file's own
+// Plural-Forms expression is evaluated for n from 0 to 10,000, 100,000 and
+// 1,000,000 and must give each of the language's whole-number categories a
+// form of its own. Throws FILE:LINE: REASON when it does not.
+std::vector<int> formCategories(const Translation& translation, const std::string& code,
+                                const std::string& file, unsigned line) {
+    const PluralRules& rules = PluralRules::forLanguage(code.c_str());
+    std::vector<PluralRules::Category> order = integerCategories(rules);
+    std::string where = file + ":" + std::to_string(line) + ": ";
+    unsigned count = 0;
+    std::string text;
+    if (translation.pluralForms.empty()) {
+        throw core::Exception("%splural entries, but no Plural-Forms header", where.c_str());
+    }
+    if (!kavri::i18n::PluralExpression::splitHeader(translation.pluralForms, count, text)) {
+        throw core::Exception("%sPlural-Forms is not \"nplurals=N; plural=EXPRESSION;\"",
+                              where.c_str());
+    }
+    std::unique_ptr<kavri::i18n::PluralExpression> expression;
+    try {
+        expression.reset(new kavri::i18n::PluralExpression(text.c_str()));
+    } catch (const core::Exception& e) {
+        throw core::Exception("%s%s", where.c_str(), e.getMessage());
+    }
+    if (count != order.size()) {
+        std::string names;
+        for (PluralRules::Category category : order) {
+            names += (names.empty() ? "" : ", ") + std::string(PluralRules::categoryName(category));
+        }
+        throw core::Exception("%snplurals=%u, but %s has %zu forms for whole numbers (%s)",
+                              where.c_str(), count, code.c_str(), order.size(), names.c_str());
+    }
+    std::vector<int> categories(count, -1);
+    std::vector<uint64_t> firstNumber(count, 0);
+    for (uint64_t n = 0; n <= 1000000; n = n < 10000 ? n + 1 : n * 10) {
+        uint64_t form = expression->evaluate(n);
+        int category = rules.select(static_cast<long long>(n));
+        if (form >= count) {
+            throw core::Exception("%sthe expression gives form %llu for n=%llu, beyond nplurals=%u",
+                                  where.c_str(), static_cast<unsigned long long>(form),
+                                  static_cast<unsigned long long>(n), count);
+        }
+        int& known = categories[form];
+        if (known == -1) {
+            for (size_t other = 0; other < count; ++other) {
+                if (categories[other] == category) {
+                    throw core::Exception(
+                        "%sthe expression does not order the plural forms of %s: forms %zu and "
+                        "%llu both hold %s (n=%llu and n=%llu)",
+                        where.c_str(), code.c_str(), other, static_cast<unsigned long long>(form),
+                        PluralRules::categoryName(static_cast<PluralRules::Category>(category)),
+                        static_cast<unsigned long long>(firstNumber[other]),
+                        static_cast<unsigned long long>(n));
+                }
+            }
+            known = category;
+            firstNumber[form] = n;
+        } else if (known != category) {
+            throw core::Exception(
+                "%sthe expression does not order the plural forms of %s: form %llu holds %llu "
+                "(%s) and %llu (%s)",
+                where.c_str(), code.c_str(), static_cast<unsigned long long>(form),
+                static_cast<unsigned long long>(firstNumber[form]),
+                PluralRules::categoryName(static_cast<PluralRules::Category>(known)),
+                static_cast<unsigned long long>(n),
+                PluralRules::categoryName(static_cast<PluralRules::Category>(category)));
+        }
+    }
+    return categories;
+}
+
+// A PO file's plural entries become one unit per form, keyed KEY_CATEGORY.
+void expandPluralEntries(Translation& translation, const BundleFile::Entries& base,
+                         const std::string& code, const std::string& file) {
+    std::vector<std::string> keys;
+    for (const BundleFile::Entry& entry : base) {
+        keys.push_back(entry.first);
+    }
+    PluralKeys plurals = pluralKeys(keys);
+    std::vector<TranslationUnit> units;
+    std::vector<int> categories;
+    bool mapped = false;
+    for (TranslationUnit& unit : translation.units) {
+        bool known = std::binary_search(plurals.begin(), plurals.end(),
+                                        std::pair<std::string, bool>(unit.key, false));
+        if (unit.plural && !known && unit.problem.empty()) {
+            unit.problem = "a plural entry, but the base file has no plural forms of " + unit.key;
+        }
+        if (!unit.plural || !known) {
+            units.push_back(std::move(unit));
+            continue;
+        }
+        if (!mapped) {
+            unsigned line =
+                translation.pluralFormsLine != 0 ? translation.pluralFormsLine : unit.line;
+            categories = formCategories(translation, code, file, line);
+            mapped = true;
+        }
+        for (size_t k = 0; k < categories.size(); ++k) {
+            if (categories[k] < 0) {
+                continue;
+            }
+            TranslationUnit form;
+            form.key = formKey(unit.key, static_cast<PluralRules::Category>(categories[k]), false);
+            form.target = k < unit.targets.size() ? unit.targets[k] : std::string();
+            form.line = unit.line;
+            form.problem = unit.problem;
+            units.push_back(std::move(form));
+        }
+    }
+    translation.units.swap(units);
+}
+
 int runImport(const std::vector<std::string>& args) {
     ImportArgs parsed;
     if (!parseImportArgs(args, parsed)) {
@@ -410,8 +661,9 @@ int runImport(const std::vector<std::string>& args) {
     std::string localizedName = BundleFile::localizedPath(root.name.c_str(), code.c_str());
     std::string shown = root.display(localizedName);
 
+    expandPluralEntries(translation, base, code, displayName(parsed.translated));
     Merge merge(base, loadLocalized(fileSystem, root, localizedName),
-                displayName(parsed.translated));
+                displayName(parsed.translated), code);
     for (const TranslationUnit& unit : translation.units) {
         merge.take(unit);
     }

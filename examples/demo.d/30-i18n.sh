@@ -24,3 +24,16 @@ status=0
 "$tool" i18n-check i18n/broken/texts.xml || status=$?
 echo "(exit status $status)"
 echo
+
+# Plural forms by each language's own rules (CLDR): English has two forms,
+# Russian three for whole numbers, Arabic six. The count picks the form.
+for lang in en ru ar; do
+    for count in 0 1 2 5 22; do
+        run i18n --lang "$lang" --count "$count" i18n/plural/texts.xml photos
+    done
+    run i18n --lang "$lang" --count 1.5 i18n/plural/texts.xml free
+done
+run i18n --lang en --count 22 --ordinal i18n/plural/texts.xml rank
+run plural ru 1 2 5 21 1.5 1.0
+run plural --rules ar
+run i18n-check i18n/plural/texts.xml

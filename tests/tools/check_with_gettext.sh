@@ -5,7 +5,11 @@
 # For each sample (XML and JSON) and language: the PO file passes msgfmt's
 # format and header checks, the XLIFF file is well-formed for xmllint, a PO
 # file that gettext has rewritten in its own layout imports back without a
-# change, and a PO file filled in by msgen imports every key.
+# change, and a PO file filled in by msgen imports every key. Plural keys:
+# for languages of every kind of rule the exported PO file passes msgfmt -c,
+# and where gettext's own converter (cldr-plurals) can read CLDR's rule, a
+# file carrying its Plural-Forms instead of ours is taken: its expression
+# orders the same forms (gettext's own order may differ, e.g. Icelandic).
 set -euo pipefail
 tool=$(realpath "${1:?usage: tests/tools/check_with_gettext.sh PATH_TO_KAVRIXML}")
 samples=$(cd "$(dirname "$0")/../../examples/i18n" && pwd)
@@ -25,5 +29,21 @@ for format in xml json; do
         "$tool" i18n-import "texts.$format" filled.po | grep -q ' 0 refused; '
         checked=$((checked + 1))
     done
+done
+cldr_plurals=$(ls /usr/lib/*/gettext/cldr-plurals /usr/lib/gettext/cldr-plurals 2>/dev/null | head -1 || true)
+plurals_xml=/usr/share/unicode/cldr/common/supplemental/plurals.xml
+for lang in ar be br cs cy en fr ga gd he is ja lt lv mk mt pl pt ro ru sl uk; do
+    rm -rf "$work/s" && mkdir "$work/s" && cp "$samples/plural"/texts.xml "$work/s" && cd "$work/s"
+    "$tool" i18n-export --lang "$lang" -o out.po texts.xml >/dev/null
+    msgfmt -c -o /dev/null out.po
+    msgen out.po -o filled.po
+    "$tool" i18n-import texts.xml filled.po | grep -q ' 0 refused; '
+    if [ -n "$cldr_plurals" ] && [ -r "$plurals_xml" ] &&
+        theirs=$("$cldr_plurals" "$lang" "$plurals_xml" 2>/dev/null); then
+        awk -v forms="$theirs" '/^"Plural-Forms: /{print "\"Plural-Forms: " forms "\\n\""; next} {print}' \
+            filled.po >theirs.po
+        "$tool" i18n-import texts.xml theirs.po | grep -q ' 0 refused; '
+    fi
+    checked=$((checked + 1))
 done
 echo "$checked passed, 0 failed"

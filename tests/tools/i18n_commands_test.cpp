@@ -31,6 +31,40 @@ TEST(I18NCheckCommand, TheXmlAndJsonSamplesAreClean) {
     }
 }
 
+TEST(PluralCommand, PrintsCategoriesAndRules) {
+    const struct {
+        const char* args;
+        ToolRun expected;
+    } cases[] = {
+        {"plural ru 1 22 5 1.5 1.2c6",
+         {0, "1\tone\n22\tfew\n5\tmany\n1.5\tother\n1.2c6\tmany\n", ""}},
+        {"plural en 1 1.0 -1", {0, "1\tone\n1.0\tother\n-1\tone\n", ""}},
+        {"plural --ordinal en_GB 1 2 3 11", {0, "1\tone\n2\ttwo\n3\tfew\n11\tother\n", ""}},
+        {"plural de 1 x 2",
+         {1, "1\tone\n2\tother\n", "kavrixml plural: 'x' is no decimal number\n"}},
+        {"plural --rules --ordinal de",
+         {0, "ordinal rules of de (CLDR 41):\nother:\n    0, 1, 2, 3, 4, 5, 6, 7\n", ""}},
+        {"plural --rules ar",
+         {0,
+          "cardinal rules of ar (CLDR 41):\n"
+          "zero: n = 0\n    0, 0.0, 0.00, 0.000, 0.0000\n"
+          "one: n = 1\n    1, 1.0, 1.00, 1.000, 1.0000\n"
+          "two: n = 2\n    2, 2.0, 2.00, 2.000, 2.0000\n"
+          "few: n % 100 = 3..10\n    3, 4, 5, 6, 7, 8, 9, 10, 3.0, 4.0, 5.0, 6.0\n"
+          "many: n % 100 = 11..99\n    11, 12, 13, 14, 15, 16, 17, 18, 11.0, 12.0, 13.0, 14.0\n"
+          "other:\n    100, 101, 102, 200, 201, 202, 300, 301, 0.1, 0.2, 0.3, 0.4\n",
+          ""}},
+        {"plural ru",
+         {2, "",
+          "kavrixml plural: expects LANG and at least one NUMBER (see kavrixml plural --help)\n"}},
+        {"plural --rules",
+         {2, "", "kavrixml plural: --rules expects one LANG (see kavrixml plural --help)\n"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(runTool(kExamples, c.args), c.expected) << c.args;
+    }
+}
+
 TEST(I18NCheckCommand, FindsEveryPlantedFault) {
     EXPECT_EQ(
         runTool(kExamples, "i18n-check broken/texts.xml"),
@@ -68,6 +102,43 @@ TEST(I18NCheckCommand, ComparesArgumentsNotSpellingAndChecksJsonFiles) {
                        ""}));
 }
 
+// Plural keys: each language is checked against its own rules; forms it
+// needs are never stale, forms it cannot use are named, and a form for a
+// single number may leave the number out.
+TEST(I18NCheckCommand, ChecksPluralFormsByEachLanguagesRules) {
+    EXPECT_EQ(runTool(kExamples, "i18n-check plural/texts.xml"),
+              (ToolRun{0,
+                       "summary base (plural/texts.xml): 15 texts, clean\n"
+                       "summary ar (plural/texts_ar.xml): 20 texts, clean\n"
+                       "summary en (plural/texts_en.xml): 15 texts, clean\n"
+                       "summary ru (plural/texts_ru.xml): 16 texts, clean\n",
+                       ""}));
+    std::string folder = writeFolder({
+        {"t.json", R"({"files_one": "%d file", "files_other": "%d files", "files_=0": "none",)"
+                   R"( "gb_one": "%.1f GB", "gb_other": "%.1f GB", "menu_other": "More",)"
+                   R"( "pos_ordinal_one": "%dst", "pos_ordinal_other": "%dth"})"},
+        {"t_de.json",
+         R"({"files_one": "eine Datei", "files_few": "%d Dateien", "files_other": "%s",)"
+         R"( "files_=0": "keine", "gb_one": "%.1f GB", "gb_other": "%.1f GB",)"
+         R"( "menu_other": "Mehr", "pos_ordinal_other": "%d."})"},
+        {"t_ru.json", R"({"files_one": "%d файл", "files_many": "%d файлов", "gb_one": "%.1f",)"
+                      R"( "gb_few": "%.1f", "gb_many": "%.1f", "menu_other": "Ещё",)"
+                      R"( "pos_ordinal_other": "%d-й", "files_=0": "нет"})"},
+    });
+    EXPECT_EQ(runTool(folder, "i18n-check t.json"),
+              (ToolRun{1,
+                       "t.json: language_de: missing (display name of language de)\n"
+                       "t.json: language_ru: missing (display name of language ru)\n"
+                       "t_de.json: files_few: plural form few is never chosen in de\n"
+                       "t_de.json: files_other: conversions differ: base has %d, this has %s\n"
+                       "t_ru.json: files: missing plural form few (2, 3, 4, 22, …)\n"
+                       "t_ru.json: gb: missing plural form other (0.0, 0.1, 0.2, 0.3, …)\n"
+                       "summary base (t.json): 8 texts, 2 findings\n"
+                       "summary de (t_de.json): 8 texts, 2 findings\n"
+                       "summary ru (t_ru.json): 8 texts, 2 findings\n",
+                       ""}));
+}
+
 // Languages listed in the chosen language; string conversions filled from
 // the command line, every other conversion refused.
 TEST(I18NCommand, ShowsLanguagesAndTextsOrRefusesWithOneLine) {
@@ -99,6 +170,19 @@ TEST(I18NCommand, ShowsLanguagesAndTextsOrRefusesWithOneLine) {
          {1, "", "kavrixml i18n: the text of \"welcome\" takes 1 argument, 0 given\n"}},
         {"i18n --lang de xml/texts.xml no_such_key",
          {1, "", "kavrixml i18n: no text under \"no_such_key\" in language de\n"}},
+        {"i18n --lang ru --count 22 plural/texts.xml photos", {0, "22 фотографии\n", ""}},
+        {"i18n --lang ru --count 1.5 plural/texts.xml free", {0, "Свободно 1.5 ГБ\n", ""}},
+        {"i18n --lang ar --count 2 plural/texts.xml photos", {0, "صورتان\n", ""}},
+        {"i18n --lang en --count 3 --ordinal plural/texts.xml rank",
+         {0, "3rd in your library\n", ""}},
+        {"i18n --lang en --count x plural/texts.xml photos",
+         {1, "", "kavrixml i18n: 'x' is no decimal number\n"}},
+        {"i18n --lang en --count 2.5 plural/texts.xml photos",
+         {1, "", "kavrixml i18n: the count 2.5 cannot fill the conversion reading int\n"}},
+        {"i18n --lang en --count 2 plural/texts.xml nothing",
+         {1, "", "kavrixml i18n: no plural forms of \"nothing\" in language en\n"}},
+        {"i18n --ordinal plural/texts.xml rank",
+         {2, "", "kavrixml i18n: --ordinal needs --count N (see kavrixml i18n --help)\n"}},
         {"i18n --frobnicate xml/texts.xml",
          {2, "", "kavrixml i18n: unknown option --frobnicate (see kavrixml i18n --help)\n"}},
     };

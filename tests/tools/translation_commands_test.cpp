@@ -3,6 +3,8 @@
 // on its line, and the localized file never lost or half written.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "tool_support.h"
@@ -187,12 +189,13 @@ TEST(I18NImportCommand, ReadsPoFilesAsGettextToolsWriteThem) {
         "#~ msgid \"Photos\"\r\n"
         "#~ msgstr \"Fotos\"\r\n";
     std::string folder = writeFolder({{"texts.xml", kBase}, {"de.po", po}});
-    EXPECT_EQ(tool("i18n-import texts.xml de.po", folder),
-              (ToolRun{1,
-                       "de.po:20: title: plural forms are not supported\n"
-                       "texts_de.xml: count: added\n"
-                       "summary de (texts_de.xml): 1 added, 0 changed, 1 refused; written\n",
-                       ""}));
+    EXPECT_EQ(
+        tool("i18n-import texts.xml de.po", folder),
+        (ToolRun{1,
+                 "de.po:20: title: a plural entry, but the base file has no plural forms of title\n"
+                 "texts_de.xml: count: added\n"
+                 "summary de (texts_de.xml): 1 added, 0 changed, 1 refused; written\n",
+                 ""}));
     EXPECT_EQ(readFile(folder + "/texts_de.xml"),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
               "<LANGUAGE>\n"
@@ -353,6 +356,104 @@ TEST(I18NImportCommand, UsageAndLanguageErrors) {
     for (const Case& c : cases) {
         EXPECT_EQ(tool(c.args, folder), (ToolRun{c.status, "", c.err}));
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Plural keys: every form each language needs goes out and comes back
+// unchanged, in PO and in XLIFF; a PO file's own order of forms is mapped
+// back by its Plural-Forms expression, and one that is no reordering of the
+// language's forms is refused on the header's line.
+TEST(I18NImportCommand, PluralKeysRoundTripAndForeignOrdersMapBack) {
+    const std::string samples = std::string(KAVRIXML_SOURCE_DIR) + "/examples/i18n/plural/";
+    for (std::string language : {"en", "ru", "ar"}) {
+        for (std::string exported : {"out.po", "out.xlf"}) {
+            std::string folder = writeFolder(
+                {{"texts.xml", readFile(samples + "texts.xml")},
+                 {"texts_" + language + ".xml", readFile(samples + "texts_" + language + ".xml")}});
+            std::string localized = folder + "/texts_" + language + ".xml";
+            std::string before = readFile(localized);
+            ToolRun out =
+                tool("i18n-export --lang " + language + " -o " + exported + " texts.xml", folder);
+            ASSERT_EQ(out.status, 0);
+            EXPECT_EQ(out.out.substr(out.out.find(".xml, ")), ".xml, 0 untranslated\n");
+            ToolRun run = tool("i18n-import texts.xml " + exported, folder);
+            EXPECT_EQ(run.out, "summary " + language + " (texts_" + language +
+                                   ".xml): 0 added, 0 changed, 0 refused; no changes\n")
+                << language << " " << exported << run.err;
+            EXPECT_EQ(readFile(localized), before);
+        }
+    }
+    std::string folder = writeFolder({{"texts.xml", readFile(samples + "texts.xml")}});
+    ASSERT_EQ(tool("i18n-export --lang pl -o pl.po texts.xml", folder).status, 0);
+    std::string po = readFile(folder + "/pl.po");
+    EXPECT_NE(po.find("\"Plural-Forms: nplurals=3; plural=(n == 1) ? 0 : (n % 10 >= 2 && n % 10 "
+                      "<= 4 && !(n % 100 >= 12 && n % 100 <= 14)) ? 1 : 2;\\n\"\n"),
+              std::string::npos);
+    EXPECT_NE(
+        po.find("#. msgstr[0] one: 1; msgstr[1] few: 2, 3, 4, 22, …; msgstr[2] many: 0, 5, "
+                "6, 7, …\n#, c-format\nmsgctxt \"photos\"\nmsgid \"%d photo\"\n"
+                "msgid_plural \"%d photos\"\nmsgstr[0] \"\"\nmsgstr[1] \"\"\nmsgstr[2] \"\"\n"),
+        std::string::npos);
+    // Another tool's order: many first, then one, then few.
+    const std::string header =
+        kPOHeader.substr(0, kPOHeader.find("\"Language: ")) + "\"Language: pl\\n\"\n";
+    auto withForms = [&](const std::string& forms) {
+        return header + "\"Plural-Forms: " + forms + "\\n\"\n\n" +
+               "msgctxt \"photos\"\nmsgid \"%d photo\"\nmsgid_plural \"%d photos\"\n"
+               "msgstr[0] \"%d zdjęć\"\nmsgstr[1] \"%d zdjęcie\"\nmsgstr[2] \"%d zdjęcia\"\n";
+    };
+    std::string foreign = folder + "/foreign.po";
+    std::ofstream(foreign) << withForms(
+        "nplurals=3; plural=n==1 ? 1 : n%10>=2 && n%10<=4 && (n%100<10 || n%100>=20) ? 2 : 0;");
+    EXPECT_EQ(tool("i18n-import --dry-run texts.xml foreign.po", folder),
+              (ToolRun{0,
+                       "texts_pl.xml: photos_many: added\ntexts_pl.xml: photos_one: added\n"
+                       "texts_pl.xml: photos_few: added\nsummary pl (texts_pl.xml): 3 added, 0 "
+                       "changed, 0 refused; not written (dry run)\n",
+                       ""}));
+    const struct {
+        const char* forms;
+        const char* error;
+    } refused[] = {
+        {"nplurals=2; plural=(n != 1);",
+         "nplurals=2, but pl has 3 forms for whole numbers (one, few, many)"},
+        {"nplurals=3; plural=n==1 ? 0 : n<5 ? 1 : 2;",
+         "the expression does not order the plural forms of pl: form 1 holds 0 (many) and 2 "
+         "(few)"},
+        {"nplurals=3; plural=n==1 ? 0 : n%10>=2 && n%10<=4 ? 1 : 2;",
+         "the expression does not order the plural forms of pl: form 1 holds 2 (few) and 12 "
+         "(many)"},
+        {"nplurals=3; plural=n==1 ? 3 : 0;",
+         "the expression gives form 3 for n=1, beyond nplurals=3"},
+        {"nplurals=3; plural=n ==;",
+         "plural expression, position 5: n, a number, \"!\" or \"(\" "
+         "expected"},
+    };
+    for (const auto& r : refused) {
+        std::ofstream(foreign) << withForms(r.forms);
+        EXPECT_EQ(
+            tool("i18n-import texts.xml foreign.po", folder),
+            (ToolRun{1, "", std::string("kavrixml i18n-import: foreign.po:8: ") + r.error + "\n"}))
+            << r.forms;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The translators' own tools take what the export writes (msgfmt -c,
+// xmllint, gettext's CLDR converter): run where gettext is installed.
+TEST(I18NExportCommand, GettextsToolsTakeTheExportedFiles) {
+    if (std::system("command -v msgfmt >/dev/null && command -v xmllint >/dev/null") != 0) {
+        GTEST_SKIP() << "gettext or xmllint is not installed";
+    }
+    std::string script = std::string(KAVRIXML_SOURCE_DIR) + "/tests/tools/check_with_gettext.sh";
+    EXPECT_EQ(std::system(("bash " + script + " " + KAVRIXML_TOOL_PATH + " >/dev/null").c_str()),
+              0);
 }
 
 }  // namespace
