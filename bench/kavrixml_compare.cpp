@@ -9,6 +9,7 @@
 //
 // Exits with 1 when our reader rejects a corpus document (after writing the
 // report, which says so) or when the report cannot be written.
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <stdexcept>
@@ -19,6 +20,7 @@
 #include "bench/Figures.h"
 #include "bench/FreshCommands.h"
 #include "bench/FreshHeap.h"
+#include "bench/Queries.h"
 #include "bench/Report.h"
 #include "bench/Subject.h"
 
@@ -156,12 +158,17 @@ int main(int argc, char** argv) {
         });
     comparison.run(options.repetitions, options.budget, std::cerr);
 
+    // The query rounds are fewer: a libxml2 query on a large document takes
+    // about a second.
+    bench::QueryComparison queries(subjects, documents);
+    queries.run(std::min(options.repetitions, 5), std::cerr);
+
     std::cerr << "fresh-process runs of the tool" << std::endl;
     bench::FreshCommands commands(options.commands);
     commands.run(documents, std::cerr);
 
     const bench::BenchmarkJson ours(options.oursJson);
-    const bench::Figures figures(comparison, subjects, commands, ours);
+    const bench::Figures figures(comparison, subjects, commands, ours, &queries);
     const bench::Report report(figures, options.report);
     const bool complete = report.write(std::cerr);
     for (const bench::TargetOutcome& outcome : figures.outcomes()) {

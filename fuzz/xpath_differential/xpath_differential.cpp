@@ -8,6 +8,7 @@
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -157,6 +158,38 @@ std::string canonical(const std::string& text) {
     return out;
 }
 
+// libxml2 refuses text that is no UTF-8, where ours counts a stray byte as
+// one character: such expressions are outside the compared subset.
+bool isUtf8(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const size_t length = c < 0x80         ? 1
+                              : (c >> 5) == 6  ? 2
+                              : (c >> 4) == 14 ? 3
+                              : (c >> 3) == 30 ? 4
+                                               : 0;
+        if (length == 0 || i + length > text.size()) {
+            return false;
+        }
+        for (size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
+// libxml2 reads long numerals digit by digit, so its last bit may differ
+// from the correctly rounded value.
+bool sameNumber(double a, double b) {
+    if (std::isnan(a) || std::isnan(b)) {
+        return std::isnan(a) && std::isnan(b);
+    }
+    return a == b || std::fabs(a - b) <= 1e-12 * std::max(std::fabs(a), std::fabs(b));
+}
+
 void quiet(void*, const char*, ...) {}
 void quietStructured(void*, xmlError*) {}
 
@@ -167,7 +200,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& expression = parts[1];
     // libxml2 gives every element the namespace node of "xml"; ours has none.
     if (expression.size() > 300 || expression.find("namespace") != std::string::npos ||
-        expression.find('\0') != std::string::npos) {
+        expression.find('\0') != std::string::npos || !isUtf8(expression)) {
         return 0;
     }
     const std::string text = buildDocument(parts[0]);
@@ -196,6 +229,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         xmlReadMemory(text.data(), static_cast<int>(text.size()), "fuzz.xml", nullptr, 0);
     FUZZ_CHECK(theirDocument != nullptr, "libxml2 reads the document");
     xmlXPathContextPtr context = xmlXPathNewContext(theirDocument);
+    context->node = reinterpret_cast<xmlNodePtr>(theirDocument);
     context->opLimit = 1000000;
     xmlXPathObjectPtr theirs =
         xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(expression.c_str()), context);
@@ -226,14 +260,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case XPATH_NUMBER: {
                 FUZZ_CHECK(ours.type() == XPathValue::NUMBER, "both give numbers");
                 const double mine = ours.toNumber();
-                if (!(mine == theirs->floatval ||
-                      (std::isnan(mine) && std::isnan(theirs->floatval)))) {
+                if (!sameNumber(mine, theirs->floatval)) {
                     std::fprintf(stderr, "%s\nours: %.17g theirs: %.17g\n", text.c_str(), mine,
                                  theirs->floatval);
+                    FUZZ_CHECK(false, "the same number");
                 }
-                FUZZ_CHECK(
-                    mine == theirs->floatval || (std::isnan(mine) && std::isnan(theirs->floatval)),
-                    "the same number");
                 break;
             }
             case XPATH_STRING: {
