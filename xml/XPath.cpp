@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <string_view>
 
 #include "xml/Document.h"
 #include "xml/XPathEvaluator.h"
@@ -199,44 +198,64 @@ bool XPathQuery::evaluateBoolean(const XPathNode& context, const XPathOptions& o
 }
 
 std::string XPathQuery::numberToString(double value) {
+    std::string text;
+    xpath::formatNumber(value, text);
+    return text;
+}
+
+namespace xpath {
+
+void formatNumber(double value, std::string& out) {
     if (std::isnan(value)) {
-        return "NaN";
+        out = "NaN";
+        return;
     }
     if (std::isinf(value)) {
-        return value > 0 ? "Infinity" : "-Infinity";
+        out = value > 0 ? "Infinity" : "-Infinity";
+        return;
     }
     if (value == 0) {
-        return "0";  // negative zero too
+        out = "0";  // negative zero too
+        return;
     }
     // The shortest digits that read back as the same double, written out
     // without an exponent (large integers end in zeros).
-    char buffer[64];
-    const std::to_chars_result written =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-    const std::string_view text(buffer, static_cast<size_t>(written.ptr - buffer));
-    const size_t e = text.find('e');
-    std::string digits;
-    for (char c : text.substr(0, e)) {
-        if (c >= '0' && c <= '9') {
-            digits += c;
+    char scientific[32];
+    const std::to_chars_result written = std::to_chars(scientific, scientific + sizeof scientific,
+                                                       value, std::chars_format::scientific);
+    const char* e = std::find(scientific, written.ptr, 'e');
+    char digits[24];
+    size_t count = 0;
+    for (const char* at = scientific; at < e; ++at) {
+        if (*at >= '0' && *at <= '9') {
+            digits[count++] = *at;
         }
     }
-    while (digits.size() > 1 && digits.back() == '0') {
-        digits.pop_back();
+    while (count > 1 && digits[count - 1] == '0') {
+        --count;
     }
-    const int exponent = std::atoi(std::string(text.substr(e + 1)).c_str());
-    std::string result = value < 0 ? "-" : "";
+    int exponent = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), written.ptr, exponent);
     const int point = exponent + 1;  // digits before the decimal point
-    if (point <= 0) {
-        result += "0." + std::string(static_cast<size_t>(-point), '0') + digits;
-    } else if (static_cast<size_t>(point) >= digits.size()) {
-        result += digits + std::string(static_cast<size_t>(point) - digits.size(), '0');
-    } else {
-        result += digits.substr(0, static_cast<size_t>(point)) + "." +
-                  digits.substr(static_cast<size_t>(point));
+    out.clear();
+    if (value < 0) {
+        out += '-';
     }
-    return result;
+    if (point <= 0) {
+        out += "0.";
+        out.append(static_cast<size_t>(-point), '0');
+        out.append(digits, count);
+    } else if (static_cast<size_t>(point) >= count) {
+        out.append(digits, count);
+        out.append(static_cast<size_t>(point) - count, '0');
+    } else {
+        out.append(digits, static_cast<size_t>(point));
+        out += '.';
+        out.append(digits + point, count - static_cast<size_t>(point));
+    }
 }
+
+}  // namespace xpath
 
 double XPathQuery::stringToNumber(const char* text, size_t length) {
     const double nan = std::numeric_limits<double>::quiet_NaN();

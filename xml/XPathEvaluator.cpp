@@ -650,7 +650,10 @@ bool Evaluator::predicateHolds(const Expr* predicate, const Context& context) {
         return number(predicate, context) == static_cast<double>(context.position);
     }
     if (predicate->type == Type::ANY) {
-        const XPathValue value = this->value(predicate, context);
+        XPathValue computed;
+        const XPathValue& value = predicate->op == Expr::VARIABLE
+                                      ? variable(predicate)
+                                      : (computed = this->value(predicate, context));
         return value.type() == XPathValue::NUMBER
                    ? value.toNumber() == static_cast<double>(context.position)
                    : value.toBoolean();
@@ -935,12 +938,14 @@ void Evaluator::nodes(const Expr* expr, const Context& context, NodeVec& out) {
             out.clear();
             return;
         default: {
-            const XPathValue result = value(expr, context);
+            XPathValue computed;
+            const XPathValue& result =
+                expr->op == Expr::VARIABLE ? variable(expr) : (computed = value(expr, context));
             if (result.type() != XPathValue::NODE_SET) {
                 throw XPathException(expr->offset, std::string("a node set is needed here, not ") +
                                                        typeName(result.type()));
             }
-            out = result.nodes();
+            out.assign(result.nodes().begin(), result.nodes().end());
             return;
         }
     }
@@ -960,23 +965,29 @@ void Evaluator::operand(const Expr* expr, const Context& context, Operand& out, 
                         std::string& scratch, XPathValue& held) {
     Type type = expr->type;
     if (type == Type::ANY) {
-        held = value(expr, context);
-        switch (held.type()) {
+        // A variable is read where it is bound, not copied.
+        const XPathValue* source = &held;
+        if (expr->op == Expr::VARIABLE) {
+            source = &variable(expr);
+        } else {
+            held = value(expr, context);
+        }
+        switch (source->type()) {
             case XPathValue::NODE_SET:
                 out.type = Type::NODE_SET;
-                out.nodes = &held.mNodes;
+                out.nodes = &source->mNodes;
                 return;
             case XPathValue::BOOLEAN:
                 out.type = Type::BOOLEAN;
-                out.boolean = held.mBoolean;
+                out.boolean = source->mBoolean;
                 return;
             case XPathValue::NUMBER:
                 out.type = Type::NUMBER;
-                out.number = held.mNumber;
+                out.number = source->mNumber;
                 return;
             case XPathValue::STRING:
                 out.type = Type::STRING;
-                out.string = held.mString;
+                out.string = source->mString;
                 return;
         }
     }
@@ -1195,7 +1206,7 @@ std::string_view Evaluator::string(const Expr* expr, const Context& context, std
             return node ? stringValue(node, scratch) : std::string_view();
         }
         case Type::NUMBER:
-            scratch = XPathQuery::numberToString(number(expr, context));
+            formatNumber(number(expr, context), scratch);
             return scratch;
         case Type::BOOLEAN:
             return boolean(expr, context) ? "true" : "false";
@@ -1377,11 +1388,11 @@ std::string_view Evaluator::callString(const Expr* expr, const Context& context,
         }
         case Function::CONCAT: {
             PooledString part(mStringPool);
-            std::string joined;
+            PooledString joined(mStringPool);
             for (const Expr* arg : expr->args) {
-                joined += string(arg, context, *part);
+                *joined += string(arg, context, *part);
             }
-            scratch.swap(joined);
+            scratch.swap(*joined);
             return scratch;
         }
         case Function::SUBSTRING_BEFORE:
@@ -1422,7 +1433,8 @@ std::string_view Evaluator::callString(const Expr* expr, const Context& context,
             const std::string_view text = expr->args.empty()
                                               ? stringValue(context.node, *source)
                                               : string(expr->args[0], context, *source);
-            std::string result;
+            PooledString pooled(mStringPool);
+            std::string& result = *pooled;
             for (size_t at = 0; at < text.size();) {
                 while (at < text.size() && isSpace(text[at])) {
                     ++at;
@@ -1448,7 +1460,8 @@ std::string_view Evaluator::callString(const Expr* expr, const Context& context,
             const std::string_view text = string(expr->args[0], context, *source);
             const std::string_view from = string(expr->args[1], context, *fromText);
             const std::string_view to = string(expr->args[2], context, *toText);
-            std::string result;
+            PooledString pooled(mStringPool);
+            std::string& result = *pooled;
             for (size_t at = 0; at < text.size();) {
                 const size_t length = characterLength(text, at);
                 const std::string_view character = text.substr(at, length);

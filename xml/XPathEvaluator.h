@@ -163,6 +163,8 @@ class Evaluator {
 int compareOrder(const XPathNode& a, const XPathNode& b);
 // The root node above `node`'s tree.
 XPathNode rootOf(const XPathNode& node);
+// XPathQuery::numberToString into `out`, reusing its buffer.
+void formatNumber(double value, std::string& out);
 // xmlns and xmlns:* are no attributes to XPath.
 bool isNamespaceDeclaration(const char* name);
 
