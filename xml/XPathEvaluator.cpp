@@ -24,6 +24,17 @@ namespace {
 
 constexpr const char* XML_NAMESPACE = "http://www.w3.org/XML/1998/namespace";
 
+constexpr std::ptrdiff_t PREFETCH_DISTANCE = 4;
+
+void prefetch(const XNode* element) {
+#if defined(__GNUC__)
+    __builtin_prefetch(&element->getChildren());
+    __builtin_prefetch(&element->getAttributes());
+#else
+    (void)element;
+#endif
+}
+
 bool hasText(const XNode* element) {
     return element->getBodySize() != 0;
 }
@@ -161,7 +172,26 @@ std::string_view namespaceUri(const XPathNode& node) {
     return namespaceOf(node.element(), std::string_view(name, colon - name));
 }
 
-bool matches(const Step& step, const XPathNode& node) {
+bool matchesOther(const Step& step, const XPathNode& node);
+
+// The usual tests decided inline; the others by matchesOther.
+inline bool matches(const Step& step, const XPathNode& node) {
+    const XPathNode::Kind principal =
+        step.axis == Axis::ATTRIBUTE ? XPathNode::ATTRIBUTE : XPathNode::ELEMENT;
+    if (step.test == Test::ANY_NAME) {
+        return node.kind() == principal;
+    }
+    if (step.test == Test::NAME) {
+        if (node.kind() != principal) {
+            return false;
+        }
+        const char* name = nameOf(node);
+        return name[0] == step.name[0] && std::strcmp(name, step.name.c_str()) == 0;
+    }
+    return matchesOther(step, node);
+}
+
+bool matchesOther(const Step& step, const XPathNode& node) {
     const XPathNode::Kind principal =
         step.axis == Axis::ATTRIBUTE ? XPathNode::ATTRIBUTE : XPathNode::ELEMENT;
     switch (step.test) {
@@ -354,9 +384,9 @@ int compareOrder(const XPathNode& a, const XPathNode& b) {
 // --- Budget and variables -------------------------------------------------
 
 void Evaluator::overBudget(const Expr* where) const {
-    throw XPathException(where->offset, "the query took more than " +
-                                            std::to_string(mOptions.maxSteps) +
-                                            " steps, the limit of one evaluation");
+    throw XPathException(where != nullptr ? where->offset : 0,
+                         "the query took more than " + std::to_string(mOptions.maxSteps) +
+                             " steps, the limit of one evaluation");
 }
 
 void Evaluator::tooManyNodes(const Expr* where) const {
@@ -415,6 +445,11 @@ bool Evaluator::descendants(const XNode* top, bool withText, Emit&& emit) {
             continue;
         }
         const XNode* element = (frame.at++)->get();
+        // A walk waits on memory, node after node: ask for a later sibling
+        // early, so that the waits overlap.
+        if (frame.end - frame.at > PREFETCH_DISTANCE) {
+            prefetch(frame.at[PREFETCH_DISTANCE].get());
+        }
         if (!emit(XPathNode(XPathNode::ELEMENT, element))) {
             return false;
         }
@@ -661,11 +696,9 @@ bool Evaluator::predicateHolds(const Expr* predicate, const Context& context) {
     return boolean(predicate, context);
 }
 
-bool Evaluator::stepFrom(const Step& step, const XPathNode& node, NodeVec& out, bool firstOnly,
-                         const Expr* where) {
-    const bool withText = step.test == Test::NODE || step.test == Test::TEXT;
-    const bool reverse = isReverse(step.axis);
-    if (step.axis == Axis::ATTRIBUTE && step.test == Test::NAME && !step.positional) {
+template <class Sink>
+bool Evaluator::stepEach(const Step& step, const XPathNode& node, const Expr* where, Sink&& sink) {
+    if (step.axis == Axis::ATTRIBUTE && step.test == Test::NAME) {
         // One attribute at most: looked up, not searched for.
         spend(1, where);
         if (node.kind() != XPathNode::ELEMENT || isNamespaceDeclaration(step.name.c_str())) {
@@ -681,22 +714,35 @@ bool Evaluator::stepFrom(const Step& step, const XPathNode& node, NodeVec& out, 
                 return true;
             }
         }
-        push(out, found, where);
-        return !firstOnly;
+        return sink(found);
     }
+    const bool withText = step.test == Test::NODE || step.test == Test::TEXT;
+    return axis(step.axis, node, withText, [&](const XPathNode& found) {
+        spend(1, where);
+        if (!matches(step, found)) {
+            return true;
+        }
+        for (const Expr* predicate : step.predicates) {
+            if (!boolean(predicate, Context{found, 0, 0})) {
+                return true;
+            }
+        }
+        return sink(found);
+    });
+}
+
+bool Evaluator::simpleStep(const Expr* expr) {
+    return expr->op == Expr::PATH && expr->filter == nullptr && !expr->absolute &&
+           expr->steps.size() == 1 && !expr->steps[0].positional;
+}
+
+bool Evaluator::stepFrom(const Step& step, const XPathNode& node, NodeVec& out, bool firstOnly,
+                         const Expr* where) {
+    const bool reverse = isReverse(step.axis);
     if (!step.positional) {
         const size_t from = out.size();
         const bool stopAtFirst = firstOnly && !reverse;
-        const bool completed = axis(step.axis, node, withText, [&](const XPathNode& found) {
-            spend(1, where);
-            if (!matches(step, found)) {
-                return true;
-            }
-            for (const Expr* predicate : step.predicates) {
-                if (!boolean(predicate, Context{found, 0, 0})) {
-                    return true;
-                }
-            }
+        const bool completed = stepEach(step, node, where, [&](const XPathNode& found) {
             push(out, found, where);
             return !stopAtFirst;
         });
@@ -705,6 +751,7 @@ bool Evaluator::stepFrom(const Step& step, const XPathNode& node, NodeVec& out, 
         }
         return completed;
     }
+    const bool withText = step.test == Test::NODE || step.test == Test::TEXT;
     PooledNodes found(mNodePool);
     axis(step.axis, node, withText, [&](const XPathNode& candidate) {
         spend(1, where);
@@ -814,6 +861,14 @@ void Evaluator::path(const Expr* expr, const Context& context, NodeVec& out, boo
         start(expr, context, out);
         return;
     }
+    if (expr->filter == nullptr && expr->steps.size() == 1) {
+        // One step from one node: in order as it comes (the usual predicate).
+        const XPathNode from = expr->absolute ? rootOf(context.node) : context.node;
+        if (from) {
+            stepFrom(expr->steps[0], from, out, firstOnly, expr);
+        }
+        return;
+    }
     PooledNodes current(mNodePool);
     PooledNodes next(mNodePool);
     start(expr, context, *current);
@@ -882,6 +937,7 @@ void Evaluator::sortLarge(NodeVec& nodes) {
 
 void Evaluator::appendText(const XNode* element, std::string& out) {
     descendants(element, true, [&](const XPathNode& node) {
+        spend(1, mProgram.top);
         if (node.kind() == XPathNode::TEXT) {
             out += bodyOf(node.element());
         } else if (node.kind() == XPathNode::CDATA) {
@@ -1109,6 +1165,81 @@ bool Evaluator::compare(Expr::Op op, const Operand& left, const Operand& right) 
     return equalNumbers(op, asNumber(left), asNumber(right));
 }
 
+size_t Evaluator::count(const Expr* expr, const Context& context) {
+    if (expr->op != Expr::PATH || expr->steps.empty() || expr->steps.back().positional) {
+        PooledNodes found(mNodePool);
+        nodes(expr, context, *found);
+        return found->size();
+    }
+    // The nodes of the last step from one node are distinct: counted, not kept.
+    PooledNodes current(mNodePool);
+    PooledNodes next(mNodePool);
+    start(expr, context, *current);
+    const size_t last = expr->steps.size() - 1;
+    for (size_t i = 0; i < last && !current->empty(); ++i) {
+        applyStep(expr->steps[i], *current, *next, false, expr);
+        current->swap(*next);
+    }
+    if (current->size() != 1) {
+        applyStep(expr->steps[last], *current, *next, false, expr);
+        return next->size();
+    }
+    size_t found = 0;
+    stepEach(expr->steps[last], current->front(), expr, [&found](const XPathNode&) {
+        ++found;
+        return true;
+    });
+    return found;
+}
+
+// A comparison of one step's nodes from the context with another value,
+// decided node by node as the step finds them, without a node set.
+bool Evaluator::compareStep(const Expr* expr, const Context& context) {
+    const bool stepLeft = simpleStep(expr->args[0]);
+    const Expr* path = expr->args[stepLeft ? 0 : 1];
+    const Expr* other = expr->args[stepLeft ? 1 : 0];
+    Operand against;
+    if (other->op == Expr::LITERAL && context.node) {
+        against.type = Type::STRING;
+        against.string = other->text;
+        return compareStepWith(expr, path, against, stepLeft, context);
+    }
+    if (other->op == Expr::NUMBER && context.node) {
+        against.type = Type::NUMBER;
+        against.number = other->number;
+        return compareStepWith(expr, path, against, stepLeft, context);
+    }
+    PooledNodes otherNodes(mNodePool);
+    PooledString otherText(mStringPool);
+    XPathValue held;
+    operand(other, context, against, *otherNodes, *otherText, held);
+    if (against.type == Type::BOOLEAN || against.type == Type::NODE_SET || !context.node) {
+        PooledNodes found(mNodePool);
+        if (context.node) {
+            stepFrom(path->steps[0], context.node, *found, false, path);
+        }
+        return compareNodes(expr->op, *found, against, stepLeft);
+    }
+    return compareStepWith(expr, path, against, stepLeft, context);
+}
+
+bool Evaluator::compareStepWith(const Expr* expr, const Expr* path, const Operand& against,
+                                bool stepLeft, const Context& context) {
+    const Expr::Op seen = stepLeft ? expr->op : mirrored(expr->op);
+    const bool equality = expr->op == Expr::EQ || expr->op == Expr::NE;
+    const bool asNumbers = against.type == Type::NUMBER || !equality;
+    const double number = against.type == Type::NUMBER ? against.number : toNumber(against.string);
+    PooledString scratch(mStringPool);
+    bool holds = false;
+    stepEach(path->steps[0], context.node, path, [&](const XPathNode& node) {
+        const std::string_view text = stringValue(node, *scratch);
+        holds = asNumbers ? equalNumbers(seen, toNumber(text), number)
+                          : (text == against.string) == (expr->op == Expr::EQ);
+        return !holds;
+    });
+    return holds;
+}
+
 bool Evaluator::boolean(const Expr* expr, const Context& context) {
     switch (expr->op) {
         case Expr::OR:
@@ -1121,6 +1252,24 @@ bool Evaluator::boolean(const Expr* expr, const Context& context) {
         case Expr::LE:
         case Expr::GT:
         case Expr::GE: {
+            if (simpleStep(expr->args[0]) || simpleStep(expr->args[1])) {
+                return compareStep(expr, context);
+            }
+            const Type leftType = expr->args[0]->type;
+            const Type rightType = expr->args[1]->type;
+            const bool scalars = leftType != Type::NODE_SET && leftType != Type::ANY &&
+                                 rightType != Type::NODE_SET && rightType != Type::ANY;
+            if (scalars && leftType != Type::STRING && rightType != Type::STRING) {
+                // Numbers and booleans: compared as numbers, or as booleans
+                // when one is a boolean and the operator is = or !=.
+                const bool equality = expr->op == Expr::EQ || expr->op == Expr::NE;
+                if (equality && (leftType == Type::BOOLEAN || rightType == Type::BOOLEAN)) {
+                    return (boolean(expr->args[0], context) == boolean(expr->args[1], context)) ==
+                           (expr->op == Expr::EQ);
+                }
+                return equalNumbers(expr->op, number(expr->args[0], context),
+                                    number(expr->args[1], context));
+            }
             PooledNodes leftNodes(mNodePool);
             PooledNodes rightNodes(mNodePool);
             PooledString leftText(mStringPool);
@@ -1143,6 +1292,10 @@ bool Evaluator::boolean(const Expr* expr, const Context& context) {
     }
     switch (expr->type) {
         case Type::NODE_SET:
+            if (simpleStep(expr)) {
+                return context.node && !stepEach(expr->steps[0], context.node, expr,
+                                                 [](const XPathNode&) { return false; });
+            }
             return static_cast<bool>(first(expr, context));
         case Type::NUMBER: {
             const double value = number(expr, context);
@@ -1326,11 +1479,8 @@ double Evaluator::call(const Expr* expr, const Context& context) {
             return static_cast<double>(context.size);
         case Function::POSITION:
             return static_cast<double>(context.position);
-        case Function::COUNT: {
-            PooledNodes found(mNodePool);
-            nodes(expr->args[0], context, *found);
-            return static_cast<double>(found->size());
-        }
+        case Function::COUNT:
+            return static_cast<double>(count(expr->args[0], context));
         case Function::STRING_LENGTH: {
             PooledString scratch(mStringPool);
             if (expr->args.empty()) {

@@ -122,6 +122,16 @@ class Evaluator {
     // when `firstOnly` had its node.
     bool stepFrom(const Step& step, const XPathNode& node, NodeVec& out, bool firstOnly,
                   const Expr* where);
+    // Calls sink(node) for each node of a step without positional
+    // predicates, in the axis's order, until it answers false; false then.
+    template <class Sink>
+    bool stepEach(const Step& step, const XPathNode& node, const Expr* where, Sink&& sink);
+    // A relative path of one step without positional predicates.
+    static bool simpleStep(const Expr* expr);
+    size_t count(const Expr* expr, const Context& context);
+    bool compareStep(const Expr* expr, const Context& context);
+    bool compareStepWith(const Expr* expr, const Expr* path, const Operand& against, bool stepLeft,
+                         const Context& context);
     bool predicateHolds(const Expr* predicate, const Context& context);
     template <class Emit>
     bool axis(Axis axis, const XPathNode& node, bool withText, Emit&& emit);
