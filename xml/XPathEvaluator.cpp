@@ -24,7 +24,7 @@ namespace {
 
 constexpr const char* XML_NAMESPACE = "http://www.w3.org/XML/1998/namespace";
 
-constexpr std::ptrdiff_t PREFETCH_DISTANCE = 4;
+constexpr std::ptrdiff_t PREFETCH_DISTANCE = 8;
 
 void prefetch(const XNode* element) {
 #if defined(__GNUC__)
