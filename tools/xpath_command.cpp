@@ -56,47 +56,54 @@ int reportQuery(int code, const std::string& expression, const XPathException& e
     return code;
 }
 
-void appendNode(const XPathNode& node, std::string& out) {
-    switch (node.kind()) {
-        case XPathNode::ROOT:
-        case XPathNode::ELEMENT: {
-            kavri::xml::XMLWriter writer(false, false);
-            kavri::stream::MemoryOutputStream stream;
-            writer.write(const_cast<kavri::xml::XNode*>(node.element()), &stream);
-            out += stream.str();
-            break;
+// Writes the results of the documents one after another; one writer and
+// one stream serve every element.
+class Printer {
+  public:
+    // Prints the result for one document; false when it is an empty node set.
+    bool print(const XPathValue& value) {
+        std::string out;
+        if (value.type() != XPathValue::NODE_SET) {
+            out = value.toString() + "\n";
+        } else if (value.nodes().empty()) {
+            std::fprintf(stderr, "XPath set is empty\n");
+            return false;
         }
-        case XPathNode::ATTRIBUTE: {
-            out += node.name() + "=\"";
-            const std::string value = node.value();
-            ::text::StringUtil::encodeXML(value.data(), value.size(), out);
-            out += '"';
-            break;
+        for (const XPathNode& node : value.nodes()) {
+            appendNode(node, out);
         }
-        default:
-            out += node.value();
-            break;
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        return true;
     }
-    if (out.empty() || out.back() != '\n') {
-        out += '\n';
-    }
-}
 
-// Prints the result for one document; false when it is an empty node set.
-bool print(const XPathValue& value) {
-    std::string out;
-    if (value.type() != XPathValue::NODE_SET) {
-        out = value.toString() + "\n";
-    } else if (value.nodes().empty()) {
-        std::fprintf(stderr, "XPath set is empty\n");
-        return false;
+  private:
+    void appendNode(const XPathNode& node, std::string& out) {
+        switch (node.kind()) {
+            case XPathNode::ROOT:
+            case XPathNode::ELEMENT:
+                mStream.clear();
+                mWriter.write(const_cast<kavri::xml::XNode*>(node.element()), &mStream);
+                out += mStream.str();
+                break;
+            case XPathNode::ATTRIBUTE: {
+                out += node.name() + "=\"";
+                const std::string value = node.value();
+                ::text::StringUtil::encodeXML(value.data(), value.size(), out);
+                out += '"';
+                break;
+            }
+            default:
+                out += node.value();
+                break;
+        }
+        if (out.empty() || out.back() != '\n') {
+            out += '\n';
+        }
     }
-    for (const XPathNode& node : value.nodes()) {
-        appendNode(node, out);
-    }
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    return true;
-}
+
+    kavri::xml::XMLWriter mWriter{false, false};
+    kavri::stream::MemoryOutputStream mStream;
+};
 
 int runXPath(const std::vector<std::string>& args) {
     ReadOptions reading;
@@ -126,6 +133,7 @@ int runXPath(const std::vector<std::string>& args) {
         return reportQuery(EXIT_USAGE, expression, e);
     }
     int status = EXIT_OK;
+    Printer printer;
     for (size_t i = 1; i < words.size(); ++i) {
         std::string error;
         std::unique_ptr<Document> doc;
@@ -139,7 +147,7 @@ int runXPath(const std::vector<std::string>& args) {
             continue;
         }
         try {
-            if (!print(query->evaluate(*doc))) {
+            if (!printer.print(query->evaluate(*doc))) {
                 status = EXIT_FAULT;
             }
         } catch (const XPathException& e) {

@@ -41,11 +41,11 @@
 #include <vector>
 
 #include "framework/plinth/Exception.h"
-#include "xml/AttributeStore.h"
 
 namespace kavri {
 namespace xml {
 
+class Attribute;
 class Document;
 class XNode;
 

@@ -324,6 +324,32 @@ TEST_F(XPathTest, NumbersConvertBothWays) {
     EXPECT_TRUE(std::isinf(XPathQuery::stringToNumber(huge.data(), huge.size())));
 }
 
+// Sets of more than a few dozen nodes are put in order by a walk of the tree,
+// smaller ones by comparing nodes: both must give document order.
+TEST(XPathOrderTest, LargeSetsComeOutInDocumentOrderWithoutDuplicates) {
+    std::string text = "<r>";
+    for (int i = 0; i < 100; ++i) {
+        text +=
+            "<item n='" + std::to_string(i) + "'><v>" + std::to_string(i % 7) + "</v><w/></item>";
+    }
+    std::unique_ptr<Document> doc = xmlio::parse(text + "</r>");
+    const std::vector<std::pair<const char*, size_t>> cases = {
+        {"//w | //v/.. | //v | //item/@n", 400},
+        {"//v/following::w[1] | //w/preceding::v[1]/text()", 200},
+        {"//item[@n mod 3 = 0]/following-sibling::item[1]/descendant-or-self::node()", 132},
+        {"//w/ancestor::* | //v/ancestor-or-self::*", 201},
+        {"(//v | //w)[position() > 150]/..", 25},
+    };
+    for (const auto& c : cases) {
+        const XPathNodeSet nodes = XPathQuery(c.first).selectNodes(*doc);
+        EXPECT_EQ(nodes.size(), c.second) << c.first;
+        EXPECT_TRUE(XPathValue(nodes).nodes() == nodes) << c.first;
+    }
+    const XPathNodeSet mixed = XPathQuery("//v/text() | //item/@n").selectNodes(*doc);
+    EXPECT_EQ(render(mixed[0]) + " " + render(mixed[1]) + " " + render(mixed[2]),
+              "@n=0 \"0\" @n=1");
+}
+
 // Compiled queries shared by threads that evaluate them at once on one tree
 // give what one thread gives.
 TEST(XPathThreadTest, QueriesEvaluateConcurrentlyOnOneTree) {
