@@ -64,6 +64,7 @@
 #include "xml/XMLLexer.h"
 #include "xml/XMLUtils.h"
 #include "xml/XMLWriter.h"
+#include "xml/XPath.h"
 #include "xml/XNode.h"
 
 // localisation

@@ -6,8 +6,13 @@ namespace bench {
 
 Figures::Figures(const Comparison& comparison,
                  const std::vector<std::unique_ptr<Subject>>& subjects,
-                 const FreshCommands& commands, const BenchmarkJson& ours)
-    : mComparison(comparison), mSubjects(subjects), mCommands(commands), mOurs(ours) {}
+                 const FreshCommands& commands, const BenchmarkJson& ours,
+                 const QueryComparison* queries)
+    : mComparison(comparison),
+      mSubjects(subjects),
+      mCommands(commands),
+      mOurs(ours),
+      mQueries(queries) {}
 
 int Figures::findSubject(const std::string& name) const {
     for (size_t i = 0; i < mSubjects.size(); ++i) {
@@ -76,6 +81,9 @@ TargetOutcome Figures::outcome(const Target& target) const {
             break;
         case Measure::BUNDLE:
             gatherBundle(outcome);
+            break;
+        case Measure::QUERY:
+            gatherQuery(outcome);
             break;
     }
     return outcome;
@@ -176,6 +184,42 @@ void Figures::gatherBundle(TargetOutcome& outcome) const {
     const double ns = mOurs.nanoseconds(outcome.target.peer);
     if (ns >= 0) {
         outcome.values.emplace_back("10,000 keys", ns);
+    }
+}
+
+double Figures::queryRatio(const QueryFigures& figures, size_t subject) const {
+    const int ours = mComparison.oursIndex();
+    size_t mine = figures.subjects.size();
+    size_t theirs = figures.subjects.size();
+    for (size_t i = 0; i < figures.subjects.size(); ++i) {
+        mine = static_cast<int>(figures.subjects[i]) == ours ? i : mine;
+        theirs = figures.subjects[i] == subject ? i : theirs;
+    }
+    if (mine == figures.subjects.size() || theirs == figures.subjects.size()) {
+        return 0;
+    }
+    return median(pairedRatios(figures.seconds[mine], figures.seconds[theirs]));
+}
+
+void Figures::gatherQuery(TargetOutcome& outcome) const {
+    const std::string peer = outcome.target.peer;
+    const int p = findSubject(peer);
+    if (mQueries == nullptr || p < 0 || mComparison.oursIndex() < 0) {
+        outcome.notApplicable.push_back(mQueries == nullptr ? std::string("queries not run")
+                                        : p < 0             ? peer + " not built"
+                                                            : std::string("kavrixml not built"));
+        return;
+    }
+    for (const QueryFigures& figures : mQueries->figures()) {
+        const std::string where = figures.document + ", " + queryTable()[figures.query].name;
+        const double value =
+            figures.problem.empty() ? queryRatio(figures, static_cast<size_t>(p)) : 0;
+        if (value <= 0) {
+            outcome.notApplicable.push_back(
+                where + " (" + (figures.problem.empty() ? "not timed" : figures.problem) + ")");
+            continue;
+        }
+        outcome.values.emplace_back(where, value);
     }
 }
 

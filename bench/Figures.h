@@ -16,6 +16,7 @@
 #include "bench/BenchmarkJson.h"
 #include "bench/Comparison.h"
 #include "bench/FreshCommands.h"
+#include "bench/Queries.h"
 #include "bench/Subject.h"
 #include "bench/Targets.h"
 
@@ -23,13 +24,19 @@ namespace bench {
 
 class Figures {
   public:
+    // Without `queries`, the query targets are not measured.
     Figures(const Comparison& comparison, const std::vector<std::unique_ptr<Subject>>& subjects,
-            const FreshCommands& commands, const BenchmarkJson& ours);
+            const FreshCommands& commands, const BenchmarkJson& ours,
+            const QueryComparison* queries = nullptr);
 
     const Comparison& comparison() const { return mComparison; }
     const std::vector<std::unique_ptr<Subject>>& subjects() const { return mSubjects; }
     const FreshCommands& commands() const { return mCommands; }
     const BenchmarkJson& ours() const { return mOurs; }
+    const QueryComparison* queries() const { return mQueries; }
+    // Median paired ratio of our time ÷ the subject's for one query; 0 when
+    // either did not run it.
+    double queryRatio(const QueryFigures& figures, size_t subject) const;
 
     // Indices into subjects() and comparison().writers(), or -1.
     int findSubject(const std::string& name) const;
@@ -55,11 +62,13 @@ class Figures {
     void gatherHeap(TargetOutcome& outcome) const;
     void gatherCommand(TargetOutcome& outcome) const;
     void gatherBundle(TargetOutcome& outcome) const;
+    void gatherQuery(TargetOutcome& outcome) const;
 
     const Comparison& mComparison;
     const std::vector<std::unique_ptr<Subject>>& mSubjects;
     const FreshCommands& mCommands;
     const BenchmarkJson& mOurs;
+    const QueryComparison* mQueries;
 };
 
 }  // namespace bench

@@ -1,5 +1,6 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xpath.h>
 
 #include "bench/Subject.h"
 
@@ -23,6 +24,7 @@ class Libxml2Subject : public Subject {
     ~Libxml2Subject() override {
         release();
         xmlFree(mOut);
+        freeQueries();
     }
 
     const char* name() const override { return "libxml2"; }
@@ -67,7 +69,57 @@ class Libxml2Subject : public Subject {
         return std::string_view(reinterpret_cast<const char*>(mOut), static_cast<size_t>(mSize));
     }
 
+    bool hasXPath() const override { return true; }
+
+    bool compileQueries(const std::vector<Query>& queries, std::string& error) override {
+        freeQueries();
+        for (const Query& query : queries) {
+            xmlXPathCompExprPtr compiled =
+                xmlXPathCompile(reinterpret_cast<const xmlChar*>(query.expression));
+            if (compiled == nullptr) {
+                error = std::string("cannot compile ") + query.expression;
+                return false;
+            }
+            mQueries.emplace_back(compiled, query.form);
+        }
+        return true;
+    }
+
+    // libxml2 has no first-node evaluation: the first match is the first
+    // node of the whole set.
+    double runQuery(size_t index) override {
+        xmlXPathContextPtr context = xmlXPathNewContext(mDocument);
+        context->node = reinterpret_cast<xmlNodePtr>(mDocument);
+        xmlXPathObjectPtr result = xmlXPathCompiledEval(mQueries[index].first, context);
+        double value = 0;
+        if (result != nullptr) {
+            const int count = result->nodesetval != nullptr ? result->nodesetval->nodeNr : 0;
+            switch (mQueries[index].second) {
+                case Query::NODES:
+                    value = count;
+                    break;
+                case Query::NUMBER:
+                    value = result->floatval;
+                    break;
+                case Query::FIRST:
+                    value = count > 0 ? 1 : 0;
+                    break;
+            }
+            xmlXPathFreeObject(result);
+        }
+        xmlXPathFreeContext(context);
+        return value;
+    }
+
   private:
+    void freeQueries() {
+        for (auto& query : mQueries) {
+            xmlXPathFreeCompExpr(query.first);
+        }
+        mQueries.clear();
+    }
+
+    std::vector<std::pair<xmlXPathCompExprPtr, Query::Form>> mQueries;
     xmlDocPtr mDocument = nullptr;
     xmlChar* mOut = nullptr;
     int mSize = 0;

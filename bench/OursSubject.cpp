@@ -10,6 +10,7 @@
 #include "xml/DOMParser.h"
 #include "xml/Document.h"
 #include "xml/XMLWriter.h"
+#include "xml/XPath.h"
 
 namespace bench {
 
@@ -69,7 +70,36 @@ class OursSubject : public Subject {
 
     std::string_view written() const override { return mOut.str(); }
 
+    bool hasXPath() const override { return true; }
+
+    bool compileQueries(const std::vector<Query>& queries, std::string& error) override {
+        mQueries.clear();
+        try {
+            for (const Query& query : queries) {
+                mQueries.emplace_back(kavri::xml::XPathQuery(query.expression), query.form);
+            }
+        } catch (const ::core::Exception& e) {
+            error = e.getMessage();
+            return false;
+        }
+        return true;
+    }
+
+    double runQuery(size_t index) override {
+        const kavri::xml::XPathQuery& query = mQueries[index].first;
+        switch (mQueries[index].second) {
+            case Query::NODES:
+                return static_cast<double>(query.selectNodes(*mDocument).size());
+            case Query::NUMBER:
+                return query.evaluateNumber(*mDocument);
+            case Query::FIRST:
+                return query.selectFirst(*mDocument) ? 1 : 0;
+        }
+        return 0;
+    }
+
   private:
+    std::vector<std::pair<kavri::xml::XPathQuery, Query::Form>> mQueries;
     kavri::xml::Document* mDocument = nullptr;
     kavri::stream::MemoryOutputStream mOut;
 };

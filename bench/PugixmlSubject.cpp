@@ -62,7 +62,36 @@ class PugixmlSubject : public Subject {
 
     std::string_view written() const override { return mOut; }
 
+    bool hasXPath() const override { return true; }
+
+    bool compileQueries(const std::vector<Query>& queries, std::string& error) override {
+        mQueries.clear();
+        for (const Query& query : queries) {
+            mQueries.emplace_back(std::make_unique<pugi::xpath_query>(query.expression),
+                                  query.form);
+            if (!mQueries.back().first->result()) {
+                error = mQueries.back().first->result().description();
+                return false;
+            }
+        }
+        return true;
+    }
+
+    double runQuery(size_t index) override {
+        const pugi::xpath_query& query = *mQueries[index].first;
+        switch (mQueries[index].second) {
+            case Query::NODES:
+                return static_cast<double>(query.evaluate_node_set(*mDocument).size());
+            case Query::NUMBER:
+                return query.evaluate_number(*mDocument);
+            case Query::FIRST:
+                return query.evaluate_node(*mDocument) ? 1 : 0;
+        }
+        return 0;
+    }
+
   private:
+    std::vector<std::pair<std::unique_ptr<pugi::xpath_query>, Query::Form>> mQueries;
     std::unique_ptr<pugi::xml_document> mDocument;
     std::string mOut;
 };

@@ -49,6 +49,7 @@ class Report {
     std::string targetSection(const std::vector<TargetOutcome>& outcomes) const;
     std::string freshProcessSection() const;
     std::string oursSection() const;
+    std::string querySection() const;
     std::string documentSection(const DocumentFigures& document) const;
 
     const Figures& mFigures;

@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/Query.h"
+
 namespace bench {
 
 class Subject {
@@ -52,6 +54,17 @@ class Subject {
     virtual size_t write(size_t /*style*/) { return 0; }
     // The output of the last write.
     virtual std::string_view written() const { return {}; }
+
+    // XPath 1.0 on the kept tree, for the libraries that offer it: compiles
+    // the queries once (false with the library's reason when one does not
+    // compile), then evaluates query `index` of them and returns its result
+    // as a number (Query.h).
+    virtual bool hasXPath() const { return false; }
+    virtual bool compileQueries(const std::vector<Query>& /*queries*/, std::string& error) {
+        error = "no XPath";
+        return false;
+    }
+    virtual double runQuery(size_t /*index*/) { return 0; }
 };
 
 // Ours first (when the reader and writer are built), then every peer whose

@@ -29,6 +29,7 @@ enum class Measure {
     HEAP,           // heap per input byte, each measured in a fresh process
     FRESH_COMMAND,  // the tool against another program, each run a new process
     BUNDLE,         // nanoseconds per call from kavrixml_bench's JSON
+    QUERY,          // paired XPath query times (Queries.h), ours ÷ peer
 };
 
 enum class Direction { AT_LEAST, AT_MOST, BELOW };
@@ -64,6 +65,10 @@ inline const std::vector<Target>& targetTable() {
          Scope::EVERY_DOCUMENT},
         {"Bundle::resolve, 3 references", Measure::BUNDLE, "", "bundle/resolve_3_references", 1000,
          Direction::BELOW, Scope::EVERY_DOCUMENT},
+        {"XPath query time", Measure::QUERY, "", "pugixml", 1.5, Direction::AT_MOST,
+         Scope::EVERY_DOCUMENT},
+        {"XPath query time", Measure::QUERY, "", "libxml2", 0.2, Direction::AT_MOST,
+         Scope::EVERY_DOCUMENT},
     };
     return table;
 }

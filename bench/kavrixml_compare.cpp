@@ -9,6 +9,7 @@
 //
 // Exits with 1 when our reader rejects a corpus document (after writing the
 // report, which says so) or when the report cannot be written.
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <stdexcept>
@@ -19,7 +20,9 @@
 #include "bench/Figures.h"
 #include "bench/FreshCommands.h"
 #include "bench/FreshHeap.h"
+#include "bench/Queries.h"
 #include "bench/Report.h"
+#include "bench/Stats.h"
 #include "bench/Subject.h"
 
 #ifndef KAVRIXML_BENCH_TOOL
@@ -35,7 +38,8 @@ struct Options {
     int repetitions = 11;
     double budget = 300;
     int cpu = 1;
-    std::string heapLibrary;  // with heapDocument: the --heap-only mode
+    bool queriesOnly = false;  // --queries-only: time the XPath queries and print them
+    std::string heapLibrary;   // with heapDocument: the --heap-only mode
     std::string heapDocument;
     bench::FreshCommandSettings commands;
     bench::ReportSettings report;
@@ -46,7 +50,7 @@ void usage(const char* program) {
               << " [--corpus DIR] [--repetitions N] [--budget SECONDS] [--cpu N]\n"
                  "       [--only NAME,NAME] [--results FILE] [--chart FILE] [--work DIR]\n"
                  "       [--ours-json FILE] [--notes FILE] [--tool FILE] [--xmllint FILE]\n"
-                 "       [--tool-runs N]\n"
+                 "       [--tool-runs N] [--queries-only]\n"
                  "   or: "
               << program << " [--corpus DIR] --heap-only LIBRARY DOCUMENT\n";
 }
@@ -55,6 +59,10 @@ void usage(const char* program) {
 // option or a missing value.
 bool setOption(int argc, char** argv, int& i, Options& options) {
     const std::string option = argv[i];
+    if (option == "--queries-only") {
+        options.queriesOnly = true;
+        return true;
+    }
     if (i + 1 >= argc) {
         return false;
     }
@@ -114,6 +122,22 @@ bool parseOptions(int argc, char** argv, Options& options) {
     return options.repetitions > 0 && options.commands.runs >= 5;
 }
 
+// One line per document, query and library: median milliseconds.
+void printQueries(const bench::QueryComparison& queries,
+                  const std::vector<std::unique_ptr<bench::Subject>>& subjects) {
+    for (const bench::QueryFigures& figures : queries.figures()) {
+        std::cout << figures.document << "\t" << bench::queryTable()[figures.query].name;
+        if (!figures.problem.empty()) {
+            std::cout << "\t" << figures.problem;
+        }
+        for (size_t i = 0; i < figures.subjects.size(); ++i) {
+            std::cout << "\t" << subjects[figures.subjects[i]]->name() << " "
+                      << 1e3 * bench::median(figures.seconds[i]) << " ms";
+        }
+        std::cout << "\n";
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -148,6 +172,13 @@ int main(int argc, char** argv) {
               << documents.size() << " documents, up to " << options.repetitions << " rounds, CPU "
               << options.report.cpu << std::endl;
 
+    if (options.queriesOnly) {
+        bench::QueryComparison queries(subjects, documents);
+        queries.run(options.repetitions, std::cerr);
+        printQueries(queries, subjects);
+        return 0;
+    }
+
     const std::string corpus = options.corpus;
     bench::Comparison comparison(
         subjects, documents,
@@ -156,12 +187,17 @@ int main(int argc, char** argv) {
         });
     comparison.run(options.repetitions, options.budget, std::cerr);
 
+    // The query rounds are fewer: a libxml2 query on a large document takes
+    // about a second.
+    bench::QueryComparison queries(subjects, documents);
+    queries.run(std::min(options.repetitions, 5), std::cerr);
+
     std::cerr << "fresh-process runs of the tool" << std::endl;
     bench::FreshCommands commands(options.commands);
     commands.run(documents, std::cerr);
 
     const bench::BenchmarkJson ours(options.oursJson);
-    const bench::Figures figures(comparison, subjects, commands, ours);
+    const bench::Figures figures(comparison, subjects, commands, ours, &queries);
     const bench::Report report(figures, options.report);
     const bool complete = report.write(std::cerr);
     for (const bench::TargetOutcome& outcome : figures.outcomes()) {
