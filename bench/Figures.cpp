@@ -182,8 +182,16 @@ void Figures::gatherCommand(TargetOutcome& outcome) const {
 
 void Figures::gatherBundle(TargetOutcome& outcome) const {
     const double ns = mOurs.nanoseconds(outcome.target.peer);
-    if (ns >= 0) {
+    if (ns < 0) {
+        return;
+    }
+    if (perCallTime(outcome.target)) {
         outcome.values.emplace_back("10,000 keys", ns);
+        return;
+    }
+    const double ours = mOurs.nanoseconds(outcome.target.ours);
+    if (ours >= 0 && ns > 0) {
+        outcome.values.emplace_back("10,000 keys", ours / ns);
     }
 }
 

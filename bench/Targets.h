@@ -22,13 +22,13 @@
 namespace bench {
 
 // Where a target's figure comes from; every figure is ours ÷ peer except for
-// BUNDLE, which is our own time per call.
+// a BUNDLE target without `ours`, which is our own time per call.
 enum class Measure {
     PARSE,          // paired parse rates of the in-memory comparison
     WRITE,          // paired write rates; `ours` names our writer
     HEAP,           // heap per input byte, each measured in a fresh process
     FRESH_COMMAND,  // the tool against another program, each run a new process
-    BUNDLE,         // nanoseconds per call from kavrixml_bench's JSON
+    BUNDLE,         // kavrixml_bench's JSON: ns per call, or the ratio of two calls
     QUERY,          // paired XPath query times (Queries.h), ours ÷ peer
 };
 
@@ -65,6 +65,10 @@ inline const std::vector<Target>& targetTable() {
          Scope::EVERY_DOCUMENT},
         {"Bundle::resolve, 3 references", Measure::BUNDLE, "", "bundle/resolve_3_references", 1000,
          Direction::BELOW, Scope::EVERY_DOCUMENT},
+        {"Plural category of an integer", Measure::BUNDLE, "", "bundle/plural_category_integer", 50,
+         Direction::BELOW, Scope::EVERY_DOCUMENT},
+        {"Bundle::getPluralText", Measure::BUNDLE, "bundle/getPluralText",
+         "bundle/getText_formatted_same_length", 2.0, Direction::AT_MOST, Scope::EVERY_DOCUMENT},
         {"XPath query time", Measure::QUERY, "", "pugixml", 1.5, Direction::AT_MOST,
          Scope::EVERY_DOCUMENT},
         {"XPath query time", Measure::QUERY, "", "libxml2", 0.2, Direction::AT_MOST,
@@ -77,9 +81,14 @@ inline bool higherIsBetter(const Target& target) {
     return target.direction == Direction::AT_LEAST;
 }
 
+// A time per call rather than a ratio of two figures.
+inline bool perCallTime(const Target& target) {
+    return target.measure == Measure::BUNDLE && target.ours[0] == '\0';
+}
+
 // A figure of the target's kind: "1.52 ×", or "143 ns" for a time.
 inline std::string figure(const Target& target, double value) {
-    return target.measure == Measure::BUNDLE ? fixed(value, 0) + " ns" : ratio(value);
+    return perCallTime(target) ? fixed(value, 0) + " ns" : ratio(value);
 }
 
 // "Parse ≥ 1.5 × tinyxml2", "Bundle::getText < 150 ns".
@@ -87,7 +96,7 @@ inline std::string title(const Target& target) {
     const char* sign = target.direction == Direction::AT_LEAST  ? " ≥ "
                        : target.direction == Direction::AT_MOST ? " ≤ "
                                                                 : " < ";
-    if (target.measure == Measure::BUNDLE) {
+    if (perCallTime(target)) {
         return target.what + std::string(sign) + fixed(target.threshold, 0) + " ns";
     }
     std::string text = target.what + std::string(sign) + fixed(target.threshold, 1) + " × ";

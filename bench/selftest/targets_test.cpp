@@ -36,6 +36,8 @@ TEST(BenchTargets, TheTableHoldsTheGoalsOfTheCurrentWork) {
                           "Fresh process: format ≥ 2.0 × xmllint --format",
                           "Bundle::getText < 150 ns",
                           "Bundle::resolve, 3 references < 1000 ns",
+                          "Plural category of an integer < 50 ns",
+                          "Bundle::getPluralText ≤ 2.0 × bundle/getText_formatted_same_length",
                           "XPath query time ≤ 1.5 × pugixml",
                           "XPath query time ≤ 0.2 × libxml2",
                       }));
