@@ -142,6 +142,14 @@ TEST(I18NImportCommand, TakesHardTextsFromPoAndXliffIntoEitherFormat) {
               "zweite\tZeile ]]]]><![CDATA[> \\ ]]></TEXT>\n"
               "  <TEXT key=\"saved\"><![CDATA[In ${folder} gesichert]]></TEXT>\n"
               "</LANGUAGE>\n");
+    // Exported again, the multi-line text keeps the form it came in.
+    EXPECT_EQ(tool("i18n-export --lang de -o back.po texts.xml", folder).status, 0);
+    const std::string back = readFile(folder + "/back.po");
+    EXPECT_NE(back.find("msgstr \"\"\n"
+                        "\"%2$s: <b>%1$d</b> & \\\"100%%\\\"\\n\"\n"
+                        "\"zweite\\tZeile ]]> \\\\ \"\n"),
+              std::string::npos)
+        << back;
 
     std::string xliff =
         "<?xml version=\"1.0\"?>\n"

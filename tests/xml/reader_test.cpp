@@ -75,6 +75,16 @@ TEST(DOMParserAccepts, TrimmingDropsWhiteSpaceAroundEachBody) {
     EXPECT_EQ(a->getFirstChild("b")->getBodyString(), "hi there");
     EXPECT_EQ(a->getFirstChild("c")->getBodyString(), "");
     EXPECT_EQ(a->getFirstChild("d")->getBodyString(), "x  \ty");
+
+    // Copies take the options (and a lexer of their own).
+    DOMParser copied(parser), assigned;
+    assigned.setMaxDepth(1);
+    assigned = copied;
+    for (DOMParser* other : {&copied, &assigned}) {
+        MemoryInputStream again("<a><b> x </b></a>");
+        std::unique_ptr<Document> read(other->parse(&again));
+        EXPECT_EQ(read->getRootNode()->getFirstChild("b")->getBodyString(), "x");
+    }
 }
 
 // --- Failures ----------------------------------------------------------------------
