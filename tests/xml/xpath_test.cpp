@@ -199,6 +199,9 @@ TEST_F(XPathTest, OperatorsAndComparisonsBetweenTypes) {
         {"//book[@year > 2000]/@id", "@id=b2"},
         {"//book[title = 'Gamma' or @id = 'b1']/@id", "@id=b1 @id=b3"},
         {"div div div", "number:NaN"},
+        // A step compared with a boolean or a node set compares the whole set.
+        {"count(/lib[empty = true()]) + count(/lib[empty = false()])", "number:1"},
+        {"//book[title = //shelf/book/title]/@id", "@id=b3"},
     });
 }
 
@@ -268,6 +271,8 @@ TEST_F(XPathTest, VariablesFunctionsAndResultForms) {
         return XPathValue(nodes);  // unsorted, with duplicates
     });
     EXPECT_EQ(XPathQuery("ext:twice(//book[2]/@price)", &functions).evaluateNumber(*doc), 40);
+    EXPECT_TRUE(
+        XPathQuery("ext:twice(5) = 10 and 3 < ext:twice(2)", &functions).evaluateBoolean(*doc));
     EXPECT_EQ(render(XPathQuery("parents(//title | //empty)/@id", &functions).evaluate(*doc)),
               "@id=b1 @id=b2 @id=b3");
     EXPECT_THROW(XPathQuery("ext:twice(1, 2)", &functions), XPathException);
