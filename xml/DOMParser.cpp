@@ -92,13 +92,13 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
     try {
         if (node == nullptr) {
             if (mLenient) {
-                LenientReader(*this).readProlog(doc.get(), mState.failOffset,
-                                                [this, &doc] { parseBegin(doc.get()); });
+                LenientReader(*this).readDocument(doc.get(), mState.failOffset, mMaxDepth,
+                                                  mTrimBodies);
             } else {
                 parseBegin(doc.get());
                 parseDocType(doc.get());
+                parseRootNode(doc.get());
             }
-            parseRootNode(doc.get());
         } else {
             node->setDocument(doc.get());
             mState.depth = 1;

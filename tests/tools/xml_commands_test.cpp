@@ -58,7 +58,7 @@ TEST(XmlCheckCommand, ReportsFileLineAndColumnOfTheOffendingToken) {
          "1:30: Only UTF-8 encoding supported (reads with --lenient)"},
         {"<?xml version='2.0'?>", "1:15: Only XML 1.0 supported"},
         {"<?php?><a/>", "1:3: Invalid start declaration (reads with --lenient)"},
-        {"<!DOCTYPE a PUBLIC 'p'>\n\n  <b/>",
+        {"<!DOCTYPE a PUBLIC 'p' 'd'>\n\n  <b/>",
          "3:4: Root node do not match DOCTYPE declaration. "
          "It must be <a>, not <b> (reads with --lenient)"},
         {"<a>\n\t<b>\n\t</c>\n</a>", "3:4: Unclosed node b"},

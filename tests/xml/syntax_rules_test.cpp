@@ -79,14 +79,25 @@ TEST(SyntaxRules, AReferenceDecodesTheSameWhereverItIsAllowed) {
         EXPECT_EQ(span, "x" + expected);
         // The reader, in text and in attribute values, scanner and tokens
         // compared by xmlio::parse; strict and lenient.
+        // Lenient reading refuses what strict reading keeps as written, and
+        // the "X" that XML does not allow in a character reference.
+        const bool kept = written == expected || written.compare(0, 3, "&#X") == 0;
         const std::string inText = "<a>" + written + "</a>";
         EXPECT_EQ(xmlio::parse(inText)->getRootNode()->getBody(), expected);
-        EXPECT_EQ(parsedBody(inText, true), expected);
+        if (kept) {
+            EXPECT_THROW(parsedBody(inText, true), ::core::Exception);
+        } else {
+            EXPECT_EQ(parsedBody(inText, true), expected);
+        }
         if (written.find('"') == std::string::npos) {
             const std::string inValue = "<a v=\"" + written + "\"/>";
             EXPECT_EQ(xmlio::parse(inValue)->getRootNode()->getAttribute("v")->getValue(),
                       expected);
-            EXPECT_EQ(parsedValue(inValue, true), expected);
+            if (kept) {
+                EXPECT_THROW(parsedValue(inValue, true), ::core::Exception);
+            } else {
+                EXPECT_EQ(parsedValue(inValue, true), expected);
+            }
         }
         // In an entity's value: character references are resolved where the
         // entity is declared, the others where it is referenced. A character
@@ -95,8 +106,12 @@ TEST(SyntaxRules, AReferenceDecodesTheSameWhereverItIsAllowed) {
         const bool markup = expected == "<" || expected == "&";
         if (!markup && written.find('"') == std::string::npos) {
             const std::string declared = "<!DOCTYPE a [<!ENTITY e \"" + written + "\">]>";
-            EXPECT_EQ(parsedBody(declared + "<a>&e;</a>", true), expected);
-            EXPECT_EQ(parsedValue(declared + "<a v=\"&e;\"/>", true), expected);
+            if (kept) {
+                EXPECT_THROW(parsedBody(declared + "<a>&e;</a>", true), ::core::Exception);
+            } else {
+                EXPECT_EQ(parsedBody(declared + "<a>&e;</a>", true), expected);
+                EXPECT_EQ(parsedValue(declared + "<a v=\"&e;\"/>", true), expected);
+            }
         }
     }
 }
@@ -193,10 +208,9 @@ TEST(SyntaxRules, CommentsAndInstructionsArePassedOverAlike) {
     EXPECT_EQ(strict->getRootNode()->getChildCount(), 0u);
     EXPECT_STREQ(strict->getRootNode()->getBody(), "x");
     EXPECT_EQ(parsedBody("<a>x<!-- c -->y<?pi z?>w</a>", true), "xyw");
-    EXPECT_EQ(parsedBody("<!DOCTYPE a [<!ENTITY e \"E\"><!-- <!ENTITY f \"F\"> -->]>"
-                         "<a>&e;&f;<!-- &e; --></a>",
-                         true),
-              "E&f;");
+    const std::string subset = "<!DOCTYPE a [<!ENTITY e \"E\"><!-- <!ENTITY f \"F\"> -->]>";
+    EXPECT_EQ(parsedBody(subset + "<a>&e;<!-- &e; --></a>", true), "E");
+    EXPECT_THROW(parsedBody(subset + "<a>&f;</a>", true), ::core::Exception);
     const std::string declaration = "<?xml version", target = "<?xml-stylesheet";
     EXPECT_TRUE(isDeclaration(declaration.data(), declaration.data() + declaration.size()));
     EXPECT_FALSE(isDeclaration(target.data(), target.data() + target.size()));
