@@ -132,6 +132,9 @@ void DOMParser::ParseState::reset(bool forFragment) {
 void DOMParser::recordFailure() {
     size_t offset = mState.failOffset != NO_OFFSET ? mState.failOffset : getTokenOffset();
     getLineColumn(offset, mLine, mColumn);
+    if (mLenient) {
+        mColumn = LenientReader::characterColumn(getLexer()->getInput(), offset);
+    }
 }
 
 // The nodes read into `node` (and `node` itself) carry the failed document;

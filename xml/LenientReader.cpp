@@ -86,6 +86,19 @@ bool LenientReader::skipMarkup() {
     return true;
 }
 
+unsigned LenientReader::characterColumn(const std::string& text, size_t offset) {
+    offset = std::min(offset, text.size());
+    const size_t lineEnd = offset == 0 ? std::string::npos : text.rfind('\n', offset - 1);
+    const size_t lineStart = lineEnd == std::string::npos ? 0 : lineEnd + 1;
+    unsigned column = 1;
+    for (size_t i = lineStart; i < offset; ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            ++column;  // continuation bytes belong to the character before
+        }
+    }
+    return column;
+}
+
 bool LenientReader::isVersionOne(const std::string& version) {
     return version.size() > 2 && version.compare(0, 2, "1.") == 0 &&
            version.find_first_not_of("0123456789", 2) == std::string::npos;

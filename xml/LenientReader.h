@@ -46,6 +46,11 @@ class LenientReader {
     // wait pushed back.
     bool skipMarkup();
 
+    // The column of `offset` in `text` (UTF-8, LF line ends), counted in
+    // characters from 1: the column of the same place in the original file,
+    // whatever its encoding.
+    static unsigned characterColumn(const std::string& text, size_t offset);
+
     // "1." and digits: later 1.x versions differ from 1.0 in nothing the
     // reader looks at.
     static bool isVersionOne(const std::string& version);

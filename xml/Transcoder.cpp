@@ -116,7 +116,16 @@ std::string Transcoder::toUTF8(std::string& bytes, Place& failedAt) {
         bytes.erase(0, 3);
         return "";
     }
-    // UTF-16 shows itself before any declaration can be read.
+    // UTF-32 and UTF-16 show themselves before any declaration can be read;
+    // UTF-32's marks first, since UTF-16LE's begins UTF-32LE's.
+    if (startsWith(bytes, "\xFF\xFE\0\0", 4) || startsWith(bytes, "<\0\0\0", 4)) {
+        convert(bytes, bytes[0] == '<' ? 0 : 4, "UTF-32LE", failedAt);
+        return "UTF-32LE";
+    }
+    if (startsWith(bytes, "\0\0\xFE\xFF", 4) || startsWith(bytes, "\0\0\0<", 4)) {
+        convert(bytes, bytes[3] == '<' ? 0 : 4, "UTF-32BE", failedAt);
+        return "UTF-32BE";
+    }
     if (startsWith(bytes, "\xFF\xFE", 2) || startsWith(bytes, "<\0?\0", 4)) {
         convert(bytes, bytes[0] == '<' ? 0 : 2, "UTF-16LE", failedAt);
         return "UTF-16LE";
@@ -130,7 +139,8 @@ std::string Transcoder::toUTF8(std::string& bytes, Place& failedAt) {
     // A document that says UTF-16 but reached here is in single bytes: the
     // declaration was written by hand or the file was converted afterwards.
     if (encoding.empty() || sameName(encoding, "UTF-8") || sameName(encoding, "UTF8") ||
-        sameName(encoding, "UTF-16") || sameName(encoding, "UTF16")) {
+        sameName(encoding, "UTF-16") || sameName(encoding, "UTF16") ||
+        sameName(encoding, "UTF-32") || sameName(encoding, "UTF32")) {
         return "";
     }
     if (!isEncodingName(encoding) || !Converter(encoding).valid()) {

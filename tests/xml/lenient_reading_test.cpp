@@ -52,6 +52,15 @@ std::string utf16(const std::string& ascii, bool bigEndian) {
     return out;
 }
 
+std::string utf32(const std::string& latin1, bool bigEndian) {
+    std::string out;
+    for (char c : latin1) {
+        const std::string zeros(3, '\0');
+        out += bigEndian ? zeros + c : c + zeros;
+    }
+    return out;
+}
+
 const char LATIN1_DECLARATION[] = "<?xml version='1.0' encoding='ISO-8859-1'?>";
 
 // Strict reading stays the default (reader_test pins its refusals of what
@@ -79,6 +88,9 @@ TEST(LenientReading, IsOffByDefaultAndTranscodesToUTF8) {
          "<xml encoding='UTF-8' version='1.0'/>||||<a/>"},
         {utf16("<?xml version='1.0'?><a>\xE9</a>", true),
          "<xml version='1.0'/>||||<a>\xC3\xA9</a>"},
+        // UTF-32 by byte-order mark or by its first bytes.
+        {std::string("\xFF\xFE\0\0", 4) + utf32("<a>\xE9</a>", false), "||||<a>\xC3\xA9</a>"},
+        {utf32("<a x='1'/>", true), "||||<a x='1'/>"},
     });
 }
 
@@ -245,6 +257,12 @@ TEST(LenientReading, RefusesWhatIsNotWellFormed) {
          "!Invalid byte sequence in encoding EUC-JP at line 1, column 44 at 1:44"},
         {"\xFF\xFE" + utf16("<a>", false) + std::string("\0\xDC", 2),
          "!Invalid byte sequence in encoding UTF-16LE at line 1, column 4 at 1:4"},
+        // Places in the original file: columns count its characters.
+        {std::string(LATIN1_DECLARATION) + "\n<a>\xE9\xE9<b></a>", "!Unclosed node b at 2:11"},
+        {"\xFF\xFE" + utf16("<a>\n\xE9<b\xE9>", false) + std::string("\x3D\xD8\0\xDE", 4) +
+             utf16("</a>", false),
+         "!Unclosed node b\xC3\xA9 at 2:9"},
+        {utf32("<a>\xE9&u;</a>", true), "!Entity u not declared [WFC: Entity Declared] at 1:5"},
         // Char, raw and through references, in every place text stands.
         {"<a>x\x01</a>", "!Character U+0001 not allowed in XML [Char] at 1:5"},
         {std::string("<a>\0</a>", 8), "!Character U+0000 not allowed in XML [Char] at 1:4"},
