@@ -26,17 +26,21 @@ bool startsWith(const char* p, const char* end, const char* text) {
 }
 
 // The character a predefined entity stands for, or 0.
-char predefined(const std::string& name) {
+char predefined(const char* name, size_t length) {
     static const struct {
         const char* name;
         char value;
     } ENTITIES[] = {{"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"apos", '\''}, {"quot", '"'}};
     for (const auto& entity : ENTITIES) {
-        if (name == entity.name) {
+        if (std::strncmp(name, entity.name, length) == 0 && entity.name[length] == '\0') {
             return entity.value;
         }
     }
     return 0;
+}
+
+char predefined(const std::string& name) {
+    return predefined(name.data(), name.size());
 }
 
 const char PARAMETER_INSIDE_DECLARATION[] =
@@ -62,6 +66,34 @@ void collapseBlanks(std::string& value) {
     }
     value.resize(out);
 }
+
+const size_t NO_BUFFER = static_cast<size_t>(-1);
+
+// ASCII bytes by what the content and name loops make of them.
+struct ByteClasses {
+    enum : unsigned char { PLAIN_TEXT = 1, NAME_START = 2, NAME = 4 };
+    unsigned char bits[256] = {};
+    ByteClasses() {
+        for (int c = 0x20; c < 0x80; ++c) {
+            if (c != '<' && c != '&' && c != ']') {
+                bits[c] |= PLAIN_TEXT;
+            }
+            if (syntax::isNameStartChar(static_cast<uint32_t>(c))) {
+                bits[c] |= NAME_START;
+            }
+            if (syntax::isNameChar(static_cast<uint32_t>(c))) {
+                bits[c] |= NAME;
+            }
+        }
+        bits[static_cast<unsigned char>('\t')] |= PLAIN_TEXT;
+        bits[static_cast<unsigned char>('\n')] |= PLAIN_TEXT;
+        bits[static_cast<unsigned char>('\r')] |= PLAIN_TEXT;
+    }
+    bool is(char c, unsigned char bit) const {
+        return (bits[static_cast<unsigned char>(c)] & bit) != 0;
+    }
+};
+const ByteClasses BYTES;
 
 void trimBody(std::string& body) {
     size_t end = body.size();
@@ -185,34 +217,41 @@ uint32_t WellFormedReader::readCharRef(const char*& p, const char* end) {
     return c;
 }
 
-void WellFormedReader::readName(const char*& p, const char* end, std::string& out,
-                                const char* what) {
+// The end of the name at `p`.
+const char* WellFormedReader::scanName(const char* p, const char* end, const char* what) {
     const char* q = p;
     uint32_t c = 0;
-    size_t n = q < end ? syntax::decodeUTF8(q, end, c) : 0;
-    if (n == 0 || !syntax::isNameStartChar(c)) {
-        fail(p, "Invalid %s name [Name]", what);
-    }
-    q += n;
-    while (q < end) {
-        const unsigned char b = static_cast<unsigned char>(*q);
-        if (b < 0x80) {
-            if (!syntax::isNameChar(b)) {
-                break;
-            }
-            ++q;
-            continue;
-        }
-        n = syntax::decodeUTF8(q, end, c);
-        if (n == 0 || !syntax::isNameChar(c)) {
-            if (n != 0 && syntax::isChar(c) && !syntax::isSpace(static_cast<char>(c))) {
-                fail(q, "Invalid character U+%04X in %s name [Name]", static_cast<unsigned>(c),
-                     what);
-            }
-            break;
+    if (q < end && BYTES.is(*q, ByteClasses::NAME_START)) {
+        ++q;
+    } else {
+        const size_t n = q < end ? syntax::decodeUTF8(q, end, c) : 0;
+        if (n == 0 || !syntax::isNameStartChar(c)) {
+            fail(p, "Invalid %s name [Name]", what);
         }
         q += n;
     }
+    for (;;) {
+        while (q < end && BYTES.is(*q, ByteClasses::NAME)) {
+            ++q;
+        }
+        if (q == end || static_cast<unsigned char>(*q) < 0x80) {
+            return q;
+        }
+        const size_t n = syntax::decodeUTF8(q, end, c);
+        if (n == 0 || !syntax::isNameChar(c)) {
+            if (n != 0 && syntax::isChar(c)) {
+                fail(q, "Invalid character U+%04X in %s name [Name]", static_cast<unsigned>(c),
+                     what);
+            }
+            return q;
+        }
+        q += n;
+    }
+}
+
+void WellFormedReader::readName(const char*& p, const char* end, std::string& out,
+                                const char* what) {
+    const char* q = scanName(p, end, what);
     out.assign(p, q);
     p = q;
 }
@@ -228,14 +267,6 @@ void WellFormedReader::readNmtoken(const char*& p, const char* end, const char* 
         fail(p, "Invalid %s [Nmtoken]", what);
     }
     p = q;
-}
-
-bool WellFormedReader::skipSpace(const char*& p, const char* end) {
-    const char* const start = p;
-    while (p < end && isSpace(*p)) {
-        ++p;
-    }
-    return p != start;
 }
 
 void WellFormedReader::requireSpace(const char*& p, const char* end, const char* what) {
@@ -861,12 +892,12 @@ void WellFormedReader::readContent(const char* p, const char* end, bool inEntity
             }
             if (inEntity) {
                 fail(p,
-                     "Element <%s> not closed inside the entity it began in [WFC: Parsed "
+                     "Element <%.*s> not closed inside the entity it began in [WFC: Parsed "
                      "Entity]",
-                     mOpen[mDepth - 1].name.c_str());
+                     static_cast<int>(mOpen[mDepth - 1].nameLength), mOpen[mDepth - 1].name);
             }
-            fail(p, "Unexpected end of input: element <%s> not closed [element]",
-                 mOpen[mDepth - 1].name.c_str());
+            fail(p, "Unexpected end of input: element <%.*s> not closed [element]",
+                 static_cast<int>(mOpen[mDepth - 1].nameLength), mOpen[mDepth - 1].name);
         }
         if (*p == '&') {
             readReference(p, end);
@@ -899,22 +930,29 @@ void WellFormedReader::readContent(const char* p, const char* end, bool inEntity
     }
 }
 
+std::string& WellFormedReader::openBody() {
+    return mOpen[mDepth - 1].node->content().body;
+}
+
 void WellFormedReader::readText(const char*& p, const char* end) {
     const char* q = p;
-    while (q < end) {
+    for (;;) {
+        while (q < end && BYTES.is(*q, ByteClasses::PLAIN_TEXT)) {
+            ++q;
+        }
+        if (q == end || *q == '<' || *q == '&') {
+            break;
+        }
         const unsigned char b = static_cast<unsigned char>(*q);
-        if (b < 0x80) {
-            if (b == '<' || b == '&') {
-                break;
-            }
-            if (b < 0x20 && b != '\t' && b != '\n' && b != '\r') {
-                fail(q, "Character U+%04X not allowed in XML [Char]", static_cast<unsigned>(b));
-            }
-            if (b == ']' && end - q >= 3 && q[1] == ']' && q[2] == '>') {
+        if (b == ']') {
+            if (end - q >= 3 && q[1] == ']' && q[2] == '>') {
                 fail(q, "']]>' not allowed in text [CharData]");
             }
             ++q;
             continue;
+        }
+        if (b < 0x20) {
+            fail(q, "Character U+%04X not allowed in XML [Char]", static_cast<unsigned>(b));
         }
         uint32_t c;
         const size_t n = syntax::decodeUTF8(q, end, c);
@@ -926,7 +964,7 @@ void WellFormedReader::readText(const char*& p, const char* end) {
         }
         q += n;
     }
-    mOpen[mDepth - 1].body.append(p, q);
+    body().append(p, q);
     p = q;
 }
 
@@ -939,44 +977,45 @@ void WellFormedReader::readCData(const char*& p, const char* end) {
     }
     if (close > q) {
         mOpen[mDepth - 1].node->addCData(q, static_cast<unsigned>(close - q));
+        mBody = nullptr;  // the node's content may have moved
     }
     p = close + 3;
 }
 
 void WellFormedReader::readReference(const char*& p, const char* end) {
-    std::string& body = mOpen[mDepth - 1].body;
     if (p + 1 < end && p[1] == '#') {
-        syntax::appendUTF8(body, readCharRef(p, end));
+        syntax::appendUTF8(body(), readCharRef(p, end));
         return;
     }
     const char* const at = p;
-    ++p;
-    readName(p, end, mName, "entity");
+    const char* const name = p + 1;
+    p = scanName(name, end, "entity");
     if (p == end || *p != ';') {
         fail(p, "';' expected after an entity reference [EntityRef]");
     }
-    ++p;
-    if (const char c = predefined(mName)) {
-        body += c;
+    if (const char c = predefined(name, static_cast<size_t>(p - name))) {
+        ++p;
+        body() += c;
         return;
     }
+    mName.assign(name, p);
+    ++p;
     const auto found = mEntities.find(mName);
     if (found == mEntities.end()) {
         if (entityMustBeDeclared()) {
             fail(at, "Entity %s not declared [WFC: Entity Declared]", mName.c_str());
         }
-        body.append(at, p);  // kept as written
+        body().append(at, p);  // kept as written
         return;
     }
     if (found->second.unparsed) {
         fail(at, "Reference to unparsed entity %s [WFC: Parsed Entity]", mName.c_str());
     }
     if (found->second.external) {
-        body.append(at, p);  // kept as written: nothing outside the document is read
+        body().append(at, p);  // kept as written: nothing outside the document is read
         return;
     }
-    const std::string name = mName;
-    const Entity* entity = enterEntity(at, name, false);
+    const Entity* entity = enterEntity(at, std::string(mName), false);
     const char* text = entity->value.data();
     readContent(text, text + entity->value.size(), true);
     leaveEntity();
@@ -985,23 +1024,20 @@ void WellFormedReader::readReference(const char*& p, const char* end) {
 void WellFormedReader::readStartTag(const char*& p, const char* end, Document* doc) {
     const char* const start = p;
     ++p;
+    const char* const name = p;
+    p = scanName(p, end, "element");
+    const size_t nameLength = static_cast<size_t>(p - name);
     if (mMaxDepth > 0 && mDepth >= static_cast<size_t>(mMaxDepth)) {
-        std::string name;
-        readName(p, end, name, "element");
-        fail(start, "Maximum nesting depth of %d exceeded in node %s", mMaxDepth, name.c_str());
+        fail(start, "Maximum nesting depth of %d exceeded in node %.*s", mMaxDepth,
+             static_cast<int>(nameLength), name);
     }
-    if (mOpen.size() == mDepth) {
-        mOpen.emplace_back();
-    }
-    Open& open = mOpen[mDepth];
-    readName(p, end, open.name, "element");
-    open.body.clear();
-    mAttributeCount = 0;
+    mTag.clear();
+    size_t buffers = 0;
     bool empty = false;
     for (;;) {
         const bool spaced = skipSpace(p, end);
         if (p == end) {
-            fail(start, "Unterminated start tag <%s> [STag]", open.name.c_str());
+            fail(start, "Unterminated start tag <%.*s> [STag]", static_cast<int>(nameLength), name);
         }
         if (*p == '>') {
             ++p;
@@ -1018,88 +1054,137 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
         if (!spaced) {
             fail(p, "White space required before an attribute [STag]");
         }
-        if (mAttributeNames.size() == mAttributeCount) {
-            mAttributeNames.emplace_back();
-            mAttributeValues.emplace_back();
-        }
-        std::string& name = mAttributeNames[mAttributeCount];
-        const char* const nameAt = p;
-        readName(p, end, name, "attribute");
-        for (size_t i = 0; i < mAttributeCount; ++i) {
-            if (mAttributeNames[i] == name) {
-                fail(nameAt, "Attribute %s repeated in <%s> [WFC: Unique Att Spec]", name.c_str(),
-                     open.name.c_str());
+        TagAttribute attribute;
+        attribute.name = p;
+        p = scanName(p, end, "attribute");
+        attribute.nameLength = static_cast<size_t>(p - attribute.name);
+        for (const TagAttribute& other : mTag) {
+            if (other.nameLength == attribute.nameLength &&
+                std::memcmp(other.name, attribute.name, attribute.nameLength) == 0) {
+                fail(attribute.name, "Attribute %.*s repeated in <%.*s> [WFC: Unique Att Spec]",
+                     static_cast<int>(attribute.nameLength), attribute.name,
+                     static_cast<int>(nameLength), name);
             }
         }
         skipSpace(p, end);
         if (p == end || *p != '=') {
-            fail(p, "'=' expected after attribute %s [Attribute]", name.c_str());
+            fail(p, "'=' expected after attribute %.*s [Attribute]",
+                 static_cast<int>(attribute.nameLength), attribute.name);
         }
         ++p;
         skipSpace(p, end);
         if (p == end || (*p != '"' && *p != '\'')) {
-            fail(p, "Quoted value expected for attribute %s [AttValue]", name.c_str());
+            fail(p, "Quoted value expected for attribute %.*s [AttValue]",
+                 static_cast<int>(attribute.nameLength), attribute.name);
         }
-        std::string& value = mAttributeValues[mAttributeCount];
-        value.clear();
-        readAttributeValue(p, end, value);
-        ++mAttributeCount;
+        // Plain ASCII without references or white space stands as it is.
+        const char quote = *p;
+        const char* q = p + 1;
+        while (q < end && *q != quote && *q != '&' && *q != '<' &&
+               static_cast<unsigned char>(*q) >= 0x20 && static_cast<unsigned char>(*q) < 0x80) {
+            ++q;
+        }
+        if (q < end && *q == quote) {
+            attribute.value = p + 1;
+            attribute.valueLength = static_cast<size_t>(q - p - 1);
+            attribute.buffer = NO_BUFFER;
+            p = q + 1;
+        } else {
+            if (mValues.size() == buffers) {
+                mValues.emplace_back();
+            }
+            attribute.buffer = buffers++;
+            mValues[attribute.buffer].clear();
+            readAttributeValue(p, end, mValues[attribute.buffer]);
+        }
+        mTag.push_back(attribute);
     }
-    // The element, with its attributes as declared: tokenized values
-    // normalised, defaults supplied.
-    XNode* node;
-    if (doc != nullptr) {
-        node = doc->createNode(open.name, nullptr);
-        doc->setRootNode(node);
-    } else {
-        node = mOpen[mDepth - 1].node->addChild(open.name);
-    }
-    open.node = node;
-    const auto declared = mAttributes.empty() ? mAttributes.end() : mAttributes.find(open.name);
-    for (size_t i = 0; i < mAttributeCount; ++i) {
-        if (declared != mAttributes.end()) {
-            for (const AttributeDecl& decl : declared->second) {
-                if (decl.tokenized && decl.name == mAttributeNames[i]) {
-                    collapseBlanks(mAttributeValues[i]);
+    // As declared: tokenized values normalised, defaults supplied.
+    const auto declared =
+        mAttributes.empty() ? mAttributes.end() : mAttributes.find(std::string(name, nameLength));
+    if (declared != mAttributes.end()) {
+        const size_t specified = mTag.size();
+        for (const AttributeDecl& decl : declared->second) {
+            TagAttribute* found = nullptr;
+            for (size_t i = 0; i < specified; ++i) {
+                if (mTag[i].nameLength == decl.name.size() &&
+                    std::memcmp(mTag[i].name, decl.name.data(), decl.name.size()) == 0) {
+                    found = &mTag[i];
                 }
             }
-        }
-        node->addAttribute(mAttributeNames[i], mAttributeValues[i]);
-    }
-    if (declared != mAttributes.end()) {
-        for (const AttributeDecl& decl : declared->second) {
-            if (decl.hasDefault && node->getAttribute(decl.name) == nullptr) {
-                node->addAttribute(decl.name, decl.value);
+            if (found == nullptr && decl.hasDefault) {
+                mTag.push_back({decl.name.data(), decl.name.size(), decl.value.data(),
+                                decl.value.size(), NO_BUFFER});
+            } else if (found != nullptr && decl.tokenized) {
+                if (found->buffer == NO_BUFFER) {
+                    if (mValues.size() == buffers) {
+                        mValues.emplace_back();
+                    }
+                    mValues[buffers].assign(found->value, found->valueLength);
+                    found->buffer = buffers++;
+                }
+                collapseBlanks(mValues[found->buffer]);
             }
         }
     }
-    ++mDepth;
+    XNode* node;
+    if (doc != nullptr) {
+        node = new XNode(doc, name, nameLength, nullptr);
+        doc->setRootNode(node);
+    } else {
+        node = mOpen[mDepth - 1].node->addParsedChild(name, nameLength);
+    }
+    XNode::ParsedAttribute parsed[XNode::MAX_PARSED_ATTRIBUTES];
+    size_t count = 0;
+    for (const TagAttribute& attribute : mTag) {
+        if (count == XNode::MAX_PARSED_ATTRIBUTES) {
+            node->addParsedAttributes(parsed, count);
+            count = 0;
+        }
+        const std::string* buffer =
+            attribute.buffer == NO_BUFFER ? nullptr : &mValues[attribute.buffer];
+        parsed[count++] = {attribute.name, attribute.nameLength,
+                           buffer != nullptr ? buffer->data() : attribute.value,
+                           buffer != nullptr ? buffer->size() : attribute.valueLength, false};
+    }
+    node->addParsedAttributes(parsed, count);
+    if (mOpen.size() == mDepth) {
+        mOpen.emplace_back();
+    }
+    mOpen[mDepth++] = {node, name, nameLength};
+    mBody = nullptr;
     if (empty) {
         closeElement();
     }
 }
 
 void WellFormedReader::closeElement() {
-    Open& open = mOpen[--mDepth];
-    if (mTrimBodies) {
-        trimBody(open.body);
+    XNode* node = mOpen[--mDepth].node;
+    if (mTrimBodies && node->getBodySize() > 0) {
+        trimBody(node->content().body);
     }
-    if (!open.body.empty()) {
-        open.node->addBody(open.body);
-    }
+    mBody = nullptr;
 }
 
 void WellFormedReader::readEndTag(const char*& p, const char* end) {
     const char* const start = p;
     p += 2;
-    readName(p, end, mName, "element");
+    const char* const name = p;
+    p = scanName(p, end, "element");
+    const Open& open = mOpen[mDepth - 1];
     skipSpace(p, end);
     if (p == end || *p != '>') {
-        fail(p, "'>' expected to end the end tag </%s> [ETag]", mName.c_str());
+        fail(p, "'>' expected to end the end tag </%.*s> [ETag]", static_cast<int>(open.nameLength),
+             open.name);
     }
-    if (mName != mOpen[mDepth - 1].name) {
+    const char* nameEnd = name;
+    while (nameEnd < p && !isSpace(*nameEnd) && *nameEnd != '>') {
+        ++nameEnd;
+    }
+    if (static_cast<size_t>(nameEnd - name) != open.nameLength ||
+        std::memcmp(name, open.name, open.nameLength) != 0) {
         // Worded as strict reading words it.
-        fail(start + 2, "Unclosed node %s", mOpen[mDepth - 1].name.c_str());
+        fail(start + 2, "Unclosed node %.*s", static_cast<int>(open.nameLength), open.name);
     }
     ++p;
     closeElement();

@@ -64,14 +64,21 @@ class WellFormedReader {
         bool tokenized = false;
         bool hasDefault = false;
     };
+    // An open element; its name stands in the document or in an entity's
+    // replacement text, which both outlive the read.
     struct Open {
-        XNode* node = nullptr;
-        std::string name;
-        std::string body;
+        XNode* node;
+        const char* name;
+        size_t nameLength;
     };
-    struct Text {
-        const char* p;
-        const char* end;
+    // An attribute of the tag being read: its value stands in the input or,
+    // when `buffer` is not NO_BUFFER, in mValues[buffer].
+    struct TagAttribute {
+        const char* name;
+        size_t nameLength;
+        const char* value;
+        size_t valueLength;
+        size_t buffer;
     };
 
     [[noreturn]] void fail(const char* at, const char* format, ...)
@@ -83,9 +90,16 @@ class WellFormedReader {
     // Characters, names, literals.
     const char* checkChars(const char* p, const char* end, const char* stop, bool& stopped);
     uint32_t readCharRef(const char*& p, const char* end);
+    const char* scanName(const char* p, const char* end, const char* what);
     void readName(const char*& p, const char* end, std::string& out, const char* what);
     void readNmtoken(const char*& p, const char* end, const char* what);
-    bool skipSpace(const char*& p, const char* end);
+    static bool skipSpace(const char*& p, const char* end) {
+        const char* const start = p;
+        while (p < end && (*p == ' ' || *p == '\n' || *p == '\t' || *p == '\r')) {
+            ++p;
+        }
+        return p != start;
+    }
     void requireSpace(const char*& p, const char* end, const char* what);
     void expect(const char*& p, const char* end, const char* text, const char* what);
     void readQuoted(const char*& p, const char* end, std::string& out, const char* what,
@@ -120,6 +134,14 @@ class WellFormedReader {
     const Entity* enterEntity(const char* at, const std::string& name, bool parameter);
     void leaveEntity();
     void closeElement();
+    // The innermost open element's body, made on its first text.
+    std::string& body() {
+        if (mBody == nullptr) {
+            mBody = &openBody();
+        }
+        return *mBody;
+    }
+    std::string& openBody();
     bool entityMustBeDeclared() const;
 
     const char* const mBegin;
@@ -133,7 +155,8 @@ class WellFormedReader {
 
     Document* mDocument = nullptr;
     std::vector<Open> mOpen;
-    size_t mDepth = 0;  // elements open: mOpen[0, mDepth)
+    size_t mDepth = 0;             // elements open: mOpen[0, mDepth)
+    std::string* mBody = nullptr;  // the innermost open element's, once it has text
 
     std::map<std::string, Entity, std::less<>> mEntities;
     std::map<std::string, Entity, std::less<>> mParameters;
@@ -146,9 +169,8 @@ class WellFormedReader {
 
     // Scratch space reused from tag to tag.
     std::string mName;
-    std::vector<std::string> mAttributeNames;
-    std::vector<std::string> mAttributeValues;
-    size_t mAttributeCount = 0;
+    std::vector<TagAttribute> mTag;
+    std::vector<std::string> mValues;
 };
 
 }  // namespace xml
