@@ -114,6 +114,16 @@ std::string Transcoder::toUTF8(std::string& bytes, Place& failedAt) {
     failedAt = Place();
     if (startsWith(bytes, "\xEF\xBB\xBF", 3)) {
         bytes.erase(0, 3);
+        size_t offset = 0;
+        const std::string encoding = declaredEncoding(bytes, offset);
+        // The mark says UTF-8: a declaration that says otherwise is wrong
+        // about the bytes, and reading them either way could be wrong.
+        if (!encoding.empty() && !sameName(encoding, "UTF-8") && !sameName(encoding, "UTF8")) {
+            failedAt.line = 1;
+            failedAt.column = static_cast<unsigned>(offset + 2);
+            throw XMLException("Encoding %s declared after a UTF-8 byte-order mark",
+                               encoding.c_str());
+        }
         return "";
     }
     // UTF-32 and UTF-16 show themselves before any declaration can be read;

@@ -255,6 +255,8 @@ TEST(LenientReading, RefusesWhatIsNotWellFormed) {
          "!Invalid byte sequence in encoding US-ASCII at line 3, column 4 at 3:4"},
         {"<?xml version='1.0' encoding='EUC-JP'?><a>\xA4\xA2\xA4",
          "!Invalid byte sequence in encoding EUC-JP at line 1, column 44 at 1:44"},
+        {"\xEF\xBB\xBF<?xml version='1.0' encoding='ISO-8859-1'?><a>\xE9</a>",
+         "!Encoding ISO-8859-1 declared after a UTF-8 byte-order mark at 1:32"},
         {"\xFF\xFE" + utf16("<a>", false) + std::string("\0\xDC", 2),
          "!Invalid byte sequence in encoding UTF-16LE at line 1, column 4 at 1:4"},
         // Places in the original file: columns count its characters.
