@@ -233,16 +233,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (unsure || external || limit || encoding || version || theirs.skipped) {
         return 0;
     }
+    // expat's name classes are older than the fifth edition's: where a name
+    // may hold a character beyond ASCII, the two may differ on it.
+    const bool beyondASCII =
+        std::any_of(input.begin(), input.end(), [](char c) { return (c & 0x80) != 0; }) ||
+        input.find("&#") != std::string::npos;
+    if (beyondASCII && ((ours != nullptr && theirs.error == XML_ERROR_INVALID_TOKEN) ||
+                        (ours == nullptr && message.find("[Name]") != std::string::npos))) {
+        return 0;
+    }
     if (theirs.root == nullptr) {
-        // expat knows the names of the fourth edition only: where a name may
-        // hold a character beyond ASCII, a name it refuses may be one of the
-        // fifth edition.
-        const bool beyondASCII =
-            std::any_of(input.begin(), input.end(), [](char c) { return (c & 0x80) != 0; }) ||
-            input.find("&#") != std::string::npos;
-        if (ours != nullptr && beyondASCII && theirs.error == XML_ERROR_INVALID_TOKEN) {
-            return 0;
-        }
         if (ours != nullptr) {
             std::fprintf(stderr, "expat: %s\n", XML_ErrorString(theirs.error));
         }
