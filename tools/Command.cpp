@@ -128,6 +128,30 @@ bool readsLeniently(const std::string& bytes) {
     }
 }
 
+// The message on one line: a control character (a quoted token may hold a
+// line break) is shown as its escape.
+std::string oneLine(const char* message) {
+    std::string line;
+    for (const char* p = message; *p != '\0'; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c >= 0x20 && c != 0x7F) {
+            line += *p;
+        } else if (c == '\n') {
+            line += "\\n";
+        } else if (c == '\t') {
+            line += "\\t";
+        } else if (c == '\r') {
+            line += "\\r";
+        } else {
+            static const char HEX[] = "0123456789ABCDEF";
+            line += "\\x";
+            line += HEX[c >> 4];
+            line += HEX[c & 15];
+        }
+    }
+    return line;
+}
+
 }  // namespace
 
 std::unique_ptr<kavri::xml::Document> readDocument(const std::string& path, std::string& error,
@@ -146,7 +170,7 @@ std::unique_ptr<kavri::xml::Document> parseDocument(std::string bytes, const std
         return std::unique_ptr<kavri::xml::Document>(parser.parse(&in));
     } catch (const core::Exception& e) {
         error = std::string(displayName(path)) + ":" + std::to_string(parser.getLine()) + ":" +
-                std::to_string(parser.getColumn()) + ": " + e.getMessage();
+                std::to_string(parser.getColumn()) + ": " + oneLine(e.getMessage());
         // The strict reader keeps the bytes it was given as its input.
         if (!options.lenient && readsLeniently(parser.getLexer()->getInput())) {
             error += " (reads with --lenient)";

@@ -121,13 +121,13 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
     try {
         if (node == nullptr) {
             if (mLenient) {
-                LenientReader(*this).readProlog(doc.get(), mState->failOffset,
-                                                [this, &doc] { parseBegin(doc.get()); });
+                LenientReader(*this).readDocument(doc.get(), mState->failOffset, mMaxDepth,
+                                                  mTrimBodies);
             } else {
                 parseBegin(doc.get());
                 parseDocType(doc.get());
+                parseRootNode(doc.get());
             }
-            parseRootNode(doc.get());
         } else {
             node->setDocument(doc.get());
             mState->depth = 1;
@@ -161,6 +161,9 @@ void DOMParser::ParseState::reset(bool forFragment) {
 void DOMParser::recordFailure() {
     size_t offset = mState->failOffset != NO_OFFSET ? mState->failOffset : getTokenOffset();
     getLineColumn(offset, mLine, mColumn);
+    if (mLenient) {
+        mColumn = LenientReader::characterColumn(getLexer()->getInput(), offset);
+    }
 }
 
 // The nodes read into `node` (and `node` itself) carry the failed document;

@@ -1,20 +1,16 @@
-// LenientReader is the pass that lenient reading (DOMParser::setLenient) makes
-// over the input before the element loop starts: it brings the bytes to
-// UTF-8 with LF line ends, reads the prolog with everything XML allows in it
-// (comments, processing instructions, a DOCTYPE with a SYSTEM or PUBLIC
-// identifier and an internal subset) and puts the values of the entities the
-// subset declares in place of the references to them in the rest of the
-// input. The element loop then reads what is left as it reads any document;
-// the few things it still does differently in lenient mode (comments and
-// processing instructions inside content, white space in attribute values,
-// the versions it accepts) it asks of the helpers here.
+// LenientReader is lenient reading (DOMParser::setLenient): it brings the
+// input to UTF-8 with LF line ends, then has the whole document read as a
+// conforming XML 1.0 processor reads it (WellFormedReader). Fragments are
+// read by the element loop; the few things it does differently in lenient
+// mode (comments and processing instructions inside content, white space in
+// attribute values) it asks of the helpers here.
 //
 // It works on the parser's input and moves the parser's place; it owns
 // nothing. Internal to the reader (the header is not installed).
 //
 //   LenientReader lenient(parser);
 //   lenient.readAsUTF8(line, column);
-//   lenient.readProlog(doc, failOffset, [&] { readDeclaration(doc); });
+//   lenient.readDocument(doc, failOffset, maxDepth, trimBodies);
 #ifndef KAVRIXML_XML_LENIENTREADER_H
 #define KAVRIXML_XML_LENIENTREADER_H
 
@@ -39,20 +35,21 @@ class LenientReader {
     // propagates.
     void readAsUTF8(unsigned& line, unsigned& column);
 
-    // The declaration (first, if there is one: `readDeclaration` reads it
-    // from the parser's place), the DOCTYPE, and around them white space,
-    // comments and processing instructions in any order XML allows; then
-    // the expansion of the declared entities in the rest of the input.
-    // Leaves the parser at what follows the prolog. On a fault found here
-    // rather than by a token, `failOffset` is where it lies.
-    void readProlog(Document* doc, size_t& failOffset,
-                    const std::function<void()>& readDeclaration);
+    // The whole document, read as XML 1.0 says by WellFormedReader: the
+    // declaration, the DOCTYPE with its internal subset, the root and what
+    // may follow it. On a fault `failOffset` is where it lies.
+    void readDocument(Document* doc, size_t& failOffset, int maxDepth, bool trimBodies);
 
     // A comment or processing instruction right at the parser's place
     // (inside content): passed over, so that the text on both sides of it
     // joins the body. False, and nothing moved, when none is there or tokens
     // wait pushed back.
     bool skipMarkup();
+
+    // The column of `offset` in `text` (UTF-8, LF line ends), counted in
+    // characters from 1: the column of the same place in the original file,
+    // whatever its encoding.
+    static unsigned characterColumn(const std::string& text, size_t offset);
 
     // "1." and digits: later 1.x versions differ from 1.0 in nothing the
     // reader looks at.
@@ -65,8 +62,6 @@ class LenientReader {
     static const char* normaliseValue(const char* value, size_t& length, std::string& scratch);
 
   private:
-    void skipMisc(bool beforeDeclaration);
-    void readDocType(Document* doc, size_t& failOffset);
     // The unread input [returned, end) and a move of the place in it; only
     // while no token waits pushed back.
     const char* unreadInput(const char*& end) const;

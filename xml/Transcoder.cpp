@@ -114,9 +114,28 @@ std::string Transcoder::toUTF8(std::string& bytes, Place& failedAt) {
     failedAt = Place();
     if (startsWith(bytes, "\xEF\xBB\xBF", 3)) {
         bytes.erase(0, 3);
+        size_t offset = 0;
+        const std::string encoding = declaredEncoding(bytes, offset);
+        // The mark says UTF-8: a declaration that says otherwise is wrong
+        // about the bytes, and reading them either way could be wrong.
+        if (!encoding.empty() && !sameName(encoding, "UTF-8") && !sameName(encoding, "UTF8")) {
+            failedAt.line = 1;
+            failedAt.column = static_cast<unsigned>(offset + 2);
+            throw XMLException("Encoding %s declared after a UTF-8 byte-order mark",
+                               encoding.c_str());
+        }
         return "";
     }
-    // UTF-16 shows itself before any declaration can be read.
+    // UTF-32 and UTF-16 show themselves before any declaration can be read;
+    // UTF-32's marks first, since UTF-16LE's begins UTF-32LE's.
+    if (startsWith(bytes, "\xFF\xFE\0\0", 4) || startsWith(bytes, "<\0\0\0", 4)) {
+        convert(bytes, bytes[0] == '<' ? 0 : 4, "UTF-32LE", failedAt);
+        return "UTF-32LE";
+    }
+    if (startsWith(bytes, "\0\0\xFE\xFF", 4) || startsWith(bytes, "\0\0\0<", 4)) {
+        convert(bytes, bytes[3] == '<' ? 0 : 4, "UTF-32BE", failedAt);
+        return "UTF-32BE";
+    }
     if (startsWith(bytes, "\xFF\xFE", 2) || startsWith(bytes, "<\0?\0", 4)) {
         convert(bytes, bytes[0] == '<' ? 0 : 2, "UTF-16LE", failedAt);
         return "UTF-16LE";
@@ -130,7 +149,8 @@ std::string Transcoder::toUTF8(std::string& bytes, Place& failedAt) {
     // A document that says UTF-16 but reached here is in single bytes: the
     // declaration was written by hand or the file was converted afterwards.
     if (encoding.empty() || sameName(encoding, "UTF-8") || sameName(encoding, "UTF8") ||
-        sameName(encoding, "UTF-16") || sameName(encoding, "UTF16")) {
+        sameName(encoding, "UTF-16") || sameName(encoding, "UTF16") ||
+        sameName(encoding, "UTF-32") || sameName(encoding, "UTF32")) {
         return "";
     }
     if (!isEncodingName(encoding) || !Converter(encoding).valid()) {

@@ -1,6 +1,7 @@
 // Transcoder brings a document's bytes to UTF-8 before the lenient reader
-// reads them: a UTF-8 byte-order mark is dropped, UTF-16 (found by its
-// byte-order mark or by "<?" in its first four bytes) is converted, and so is
+// reads them: a UTF-8 byte-order mark is dropped, UTF-32 and UTF-16 (found by
+// their byte-order marks or by "<" in their first four bytes) are converted,
+// and so is
 // every encoding named in the declaration that the C library's iconv knows
 // (ISO-8859-x, Windows-125x, KOI8-R, EUC-JP, Shift_JIS, GB2312, Big5, ...).
 // Bytes of a document that names no encoding, or UTF-8, are kept as they are.

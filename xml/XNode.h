@@ -187,6 +187,7 @@ class XNode : public kavri::core::NamedObject {
   protected:
     friend class Document;
     friend class DOMParser;
+    friend class WellFormedReader;
 
     XNode(Document* document, const char* name, XNode* parent);
     XNode(Document* document, const std::string& name, XNode* parent);

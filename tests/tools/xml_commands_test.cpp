@@ -58,7 +58,7 @@ TEST(XmlCheckCommand, ReportsFileLineAndColumnOfTheOffendingToken) {
          "1:30: Only UTF-8 encoding supported (reads with --lenient)"},
         {"<?xml version='2.0'?>", "1:15: Only XML 1.0 supported"},
         {"<?php?><a/>", "1:3: Invalid start declaration (reads with --lenient)"},
-        {"<!DOCTYPE a PUBLIC 'p'>\n\n  <b/>",
+        {"<!DOCTYPE a PUBLIC 'p' 'd'>\n\n  <b/>",
          "3:4: Root node do not match DOCTYPE declaration. "
          "It must be <a>, not <b> (reads with --lenient)"},
         {"<a>\n\t<b>\n\t</c>\n</a>", "3:4: Unclosed node b"},
@@ -66,6 +66,8 @@ TEST(XmlCheckCommand, ReportsFileLineAndColumnOfTheOffendingToken) {
         {"<a><!-- x -->y</a>",
          "1:14: Unexpected token found while parsing node a (reads with --lenient)"},
         {"<a>\n<b>", "2:4: Unexpected end of input (expected '<')"},
+        // A line break inside the quoted token is shown as its escape.
+        {"<a>\n<b \"x\ny/>", "2:4: Unterminated quoted string \"x\\ny/>"},
     };
     for (const Case& c : cases) {
         std::string path = writeInput("check_bad.xml", c.input);
