@@ -164,13 +164,13 @@ TEST(SyntaxRules, CommentsAndInstructionsArePassedOverAlike) {
     std::unique_ptr<Document> strict(xmlio::parse("<a>x<!-- <b/> --></a>"));
     EXPECT_EQ(strict->getRootNode()->getChildCount(), 0u);
     EXPECT_STREQ(strict->getRootNode()->getBody(), "x");
-    EXPECT_EQ(lenient("<a>x<!-- c -->y<?pi z?>w</a>"), "xyw");
+    EXPECT_EQ(lenient("<?pi?><!-- <?xml version='1.0'?> --><a>x<!-- c -->y<?pi z?>w</a>"), "xyw");
+    // No declaration of the subset and no reference of the content is read
+    // inside one (an entity declared only there is undeclared).
     const std::string subset = "<!DOCTYPE a [<!ENTITY e \"E\"><!-- <!ENTITY f \"F\"> -->]>";
     EXPECT_EQ(lenient(subset + "<a>&e;<!-- &e; --></a>"), "E");
     EXPECT_THROW(lenient(subset + "<a>&f;</a>"), ::core::Exception);
-    const std::string declaration = "<?xml version", target = "<?xml-stylesheet";
-    EXPECT_TRUE(isDeclaration(declaration.data(), declaration.data() + declaration.size()));
-    EXPECT_FALSE(isDeclaration(target.data(), target.data() + target.size()));
+    EXPECT_THROW(lenient("<a>x<!-- y</a>"), ::core::Exception);
 }
 
 }  // namespace
