@@ -64,8 +64,8 @@
 #include "xml/XMLLexer.h"
 #include "xml/XMLUtils.h"
 #include "xml/XMLWriter.h"
-#include "xml/XPath.h"
 #include "xml/XNode.h"
+#include "xml/XPath.h"
 
 // localisation
 #include "i18n/Bundle.h"
