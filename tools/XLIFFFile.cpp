@@ -11,6 +11,7 @@
 #include "xml/Document.h"
 #include "xml/XMLWriter.h"
 #include "xml/XNode.h"
+#include "xml/syntax/XMLSyntax.h"
 
 namespace kavrixml_tool {
 
@@ -73,34 +74,34 @@ std::string layOut(const std::string& compact) {
 }
 
 // The line on which each "<unit" tag of an XML text begins, in document
-// order; comments, CDATA sections and processing instructions are skipped.
+// order; comments, processing instructions and CDATA sections are passed
+// over as XML's rules say.
 std::vector<unsigned> unitLines(const std::string& bytes) {
-    static const char* const SKIPPED[][2] = {{"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<?", "?>"}};
+    namespace syntax = kavri::xml::syntax;
     std::vector<unsigned> lines;
     unsigned line = 1;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\n') {
+    const char* const end = bytes.data() + bytes.size();
+    for (const char* p = bytes.data(); p < end; ++p) {
+        if (*p == '\n') {
             ++line;
             continue;
         }
-        if (bytes[i] != '<') {
+        if (*p != '<') {
             continue;
         }
-        bool skipped = false;
-        for (const auto& rule : SKIPPED) {
-            if (bytes.compare(i, std::strlen(rule[0]), rule[0]) == 0) {
-                size_t end = bytes.find(rule[1], i);
-                end = end == std::string::npos ? bytes.size() : end;
-                line +=
-                    static_cast<unsigned>(std::count(bytes.begin() + static_cast<long>(i),
-                                                     bytes.begin() + static_cast<long>(end), '\n'));
-                i = end;
-                skipped = true;
-                break;
-            }
+        const syntax::Markup kind = syntax::markupAt(p, end);
+        const char* after = kind != syntax::MARKUP_NONE ? syntax::markupEnd(kind, p, end)
+                            : syntax::startsWith(p, end, syntax::CDATA_START)
+                                ? syntax::past(p, end, syntax::CDATA_END)
+                                : p;
+        if (after == nullptr) {
+            break;  // left open: no unit comes after it
         }
-        if (!skipped && bytes.compare(i, 5, "<unit") == 0 && i + 5 < bytes.size() &&
-            std::strchr(" \t\r\n/>", bytes[i + 5]) != nullptr) {
+        if (after != p) {
+            line += static_cast<unsigned>(std::count(p, after, '\n'));
+            p = after - 1;
+        } else if (syntax::startsWith(p, end, "<unit") && p + 5 < end &&
+                   std::strchr(" \t\r\n/>", p[5]) != nullptr) {
             lines.push_back(line);
         }
     }
