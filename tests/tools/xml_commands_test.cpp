@@ -66,8 +66,8 @@ TEST(XmlCheckCommand, ReportsFileLineAndColumnOfTheOffendingToken) {
         {"<a><!-- x -->y</a>",
          "1:14: Unexpected token found while parsing node a (reads with --lenient)"},
         {"<a>\n<b>", "2:4: Unexpected end of input (expected '<')"},
-        // A line break inside the quoted token is shown as its escape.
-        {"<a>\n<b \"x\ny/>", "2:4: Unterminated quoted string \"x\\ny/>"},
+        // Control characters inside the quoted token are shown as escapes.
+        {"<a>\n<b \"x\ny\t\x1F/>", "2:4: Unterminated quoted string \"x\\ny\\t\\x1F/>"},
     };
     for (const Case& c : cases) {
         std::string path = writeInput("check_bad.xml", c.input);
