@@ -1,5 +1,6 @@
 // kavrixml_bench: our own figures with Google Benchmark, on every corpus
-// document: parse from a memory stream, write tidy and compact, deep clone,
+// document: parse from a memory stream (strictly and leniently), write tidy
+// and compact, deep clone,
 // a breadth-first search for a missing name, a full walk, and the live heap
 // per input byte; and look-ups and resolution on a bundle of 10,000 keys.
 // The peer table comes from kavrixml_compare, which pairs libraries within
@@ -42,9 +43,10 @@ namespace {
 using kavri::xml::Document;
 using kavri::xml::XNode;
 
-Document* parseDocument(const std::string& bytes) {
+Document* parseDocument(const std::string& bytes, bool lenient = false) {
     kavri::stream::MemoryInputStream in{std::string(bytes)};
     kavri::xml::DOMParser parser;
+    parser.setLenient(lenient);
     return parser.parse(&in);
 }
 
@@ -143,6 +145,22 @@ void parseBenchmark(benchmark::State& state, const bench::CorpusDocument* docume
     state.counters["heap_per_input_byte"] = perByte;
 }
 
+// The same document read leniently (every well-formedness rule checked).
+void lenientParseBenchmark(benchmark::State& state, const bench::CorpusDocument* document) {
+    for (auto _ : state) {
+        try {
+            Document* parsed = parseDocument(document->bytes, true);
+            benchmark::DoNotOptimize(parsed);
+            delete parsed;
+        } catch (const ::core::Exception& e) {
+            state.SkipWithError(e.getMessage());
+            return;
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(document->bytes.size()));
+}
+
 void writeBenchmark(benchmark::State& state, const bench::CorpusDocument* document, bool tidy) {
     Document* parsed = parsedDocument(state, *document);
     if (parsed == nullptr) {
@@ -207,6 +225,7 @@ void registerDocumentBenchmarks(const std::vector<bench::CorpusDocument>& docume
     for (const bench::CorpusDocument& document : documents) {
         const bench::CorpusDocument* d = &document;
         registerTimed("parse/" + document.name, parseBenchmark, d);
+        registerTimed("parse_lenient/" + document.name, lenientParseBenchmark, d);
         registerTimed("write_tidy/" + document.name, writeBenchmark, d, true);
         registerTimed("write_compact/" + document.name, writeBenchmark, d, false);
         registerTimed("clone/" + document.name, cloneBenchmark, d);
