@@ -588,17 +588,7 @@ void DOMParser::finishBody(XNode* element) {
     if (element->getBodySize() == 0) {
         return;
     }
-    std::string& body = element->content().body;
-    size_t end = body.size();
-    while (end > 0 && static_cast<unsigned char>(body[end - 1]) <= 32) {
-        --end;
-    }
-    size_t begin = 0;
-    while (begin < end && static_cast<unsigned char>(body[begin]) <= 32) {
-        ++begin;
-    }
-    body.erase(end);
-    body.erase(0, begin);
+    syntax::trimBlanks(element->content().body);
 }
 
 // Inside content every "<!" that is no comment opens a CDATA section: what

@@ -12,6 +12,7 @@
 #include "xml/XMLException.h"
 #include "xml/XNode.h"
 #include "xml/syntax/XMLChars.h"
+#include "xml/syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {
@@ -94,19 +95,6 @@ struct ByteClasses {
     }
 };
 const ByteClasses BYTES;
-
-void trimBody(std::string& body) {
-    size_t end = body.size();
-    while (end > 0 && static_cast<unsigned char>(body[end - 1]) <= 32) {
-        --end;
-    }
-    size_t begin = 0;
-    while (begin < end && static_cast<unsigned char>(body[begin]) <= 32) {
-        ++begin;
-    }
-    body.erase(end);
-    body.erase(0, begin);
-}
 
 }  // namespace
 
@@ -1161,7 +1149,7 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
 void WellFormedReader::closeElement() {
     XNode* node = mOpen[--mDepth].node;
     if (mTrimBodies && node->getBodySize() > 0) {
-        trimBody(node->content().body);
+        syntax::trimBlanks(node->content().body);
     }
     mBody = nullptr;
 }

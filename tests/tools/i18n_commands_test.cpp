@@ -63,16 +63,6 @@ TEST(PluralCommand, PrintsCategoriesAndRules) {
     for (const auto& c : cases) {
         EXPECT_EQ(runTool(kExamples, c.args), c.expected) << c.args;
     }
-    // A count with a fraction fills no whole-number conversion of any length.
-    const std::string texts =
-        "<LANGUAGE><TEXT key=\"n_one\"><![CDATA[%lld file]]></TEXT>"
-        "<TEXT key=\"n_other\"><![CDATA[%lld files]]></TEXT></LANGUAGE>";
-    const std::string folder = writeFolder({{"t.xml", texts}, {"t_en.xml", texts}});
-    EXPECT_EQ(runTool(folder, "i18n --count 4 t.xml n"), (ToolRun{0, "4 files\n", ""}));
-    EXPECT_EQ(runTool(folder, "i18n --count 1.5 t.xml n"),
-              (ToolRun{1, "",
-                       "kavrixml i18n: the count 1.5 cannot fill the conversion reading long "
-                       "long\n"}));
 }
 
 TEST(I18NCheckCommand, FindsEveryPlantedFault) {

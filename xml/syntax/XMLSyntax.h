@@ -47,6 +47,20 @@ inline const char* skipBlanks(const char* p, const char* end) {
     return p;
 }
 
+// Drops the blanks (bytes 0 to 32) at both ends of `text`: a trimmed body.
+inline void trimBlanks(std::string& text) {
+    size_t end = text.size();
+    while (end > 0 && isBlank(text[end - 1])) {
+        --end;
+    }
+    size_t begin = 0;
+    while (begin < end && isBlank(text[begin])) {
+        ++begin;
+    }
+    text.erase(end);
+    text.erase(0, begin);
+}
+
 inline bool startsWith(const char* p, const char* end, const char* prefix) {
     const size_t length = std::strlen(prefix);
     return static_cast<size_t>(end - p) >= length && std::memcmp(p, prefix, length) == 0;
