@@ -7,7 +7,8 @@
 // StringUtil's escaping all call it, so that a reference decodes the same
 // wherever it is allowed and a byte is escaped the same by every writer.
 //
-// Depends on the standard library alone (like XMLBytes, the byte classes):
+// Depends on the standard library alone (like XMLBytes, the byte classes)
+// and on the compiler's SSE2 intrinsics where the target has them:
 // it sits below every other folder. The scans and the escaping are inline,
 // because the reader and the writer call them once per tag, name or value.
 //
