@@ -562,15 +562,30 @@ void DOMParser::parseChildren(XNode* element) {
 }
 
 void DOMParser::appendText(XNode* element) {
-    const char* text = nullptr;
-    size_t length = getLexer()->readUntil('<', text);
+    kavri::parser::Lexer* lexer = getLexer();
+    const std::string& input = lexer->getInput();
+    const char* text = input.data() + lexer->getOffset();
+    const char* end = input.data() + input.size();
+    // One pass to where the text stops, noting whether it holds references.
+    const char* stop = syntax::findTextStop(text, end);
+    bool references = false;
+    while (stop != end && *stop == '&') {
+        references = true;
+        stop = syntax::findTextStop(stop + 1, end);
+    }
+    // The text ends at a NUL byte, as a C string would; the place moves on
+    // to the next '<' all the same.
+    const char* next = stop;
+    if (stop != end && *stop == '\0') {
+        next = static_cast<const char*>(std::memchr(stop, '<', static_cast<size_t>(end - stop)));
+        if (next == nullptr) {
+            next = end;
+        }
+    }
+    lexer->setOffset(static_cast<size_t>(next - input.data()));
+    const size_t length = static_cast<size_t>(stop - text);
     if (length == 0) {
         return;
-    }
-    // The text ends at a NUL byte, as a C string would.
-    const void* nul = std::memchr(text, '\0', length);
-    if (nul != nullptr) {
-        length = static_cast<size_t>(static_cast<const char*>(nul) - text);
     }
     // Blanks before any text would be trimmed at the end: most of them are
     // the indentation between child elements, which then costs nothing.
@@ -578,7 +593,12 @@ void DOMParser::appendText(XNode* element) {
         skipBlanks(text, text + length) == text + length) {
         return;
     }
-    syntax::decodeReferences(text, length, element->content().body);
+    std::string& body = element->content().body;
+    if (references) {
+        syntax::decodeReferences(text, length, body);
+    } else {
+        body.append(text, length);
+    }
 }
 
 void DOMParser::finishBody(XNode* element) {

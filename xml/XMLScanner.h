@@ -146,10 +146,13 @@ inline const char* XMLScanner::endTagAt(const char* p, const char* end, const st
     if (static_cast<size_t>(end - p) < name.size() + 3 || p[0] != '<' || p[1] != '/') {
         return nullptr;
     }
+    // The open element's name, compared whole, then a byte that ends a
+    // name: the lexer's word is then the name too (a name never holds the
+    // byte that ends it), without a second scan over the name's bytes.
     const char* const first = p + 2;
-    const char* const last = syntax::skipName(first);
-    if (static_cast<size_t>(last - first) != name.size() ||
-        !syntax::sameName(first, name.data(), name.size())) {
+    const char* const last = first + name.size();
+    if (!syntax::sameName(first, name.data(), name.size()) ||
+        syntax::XMLBytes::is(*last, syntax::XMLBytes::NAME)) {
         return nullptr;
     }
     p = syntax::skipBlanks(last, end);

@@ -16,6 +16,13 @@ namespace {
 // chunk is free, so growing by small steps would leave every step behind.
 const uint32_t FIRST_CAPACITY = 4;
 
+// Two names of a sorted run, most often different from the first byte on.
+bool sameFiledName(const Attribute* a, const Attribute* b) {
+    const char* x = a->filedName();
+    const char* y = b->filedName();
+    return *x == *y && std::strcmp(x, y) == 0;
+}
+
 }  // namespace
 
 // No map of this library has a null value other than null, so the array
@@ -276,8 +283,7 @@ void AttributeMap::fileParsed(Attribute** attributes, uint32_t count) {
     }
     uint32_t kept = 0;
     for (uint32_t i = 0; i < count; ++i) {
-        if (i + 1 < count &&
-            std::strcmp(attributes[i]->filedName(), attributes[i + 1]->filedName()) == 0) {
+        if (i + 1 < count && sameFiledName(attributes[i], attributes[i + 1])) {
             if (ownsValues()) {
                 deleteValue(attributes[i]);
             }
