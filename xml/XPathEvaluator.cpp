@@ -24,12 +24,20 @@ namespace {
 
 constexpr const char* XML_NAMESPACE = "http://www.w3.org/XML/1998/namespace";
 
-constexpr std::ptrdiff_t PREFETCH_DISTANCE = 8;
+// A walk waits on memory node after node: each node's child list tells
+// where the next one is. The pool cuts a tree's nodes (and their attributes,
+// texts and child arrays) one after the other, so the nodes a walk reaches
+// next lie a little further on in memory than the one it is at; asking for
+// those bytes now lets their waits overlap with this node's. An address that
+// holds no node (a tree built in another order, the end of a chunk) costs a
+// wasted request, never a fault: prefetching does not trap.
+constexpr std::ptrdiff_t PREFETCH_AHEAD = 1024;
 
-void prefetch(const XNode* element) {
+void prefetchAhead(const XNode* element) {
 #if defined(__GNUC__)
-    __builtin_prefetch(&element->getChildren());
-    __builtin_prefetch(&element->getAttributes());
+    const char* at = reinterpret_cast<const char*>(element) + PREFETCH_AHEAD;
+    __builtin_prefetch(at);
+    __builtin_prefetch(at + 64);
 #else
     (void)element;
 #endif
@@ -324,10 +332,6 @@ const char* typeName(XPathValue::Type type) {
 
 }  // namespace
 
-bool isNamespaceDeclaration(const char* name) {
-    return std::strncmp(name, "xmlns", 5) == 0 && (name[5] == '\0' || name[5] == ':');
-}
-
 XPathNode rootOf(const XPathNode& node) {
     if (node.kind() == XPathNode::NONE) {
         return node;
@@ -445,11 +449,7 @@ bool Evaluator::descendants(const XNode* top, bool withText, Emit&& emit) {
             continue;
         }
         const XNode* element = (frame.at++)->get();
-        // A walk waits on memory, node after node: ask for a later sibling
-        // early, so that the waits overlap.
-        if (frame.end - frame.at > PREFETCH_DISTANCE) {
-            prefetch(frame.at[PREFETCH_DISTANCE].get());
-        }
+        prefetchAhead(element);
         if (!emit(XPathNode(XPathNode::ELEMENT, element))) {
             return false;
         }
@@ -467,6 +467,100 @@ bool Evaluator::descendants(const XNode* top, bool withText, Emit&& emit) {
         }
     }
     return true;
+}
+
+template <class Visit>
+bool Evaluator::elementsBelow(const XNode* top, Visit&& visit) {
+    const XNode::ChildList& children = top->getChildren();
+    if (children.empty()) {
+        return true;
+    }
+    // The frames live in mFrames above `base`, addressed through a local
+    // pointer so that the loop keeps them in registers; a visit that walks
+    // on its own stacks its frames above ours and may move the vector.
+    const size_t base = mFrames.size();
+    struct Unwind {
+        std::vector<Frame>& frames;
+        size_t base;
+        ~Unwind() { frames.resize(base); }
+    } unwind{mFrames, base};
+    mFrames.resize(base + 32);
+    size_t room = 32;
+    Frame* frames = mFrames.data() + base;
+    frames[0] = Frame{children.begin(), children.end(), top};
+    size_t depth = 1;
+    while (depth != 0) {
+        Frame& frame = frames[depth - 1];
+        if (frame.at == frame.end) {
+            --depth;
+            continue;
+        }
+        const XNode* element = (frame.at++)->get();
+        prefetchAhead(element);
+        if (!visit(element)) {
+            return false;
+        }
+        frames = mFrames.data() + base;
+        const XNode::ChildList& below = element->getChildren();
+        if (!below.empty()) {
+            if (depth == room) {
+                room *= 2;
+                mFrames.resize(base + room);
+                frames = mFrames.data() + base;
+            }
+            frames[depth++] = Frame{below.begin(), below.end(), element};
+        }
+    }
+    return true;
+}
+
+template <class Sink>
+bool Evaluator::descendantElements(const Step& step, const XPathNode& node, const Expr* where,
+                                   Sink&& sink) {
+    // One step per node, as for any axis, but counted in a register: the
+    // budget is handed back before anything else may spend, so a query over
+    // budget stops at the same node, with the same error, as it would with
+    // a check on every node.
+    const uint64_t limit = mOptions.maxSteps;
+    uint64_t steps = mSteps;
+    const bool byName = step.test == Test::NAME;
+    const char* name = step.name.c_str();
+    const bool filtered = !step.predicates.empty();
+    auto take = [&](const XNode* element) {
+        if (++steps > limit) {
+            mSteps = steps;
+            overBudget(where);
+        }
+        if (byName) {
+            const char* own = element->getName();
+            if (own[0] != name[0] || std::strcmp(own, name) != 0) {
+                return true;
+            }
+        }
+        mSteps = steps;
+        const XPathNode found(XPathNode::ELEMENT, element);
+        const bool go = (filtered && !allHold(step.predicates, found)) || sink(found);
+        steps = mSteps;
+        return go;
+    };
+    const XNode* top = node.element();
+    bool completed = true;
+    if (node.kind() == XPathNode::ROOT) {
+        // The root node is its own descendant-or-self but no element; the
+        // top element is the first of its descendants.
+        if (step.axis == Axis::DESCENDANT_OR_SELF) {
+            ++steps;
+        }
+        completed = take(top);
+    } else if (step.axis == Axis::DESCENDANT_OR_SELF) {
+        completed = take(top);
+    }
+    completed = completed && elementsBelow(top, take);
+    mSteps = steps;
+    if (steps > limit) {
+        overBudget(where);
+    }
+    return completed;
 }
 
 template <class Emit>
@@ -696,6 +790,15 @@ bool Evaluator::predicateHolds(const Expr* predicate, const Context& context) {
     return boolean(predicate, context);
 }
 
+bool Evaluator::allHold(const std::vector<const Expr*>& predicates, const XPathNode& node) {
+    for (const Expr* predicate : predicates) {
+        if (!boolean(predicate, Context{node, 0, 0})) {
+            return false;
+        }
+    }
+    return true;
+}
+
 template <class Sink>
 bool Evaluator::stepEach(const Step& step, const XPathNode& node, const Expr* where, Sink&& sink) {
     if (step.axis == Axis::ATTRIBUTE && step.test == Test::NAME) {
@@ -716,6 +819,11 @@ bool Evaluator::stepEach(const Step& step, const XPathNode& node, const Expr* wh
         }
         return sink(found);
     }
+    if ((step.axis == Axis::DESCENDANT || step.axis == Axis::DESCENDANT_OR_SELF) &&
+        (step.test == Test::ANY_NAME || step.test == Test::NAME) &&
+        (node.kind() == XPathNode::ELEMENT || node.kind() == XPathNode::ROOT)) {
+        return descendantElements(step, node, where, sink);
+    }
     const bool withText = step.test == Test::NODE || step.test == Test::TEXT;
     return axis(step.axis, node, withText, [&](const XPathNode& found) {
         spend(1, where);
@@ -732,8 +840,7 @@ bool Evaluator::stepEach(const Step& step, const XPathNode& node, const Expr* wh
 }
 
 bool Evaluator::simpleStep(const Expr* expr) {
-    return expr->op == Expr::PATH && expr->filter == nullptr && !expr->absolute &&
-           expr->steps.size() == 1 && !expr->steps[0].positional;
+    return isSimpleStep(expr);
 }
 
 bool Evaluator::stepFrom(const Step& step, const XPathNode& node, NodeVec& out, bool firstOnly,
@@ -1223,12 +1330,33 @@ bool Evaluator::compareStep(const Expr* expr, const Context& context) {
     return compareStepWith(expr, path, against, stepLeft, context);
 }
 
+// What compareStep decides for `@name = 'text'`, without a node for the
+// attribute and its value: the element's attribute of that name, if any,
+// compared byte for byte.
+bool Evaluator::compareAttribute(const Expr* expr, const Context& context) {
+    const bool stepLeft = expr->args[0]->op == Expr::PATH;
+    const Expr* path = expr->args[stepLeft ? 0 : 1];
+    if (!context.node) {
+        return false;
+    }
+    spend(1, path);
+    const std::string& name = path->steps[0].name;
+    if (context.node.kind() != XPathNode::ELEMENT || isNamespaceDeclaration(name.c_str())) {
+        return false;
+    }
+    const Attribute* attribute = context.node.element()->getAttribute(name.c_str());
+    return attribute != nullptr && (attribute->getValueString() ==
+                                    expr->args[stepLeft ? 1 : 0]->text) == (expr->op == Expr::EQ);
+}
+
 bool Evaluator::compareStepWith(const Expr* expr, const Expr* path, const Operand& against,
                                 bool stepLeft, const Context& context) {
     const Expr::Op seen = stepLeft ? expr->op : mirrored(expr->op);
     const bool equality = expr->op == Expr::EQ || expr->op == Expr::NE;
     const bool asNumbers = against.type == Type::NUMBER || !equality;
-    const double number = against.type == Type::NUMBER ? against.number : toNumber(against.string);
+    const double number = against.type == Type::NUMBER ? against.number
+                          : asNumbers                  ? toNumber(against.string)
+                                                       : 0;
     PooledString scratch(mStringPool);
     bool holds = false;
     stepEach(path->steps[0], context.node, path, [&](const XPathNode& node) {
@@ -1252,7 +1380,10 @@ bool Evaluator::boolean(const Expr* expr, const Context& context) {
         case Expr::LE:
         case Expr::GT:
         case Expr::GE: {
-            if (simpleStep(expr->args[0]) || simpleStep(expr->args[1])) {
+            if (expr->attributeLiteral) {
+                return compareAttribute(expr, context);
+            }
+            if (expr->stepCompare) {
                 return compareStep(expr, context);
             }
             const Type leftType = expr->args[0]->type;

@@ -4,6 +4,7 @@
 #ifndef KAVRIXML_XML_XPATHEVALUATOR_H
 #define KAVRIXML_XML_XPATHEVALUATOR_H
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -130,13 +131,25 @@ class Evaluator {
     static bool simpleStep(const Expr* expr);
     size_t count(const Expr* expr, const Context& context);
     bool compareStep(const Expr* expr, const Context& context);
+    bool compareAttribute(const Expr* expr, const Context& context);
     bool compareStepWith(const Expr* expr, const Expr* path, const Operand& against, bool stepLeft,
                          const Context& context);
     bool predicateHolds(const Expr* predicate, const Context& context);
+    // Whether every predicate of a step without positional ones holds.
+    bool allHold(const std::vector<const Expr*>& predicates, const XPathNode& node);
     template <class Emit>
     bool axis(Axis axis, const XPathNode& node, bool withText, Emit&& emit);
     template <class Emit>
     bool descendants(const XNode* top, bool withText, Emit&& emit);
+    // Calls visit(element) for each element below `top` in document order
+    // until it answers false; false then. No text nodes, no budget.
+    template <class Visit>
+    bool elementsBelow(const XNode* top, Visit&& visit);
+    // stepEach for a descendant(-or-self) step with a name test or '*' from
+    // an element or the root: elements only, without a node per candidate.
+    template <class Sink>
+    bool descendantElements(const Step& step, const XPathNode& node, const Expr* where,
+                            Sink&& sink);
     template <class Emit>
     bool descendantsReverse(const XNode* top, bool withText, Emit&& emit);
     template <class Emit>
@@ -176,7 +189,10 @@ XPathNode rootOf(const XPathNode& node);
 // XPathQuery::numberToString into `out`, reusing its buffer.
 void formatNumber(double value, std::string& out);
 // xmlns and xmlns:* are no attributes to XPath.
-bool isNamespaceDeclaration(const char* name);
+inline bool isNamespaceDeclaration(const char* name) {
+    return name[0] == 'x' && std::strncmp(name, "xmlns", 5) == 0 &&
+           (name[5] == '\0' || name[5] == ':');
+}
 
 }  // namespace xpath
 }  // namespace xml
