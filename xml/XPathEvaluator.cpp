@@ -31,15 +31,24 @@ constexpr const char* XML_NAMESPACE = "http://www.w3.org/XML/1998/namespace";
 // those bytes now lets their waits overlap with this node's. An address that
 // holds no node (a tree built in another order, the end of a chunk) costs a
 // wasted request, never a fault: prefetching does not trap.
-constexpr std::ptrdiff_t PREFETCH_AHEAD = 1024;
+// Where an element has many children, the child array names the later
+// ones exactly: their child lists are asked for a few siblings ahead too.
+constexpr std::ptrdiff_t PREFETCH_AHEAD = 2048;
+constexpr std::ptrdiff_t SIBLINGS_AHEAD = 6;
 
-void prefetchAhead(const XNode* element) {
+void prefetchAhead(const XNode* element, const ::core::SmartPtr<XNode>* next,
+                   const ::core::SmartPtr<XNode>* end) {
 #if defined(__GNUC__)
     const char* at = reinterpret_cast<const char*>(element) + PREFETCH_AHEAD;
     __builtin_prefetch(at);
     __builtin_prefetch(at + 64);
+    if (end - next > SIBLINGS_AHEAD) {
+        __builtin_prefetch(&next[SIBLINGS_AHEAD]->getChildren());
+    }
 #else
     (void)element;
+    (void)next;
+    (void)end;
 #endif
 }
 
@@ -449,7 +458,7 @@ bool Evaluator::descendants(const XNode* top, bool withText, Emit&& emit) {
             continue;
         }
         const XNode* element = (frame.at++)->get();
-        prefetchAhead(element);
+        prefetchAhead(element, frame.at, frame.end);
         if (!emit(XPathNode(XPathNode::ELEMENT, element))) {
             return false;
         }
@@ -496,13 +505,19 @@ bool Evaluator::elementsBelow(const XNode* top, Visit&& visit) {
             continue;
         }
         const XNode* element = (frame.at++)->get();
-        prefetchAhead(element);
+        prefetchAhead(element, frame.at, frame.end);
         if (!visit(element)) {
             return false;
         }
         frames = mFrames.data() + base;
         const XNode::ChildList& below = element->getChildren();
         if (!below.empty()) {
+            // A frame whose last child this was is done: the children take
+            // its place (a chain of only children needs one frame).
+            if (frames[depth - 1].at == frames[depth - 1].end) {
+                frames[depth - 1] = Frame{below.begin(), below.end(), element};
+                continue;
+            }
             if (depth == room) {
                 room *= 2;
                 mFrames.resize(base + room);
@@ -514,7 +529,7 @@ bool Evaluator::elementsBelow(const XNode* top, Visit&& visit) {
     return true;
 }
 
-template <class Sink>
+template <bool Quiet, class Sink>
 bool Evaluator::descendantElements(const Step& step, const XPathNode& node, const Expr* where,
                                    Sink&& sink) {
     // One step per node, as for any axis, but counted in a register: the
@@ -537,8 +552,11 @@ bool Evaluator::descendantElements(const Step& step, const XPathNode& node, cons
                 return true;
             }
         }
-        mSteps = steps;
         const XPathNode found(XPathNode::ELEMENT, element);
+        if (Quiet && !filtered) {
+            return sink(found);
+        }
+        mSteps = steps;
         const bool go = (filtered && !allHold(step.predicates, found)) || sink(found);
         steps = mSteps;
         return go;
@@ -799,7 +817,7 @@ bool Evaluator::allHold(const std::vector<const Expr*>& predicates, const XPathN
     return true;
 }
 
-template <class Sink>
+template <bool Quiet, class Sink>
 bool Evaluator::stepEach(const Step& step, const XPathNode& node, const Expr* where, Sink&& sink) {
     if (step.axis == Axis::ATTRIBUTE && step.test == Test::NAME) {
         // One attribute at most: looked up, not searched for.
@@ -822,7 +840,7 @@ bool Evaluator::stepEach(const Step& step, const XPathNode& node, const Expr* wh
     if ((step.axis == Axis::DESCENDANT || step.axis == Axis::DESCENDANT_OR_SELF) &&
         (step.test == Test::ANY_NAME || step.test == Test::NAME) &&
         (node.kind() == XPathNode::ELEMENT || node.kind() == XPathNode::ROOT)) {
-        return descendantElements(step, node, where, sink);
+        return descendantElements<Quiet>(step, node, where, sink);
     }
     const bool withText = step.test == Test::NODE || step.test == Test::TEXT;
     return axis(step.axis, node, withText, [&](const XPathNode& found) {
@@ -849,7 +867,7 @@ bool Evaluator::stepFrom(const Step& step, const XPathNode& node, NodeVec& out, 
     if (!step.positional) {
         const size_t from = out.size();
         const bool stopAtFirst = firstOnly && !reverse;
-        const bool completed = stepEach(step, node, where, [&](const XPathNode& found) {
+        const bool completed = stepEach<true>(step, node, where, [&](const XPathNode& found) {
             push(out, found, where);
             return !stopAtFirst;
         });
@@ -1292,7 +1310,7 @@ size_t Evaluator::count(const Expr* expr, const Context& context) {
         return next->size();
     }
     size_t found = 0;
-    stepEach(expr->steps[last], current->front(), expr, [&found](const XPathNode&) {
+    stepEach<true>(expr->steps[last], current->front(), expr, [&found](const XPathNode&) {
         ++found;
         return true;
     });
@@ -1359,7 +1377,7 @@ bool Evaluator::compareStepWith(const Expr* expr, const Expr* path, const Operan
                                                        : 0;
     PooledString scratch(mStringPool);
     bool holds = false;
-    stepEach(path->steps[0], context.node, path, [&](const XPathNode& node) {
+    stepEach<false>(path->steps[0], context.node, path, [&](const XPathNode& node) {
         const std::string_view text = stringValue(node, *scratch);
         holds = asNumbers ? equalNumbers(seen, toNumber(text), number)
                           : (text == against.string) == (expr->op == Expr::EQ);
@@ -1424,8 +1442,8 @@ bool Evaluator::boolean(const Expr* expr, const Context& context) {
     switch (expr->type) {
         case Type::NODE_SET:
             if (simpleStep(expr)) {
-                return context.node && !stepEach(expr->steps[0], context.node, expr,
-                                                 [](const XPathNode&) { return false; });
+                return context.node && !stepEach<true>(expr->steps[0], context.node, expr,
+                                                       [](const XPathNode&) { return false; });
             }
             return static_cast<bool>(first(expr, context));
         case Type::NUMBER: {

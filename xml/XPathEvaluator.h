@@ -125,7 +125,9 @@ class Evaluator {
                   const Expr* where);
     // Calls sink(node) for each node of a step without positional
     // predicates, in the axis's order, until it answers false; false then.
-    template <class Sink>
+    // A Quiet sink spends no steps (it may throw), so the budget need not
+    // be settled before each call.
+    template <bool Quiet, class Sink>
     bool stepEach(const Step& step, const XPathNode& node, const Expr* where, Sink&& sink);
     // A relative path of one step without positional predicates.
     static bool simpleStep(const Expr* expr);
@@ -147,7 +149,7 @@ class Evaluator {
     bool elementsBelow(const XNode* top, Visit&& visit);
     // stepEach for a descendant(-or-self) step with a name test or '*' from
     // an element or the root: elements only, without a node per candidate.
-    template <class Sink>
+    template <bool Quiet, class Sink>
     bool descendantElements(const Step& step, const XPathNode& node, const Expr* where,
                             Sink&& sink);
     template <class Emit>
