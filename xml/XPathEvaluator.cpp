@@ -529,35 +529,33 @@ bool Evaluator::elementsBelow(const XNode* top, Visit&& visit) {
     return true;
 }
 
-template <bool Quiet, class Sink>
+template <bool Quiet, bool ByName, class Sink>
 bool Evaluator::descendantElements(const Step& step, const XPathNode& node, const Expr* where,
                                    Sink&& sink) {
     // One step per node, as for any axis, but counted in a register: the
-    // budget is handed back before anything else may spend, so a query over
-    // budget stops at the same node, with the same error, as it would with
-    // a check on every node.
+    // walk stops at the node that goes over budget and the error comes
+    // after it, and the count is handed back before anything else may
+    // spend, so the error is the one a check on every node gives.
     const uint64_t limit = mOptions.maxSteps;
     uint64_t steps = mSteps;
-    const bool byName = step.test == Test::NAME;
     const char* name = step.name.c_str();
-    const bool filtered = !step.predicates.empty();
+    const bool settle = !Quiet || !step.predicates.empty();
     auto take = [&](const XNode* element) {
         if (++steps > limit) {
-            mSteps = steps;
-            overBudget(where);
+            return false;
         }
-        if (byName) {
+        if (ByName) {
             const char* own = element->getName();
             if (own[0] != name[0] || std::strcmp(own, name) != 0) {
                 return true;
             }
         }
         const XPathNode found(XPathNode::ELEMENT, element);
-        if (Quiet && !filtered) {
+        if (!settle) {
             return sink(found);
         }
         mSteps = steps;
-        const bool go = (filtered && !allHold(step.predicates, found)) || sink(found);
+        const bool go = !allHold(step.predicates, found) || sink(found);
         steps = mSteps;
         return go;
     };
@@ -840,7 +838,8 @@ bool Evaluator::stepEach(const Step& step, const XPathNode& node, const Expr* wh
     if ((step.axis == Axis::DESCENDANT || step.axis == Axis::DESCENDANT_OR_SELF) &&
         (step.test == Test::ANY_NAME || step.test == Test::NAME) &&
         (node.kind() == XPathNode::ELEMENT || node.kind() == XPathNode::ROOT)) {
-        return descendantElements<Quiet>(step, node, where, sink);
+        return step.test == Test::NAME ? descendantElements<Quiet, true>(step, node, where, sink)
+                                       : descendantElements<Quiet, false>(step, node, where, sink);
     }
     const bool withText = step.test == Test::NODE || step.test == Test::TEXT;
     return axis(step.axis, node, withText, [&](const XPathNode& found) {

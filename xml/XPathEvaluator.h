@@ -149,7 +149,7 @@ class Evaluator {
     bool elementsBelow(const XNode* top, Visit&& visit);
     // stepEach for a descendant(-or-self) step with a name test or '*' from
     // an element or the root: elements only, without a node per candidate.
-    template <bool Quiet, class Sink>
+    template <bool Quiet, bool ByName, class Sink>
     bool descendantElements(const Step& step, const XPathNode& node, const Expr* where,
                             Sink&& sink);
     template <class Emit>
