@@ -31,8 +31,9 @@ constexpr const char* XML_NAMESPACE = "http://www.w3.org/XML/1998/namespace";
 // those bytes now lets their waits overlap with this node's. An address that
 // holds no node (a tree built in another order, the end of a chunk) costs a
 // wasted request, never a fault: prefetching does not trap.
-// Where an element has many children, the child array names the later
-// ones exactly: their child lists are asked for a few siblings ahead too.
+//
+// Where an element has many children, its child array names the later ones
+// exactly: their child lists are asked for a few siblings ahead as well.
 constexpr std::ptrdiff_t PREFETCH_AHEAD = 2048;
 constexpr std::ptrdiff_t SIBLINGS_AHEAD = 6;
 
