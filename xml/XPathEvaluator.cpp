@@ -53,6 +53,14 @@ void prefetchAhead(const XNode* element, const ::core::SmartPtr<XNode>* next,
 #endif
 }
 
+void prefetchChildren(const XNode* element) {
+#if defined(__GNUC__)
+    __builtin_prefetch(element->getChildren().begin());
+#else
+    (void)element;
+#endif
+}
+
 bool hasText(const XNode* element) {
     return element->getBodySize() != 0;
 }
@@ -519,6 +527,9 @@ bool Evaluator::elementsBelow(const XNode* top, Visit&& visit) {
                 frames[depth - 1] = Frame{below.begin(), below.end(), element};
                 continue;
             }
+            // The next sibling's children come after these: their array,
+            // which may lie anywhere, is asked for now.
+            prefetchChildren(frames[depth - 1].at->get());
             if (depth == room) {
                 room *= 2;
                 mFrames.resize(base + room);
