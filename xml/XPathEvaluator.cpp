@@ -489,59 +489,56 @@ bool Evaluator::descendants(const XNode* top, bool withText, Emit&& emit) {
 
 template <class Visit>
 bool Evaluator::elementsBelow(const XNode* top, Visit&& visit) {
-    const XNode::ChildList& children = top->getChildren();
-    if (children.empty()) {
-        return true;
-    }
-    // The frames live in mFrames above `base`, addressed through a local
-    // pointer so that the loop keeps them in registers; a visit that walks
-    // on its own stacks its frames above ours and may move the vector.
+    // The frame being walked is kept in `at` and `end`; the frames of the
+    // ancestors with children still to come are saved in mFrames above
+    // `base`. A visit that walks on its own stacks its frames above ours
+    // and may move the vector, so it is addressed afresh on each use.
     const size_t base = mFrames.size();
     struct Unwind {
         std::vector<Frame>& frames;
         size_t base;
         ~Unwind() { frames.resize(base); }
     } unwind{mFrames, base};
-    mFrames.resize(base + 32);
-    size_t room = 32;
-    Frame* frames = mFrames.data() + base;
-    frames[0] = Frame{children.begin(), children.end(), top};
-    size_t depth = 1;
-    while (depth != 0) {
-        Frame& frame = frames[depth - 1];
-        if (frame.at == frame.end) {
-            --depth;
+    size_t saved = 0;
+    const ::core::SmartPtr<XNode>* at = top->getChildren().begin();
+    const ::core::SmartPtr<XNode>* end = top->getChildren().end();
+    for (;;) {
+        if (at == end) {
+            if (saved == 0) {
+                return true;
+            }
+            const Frame& frame = mFrames[base + --saved];
+            at = frame.at;
+            end = frame.end;
             continue;
         }
-        const XNode* element = (frame.at++)->get();
-        prefetchAhead(element, frame.at, frame.end);
+        const XNode* element = (at++)->get();
+        prefetchAhead(element, at, end);
         if (!visit(element)) {
             return false;
         }
-        frames = mFrames.data() + base;
         const XNode::ChildList& below = element->getChildren();
-        if (!below.empty()) {
-            // A frame whose last child this was is done: the children take
-            // its place (a chain of only children needs one frame).
-            if (frames[depth - 1].at == frames[depth - 1].end) {
-                frames[depth - 1] = Frame{below.begin(), below.end(), element};
-                continue;
-            }
+        if (below.empty()) {
+            continue;
+        }
+        // The rest of this frame waits while the children are walked; a
+        // frame whose last child this was is simply left (a chain of only
+        // children needs no saved frame at all).
+        if (at != end) {
             // The next sibling's children come after these: their array,
             // which may lie anywhere, is asked for now.
-            prefetchChildren(frames[depth - 1].at->get());
-            if (depth == room) {
-                room *= 2;
-                mFrames.resize(base + room);
-                frames = mFrames.data() + base;
+            prefetchChildren(at->get());
+            if (base + saved == mFrames.size()) {
+                mFrames.resize(std::max<size_t>(2 * mFrames.size(), base + 32));
             }
-            frames[depth++] = Frame{below.begin(), below.end(), element};
+            mFrames[base + saved++] = Frame{at, end, nullptr};
         }
+        at = below.begin();
+        end = below.end();
     }
-    return true;
 }
 
-template <bool Quiet, bool ByName, class Sink>
+template <bool Settle, bool ByName, class Sink>
 bool Evaluator::descendantElements(const Step& step, const XPathNode& node, const Expr* where,
                                    Sink&& sink) {
     // One step per node, as for any axis, but counted in a register: the
@@ -551,7 +548,6 @@ bool Evaluator::descendantElements(const Step& step, const XPathNode& node, cons
     const uint64_t limit = mOptions.maxSteps;
     uint64_t steps = mSteps;
     const char* name = step.name.c_str();
-    const bool settle = !Quiet || !step.predicates.empty();
     auto take = [&](const XNode* element) {
         if (++steps > limit) {
             return false;
@@ -562,10 +558,10 @@ bool Evaluator::descendantElements(const Step& step, const XPathNode& node, cons
                 return true;
             }
         }
-        const XPathNode found(XPathNode::ELEMENT, element);
-        if (!settle) {
-            return sink(found);
+        if (!Settle) {
+            return sink(XPathNode(XPathNode::ELEMENT, element));
         }
+        const XPathNode found(XPathNode::ELEMENT, element);
         mSteps = steps;
         const bool go = !allHold(step.predicates, found) || sink(found);
         steps = mSteps;
@@ -850,8 +846,15 @@ bool Evaluator::stepEach(const Step& step, const XPathNode& node, const Expr* wh
     if ((step.axis == Axis::DESCENDANT || step.axis == Axis::DESCENDANT_OR_SELF) &&
         (step.test == Test::ANY_NAME || step.test == Test::NAME) &&
         (node.kind() == XPathNode::ELEMENT || node.kind() == XPathNode::ROOT)) {
-        return step.test == Test::NAME ? descendantElements<Quiet, true>(step, node, where, sink)
-                                       : descendantElements<Quiet, false>(step, node, where, sink);
+        if constexpr (Quiet) {
+            if (step.predicates.empty()) {
+                return step.test == Test::NAME
+                           ? descendantElements<false, true>(step, node, where, sink)
+                           : descendantElements<false, false>(step, node, where, sink);
+            }
+        }
+        return step.test == Test::NAME ? descendantElements<true, true>(step, node, where, sink)
+                                       : descendantElements<true, false>(step, node, where, sink);
     }
     const bool withText = step.test == Test::NODE || step.test == Test::TEXT;
     return axis(step.axis, node, withText, [&](const XPathNode& found) {

@@ -94,7 +94,7 @@ class Evaluator {
     struct Frame {
         const ::core::SmartPtr<XNode>* at;
         const ::core::SmartPtr<XNode>* end;
-        const XNode* owner;
+        const XNode* owner;  // whose children these are (walks backwards only)
     };
 
     void spend(uint64_t steps, const Expr* where) {
@@ -149,7 +149,9 @@ class Evaluator {
     bool elementsBelow(const XNode* top, Visit&& visit);
     // stepEach for a descendant(-or-self) step with a name test or '*' from
     // an element or the root: elements only, without a node per candidate.
-    template <bool Quiet, bool ByName, class Sink>
+    // Settle: the budget is handed back before each predicate and sink call
+    // (false only for a quiet sink and no predicates); ByName: a name test.
+    template <bool Settle, bool ByName, class Sink>
     bool descendantElements(const Step& step, const XPathNode& node, const Expr* where,
                             Sink&& sink);
     template <class Emit>
