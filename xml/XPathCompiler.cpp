@@ -444,7 +444,22 @@ class Parser {
     Expr* binary(Expr::Op op, Type type, uint32_t offset, const Expr* left, const Expr* right) {
         Expr* expr = make(op, type, offset);
         expr->args = {left, right};
+        if (op >= Expr::EQ && op <= Expr::GE) {
+            expr->stepCompare = isSimpleStep(left) || isSimpleStep(right);
+            expr->attributeLiteral = (op == Expr::EQ || op == Expr::NE) &&
+                                     (isAttributeStep(left) ? right : left)->op == Expr::LITERAL &&
+                                     (isAttributeStep(left) || isAttributeStep(right));
+        }
         return expr;
+    }
+
+    // `@name` alone: one attribute at most, found by its name.
+    static bool isAttributeStep(const Expr* expr) {
+        if (!isSimpleStep(expr)) {
+            return false;
+        }
+        const Step& step = expr->steps[0];
+        return step.axis == Axis::ATTRIBUTE && step.test == Test::NAME && step.predicates.empty();
     }
 
     const Expr* orExpr() {

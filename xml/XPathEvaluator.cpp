@@ -24,12 +24,38 @@ namespace {
 
 constexpr const char* XML_NAMESPACE = "http://www.w3.org/XML/1998/namespace";
 
-constexpr std::ptrdiff_t PREFETCH_DISTANCE = 8;
+// A walk waits on memory node after node: each node's child list tells
+// where the next one is. The pool cuts a tree's nodes (and their attributes,
+// texts and child arrays) one after the other, so the nodes a walk reaches
+// next lie a little further on in memory than the one it is at; asking for
+// those bytes now lets their waits overlap with this node's. An address that
+// holds no node (a tree built in another order, the end of a chunk) costs a
+// wasted request, never a fault: prefetching does not trap.
+//
+// Where an element has many children, its child array names the later ones
+// exactly: their child lists are asked for a few siblings ahead as well.
+constexpr std::ptrdiff_t PREFETCH_AHEAD = 2048;
+constexpr std::ptrdiff_t SIBLINGS_AHEAD = 6;
 
-void prefetch(const XNode* element) {
+void prefetchAhead(const XNode* element, const ::core::SmartPtr<XNode>* next,
+                   const ::core::SmartPtr<XNode>* end) {
 #if defined(__GNUC__)
-    __builtin_prefetch(&element->getChildren());
-    __builtin_prefetch(&element->getAttributes());
+    const char* at = reinterpret_cast<const char*>(element) + PREFETCH_AHEAD;
+    __builtin_prefetch(at);
+    __builtin_prefetch(at + 64);
+    if (end - next > SIBLINGS_AHEAD) {
+        __builtin_prefetch(&next[SIBLINGS_AHEAD]->getChildren());
+    }
+#else
+    (void)element;
+    (void)next;
+    (void)end;
+#endif
+}
+
+void prefetchChildren(const XNode* element) {
+#if defined(__GNUC__)
+    __builtin_prefetch(element->getChildren().begin());
 #else
     (void)element;
 #endif
@@ -324,10 +350,6 @@ const char* typeName(XPathValue::Type type) {
 
 }  // namespace
 
-bool isNamespaceDeclaration(const char* name) {
-    return std::strncmp(name, "xmlns", 5) == 0 && (name[5] == '\0' || name[5] == ':');
-}
-
 XPathNode rootOf(const XPathNode& node) {
     if (node.kind() == XPathNode::NONE) {
         return node;
@@ -445,11 +467,7 @@ bool Evaluator::descendants(const XNode* top, bool withText, Emit&& emit) {
             continue;
         }
         const XNode* element = (frame.at++)->get();
-        // A walk waits on memory, node after node: ask for a later sibling
-        // early, so that the waits overlap.
-        if (frame.end - frame.at > PREFETCH_DISTANCE) {
-            prefetch(frame.at[PREFETCH_DISTANCE].get());
-        }
+        prefetchAhead(element, frame.at, frame.end);
         if (!emit(XPathNode(XPathNode::ELEMENT, element))) {
             return false;
         }
@@ -467,6 +485,106 @@ bool Evaluator::descendants(const XNode* top, bool withText, Emit&& emit) {
         }
     }
     return true;
+}
+
+template <class Visit>
+bool Evaluator::elementsBelow(const XNode* top, Visit&& visit) {
+    // The frame being walked is kept in `at` and `end`; the frames of the
+    // ancestors with children still to come are saved in mFrames above
+    // `base`. A visit that walks on its own stacks its frames above ours
+    // and may move the vector, so it is addressed afresh on each use.
+    const size_t base = mFrames.size();
+    struct Unwind {
+        std::vector<Frame>& frames;
+        size_t base;
+        ~Unwind() { frames.resize(base); }
+    } unwind{mFrames, base};
+    size_t saved = 0;
+    const ::core::SmartPtr<XNode>* at = top->getChildren().begin();
+    const ::core::SmartPtr<XNode>* end = top->getChildren().end();
+    for (;;) {
+        if (at == end) {
+            if (saved == 0) {
+                return true;
+            }
+            const Frame& frame = mFrames[base + --saved];
+            at = frame.at;
+            end = frame.end;
+            continue;
+        }
+        const XNode* element = (at++)->get();
+        prefetchAhead(element, at, end);
+        if (!visit(element)) {
+            return false;
+        }
+        const XNode::ChildList& below = element->getChildren();
+        if (below.empty()) {
+            continue;
+        }
+        // The rest of this frame waits while the children are walked; a
+        // frame whose last child this was is simply left (a chain of only
+        // children needs no saved frame at all).
+        if (at != end) {
+            // The next sibling's children come after these: their array,
+            // which may lie anywhere, is asked for now.
+            prefetchChildren(at->get());
+            if (base + saved == mFrames.size()) {
+                mFrames.resize(std::max<size_t>(2 * mFrames.size(), base + 32));
+            }
+            mFrames[base + saved++] = Frame{at, end, nullptr};
+        }
+        at = below.begin();
+        end = below.end();
+    }
+}
+
+template <bool Settle, bool ByName, class Sink>
+bool Evaluator::descendantElements(const Step& step, const XPathNode& node, const Expr* where,
+                                   Sink&& sink) {
+    // One step per node, as for any axis, but counted in a register: the
+    // walk stops at the node that goes over budget and the error comes
+    // after it, and the count is handed back before anything else may
+    // spend, so the error is the one a check on every node gives.
+    const uint64_t limit = mOptions.maxSteps;
+    uint64_t steps = mSteps;
+    const char* name = step.name.c_str();
+    auto take = [&](const XNode* element) {
+        if (++steps > limit) {
+            return false;
+        }
+        if (ByName) {
+            const char* own = element->getName();
+            if (own[0] != name[0] || std::strcmp(own, name) != 0) {
+                return true;
+            }
+        }
+        if (!Settle) {
+            return sink(XPathNode(XPathNode::ELEMENT, element));
+        }
+        const XPathNode found(XPathNode::ELEMENT, element);
+        mSteps = steps;
+        const bool go = !allHold(step.predicates, found) || sink(found);
+        steps = mSteps;
+        return go;
+    };
+    const XNode* top = node.element();
+    bool completed = true;
+    if (node.kind() == XPathNode::ROOT) {
+        // The root node is its own descendant-or-self but no element; the
+        // top element is the first of its descendants.
+        if (step.axis == Axis::DESCENDANT_OR_SELF) {
+            ++steps;
+        }
+        completed = take(top);
+    } else if (step.axis == Axis::DESCENDANT_OR_SELF) {
+        completed = take(top);
+    }
+    completed = completed && elementsBelow(top, take);
+    mSteps = steps;
+    if (steps > limit) {
+        overBudget(where);
+    }
+    return completed;
 }
 
 template <class Emit>
@@ -696,7 +814,16 @@ bool Evaluator::predicateHolds(const Expr* predicate, const Context& context) {
     return boolean(predicate, context);
 }
 
-template <class Sink>
+bool Evaluator::allHold(const std::vector<const Expr*>& predicates, const XPathNode& node) {
+    for (const Expr* predicate : predicates) {
+        if (!boolean(predicate, Context{node, 0, 0})) {
+            return false;
+        }
+    }
+    return true;
+}
+
+template <bool Quiet, class Sink>
 bool Evaluator::stepEach(const Step& step, const XPathNode& node, const Expr* where, Sink&& sink) {
     if (step.axis == Axis::ATTRIBUTE && step.test == Test::NAME) {
         // One attribute at most: looked up, not searched for.
@@ -716,6 +843,19 @@ bool Evaluator::stepEach(const Step& step, const XPathNode& node, const Expr* wh
         }
         return sink(found);
     }
+    if ((step.axis == Axis::DESCENDANT || step.axis == Axis::DESCENDANT_OR_SELF) &&
+        (step.test == Test::ANY_NAME || step.test == Test::NAME) &&
+        (node.kind() == XPathNode::ELEMENT || node.kind() == XPathNode::ROOT)) {
+        if constexpr (Quiet) {
+            if (step.predicates.empty()) {
+                return step.test == Test::NAME
+                           ? descendantElements<false, true>(step, node, where, sink)
+                           : descendantElements<false, false>(step, node, where, sink);
+            }
+        }
+        return step.test == Test::NAME ? descendantElements<true, true>(step, node, where, sink)
+                                       : descendantElements<true, false>(step, node, where, sink);
+    }
     const bool withText = step.test == Test::NODE || step.test == Test::TEXT;
     return axis(step.axis, node, withText, [&](const XPathNode& found) {
         spend(1, where);
@@ -732,8 +872,7 @@ bool Evaluator::stepEach(const Step& step, const XPathNode& node, const Expr* wh
 }
 
 bool Evaluator::simpleStep(const Expr* expr) {
-    return expr->op == Expr::PATH && expr->filter == nullptr && !expr->absolute &&
-           expr->steps.size() == 1 && !expr->steps[0].positional;
+    return isSimpleStep(expr);
 }
 
 bool Evaluator::stepFrom(const Step& step, const XPathNode& node, NodeVec& out, bool firstOnly,
@@ -742,7 +881,7 @@ bool Evaluator::stepFrom(const Step& step, const XPathNode& node, NodeVec& out, 
     if (!step.positional) {
         const size_t from = out.size();
         const bool stopAtFirst = firstOnly && !reverse;
-        const bool completed = stepEach(step, node, where, [&](const XPathNode& found) {
+        const bool completed = stepEach<true>(step, node, where, [&](const XPathNode& found) {
             push(out, found, where);
             return !stopAtFirst;
         });
@@ -1185,7 +1324,7 @@ size_t Evaluator::count(const Expr* expr, const Context& context) {
         return next->size();
     }
     size_t found = 0;
-    stepEach(expr->steps[last], current->front(), expr, [&found](const XPathNode&) {
+    stepEach<true>(expr->steps[last], current->front(), expr, [&found](const XPathNode&) {
         ++found;
         return true;
     });
@@ -1223,15 +1362,36 @@ bool Evaluator::compareStep(const Expr* expr, const Context& context) {
     return compareStepWith(expr, path, against, stepLeft, context);
 }
 
+// What compareStep decides for `@name = 'text'`, without a node for the
+// attribute and its value: the element's attribute of that name, if any,
+// compared byte for byte.
+bool Evaluator::compareAttribute(const Expr* expr, const Context& context) {
+    const bool stepLeft = expr->args[0]->op == Expr::PATH;
+    const Expr* path = expr->args[stepLeft ? 0 : 1];
+    if (!context.node) {
+        return false;
+    }
+    spend(1, path);
+    const std::string& name = path->steps[0].name;
+    if (context.node.kind() != XPathNode::ELEMENT || isNamespaceDeclaration(name.c_str())) {
+        return false;
+    }
+    const Attribute* attribute = context.node.element()->getAttribute(name.c_str());
+    return attribute != nullptr && (attribute->getValueString() ==
+                                    expr->args[stepLeft ? 1 : 0]->text) == (expr->op == Expr::EQ);
+}
+
 bool Evaluator::compareStepWith(const Expr* expr, const Expr* path, const Operand& against,
                                 bool stepLeft, const Context& context) {
     const Expr::Op seen = stepLeft ? expr->op : mirrored(expr->op);
     const bool equality = expr->op == Expr::EQ || expr->op == Expr::NE;
     const bool asNumbers = against.type == Type::NUMBER || !equality;
-    const double number = against.type == Type::NUMBER ? against.number : toNumber(against.string);
+    const double number = against.type == Type::NUMBER ? against.number
+                          : asNumbers                  ? toNumber(against.string)
+                                                       : 0;
     PooledString scratch(mStringPool);
     bool holds = false;
-    stepEach(path->steps[0], context.node, path, [&](const XPathNode& node) {
+    stepEach<false>(path->steps[0], context.node, path, [&](const XPathNode& node) {
         const std::string_view text = stringValue(node, *scratch);
         holds = asNumbers ? equalNumbers(seen, toNumber(text), number)
                           : (text == against.string) == (expr->op == Expr::EQ);
@@ -1252,7 +1412,10 @@ bool Evaluator::boolean(const Expr* expr, const Context& context) {
         case Expr::LE:
         case Expr::GT:
         case Expr::GE: {
-            if (simpleStep(expr->args[0]) || simpleStep(expr->args[1])) {
+            if (expr->attributeLiteral) {
+                return compareAttribute(expr, context);
+            }
+            if (expr->stepCompare) {
                 return compareStep(expr, context);
             }
             const Type leftType = expr->args[0]->type;
@@ -1293,8 +1456,8 @@ bool Evaluator::boolean(const Expr* expr, const Context& context) {
     switch (expr->type) {
         case Type::NODE_SET:
             if (simpleStep(expr)) {
-                return context.node && !stepEach(expr->steps[0], context.node, expr,
-                                                 [](const XPathNode&) { return false; });
+                return context.node && !stepEach<true>(expr->steps[0], context.node, expr,
+                                                       [](const XPathNode&) { return false; });
             }
             return static_cast<bool>(first(expr, context));
         case Type::NUMBER: {

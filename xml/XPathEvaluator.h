@@ -4,6 +4,7 @@
 #ifndef KAVRIXML_XML_XPATHEVALUATOR_H
 #define KAVRIXML_XML_XPATHEVALUATOR_H
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -93,7 +94,7 @@ class Evaluator {
     struct Frame {
         const ::core::SmartPtr<XNode>* at;
         const ::core::SmartPtr<XNode>* end;
-        const XNode* owner;
+        const XNode* owner;  // whose children these are (walks backwards only)
     };
 
     void spend(uint64_t steps, const Expr* where) {
@@ -124,19 +125,35 @@ class Evaluator {
                   const Expr* where);
     // Calls sink(node) for each node of a step without positional
     // predicates, in the axis's order, until it answers false; false then.
-    template <class Sink>
+    // A Quiet sink spends no steps (it may throw), so the budget need not
+    // be settled before each call.
+    template <bool Quiet, class Sink>
     bool stepEach(const Step& step, const XPathNode& node, const Expr* where, Sink&& sink);
     // A relative path of one step without positional predicates.
     static bool simpleStep(const Expr* expr);
     size_t count(const Expr* expr, const Context& context);
     bool compareStep(const Expr* expr, const Context& context);
+    bool compareAttribute(const Expr* expr, const Context& context);
     bool compareStepWith(const Expr* expr, const Expr* path, const Operand& against, bool stepLeft,
                          const Context& context);
     bool predicateHolds(const Expr* predicate, const Context& context);
+    // Whether every predicate of a step without positional ones holds.
+    bool allHold(const std::vector<const Expr*>& predicates, const XPathNode& node);
     template <class Emit>
     bool axis(Axis axis, const XPathNode& node, bool withText, Emit&& emit);
     template <class Emit>
     bool descendants(const XNode* top, bool withText, Emit&& emit);
+    // Calls visit(element) for each element below `top` in document order
+    // until it answers false; false then. No text nodes, no budget.
+    template <class Visit>
+    bool elementsBelow(const XNode* top, Visit&& visit);
+    // stepEach for a descendant(-or-self) step with a name test or '*' from
+    // an element or the root: elements only, without a node per candidate.
+    // Settle: the budget is handed back before each predicate and sink call
+    // (false only for a quiet sink and no predicates); ByName: a name test.
+    template <bool Settle, bool ByName, class Sink>
+    bool descendantElements(const Step& step, const XPathNode& node, const Expr* where,
+                            Sink&& sink);
     template <class Emit>
     bool descendantsReverse(const XNode* top, bool withText, Emit&& emit);
     template <class Emit>
@@ -176,7 +193,10 @@ XPathNode rootOf(const XPathNode& node);
 // XPathQuery::numberToString into `out`, reusing its buffer.
 void formatNumber(double value, std::string& out);
 // xmlns and xmlns:* are no attributes to XPath.
-bool isNamespaceDeclaration(const char* name);
+inline bool isNamespaceDeclaration(const char* name) {
+    return name[0] == 'x' && std::strncmp(name, "xmlns", 5) == 0 &&
+           (name[5] == '\0' || name[5] == ':');
+}
 
 }  // namespace xpath
 }  // namespace xml

@@ -127,7 +127,18 @@ struct Expr {
     bool filterNeedsSize = false;
     bool absolute = false;
     std::vector<Step> steps;
+    // Comparisons: one side is a one-step relative path, compared node by
+    // node as the step finds them (stepCompare); `@name = 'text'` and `!=`,
+    // with no predicate on the step, are one look-up (attributeLiteral).
+    bool stepCompare = false;
+    bool attributeLiteral = false;
 };
+
+// A relative path of one step without positional predicates.
+inline bool isSimpleStep(const Expr* expr) {
+    return expr->op == Expr::PATH && expr->filter == nullptr && !expr->absolute &&
+           expr->steps.size() == 1 && !expr->steps[0].positional;
+}
 
 struct Program {
     std::string expression;

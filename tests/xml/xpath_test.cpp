@@ -202,6 +202,11 @@ TEST_F(XPathTest, OperatorsAndComparisonsBetweenTypes) {
         // A step compared with a boolean or a node set compares the whole set.
         {"count(/lib[empty = true()]) + count(/lib[empty = false()])", "number:1"},
         {"//book[title = //shelf/book/title]/@id", "@id=b3"},
+        // @name against a literal: elements without the attribute never
+        // pass, either way round, and xmlns is no attribute.
+        {"//*['b2' = @id]/@year", "@year=2005"},
+        {"count(//*[@id != 'b1']) + count(//@*[@id = 'b1'])", "number:4"},
+        {"count(//*[@xmlns = 'urn:lib'] | //*[@xmlns:x != ''])", "number:0"},
     });
 }
 
@@ -306,6 +311,17 @@ TEST_F(XPathTest, BudgetStopsPathologicalQueries) {
         EXPECT_NE(std::string(e.getMessage()).find("more than 1000 steps"), std::string::npos);
         EXPECT_GT(e.getOffset(), 0u);  // an inner step, not the whole query
     }
+    // Every element a descendant step passes counts (ten here; the call of
+    // count() is one more), the root node too on descendant-or-self: the
+    // last affordable step still completes.
+    options.maxSteps = 11;
+    EXPECT_EQ(XPathQuery("count(//*)").evaluateNumber(*doc, options), 10);
+    EXPECT_THROW(XPathQuery("count(/descendant-or-self::*)").evaluateNumber(*doc, options),
+                 XPathException);
+    options.maxSteps = 10;
+    EXPECT_EQ(XPathQuery("//book").selectNodes(*doc, options).size(), 3u);
+    options.maxSteps = 9;
+    EXPECT_THROW(XPathQuery("//book").selectNodes(*doc, options), XPathException);
     options = XPathOptions();
     options.maxNodes = 5;
     EXPECT_THROW(XPathQuery("//*").selectNodes(*doc, options), XPathException);
@@ -354,6 +370,26 @@ TEST(XPathOrderTest, LargeSetsComeOutInDocumentOrderWithoutDuplicates) {
     const XPathNodeSet mixed = XPathQuery("//v/text() | //item/@n").selectNodes(*doc);
     EXPECT_EQ(render(mixed[0]) + " " + render(mixed[1]) + " " + render(mixed[2]),
               "@n=0 \"0\" @n=1");
+}
+
+// A chain deeper than a walk's first frames, with a walk inside each
+// visited element's predicate: nested walks grow the frames under the outer
+// one, which must still come out complete and in document order.
+TEST(XPathOrderTest, DeepChainsWalkInDocumentOrder) {
+    std::string text;
+    for (int i = 1; i <= 100; ++i) {
+        text += "<a d='" + std::to_string(i) + "'><b/>";
+    }
+    for (int i = 0; i < 100; ++i) {
+        text += "</a>";
+    }
+    std::unique_ptr<Document> doc = xmlio::parse(text);
+    EXPECT_EQ(XPathQuery("count(//a[count(.//a) >= 50])").evaluateNumber(*doc), 50);
+    EXPECT_EQ(XPathQuery("count(//b[../@d = '77'] | //a[@d = '99']//*)").evaluateNumber(*doc), 4);
+    const XPathNodeSet all = XPathQuery("//*").selectNodes(*doc);
+    ASSERT_EQ(all.size(), 200u);
+    EXPECT_TRUE(XPathValue(all).nodes() == all);
+    EXPECT_EQ(render(all[198]) + render(all[199]), "ab");
 }
 
 // Compiled queries shared by threads that evaluate them at once on one tree
