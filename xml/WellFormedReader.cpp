@@ -7,6 +7,10 @@
 #include <cstring>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/SmartPtr.h"
 #include "xml/Document.h"
 #include "xml/XMLException.h"
@@ -28,16 +32,22 @@ bool startsWith(const char* p, const char* end, const char* text) {
 
 // The character a predefined entity stands for, or 0.
 char predefined(const char* name, size_t length) {
-    static const struct {
-        const char* name;
-        char value;
-    } ENTITIES[] = {{"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"apos", '\''}, {"quot", '"'}};
-    for (const auto& entity : ENTITIES) {
-        if (std::strncmp(name, entity.name, length) == 0 && entity.name[length] == '\0') {
-            return entity.value;
-        }
+    switch (length) {
+        case 2:
+            if (name[1] == 't' && (name[0] == 'l' || name[0] == 'g')) {
+                return name[0] == 'l' ? '<' : '>';
+            }
+            return 0;
+        case 3:
+            return std::memcmp(name, "amp", 3) == 0 ? '&' : 0;
+        case 4:
+            if (std::memcmp(name, "apos", 4) == 0) {
+                return '\'';
+            }
+            return std::memcmp(name, "quot", 4) == 0 ? '"' : 0;
+        default:
+            return 0;
     }
-    return 0;
 }
 
 char predefined(const std::string& name) {
@@ -96,6 +106,53 @@ struct ByteClasses {
 };
 const ByteClasses BYTES;
 
+// The first byte of [p, end) that is not printable ASCII (a control
+// character, tab and line feed too unless `PASS_BLANKS`, or a byte of a
+// multi-byte character), or is one of `a`, `b`, `c`. Most of a document is
+// ASCII that needs no look of its own: sixteen bytes are passed over at a
+// time where the machine has SSE2, one at a time near the end.
+template <bool PASS_BLANKS>
+inline const char* skipPlain(const char* p, const char* end, char a, char b, char c) {
+#if defined(__SSE2__) && defined(__GNUC__)
+    const __m128i space = _mm_set1_epi8(0x20);
+    const __m128i tab = _mm_set1_epi8('\t');
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    const __m128i first = _mm_set1_epi8(a);
+    const __m128i second = _mm_set1_epi8(b);
+    const __m128i third = _mm_set1_epi8(c);
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // Signed: bytes from 0x80 on compare below the blank too.
+        __m128i controls = _mm_cmplt_epi8(v, space);
+        if (PASS_BLANKS) {
+            controls = _mm_andnot_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, lineFeed)), controls);
+        }
+        const __m128i stops =
+            _mm_or_si128(_mm_or_si128(controls, _mm_cmpeq_epi8(v, first)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, second), _mm_cmpeq_epi8(v, third)));
+        const int mask = _mm_movemask_epi8(stops);
+        if (mask != 0) {
+            return p + __builtin_ctz(static_cast<unsigned>(mask));
+        }
+        p += 16;
+    }
+#endif
+    for (; p < end; ++p) {
+        const unsigned char byte = static_cast<unsigned char>(*p);
+        const bool control = byte < 0x20 && !(PASS_BLANKS && (byte == '\t' || byte == '\n'));
+        if (control || byte >= 0x80 || *p == a || *p == b || *p == c) {
+            break;
+        }
+    }
+    return p;
+}
+
+// Text and character data: tabs and line feeds are characters like any.
+inline const char* skipPrintable(const char* p, const char* end, char a, char b, char c) {
+    return skipPlain<true>(p, end, a, b, c);
+}
+
 }  // namespace
 
 WellFormedReader::WellFormedReader(const std::string& text, int maxDepth, bool trimBodies)
@@ -141,33 +198,51 @@ void WellFormedReader::read(Document* doc, size_t& failOffset) {
 
 // Checks the characters of [p, end) up to `stop` (a text that ends the run,
 // or null), and returns where the run ends; `stopped` says whether at `stop`.
+// The stop is found first: every stop is ASCII, so no character runs into
+// it, and the faults before it are the ones reading on would meet.
 const char* WellFormedReader::checkChars(const char* p, const char* end, const char* stop,
                                          bool& stopped) {
-    const char first = stop != nullptr ? stop[0] : '\0';
-    const size_t stopLength = stop != nullptr ? std::strlen(stop) : 0;
-    while (p < end) {
-        const unsigned char b = static_cast<unsigned char>(*p);
-        if (b == static_cast<unsigned char>(first) && first != '\0' &&
-            static_cast<size_t>(end - p) >= stopLength && std::memcmp(p, stop, stopLength) == 0) {
-            stopped = true;
-            return p;
+    const char* until = end;
+    if (stop != nullptr) {
+        const void* found = memmem(p, static_cast<size_t>(end - p), stop, std::strlen(stop));
+        if (found != nullptr) {
+            until = static_cast<const char*>(found);
         }
-        if (b >= 0x20 && b < 0x80) {
-            ++p;
+    }
+    stopped = until != end;
+    checkRun(p, until);
+    return until;
+}
+
+// Fails at the first character of [p, end) that XML does not allow.
+void WellFormedReader::checkRun(const char* p, const char* end) {
+    while ((p = skipPrintable(p, end, 0, 0, 0)) < end) {
+        if (BYTES.is(*p, ByteClasses::PLAIN_TEXT)) {
+            ++p;  // tab, line feed, carriage return
             continue;
         }
-        uint32_t c;
-        const size_t n = syntax::decodeUTF8(p, end, c);
-        if (n == 0) {
-            fail(p, "Invalid UTF-8 byte sequence [Char]");
-        }
-        if (!syntax::isChar(c)) {
-            fail(p, "Character U+%04X not allowed in XML [Char]", static_cast<unsigned>(c));
-        }
-        p += n;
+        p += checkChar(p, end);
     }
-    stopped = false;
-    return p;
+}
+
+// The length of the character at `p`, which is not printable ASCII; fails
+// when XML does not allow it.
+size_t WellFormedReader::checkChar(const char* p, const char* end) {
+    // Two bytes, the most common form outside ASCII, always make a Char.
+    const unsigned char lead = static_cast<unsigned char>(*p);
+    if (lead >= 0xC2 && lead <= 0xDF && end - p >= 2 &&
+        (static_cast<unsigned char>(p[1]) & 0xC0) == 0x80) {
+        return 2;
+    }
+    uint32_t c;
+    const size_t n = syntax::decodeUTF8(p, end, c);
+    if (n == 0) {
+        fail(p, "Invalid UTF-8 byte sequence [Char]");
+    }
+    if (!syntax::isChar(c)) {
+        fail(p, "Character U+%04X not allowed in XML [Char]", static_cast<unsigned>(c));
+    }
+    return n;
 }
 
 // From "&#" to after ";".
@@ -205,8 +280,22 @@ uint32_t WellFormedReader::readCharRef(const char*& p, const char* end) {
     return c;
 }
 
-// The end of the name at `p`.
-const char* WellFormedReader::scanName(const char* p, const char* end, const char* what) {
+// The end of the name at `p`. Most names are ASCII, read from the table
+// here; the first byte outside ASCII hands the name to scanAnyName.
+inline const char* WellFormedReader::scanName(const char* p, const char* end, const char* what) {
+    if (p < end && BYTES.is(*p, ByteClasses::NAME_START)) {
+        const char* q = p + 1;
+        while (q < end && BYTES.is(*q, ByteClasses::NAME)) {
+            ++q;
+        }
+        if (q == end || static_cast<unsigned char>(*q) < 0x80) {
+            return q;
+        }
+    }
+    return scanAnyName(p, end, what);
+}
+
+const char* WellFormedReader::scanAnyName(const char* p, const char* end, const char* what) {
     const char* q = p;
     uint32_t c = 0;
     if (q < end && BYTES.is(*q, ByteClasses::NAME_START)) {
@@ -887,12 +976,11 @@ void WellFormedReader::readContent(const char* p, const char* end, bool inEntity
             fail(p, "Unexpected end of input: element <%.*s> not closed [element]",
                  static_cast<int>(mOpen[mDepth - 1].nameLength), mOpen[mDepth - 1].name);
         }
-        if (*p == '&') {
-            readReference(p, end);
-            continue;
-        }
         if (*p != '<') {
             readText(p, end);
+            if (p < end && *p == '&') {
+                readReference(p, end);
+            }
             continue;
         }
         if (p + 1 < end && p[1] == '/') {
@@ -922,38 +1010,79 @@ std::string& WellFormedReader::openBody() {
     return mOpen[mDepth - 1].node->content().body;
 }
 
+// Text up to the next tag, with the references to predefined entities and
+// characters in it resolved; a reference to another entity ends it. Room for
+// the whole text is made at once: it never decodes longer than it is.
 void WellFormedReader::readText(const char*& p, const char* end) {
-    const char* q = p;
-    for (;;) {
-        while (q < end && BYTES.is(*q, ByteClasses::PLAIN_TEXT)) {
+    const void* tag = std::memchr(p, '<', static_cast<size_t>(end - p));
+    const char* const textEnd = tag != nullptr ? static_cast<const char*>(tag) : end;
+    // Blanks before any text would be trimmed at the end: most of them are
+    // the indentation between child elements, which then costs nothing.
+    if (mTrimBodies && mOpen[mDepth - 1].node->getBodySize() == 0) {
+        const char* q = p;
+        while (q < textEnd && isSpace(*q)) {
             ++q;
         }
-        if (q == end || *q == '<' || *q == '&') {
+        if (q == textEnd) {
+            p = q;
+            return;
+        }
+    }
+    std::string& out = body();
+    const size_t needed = out.size() + static_cast<size_t>(textEnd - p);
+    if (needed > out.capacity()) {
+        out.reserve(std::max(needed, 2 * out.capacity()));
+    }
+    const char* run = p;
+    const char* q = p;
+    for (;;) {
+        q = skipPrintable(q, textEnd, '&', ']', '<');
+        if (q == textEnd) {
             break;
         }
-        const unsigned char b = static_cast<unsigned char>(*q);
-        if (b == ']') {
+        if (*q == '&') {
+            out.append(run, static_cast<size_t>(q - run));
+            if (!readLocalReference(q, end, out)) {
+                p = q;  // left for readReference
+                return;
+            }
+            run = q;
+            continue;
+        }
+        if (*q == ']') {
             if (end - q >= 3 && q[1] == ']' && q[2] == '>') {
                 fail(q, "']]>' not allowed in text [CharData]");
             }
             ++q;
-            continue;
+        } else if (BYTES.is(*q, ByteClasses::PLAIN_TEXT)) {
+            ++q;  // tab, line feed, carriage return
+        } else {
+            q += checkChar(q, textEnd);
         }
-        if (b < 0x20) {
-            fail(q, "Character U+%04X not allowed in XML [Char]", static_cast<unsigned>(b));
-        }
-        uint32_t c;
-        const size_t n = syntax::decodeUTF8(q, end, c);
-        if (n == 0) {
-            fail(q, "Invalid UTF-8 byte sequence [Char]");
-        }
-        if (!syntax::isChar(c)) {
-            fail(q, "Character U+%04X not allowed in XML [Char]", static_cast<unsigned>(c));
-        }
-        q += n;
     }
-    body().append(p, q);
+    out.append(run, static_cast<size_t>(q - run));
     p = q;
+}
+
+// A character reference or one to a predefined entity at `p`, appended to
+// `out`; false, and nothing read, for a reference to any other entity.
+bool WellFormedReader::readLocalReference(const char*& p, const char* end, std::string& out) {
+    if (p + 1 < end && p[1] == '#') {
+        syntax::appendUTF8(out, readCharRef(p, end));
+        return true;
+    }
+    const char* const name = p + 1;
+    const char* const nameEnd = scanName(name, end, "entity");
+    if (nameEnd == end || *nameEnd != ';') {
+        fail(nameEnd, "';' expected after an entity reference [EntityRef]");
+    }
+    const char c = predefined(name, static_cast<size_t>(nameEnd - name));
+    if (c == 0) {
+        return false;
+    }
+    out += c;
+    p = nameEnd + 1;
+    return true;
 }
 
 void WellFormedReader::readCData(const char*& p, const char* end) {
@@ -970,22 +1099,12 @@ void WellFormedReader::readCData(const char*& p, const char* end) {
     p = close + 3;
 }
 
+// A reference in content to an entity other than the predefined ones
+// (readText reads those and character references).
 void WellFormedReader::readReference(const char*& p, const char* end) {
-    if (p + 1 < end && p[1] == '#') {
-        syntax::appendUTF8(body(), readCharRef(p, end));
-        return;
-    }
     const char* const at = p;
     const char* const name = p + 1;
     p = scanName(name, end, "entity");
-    if (p == end || *p != ';') {
-        fail(p, "';' expected after an entity reference [EntityRef]");
-    }
-    if (const char c = predefined(name, static_cast<size_t>(p - name))) {
-        ++p;
-        body() += c;
-        return;
-    }
     mName.assign(name, p);
     ++p;
     const auto found = mEntities.find(mName);
@@ -1067,11 +1186,7 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
         }
         // Plain ASCII without references or white space stands as it is.
         const char quote = *p;
-        const char* q = p + 1;
-        while (q < end && *q != quote && *q != '&' && *q != '<' &&
-               static_cast<unsigned char>(*q) >= 0x20 && static_cast<unsigned char>(*q) < 0x80) {
-            ++q;
-        }
+        const char* q = skipPlain<false>(p + 1, end, quote, '&', '<');
         if (q < end && *q == quote) {
             attribute.value = p + 1;
             attribute.valueLength = static_cast<size_t>(q - p - 1);
@@ -1158,8 +1273,15 @@ void WellFormedReader::readEndTag(const char*& p, const char* end) {
     const char* const start = p;
     p += 2;
     const char* const name = p;
-    p = scanName(p, end, "element");
     const Open& open = mOpen[mDepth - 1];
+    // The open element's name, checked when its tag was read, and '>'.
+    if (static_cast<size_t>(end - name) > open.nameLength &&
+        std::memcmp(name, open.name, open.nameLength) == 0 && name[open.nameLength] == '>') {
+        p = name + open.nameLength + 1;
+        closeElement();
+        return;
+    }
+    p = scanName(p, end, "element");
     skipSpace(p, end);
     if (p == end || *p != '>') {
         fail(p, "'>' expected to end the end tag </%.*s> [ETag]", static_cast<int>(open.nameLength),

@@ -89,8 +89,11 @@ class WellFormedReader {
 
     // Characters, names, literals.
     const char* checkChars(const char* p, const char* end, const char* stop, bool& stopped);
+    void checkRun(const char* p, const char* end);
+    size_t checkChar(const char* p, const char* end);
     uint32_t readCharRef(const char*& p, const char* end);
     const char* scanName(const char* p, const char* end, const char* what);
+    const char* scanAnyName(const char* p, const char* end, const char* what);
     void readName(const char*& p, const char* end, std::string& out, const char* what);
     void readNmtoken(const char*& p, const char* end, const char* what);
     static bool skipSpace(const char*& p, const char* end) {
@@ -128,6 +131,7 @@ class WellFormedReader {
     void readCData(const char*& p, const char* end);
     void readText(const char*& p, const char* end);
     void readReference(const char*& p, const char* end);
+    bool readLocalReference(const char*& p, const char* end, std::string& out);
     void readAttributeValue(const char*& p, const char* end, std::string& out);
     void expandInValue(const char* p, const char* end, std::string& out, char quote,
                        const char*& stop);
