@@ -7,8 +7,11 @@
 #include <cstring>
 #include <memory>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && defined(__GNUC__)
 #include <emmintrin.h>
+#define KAVRIXML_SSE2 1
+#else
+#define KAVRIXML_SSE2 0
 #endif
 
 #include "core/SmartPtr.h"
@@ -82,7 +85,7 @@ const size_t NO_BUFFER = static_cast<size_t>(-1);
 
 // ASCII bytes by what the content and name loops make of them.
 struct ByteClasses {
-    enum : unsigned char { PLAIN_TEXT = 1, NAME_START = 2, NAME = 4 };
+    enum : unsigned char { PLAIN_TEXT = 1, NAME_START = 2, NAME = 4, SPACE = 8 };
     unsigned char bits[256] = {};
     ByteClasses() {
         for (int c = 0x20; c < 0x80; ++c) {
@@ -96,9 +99,10 @@ struct ByteClasses {
                 bits[c] |= NAME;
             }
         }
-        bits[static_cast<unsigned char>('\t')] |= PLAIN_TEXT;
-        bits[static_cast<unsigned char>('\n')] |= PLAIN_TEXT;
-        bits[static_cast<unsigned char>('\r')] |= PLAIN_TEXT;
+        for (char c : {'\t', '\n', '\r'}) {
+            bits[static_cast<unsigned char>(c)] |= PLAIN_TEXT | SPACE;
+        }
+        bits[static_cast<unsigned char>(' ')] |= SPACE;
     }
     bool is(char c, unsigned char bit) const {
         return (bits[static_cast<unsigned char>(c)] & bit) != 0;
@@ -106,46 +110,90 @@ struct ByteClasses {
 };
 const ByteClasses BYTES;
 
-// The first byte of [p, end) that is not printable ASCII (a control
-// character, tab and line feed too unless `PASS_BLANKS`, or a byte of a
-// multi-byte character), or is one of `a`, `b`, `c`. Most of a document is
-// ASCII that needs no look of its own: sixteen bytes are passed over at a
-// time where the machine has SSE2, one at a time near the end.
+// Bytes a run of plain ASCII text passes over: printable ASCII other than
+// `a`, `b`, `c`, and tab and line feed when `PASS_BLANKS`. A run stops at
+// every other byte: a control character or a byte of a multi-byte
+// character. Most of a document needs no look of its own: sixteen bytes
+// are classified at once where the machine has SSE2.
 template <bool PASS_BLANKS>
-inline const char* skipPlain(const char* p, const char* end, char a, char b, char c) {
-#if defined(__SSE2__) && defined(__GNUC__)
-    const __m128i space = _mm_set1_epi8(0x20);
-    const __m128i tab = _mm_set1_epi8('\t');
-    const __m128i lineFeed = _mm_set1_epi8('\n');
-    const __m128i first = _mm_set1_epi8(a);
-    const __m128i second = _mm_set1_epi8(b);
-    const __m128i third = _mm_set1_epi8(c);
-    while (end - p >= 16) {
+class PlainBytes {
+  public:
+    PlainBytes(char a, char b, char c) : mA(a), mB(b), mC(c) {
+#if KAVRIXML_SSE2
+        mSpace = _mm_set1_epi8(0x20);
+        mTab = _mm_set1_epi8('\t');
+        mLineFeed = _mm_set1_epi8('\n');
+        mFirst = _mm_set1_epi8(a);
+        mSecond = _mm_set1_epi8(b);
+        mThird = _mm_set1_epi8(c);
+#endif
+    }
+
+    bool stops(char c) const {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        const bool control = byte < 0x20 && !(PASS_BLANKS && (byte == '\t' || byte == '\n'));
+        return control || byte >= 0x80 || c == mA || c == mB || c == mC;
+    }
+
+    // Bit i set when p[i] stops a run, for the sixteen bytes at `p`.
+    unsigned stopsIn(const char* p) const {
+#if KAVRIXML_SSE2
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         // Signed: bytes from 0x80 on compare below the blank too.
-        __m128i controls = _mm_cmplt_epi8(v, space);
+        __m128i controls = _mm_cmplt_epi8(v, mSpace);
         if (PASS_BLANKS) {
             controls = _mm_andnot_si128(
-                _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, lineFeed)), controls);
+                _mm_or_si128(_mm_cmpeq_epi8(v, mTab), _mm_cmpeq_epi8(v, mLineFeed)), controls);
         }
-        const __m128i stops =
-            _mm_or_si128(_mm_or_si128(controls, _mm_cmpeq_epi8(v, first)),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, second), _mm_cmpeq_epi8(v, third)));
-        const int mask = _mm_movemask_epi8(stops);
-        if (mask != 0) {
-            return p + __builtin_ctz(static_cast<unsigned>(mask));
+        const __m128i found =
+            _mm_or_si128(_mm_or_si128(controls, _mm_cmpeq_epi8(v, mFirst)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, mSecond), _mm_cmpeq_epi8(v, mThird)));
+        return static_cast<unsigned>(_mm_movemask_epi8(found));
+#else
+        unsigned bits = 0;
+        for (unsigned i = 0; i < 16; ++i) {
+            bits |= stops(p[i]) ? 1u << i : 0u;
         }
-        p += 16;
-    }
+        return bits;
 #endif
-    for (; p < end; ++p) {
-        const unsigned char byte = static_cast<unsigned char>(*p);
-        const bool control = byte < 0x20 && !(PASS_BLANKS && (byte == '\t' || byte == '\n'));
-        if (control || byte >= 0x80 || *p == a || *p == b || *p == c) {
-            break;
-        }
     }
-    return p;
+
+    // The first byte of [p, end) that stops a run.
+    const char* skip(const char* p, const char* end) const {
+        for (; end - p >= 16; p += 16) {
+            if (const unsigned bits = stopsIn(p)) {
+                return p + lowestBit(bits);
+            }
+        }
+        while (p < end && !stops(*p)) {
+            ++p;
+        }
+        return p;
+    }
+
+    static unsigned lowestBit(unsigned bits) {
+#if defined(__GNUC__)
+        return static_cast<unsigned>(__builtin_ctz(bits));
+#else
+        unsigned i = 0;
+        while ((bits & 1u) == 0) {
+            bits >>= 1;
+            ++i;
+        }
+        return i;
+#endif
+    }
+
+  private:
+    char mA, mB, mC;
+#if KAVRIXML_SSE2
+    __m128i mSpace, mTab, mLineFeed, mFirst, mSecond, mThird;
+#endif
+};
+
+template <bool PASS_BLANKS>
+inline const char* skipPlain(const char* p, const char* end, char a, char b, char c) {
+    return PlainBytes<PASS_BLANKS>(a, b, c).skip(p, end);
 }
 
 // Text and character data: tabs and line feeds are characters like any.
@@ -192,6 +240,14 @@ void WellFormedReader::read(Document* doc, size_t& failOffset) {
         failOffset = static_cast<size_t>((mFailAt != nullptr ? mFailAt : p) - mBegin);
         throw;
     }
+}
+
+inline bool WellFormedReader::skipSpace(const char*& p, const char* end) {
+    const char* const start = p;
+    while (p < end && BYTES.is(*p, ByteClasses::SPACE)) {
+        ++p;
+    }
+    return p != start;
 }
 
 // --- Characters, names, literals ------------------------------------------------
@@ -1014,54 +1070,91 @@ std::string& WellFormedReader::openBody() {
 // characters in it resolved; a reference to another entity ends it. Room for
 // the whole text is made at once: it never decodes longer than it is.
 void WellFormedReader::readText(const char*& p, const char* end) {
-    const void* tag = std::memchr(p, '<', static_cast<size_t>(end - p));
-    const char* const textEnd = tag != nullptr ? static_cast<const char*>(tag) : end;
-    // Blanks before any text would be trimmed at the end: most of them are
-    // the indentation between child elements, which then costs nothing.
-    if (mTrimBodies && mOpen[mDepth - 1].node->getBodySize() == 0) {
-        const char* q = p;
-        while (q < textEnd && isSpace(*q)) {
-            ++q;
+    // Most texts between tags are the indentation of the next one: white
+    // space alone, which needs no further look. Blanks before any text would
+    // be trimmed at the end, so they cost nothing then.
+    const char* blanks = p;
+    skipSpace(blanks, end);
+    if (blanks == end || *blanks == '<') {
+        if (!mTrimBodies || mOpen[mDepth - 1].node->getBodySize() != 0) {
+            body().append(p, static_cast<size_t>(blanks - p));
         }
-        if (q == textEnd) {
-            p = q;
-            return;
-        }
+        p = blanks;
+        return;
     }
+    const void* tag = std::memchr(blanks, '<', static_cast<size_t>(end - blanks));
+    const char* const textEnd = tag != nullptr ? static_cast<const char*>(tag) : end;
     std::string& out = body();
     const size_t needed = out.size() + static_cast<size_t>(textEnd - p);
     if (needed > out.capacity()) {
         out.reserve(std::max(needed, 2 * out.capacity()));
     }
+    // Sixteen bytes at a time; the bytes that stop a run (most of them the
+    // lead and trail bytes of characters outside ASCII) are taken from the
+    // block's mask one by one. '<' cannot stand in a block before textEnd.
+    const PlainBytes<true> plain('&', ']', '<');
     const char* run = p;
     const char* q = p;
     for (;;) {
-        q = skipPrintable(q, textEnd, '&', ']', '<');
-        if (q == textEnd) {
-            break;
-        }
-        if (*q == '&') {
-            out.append(run, static_cast<size_t>(q - run));
-            if (!readLocalReference(q, end, out)) {
-                p = q;  // left for readReference
-                return;
+        if (textEnd - q >= 16) {
+            const char* const block = q;
+            unsigned bits = plain.stopsIn(block);
+            bool reference = false;
+            while (bits != 0 && !reference) {
+                const char* const at = block + PlainBytes<true>::lowestBit(bits);
+                bits &= bits - 1;
+                if (at >= q) {  // else a trail byte of the character just read
+                    q = at;
+                    reference = *q == '&';
+                    if (!reference) {
+                        q = passTextChar(q, end, textEnd);
+                    }
+                }
             }
-            run = q;
-            continue;
-        }
-        if (*q == ']') {
-            if (end - q >= 3 && q[1] == ']' && q[2] == '>') {
-                fail(q, "']]>' not allowed in text [CharData]");
+            if (!reference) {
+                q = std::max(q, block + 16);
+                continue;
             }
-            ++q;
-        } else if (BYTES.is(*q, ByteClasses::PLAIN_TEXT)) {
-            ++q;  // tab, line feed, carriage return
         } else {
-            q += checkChar(q, textEnd);
+            q = plain.skip(q, textEnd);
+            if (q == textEnd) {
+                break;
+            }
+            if (*q != '&') {
+                q = passTextChar(q, end, textEnd);
+                continue;
+            }
         }
+        out.append(run, static_cast<size_t>(q - run));
+        if (!readLocalReference(q, end, out)) {
+            p = q;  // left for readReference
+            return;
+        }
+        run = q;
     }
     out.append(run, static_cast<size_t>(q - run));
     p = q;
+}
+
+// Past the character at `q` in text, which stops a plain run and is no
+// '&' or '<'; fails when it may not stand there.
+inline const char* WellFormedReader::passTextChar(const char* q, const char* end,
+                                                  const char* textEnd) {
+    const unsigned char lead = static_cast<unsigned char>(*q);
+    if (lead >= 0xC2 && lead <= 0xDF && textEnd - q >= 2 &&
+        (static_cast<unsigned char>(q[1]) & 0xC0) == 0x80) {
+        return q + 2;  // two bytes always make a Char: the common case, seen first
+    }
+    if (lead == ']') {
+        if (end - q >= 3 && q[1] == ']' && q[2] == '>') {
+            fail(q, "']]>' not allowed in text [CharData]");
+        }
+        return q + 1;
+    }
+    if (BYTES.is(*q, ByteClasses::PLAIN_TEXT)) {
+        return q + 1;  // carriage return
+    }
+    return q + checkChar(q, textEnd);
 }
 
 // A character reference or one to a predefined entity at `p`, appended to
@@ -1166,7 +1259,7 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
         p = scanName(p, end, "attribute");
         attribute.nameLength = static_cast<size_t>(p - attribute.name);
         for (const TagAttribute& other : mTag) {
-            if (other.nameLength == attribute.nameLength &&
+            if (other.nameLength == attribute.nameLength && other.name[0] == attribute.name[0] &&
                 std::memcmp(other.name, attribute.name, attribute.nameLength) == 0) {
                 fail(attribute.name, "Attribute %.*s repeated in <%.*s> [WFC: Unique Att Spec]",
                      static_cast<int>(attribute.nameLength), attribute.name,
@@ -1319,12 +1412,8 @@ void WellFormedReader::expandInValue(const char* p, const char* end, std::string
                                      const char*& stop) {
     while (p < end) {
         const char* run = p;
-        while (p < end && *p != quote && *p != '<' && *p != '&' && *p != '\t' && *p != '\n' &&
-               *p != '\r' && static_cast<unsigned char>(*p) >= 0x20 &&
-               static_cast<unsigned char>(*p) < 0x80) {
-            ++p;
-        }
-        out.append(run, p);
+        p = skipPlain<false>(p, end, quote, '<', '&');
+        out.append(run, static_cast<size_t>(p - run));
         if (p == end) {
             break;
         }

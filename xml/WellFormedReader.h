@@ -96,13 +96,7 @@ class WellFormedReader {
     const char* scanAnyName(const char* p, const char* end, const char* what);
     void readName(const char*& p, const char* end, std::string& out, const char* what);
     void readNmtoken(const char*& p, const char* end, const char* what);
-    static bool skipSpace(const char*& p, const char* end) {
-        const char* const start = p;
-        while (p < end && (*p == ' ' || *p == '\n' || *p == '\t' || *p == '\r')) {
-            ++p;
-        }
-        return p != start;
-    }
+    static bool skipSpace(const char*& p, const char* end);
     void requireSpace(const char*& p, const char* end, const char* what);
     void expect(const char*& p, const char* end, const char* text, const char* what);
     void readQuoted(const char*& p, const char* end, std::string& out, const char* what,
@@ -130,6 +124,7 @@ class WellFormedReader {
     void readEndTag(const char*& p, const char* end);
     void readCData(const char*& p, const char* end);
     void readText(const char*& p, const char* end);
+    const char* passTextChar(const char* q, const char* end, const char* textEnd);
     void readReference(const char*& p, const char* end);
     bool readLocalReference(const char*& p, const char* end, std::string& out);
     void readAttributeValue(const char*& p, const char* end, std::string& out);
