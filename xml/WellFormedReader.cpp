@@ -290,6 +290,18 @@ size_t WellFormedReader::checkChar(const char* p, const char* end) {
         (static_cast<unsigned char>(p[1]) & 0xC0) == 0x80) {
         return 2;
     }
+    // Three bytes (the rest of the Basic Multilingual Plane) are checked
+    // here too; anything else is decoded in full.
+    if (lead >= 0xE0 && lead <= 0xEF && end - p >= 3 &&
+        (static_cast<unsigned char>(p[1]) & 0xC0) == 0x80 &&
+        (static_cast<unsigned char>(p[2]) & 0xC0) == 0x80) {
+        const uint32_t code = (static_cast<uint32_t>(lead & 0x0F) << 12) |
+                              (static_cast<uint32_t>(p[1] & 0x3F) << 6) |
+                              static_cast<uint32_t>(p[2] & 0x3F);
+        if (code >= 0x800 && (code < 0xD800 || (code >= 0xE000 && code <= 0xFFFD))) {
+            return 3;
+        }
+    }
     uint32_t c;
     const size_t n = syntax::decodeUTF8(p, end, c);
     if (n == 0) {
@@ -1091,14 +1103,20 @@ void WellFormedReader::readText(const char*& p, const char* end) {
     }
     // Sixteen bytes at a time; the bytes that stop a run (most of them the
     // lead and trail bytes of characters outside ASCII) are taken from the
-    // block's mask one by one. '<' cannot stand in a block before textEnd.
+    // block's mask one by one.
     const PlainBytes<true> plain('&', ']', '<');
     const char* run = p;
     const char* q = p;
-    for (;;) {
-        if (textEnd - q >= 16) {
+    while (q < textEnd) {
+        if (end - q >= 16) {
+            // A block may reach past the text (the input goes on): the bits
+            // from textEnd on are dropped.
             const char* const block = q;
+            const char* const limit = textEnd - block < 16 ? textEnd : block + 16;
             unsigned bits = plain.stopsIn(block);
+            if (limit != block + 16) {
+                bits &= (1u << (limit - block)) - 1;
+            }
             bool reference = false;
             while (bits != 0 && !reference) {
                 const char* const at = block + PlainBytes<true>::lowestBit(bits);
@@ -1112,7 +1130,7 @@ void WellFormedReader::readText(const char*& p, const char* end) {
                 }
             }
             if (!reference) {
-                q = std::max(q, block + 16);
+                q = std::max(q, limit);
                 continue;
             }
         } else {
