@@ -196,11 +196,6 @@ inline const char* skipPlain(const char* p, const char* end, char a, char b, cha
     return PlainBytes<PASS_BLANKS>(a, b, c).skip(p, end);
 }
 
-// Text and character data: tabs and line feeds are characters like any.
-inline const char* skipPrintable(const char* p, const char* end, char a, char b, char c) {
-    return skipPlain<true>(p, end, a, b, c);
-}
-
 }  // namespace
 
 WellFormedReader::WellFormedReader(const std::string& text, int maxDepth, bool trimBodies)
@@ -254,31 +249,55 @@ inline bool WellFormedReader::skipSpace(const char*& p, const char* end) {
 
 // Checks the characters of [p, end) up to `stop` (a text that ends the run,
 // or null), and returns where the run ends; `stopped` says whether at `stop`.
-// The stop is found first: every stop is ASCII, so no character runs into
-// it, and the faults before it are the ones reading on would meet.
+// One pass both checks and looks for the stop, sixteen bytes at a time: the
+// stop's first byte stops a plain run like a byte that needs a look.
 const char* WellFormedReader::checkChars(const char* p, const char* end, const char* stop,
                                          bool& stopped) {
-    const char* until = end;
-    if (stop != nullptr) {
-        const void* found = memmem(p, static_cast<size_t>(end - p), stop, std::strlen(stop));
-        if (found != nullptr) {
-            until = static_cast<const char*>(found);
+    // Every stop begins with printable ASCII; none: NUL, which stops anyway.
+    const char first = stop != nullptr ? stop[0] : '\0';
+    const size_t length = stop != nullptr ? std::strlen(stop) : 0;
+    const PlainBytes<true> plain(first, first, first);
+    const auto isStop = [&](const char* at) {
+        return *at == first && first != '\0' && static_cast<size_t>(end - at) >= length &&
+               std::memcmp(at, stop, length) == 0;
+    };
+    const auto pass = [&](const char* at) {
+        // The stop's first byte elsewhere, a carriage return, or a character
+        // outside ASCII.
+        const bool plainByte =
+            BYTES.is(*at, ByteClasses::PLAIN_TEXT) || (*at == first && first != '\0');
+        return at + (plainByte ? 1 : checkChar(at, end));
+    };
+    while (end - p >= 16) {
+        const char* const block = p;
+        for (unsigned bits = plain.stopsIn(block); bits != 0; bits &= bits - 1) {
+            const char* const at = block + PlainBytes<true>::lowestBit(bits);
+            if (at < p) {
+                continue;  // a trail byte of the character just read
+            }
+            if (isStop(at)) {
+                stopped = true;
+                return at;
+            }
+            p = pass(at);
         }
+        p = std::max(p, block + 16);
     }
-    stopped = until != end;
-    checkRun(p, until);
-    return until;
+    while ((p = plain.skip(p, end)) < end) {
+        if (isStop(p)) {
+            stopped = true;
+            return p;
+        }
+        p = pass(p);
+    }
+    stopped = false;
+    return end;
 }
 
 // Fails at the first character of [p, end) that XML does not allow.
 void WellFormedReader::checkRun(const char* p, const char* end) {
-    while ((p = skipPrintable(p, end, 0, 0, 0)) < end) {
-        if (BYTES.is(*p, ByteClasses::PLAIN_TEXT)) {
-            ++p;  // tab, line feed, carriage return
-            continue;
-        }
-        p += checkChar(p, end);
-    }
+    bool stopped;
+    checkChars(p, end, nullptr, stopped);
 }
 
 // The length of the character at `p`, which is not printable ASCII; fails
