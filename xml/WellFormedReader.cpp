@@ -1269,6 +1269,7 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
              static_cast<int>(nameLength), name);
     }
     mTag.clear();
+    uint64_t names = 0;
     size_t buffers = 0;
     bool empty = false;
     for (;;) {
@@ -1295,14 +1296,21 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
         attribute.name = p;
         p = scanName(p, end, "attribute");
         attribute.nameLength = static_cast<size_t>(p - attribute.name);
-        for (const TagAttribute& other : mTag) {
-            if (other.nameLength == attribute.nameLength && other.name[0] == attribute.name[0] &&
-                std::memcmp(other.name, attribute.name, attribute.nameLength) == 0) {
-                fail(attribute.name, "Attribute %.*s repeated in <%.*s> [WFC: Unique Att Spec]",
-                     static_cast<int>(attribute.nameLength), attribute.name,
-                     static_cast<int>(nameLength), name);
+        // A bit per name length and last byte: the names before are compared
+        // only when one of them shares both.
+        const uint64_t seen =
+            uint64_t(1) << ((attribute.nameLength * 7 + static_cast<unsigned char>(p[-1])) & 63);
+        if ((names & seen) != 0) {
+            for (const TagAttribute& other : mTag) {
+                if (other.nameLength == attribute.nameLength &&
+                    std::memcmp(other.name, attribute.name, attribute.nameLength) == 0) {
+                    fail(attribute.name, "Attribute %.*s repeated in <%.*s> [WFC: Unique Att Spec]",
+                         static_cast<int>(attribute.nameLength), attribute.name,
+                         static_cast<int>(nameLength), name);
+                }
             }
         }
+        names |= seen;
         skipSpace(p, end);
         if (p == end || *p != '=') {
             fail(p, "'=' expected after attribute %.*s [Attribute]",
