@@ -158,6 +158,29 @@ class PlainBytes {
 #endif
     }
 
+    // stopsIn without the characters of two bytes whole within the block:
+    // every such character is a Char and needs no look of its own. Text in
+    // Latin, Greek or Cyrillic letters then stops at its markup alone. A
+    // lead byte of two only counts with its trail byte after it, and every
+    // other byte from 0x80 on still stops the run.
+    unsigned stopsBesidesPairs(const char* p) const {
+#if KAVRIXML_SSE2
+        // No branch on the first mask: a text outside ASCII would mispredict it.
+        const unsigned bits = stopsIn(p);
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // Signed: trail bytes 0x80-0xBF lie below -64, leads 0xC2-0xDF from
+        // -62 to -33.
+        const unsigned trails =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(-64))));
+        const unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
+            _mm_cmpgt_epi8(v, _mm_set1_epi8(-63)), _mm_cmplt_epi8(v, _mm_set1_epi8(-32)))));
+        const unsigned pairs = leads & (trails >> 1);
+        return bits & ~(pairs | (pairs << 1));
+#else
+        return stopsIn(p);
+#endif
+    }
+
     // The first byte of [p, end) that stops a run.
     const char* skip(const char* p, const char* end) const {
         for (; end - p >= 16; p += 16) {
@@ -270,7 +293,7 @@ const char* WellFormedReader::checkChars(const char* p, const char* end, const c
     };
     while (end - p >= 16) {
         const char* const block = p;
-        for (unsigned bits = plain.stopsIn(block); bits != 0; bits &= bits - 1) {
+        for (unsigned bits = plain.stopsBesidesPairs(block); bits != 0; bits &= bits - 1) {
             const char* const at = block + PlainBytes<true>::lowestBit(bits);
             if (at < p) {
                 continue;  // a trail byte of the character just read
@@ -1132,7 +1155,7 @@ void WellFormedReader::readText(const char*& p, const char* end) {
             // from textEnd on are dropped.
             const char* const block = q;
             const char* const limit = textEnd - block < 16 ? textEnd : block + 16;
-            unsigned bits = plain.stopsIn(block);
+            unsigned bits = plain.stopsBesidesPairs(block);
             if (limit != block + 16) {
                 bits &= (1u << (limit - block)) - 1;
             }
