@@ -1315,20 +1315,21 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
         if (!spaced) {
             fail(p, "White space required before an attribute [STag]");
         }
-        TagAttribute attribute;
-        attribute.name = p;
+        // Kept in locals and stored once: a record written field by field
+        // and then copied whole stalls the copy's loads.
+        const char* const attributeName = p;
         p = scanName(p, end, "attribute");
-        attribute.nameLength = static_cast<size_t>(p - attribute.name);
+        const size_t attributeLength = static_cast<size_t>(p - attributeName);
         // A bit per name length and last byte: the names before are compared
         // only when one of them shares both.
-        const uint64_t seen =
-            uint64_t(1) << ((attribute.nameLength * 7 + static_cast<unsigned char>(p[-1])) & 63);
+        const uint64_t seen = uint64_t(1)
+                              << ((attributeLength * 7 + static_cast<unsigned char>(p[-1])) & 63);
         if ((names & seen) != 0) {
             for (const TagAttribute& other : mTag) {
-                if (other.nameLength == attribute.nameLength &&
-                    std::memcmp(other.name, attribute.name, attribute.nameLength) == 0) {
-                    fail(attribute.name, "Attribute %.*s repeated in <%.*s> [WFC: Unique Att Spec]",
-                         static_cast<int>(attribute.nameLength), attribute.name,
+                if (other.nameLength == attributeLength &&
+                    std::memcmp(other.name, attributeName, attributeLength) == 0) {
+                    fail(attributeName, "Attribute %.*s repeated in <%.*s> [WFC: Unique Att Spec]",
+                         static_cast<int>(attributeLength), attributeName,
                          static_cast<int>(nameLength), name);
                 }
             }
@@ -1337,31 +1338,29 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
         skipSpace(p, end);
         if (p == end || *p != '=') {
             fail(p, "'=' expected after attribute %.*s [Attribute]",
-                 static_cast<int>(attribute.nameLength), attribute.name);
+                 static_cast<int>(attributeLength), attributeName);
         }
         ++p;
         skipSpace(p, end);
         if (p == end || (*p != '"' && *p != '\'')) {
             fail(p, "Quoted value expected for attribute %.*s [AttValue]",
-                 static_cast<int>(attribute.nameLength), attribute.name);
+                 static_cast<int>(attributeLength), attributeName);
         }
         // Plain ASCII without references or white space stands as it is.
         const char quote = *p;
         const char* q = skipPlain<false>(p + 1, end, quote, '&', '<');
         if (q < end && *q == quote) {
-            attribute.value = p + 1;
-            attribute.valueLength = static_cast<size_t>(q - p - 1);
-            attribute.buffer = NO_BUFFER;
+            mTag.push_back(
+                {attributeName, attributeLength, p + 1, static_cast<size_t>(q - p - 1), NO_BUFFER});
             p = q + 1;
         } else {
             if (mValues.size() == buffers) {
                 mValues.emplace_back();
             }
-            attribute.buffer = buffers++;
-            mValues[attribute.buffer].clear();
-            readAttributeValue(p, end, mValues[attribute.buffer]);
+            mValues[buffers].clear();
+            readAttributeValue(p, end, mValues[buffers]);
+            mTag.push_back({attributeName, attributeLength, nullptr, 0, buffers++});
         }
-        mTag.push_back(attribute);
     }
     // As declared: tokenized values normalised, defaults supplied.
     const auto declared =
