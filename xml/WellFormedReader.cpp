@@ -194,7 +194,7 @@ class PlainBytes {
         return p;
     }
 
-    static unsigned lowestBit(unsigned bits) {
+    static unsigned lowestBit(uint32_t bits) {
 #if defined(__GNUC__)
         return static_cast<unsigned>(__builtin_ctz(bits));
 #else
@@ -1143,21 +1143,23 @@ void WellFormedReader::readText(const char*& p, const char* end) {
     if (needed > out.capacity()) {
         out.reserve(std::max(needed, 2 * out.capacity()));
     }
-    // Sixteen bytes at a time; the bytes that stop a run (most of them the
+    // Thirty-two bytes at a time; the bytes that stop a run (most of them the
     // lead and trail bytes of characters outside ASCII) are taken from the
-    // block's mask one by one.
+    // blocks' mask one by one.
     const PlainBytes<true> plain('&', ']', '<');
     const char* run = p;
     const char* q = p;
     while (q < textEnd) {
-        if (end - q >= 16) {
-            // A block may reach past the text (the input goes on): the bits
+        if (end - q >= 32) {
+            // Two blocks at once, whose classifications overlap in time. A
+            // block may reach past the text (the input goes on): the bits
             // from textEnd on are dropped.
             const char* const block = q;
-            const char* const limit = textEnd - block < 16 ? textEnd : block + 16;
-            unsigned bits = plain.stopsBesidesPairs(block);
-            if (limit != block + 16) {
-                bits &= (1u << (limit - block)) - 1;
+            const char* const limit = textEnd - block < 32 ? textEnd : block + 32;
+            uint32_t bits = plain.stopsBesidesPairs(block) |
+                            (static_cast<uint32_t>(plain.stopsBesidesPairs(block + 16)) << 16);
+            if (limit != block + 32) {
+                bits &= (uint32_t(1) << (limit - block)) - 1;
             }
             bool reference = false;
             while (bits != 0 && !reference) {
