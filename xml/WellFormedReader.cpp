@@ -1146,7 +1146,7 @@ void WellFormedReader::readText(const char*& p, const char* end) {
     // Thirty-two bytes at a time; the bytes that stop a run (most of them the
     // lead and trail bytes of characters outside ASCII) are taken from the
     // blocks' mask one by one.
-    const PlainBytes<true> plain('&', ']', '<');
+    const PlainBytes<true> plain('&', ']', ']');  // '<' ends the text: textEnd
     const char* run = p;
     const char* q = p;
     while (q < textEnd) {
