@@ -1093,7 +1093,8 @@ void WellFormedReader::readContent(const char* p, const char* end, bool inEntity
             }
             continue;
         }
-        if (p + 1 < end && p[1] == '/') {
+        const char next = p + 1 < end ? p[1] : '\0';
+        if (next == '/') {
             if (mDepth == base && inEntity) {
                 fail(p, "End tag outside the entity its element began in [WFC: Parsed Entity]");
             }
@@ -1102,16 +1103,16 @@ void WellFormedReader::readContent(const char* p, const char* end, bool inEntity
                 readMisc(p, end, true);
                 return;
             }
+        } else if (next != '!' && next != '?') {
+            readStartTag(p, end, nullptr);
         } else if (startsWith(p, end, "<!--")) {
             readComment(p, end);
         } else if (startsWith(p, end, "<![CDATA[")) {
             readCData(p, end);
         } else if (startsWith(p, end, "<?")) {
             readInstruction(p, end);
-        } else if (p + 1 < end && p[1] == '!') {
+        } else if (next == '!') {
             fail(p, "Invalid markup in content [content]");
-        } else {
-            readStartTag(p, end, nullptr);
         }
     }
 }
@@ -1317,8 +1318,8 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
         if (!spaced) {
             fail(p, "White space required before an attribute [STag]");
         }
-        // Kept in locals and stored once: a record written field by field
-        // and then copied whole stalls the copy's loads.
+        // Written field by field where it stays: a record built aside and
+        // copied whole would stall the copy's loads on the fields' stores.
         const char* const attributeName = p;
         p = scanName(p, end, "attribute");
         const size_t attributeLength = static_cast<size_t>(p - attributeName);
@@ -1351,17 +1352,22 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
         // Plain ASCII without references or white space stands as it is.
         const char quote = *p;
         const char* q = skipPlain<false>(p + 1, end, quote, '&', '<');
+        mTag.emplace_back();
+        TagAttribute& attribute = mTag.back();
+        attribute.name = attributeName;
+        attribute.nameLength = attributeLength;
         if (q < end && *q == quote) {
-            mTag.push_back(
-                {attributeName, attributeLength, p + 1, static_cast<size_t>(q - p - 1), NO_BUFFER});
+            attribute.value = p + 1;
+            attribute.valueLength = static_cast<size_t>(q - p - 1);
+            attribute.buffer = NO_BUFFER;
             p = q + 1;
         } else {
             if (mValues.size() == buffers) {
                 mValues.emplace_back();
             }
+            attribute.buffer = buffers;
             mValues[buffers].clear();
-            readAttributeValue(p, end, mValues[buffers]);
-            mTag.push_back({attributeName, attributeLength, nullptr, 0, buffers++});
+            readAttributeValue(p, end, mValues[buffers++]);
         }
     }
     // As declared: tokenized values normalised, defaults supplied.
