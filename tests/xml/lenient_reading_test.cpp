@@ -437,6 +437,45 @@ TEST(LenientReading, RefusesWhatIsNotWellFormed) {
     });
 }
 
+// Text, character data, comments and values are checked many bytes at a
+// time: a fault is found at its own place wherever it falls in that scan,
+// after ASCII or after characters of two bytes, and characters of two to
+// four bytes pass at any place.
+TEST(LenientReading, ChecksEveryPlaceOfALongRun) {
+    struct Place {
+        const char* before;
+        const char* after;
+    };
+    const Place places[] = {
+        {"<a>", "</a>"}, {"<a><![CDATA[", "]]></a>"}, {"<a><!--", "--></a>"}, {"<a x='", "'/>"}};
+    const Case faults[] = {{"\x01", "Character U+0001 not allowed in XML [Char]"},
+                           {"\x80", "Invalid UTF-8 byte sequence [Char]"},
+                           {"\xC3", "Invalid UTF-8 byte sequence [Char]"},
+                           {"\xEF\xBF\xBE", "Character U+FFFE not allowed in XML [Char]"}};
+    for (size_t length = 0; length < 40; ++length) {
+        for (const char* lead : {"", "\xC3\xA9"}) {
+            // `length` characters: ASCII, or one of two bytes and then ASCII.
+            const std::string run = lead + std::string(length, 'x');
+            const size_t characters = length + (*lead != '\0' ? 1 : 0);
+            for (const Place& place : places) {
+                const std::string before = place.before;
+                for (const Case& fault : faults) {
+                    const std::string column = std::to_string(before.size() + characters + 1);
+                    EXPECT_EQ(lenient(before + run + fault.input + "yz" + place.after),
+                              "!" + fault.outcome + " at 1:" + column);
+                }
+            }
+            const std::string text =
+                "<a>" + run + "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80" + run + "&amp;" + run + "</a>";
+            EXPECT_EQ(lenient(text), "||||<a>" + run + "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80" +
+                                         run + "&" + run + "</a>");
+            EXPECT_EQ(
+                lenient("<a>" + run + "]]>" + run + "</a>"),
+                "!']]>' not allowed in text [CharData] at 1:" + std::to_string(characters + 4));
+        }
+    }
+}
+
 // Well-formed, however odd they look: each reads as XML 1.0 says.
 TEST(LenientReading, ReadsWhatIsWellFormed) {
     expectOutcomes({
