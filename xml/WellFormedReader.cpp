@@ -253,7 +253,21 @@ void WellFormedReader::read(Document* doc, size_t& failOffset) {
         if (p == mEnd) {
             fail(p, "No root element [document]");
         }
-        readContent(p, mEnd, false);
+        readContent(p, mEnd, IN_DOCUMENT);
+    } catch (...) {
+        failOffset = static_cast<size_t>((mFailAt != nullptr ? mFailAt : p) - mBegin);
+        throw;
+    }
+}
+
+void WellFormedReader::readFragment(XNode* node, size_t& failOffset) {
+    mDocument = node->getDocument();
+    mOpen.push_back({node, node->getName(), std::strlen(node->getName())});
+    mDepth = 1;
+    const char* p = mBegin;
+    try {
+        readContent(p, mEnd, IN_FRAGMENT);
+        closeElement();
     } catch (...) {
         failOffset = static_cast<size_t>((mFailAt != nullptr ? mFailAt : p) - mBegin);
         throw;
@@ -1060,9 +1074,9 @@ void WellFormedReader::leaveEntity() {
 
 // Content up to the root's end (in the document) or the end of an entity's
 // replacement text, in which elements must begin and end.
-void WellFormedReader::readContent(const char* p, const char* end, bool inEntity) {
+void WellFormedReader::readContent(const char* p, const char* end, Context context) {
     const size_t base = mDepth;
-    if (!inEntity) {
+    if (context == IN_DOCUMENT) {
         if (*p != '<' || p + 1 == end || p[1] == '!' || p[1] == '?' || p[1] == '/') {
             fail(p, "Root element expected [document]");
         }
@@ -1074,10 +1088,10 @@ void WellFormedReader::readContent(const char* p, const char* end, bool inEntity
     }
     for (;;) {
         if (p == end) {
-            if (inEntity && mDepth == base) {
+            if (context != IN_DOCUMENT && mDepth == base) {
                 return;
             }
-            if (inEntity) {
+            if (context == IN_ENTITY) {
                 fail(p,
                      "Element <%.*s> not closed inside the entity it began in [WFC: Parsed "
                      "Entity]",
@@ -1095,8 +1109,11 @@ void WellFormedReader::readContent(const char* p, const char* end, bool inEntity
         }
         const char next = p + 1 < end ? p[1] : '\0';
         if (next == '/') {
-            if (mDepth == base && inEntity) {
+            if (mDepth == base && context == IN_ENTITY) {
                 fail(p, "End tag outside the entity its element began in [WFC: Parsed Entity]");
+            }
+            if (mDepth == base && context == IN_FRAGMENT) {
+                return;  // the end tag of the element the fragment stands in
             }
             readEndTag(p, end);
             if (mDepth == 0) {
@@ -1280,7 +1297,7 @@ void WellFormedReader::readReference(const char*& p, const char* end) {
     }
     const Entity* entity = enterEntity(at, std::string(mName), false);
     const char* text = entity->value.data();
-    readContent(text, text + entity->value.size(), true);
+    readContent(text, text + entity->value.size(), IN_ENTITY);
     leaveEntity();
 }
 
@@ -1423,6 +1440,12 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
         mOpen.emplace_back();
     }
     mOpen[mDepth++] = {node, name, nameLength};
+    if (mDepth > mDeepest) {
+        mDeepest = mDepth;
+        if (mOnDeeper) {
+            mOnDeeper(mDepth);
+        }
+    }
     mBody = nullptr;
     if (empty) {
         closeElement();
