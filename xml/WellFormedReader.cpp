@@ -1366,9 +1366,14 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
             fail(p, "Quoted value expected for attribute %.*s [AttValue]",
                  static_cast<int>(attributeLength), attributeName);
         }
-        // Plain ASCII without references or white space stands as it is.
+        // A value without references or white space other than blanks
+        // stands as it is, characters outside ASCII included.
         const char quote = *p;
-        const char* q = skipPlain<false>(p + 1, end, quote, '&', '<');
+        const char* q = p + 1;
+        while ((q = skipPlain<false>(q, end, quote, '&', '<')) < end &&
+               static_cast<unsigned char>(*q) >= 0x80) {
+            q += checkChar(q, end);
+        }
         mTag.emplace_back();
         TagAttribute& attribute = mTag.back();
         attribute.name = attributeName;
