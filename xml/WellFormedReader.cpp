@@ -1340,10 +1340,12 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
         const char* const attributeName = p;
         p = scanName(p, end, "attribute");
         const size_t attributeLength = static_cast<size_t>(p - attributeName);
-        // A bit per name length and last byte: the names before are compared
-        // only when one of them shares both.
-        const uint64_t seen = uint64_t(1)
-                              << ((attributeLength * 7 + static_cast<unsigned char>(p[-1])) & 63);
+        // A bit per name length, first and last byte: the names before are
+        // compared only when one of them shares all three.
+        const uint64_t seen =
+            uint64_t(1) << ((attributeLength * 7 + static_cast<unsigned char>(*attributeName) * 3 +
+                             static_cast<unsigned char>(p[-1])) &
+                            63);
         if ((names & seen) != 0) {
             for (const TagAttribute& other : mTag) {
                 if (other.nameLength == attributeLength &&
