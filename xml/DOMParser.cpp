@@ -1,5 +1,6 @@
 #include "xml/DOMParser.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -68,8 +69,7 @@ struct DOMParser::ParseState {
     // failure must not allocate).
     bool fragment = false;
     std::vector<std::pair<XNode*, size_t>> restore;
-    std::string attributeName;   // the identifier token's text, copied
-    std::string attributeValue;  // a raw value with its white space normalised
+    std::string attributeName;  // the identifier token's text, copied
 
     void reset(bool forFragment);
 };
@@ -131,7 +131,15 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
         } else {
             node->setDocument(doc.get());
             mState->depth = 1;
-            parseChildren(node);
+            if (mLenient) {
+                // Room for the walk that restores documents after a failure.
+                LenientReader(*this).readFragment(
+                    node, mState->failOffset, mMaxDepth, mTrimBodies, [this](size_t depth) {
+                        mState->restore.reserve(std::max(mState->restore.capacity(), 2 * depth));
+                    });
+            } else {
+                parseChildren(node);
+            }
             doc->setRootNode(node);
         }
     } catch (...) {
@@ -391,23 +399,17 @@ bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
     }
     scanner.moveTo(p);
     XNode* child = current->addParsedChild(name.data, name.size);
-    // The tag's attributes are filed at once. Lenient reading normalises
-    // each value into one scratch string, so it adds them one by one.
+    // The tag's attributes are filed at once.
     XNode::ParsedAttribute parsed[XNode::MAX_PARSED_ATTRIBUTES];
     size_t count = 0;
     XMLScanner::Attribute plain;
     while ((after = XMLScanner::attributeAt(p, end, plain)) != nullptr) {
-        if (mLenient) {
-            addPlainAttribute(child, plain.name.data, plain.name.size, plain.value.data,
-                              plain.value.size, plain.references);
-        } else {
-            if (count == XNode::MAX_PARSED_ATTRIBUTES) {
-                child->addParsedAttributes(parsed, count);
-                count = 0;
-            }
-            parsed[count++] = {plain.name.data, plain.name.size, plain.value.data, plain.value.size,
-                               plain.references};
+        if (count == XNode::MAX_PARSED_ATTRIBUTES) {
+            child->addParsedAttributes(parsed, count);
+            count = 0;
         }
+        parsed[count++] = {plain.name.data, plain.name.size, plain.value.data, plain.value.size,
+                           plain.references};
         p = after;
     }
     child->addParsedAttributes(parsed, count);
@@ -447,10 +449,7 @@ Attribute* DOMParser::parseAttribute(XNode* element, Token* name) {
     // Decoded from the token straight into the new attribute: the string
     // token's value stays put until the next token is taken.
     const char* raw = valueOf(value);
-    size_t length = std::strlen(raw);
-    if (mLenient) {
-        raw = LenientReader::normaliseValue(raw, length, mState->attributeValue);
-    }
+    const size_t length = std::strlen(raw);
     Attribute* attribute = element->addAttribute(mState->attributeName.c_str(), "");
     syntax::decodeReferences(raw, length, attribute->mValue);
     return attribute;
@@ -458,9 +457,6 @@ Attribute* DOMParser::parseAttribute(XNode* element, Token* name) {
 
 void DOMParser::addPlainAttribute(XNode* element, const char* name, size_t nameLength,
                                   const char* value, size_t valueLength, bool references) {
-    if (mLenient) {
-        value = LenientReader::normaliseValue(value, valueLength, mState->attributeValue);
-    }
     element->addParsedAttribute(name, nameLength, value, valueLength, references);
 }
 
@@ -514,9 +510,6 @@ void DOMParser::parseChildren(XNode* element) {
     XNode* current = element;
     for (;;) {
         appendText(current);
-        if (mLenient && LenientReader(*this).skipMarkup()) {
-            continue;
-        }
         if (readPlainTag(current, bottom)) {
             continue;
         }

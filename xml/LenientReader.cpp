@@ -35,20 +35,6 @@ void normaliseLineEnds(std::string& bytes) {
 
 }  // namespace
 
-const char* LenientReader::unreadInput(const char*& end) const {
-    const std::string& input = mParser.getLexer()->getInput();
-    end = input.data() + input.size();
-    return input.data() + mParser.getLexer()->getOffset();
-}
-
-void LenientReader::moveTo(const char* p) {
-    mParser.getLexer()->setOffset(offsetOf(p));
-}
-
-size_t LenientReader::offsetOf(const char* p) const {
-    return static_cast<size_t>(p - mParser.getLexer()->getInput().data());
-}
-
 void LenientReader::readAsUTF8(unsigned& line, unsigned& column) {
     std::string bytes = mParser.getLexer()->takeInput();
     Transcoder::Place failedAt;
@@ -71,19 +57,13 @@ void LenientReader::readDocument(Document* doc, size_t& failOffset, int maxDepth
     mParser.getLexer()->setOffset(input.size());
 }
 
-bool LenientReader::skipMarkup() {
-    if (mParser.hasPushed()) {
-        return false;
-    }
-    const char* end;
-    const char* p = unreadInput(end);
-    const syntax::Markup markup = syntax::markupAt(p, end);
-    const char* after = markup != syntax::MARKUP_NONE ? syntax::markupEnd(markup, p, end) : nullptr;
-    if (after == nullptr) {
-        return false;
-    }
-    moveTo(after);
-    return true;
+void LenientReader::readFragment(XNode* node, size_t& failOffset, int maxDepth, bool trimBodies,
+                                 std::function<void(size_t)> onDeeper) {
+    const std::string& input = mParser.getLexer()->getInput();
+    WellFormedReader reader(input, maxDepth, trimBodies);
+    reader.onDeeper(std::move(onDeeper));
+    reader.readFragment(node, failOffset);
+    mParser.getLexer()->setOffset(input.size());
 }
 
 unsigned LenientReader::characterColumn(const std::string& text, size_t offset) {
@@ -102,24 +82,6 @@ unsigned LenientReader::characterColumn(const std::string& text, size_t offset) 
 bool LenientReader::isVersionOne(const std::string& version) {
     return version.size() > 2 && version.compare(0, 2, "1.") == 0 &&
            version.find_first_not_of("0123456789", 2) == std::string::npos;
-}
-
-const char* LenientReader::normaliseValue(const char* value, size_t& length, std::string& scratch) {
-    const char* const end = value + length;
-    const char* first = value;
-    while (first < end && *first != '\t' && *first != '\n' && *first != '\r') {
-        ++first;
-    }
-    if (first == end) {
-        return value;
-    }
-    scratch.assign(value, end);
-    for (size_t i = static_cast<size_t>(first - value); i < scratch.size(); ++i) {
-        if (scratch[i] == '\t' || scratch[i] == '\n' || scratch[i] == '\r') {
-            scratch[i] = ' ';
-        }
-    }
-    return scratch.data();
 }
 
 }  // namespace xml

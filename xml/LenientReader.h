@@ -1,9 +1,7 @@
 // LenientReader is lenient reading (DOMParser::setLenient): it brings the
-// input to UTF-8 with LF line ends, then has the whole document read as a
-// conforming XML 1.0 processor reads it (WellFormedReader). Fragments are
-// read by the element loop; the few things it does differently in lenient
-// mode (comments and processing instructions inside content, white space in
-// attribute values) it asks of the helpers here.
+// input to UTF-8 with LF line ends, then has the whole document, or a
+// fragment's content, read as a conforming XML 1.0 processor reads it
+// (WellFormedReader).
 //
 // It works on the parser's input and moves the parser's place; it owns
 // nothing. Internal to the reader (the header is not installed).
@@ -24,6 +22,7 @@ namespace kavri {
 namespace xml {
 
 class Document;
+class XNode;
 
 class LenientReader {
   public:
@@ -40,11 +39,13 @@ class LenientReader {
     // may follow it. On a fault `failOffset` is where it lies.
     void readDocument(Document* doc, size_t& failOffset, int maxDepth, bool trimBodies);
 
-    // A comment or processing instruction right at the parser's place
-    // (inside content): passed over, so that the text on both sides of it
-    // joins the body. False, and nothing moved, when none is there or tokens
-    // wait pushed back.
-    bool skipMarkup();
+    // A fragment's content, read into `node` (which belongs to the document
+    // being made) as WellFormedReader reads an element's content, up to the
+    // end of the input or an end tag that no element of the fragment began.
+    // `onDeeper` is told each new greatest number of elements open, `node`
+    // counting as one. On a fault `failOffset` is where it lies.
+    void readFragment(XNode* node, size_t& failOffset, int maxDepth, bool trimBodies,
+                      std::function<void(size_t)> onDeeper);
 
     // The column of `offset` in `text` (UTF-8, LF line ends), counted in
     // characters from 1: the column of the same place in the original file,
@@ -55,19 +56,7 @@ class LenientReader {
     // reader looks at.
     static bool isVersionOne(const std::string& version);
 
-    // A tab, line feed or carriage return written in an attribute value
-    // reads as a blank; the value is then copied into `scratch` and its
-    // bytes returned from there. One written as a reference is decoded
-    // later and keeps its value.
-    static const char* normaliseValue(const char* value, size_t& length, std::string& scratch);
-
   private:
-    // The unread input [returned, end) and a move of the place in it; only
-    // while no token waits pushed back.
-    const char* unreadInput(const char*& end) const;
-    void moveTo(const char* p);
-    size_t offsetOf(const char* p) const;
-
     kavri::parser::Parser& mParser;
 };
 

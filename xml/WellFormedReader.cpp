@@ -7,6 +7,13 @@
 #include <cstring>
 #include <memory>
 
+#if defined(__SSE2__) && defined(__GNUC__)
+#include <emmintrin.h>
+#define KAVRIXML_SSE2 1
+#else
+#define KAVRIXML_SSE2 0
+#endif
+
 #include "core/SmartPtr.h"
 #include "xml/Document.h"
 #include "xml/XMLException.h"
@@ -28,16 +35,22 @@ bool startsWith(const char* p, const char* end, const char* text) {
 
 // The character a predefined entity stands for, or 0.
 char predefined(const char* name, size_t length) {
-    static const struct {
-        const char* name;
-        char value;
-    } ENTITIES[] = {{"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"apos", '\''}, {"quot", '"'}};
-    for (const auto& entity : ENTITIES) {
-        if (std::strncmp(name, entity.name, length) == 0 && entity.name[length] == '\0') {
-            return entity.value;
-        }
+    switch (length) {
+        case 2:
+            if (name[1] == 't' && (name[0] == 'l' || name[0] == 'g')) {
+                return name[0] == 'l' ? '<' : '>';
+            }
+            return 0;
+        case 3:
+            return std::memcmp(name, "amp", 3) == 0 ? '&' : 0;
+        case 4:
+            if (std::memcmp(name, "apos", 4) == 0) {
+                return '\'';
+            }
+            return std::memcmp(name, "quot", 4) == 0 ? '"' : 0;
+        default:
+            return 0;
     }
-    return 0;
 }
 
 char predefined(const std::string& name) {
@@ -72,7 +85,7 @@ const size_t NO_BUFFER = static_cast<size_t>(-1);
 
 // ASCII bytes by what the content and name loops make of them.
 struct ByteClasses {
-    enum : unsigned char { PLAIN_TEXT = 1, NAME_START = 2, NAME = 4 };
+    enum : unsigned char { PLAIN_TEXT = 1, NAME_START = 2, NAME = 4, SPACE = 8 };
     unsigned char bits[256] = {};
     ByteClasses() {
         for (int c = 0x20; c < 0x80; ++c) {
@@ -86,15 +99,125 @@ struct ByteClasses {
                 bits[c] |= NAME;
             }
         }
-        bits[static_cast<unsigned char>('\t')] |= PLAIN_TEXT;
-        bits[static_cast<unsigned char>('\n')] |= PLAIN_TEXT;
-        bits[static_cast<unsigned char>('\r')] |= PLAIN_TEXT;
+        for (char c : {'\t', '\n', '\r'}) {
+            bits[static_cast<unsigned char>(c)] |= PLAIN_TEXT | SPACE;
+        }
+        bits[static_cast<unsigned char>(' ')] |= SPACE;
     }
     bool is(char c, unsigned char bit) const {
         return (bits[static_cast<unsigned char>(c)] & bit) != 0;
     }
 };
 const ByteClasses BYTES;
+
+// Bytes a run of plain ASCII text passes over: printable ASCII other than
+// `a`, `b`, `c`, and tab and line feed when `PASS_BLANKS`. A run stops at
+// every other byte: a control character or a byte of a multi-byte
+// character. Most of a document needs no look of its own: sixteen bytes
+// are classified at once where the machine has SSE2.
+template <bool PASS_BLANKS>
+class PlainBytes {
+  public:
+    PlainBytes(char a, char b, char c) : mA(a), mB(b), mC(c) {
+#if KAVRIXML_SSE2
+        mSpace = _mm_set1_epi8(0x20);
+        mTab = _mm_set1_epi8('\t');
+        mLineFeed = _mm_set1_epi8('\n');
+        mFirst = _mm_set1_epi8(a);
+        mSecond = _mm_set1_epi8(b);
+        mThird = _mm_set1_epi8(c);
+#endif
+    }
+
+    bool stops(char c) const {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        const bool control = byte < 0x20 && !(PASS_BLANKS && (byte == '\t' || byte == '\n'));
+        return control || byte >= 0x80 || c == mA || c == mB || c == mC;
+    }
+
+    // Bit i set when p[i] stops a run, for the sixteen bytes at `p`.
+    unsigned stopsIn(const char* p) const {
+#if KAVRIXML_SSE2
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // Signed: bytes from 0x80 on compare below the blank too.
+        __m128i controls = _mm_cmplt_epi8(v, mSpace);
+        if (PASS_BLANKS) {
+            controls = _mm_andnot_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(v, mTab), _mm_cmpeq_epi8(v, mLineFeed)), controls);
+        }
+        const __m128i found =
+            _mm_or_si128(_mm_or_si128(controls, _mm_cmpeq_epi8(v, mFirst)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, mSecond), _mm_cmpeq_epi8(v, mThird)));
+        return static_cast<unsigned>(_mm_movemask_epi8(found));
+#else
+        unsigned bits = 0;
+        for (unsigned i = 0; i < 16; ++i) {
+            bits |= stops(p[i]) ? 1u << i : 0u;
+        }
+        return bits;
+#endif
+    }
+
+    // stopsIn without the characters of two bytes whole within the block:
+    // every such character is a Char and needs no look of its own. Text in
+    // Latin, Greek or Cyrillic letters then stops at its markup alone. A
+    // lead byte of two only counts with its trail byte after it, and every
+    // other byte from 0x80 on still stops the run.
+    unsigned stopsBesidesPairs(const char* p) const {
+#if KAVRIXML_SSE2
+        // No branch on the first mask: a text outside ASCII would mispredict it.
+        const unsigned bits = stopsIn(p);
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // Signed: trail bytes 0x80-0xBF lie below -64, leads 0xC2-0xDF from
+        // -62 to -33.
+        const unsigned trails =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(-64))));
+        const unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
+            _mm_cmpgt_epi8(v, _mm_set1_epi8(-63)), _mm_cmplt_epi8(v, _mm_set1_epi8(-32)))));
+        const unsigned pairs = leads & (trails >> 1);
+        return bits & ~(pairs | (pairs << 1));
+#else
+        return stopsIn(p);
+#endif
+    }
+
+    // The first byte of [p, end) that stops a run.
+    const char* skip(const char* p, const char* end) const {
+        for (; end - p >= 16; p += 16) {
+            if (const unsigned bits = stopsIn(p)) {
+                return p + lowestBit(bits);
+            }
+        }
+        while (p < end && !stops(*p)) {
+            ++p;
+        }
+        return p;
+    }
+
+    static unsigned lowestBit(uint32_t bits) {
+#if defined(__GNUC__)
+        return static_cast<unsigned>(__builtin_ctz(bits));
+#else
+        unsigned i = 0;
+        while ((bits & 1u) == 0) {
+            bits >>= 1;
+            ++i;
+        }
+        return i;
+#endif
+    }
+
+  private:
+    char mA, mB, mC;
+#if KAVRIXML_SSE2
+    __m128i mSpace, mTab, mLineFeed, mFirst, mSecond, mThird;
+#endif
+};
+
+template <bool PASS_BLANKS>
+inline const char* skipPlain(const char* p, const char* end, char a, char b, char c) {
+    return PlainBytes<PASS_BLANKS>(a, b, c).skip(p, end);
+}
 
 }  // namespace
 
@@ -130,44 +253,120 @@ void WellFormedReader::read(Document* doc, size_t& failOffset) {
         if (p == mEnd) {
             fail(p, "No root element [document]");
         }
-        readContent(p, mEnd, false);
+        readContent(p, mEnd, IN_DOCUMENT);
     } catch (...) {
         failOffset = static_cast<size_t>((mFailAt != nullptr ? mFailAt : p) - mBegin);
         throw;
     }
 }
 
+void WellFormedReader::readFragment(XNode* node, size_t& failOffset) {
+    mDocument = node->getDocument();
+    mOpen.push_back({node, node->getName(), std::strlen(node->getName())});
+    mDepth = 1;
+    const char* p = mBegin;
+    try {
+        readContent(p, mEnd, IN_FRAGMENT);
+        closeElement();
+    } catch (...) {
+        failOffset = static_cast<size_t>((mFailAt != nullptr ? mFailAt : p) - mBegin);
+        throw;
+    }
+}
+
+inline bool WellFormedReader::skipSpace(const char*& p, const char* end) {
+    const char* const start = p;
+    while (p < end && BYTES.is(*p, ByteClasses::SPACE)) {
+        ++p;
+    }
+    return p != start;
+}
+
 // --- Characters, names, literals ------------------------------------------------
 
 // Checks the characters of [p, end) up to `stop` (a text that ends the run,
 // or null), and returns where the run ends; `stopped` says whether at `stop`.
+// One pass both checks and looks for the stop, sixteen bytes at a time: the
+// stop's first byte stops a plain run like a byte that needs a look.
 const char* WellFormedReader::checkChars(const char* p, const char* end, const char* stop,
                                          bool& stopped) {
+    // Every stop begins with printable ASCII; none: NUL, which stops anyway.
     const char first = stop != nullptr ? stop[0] : '\0';
-    const size_t stopLength = stop != nullptr ? std::strlen(stop) : 0;
-    while (p < end) {
-        const unsigned char b = static_cast<unsigned char>(*p);
-        if (b == static_cast<unsigned char>(first) && first != '\0' &&
-            static_cast<size_t>(end - p) >= stopLength && std::memcmp(p, stop, stopLength) == 0) {
+    const size_t length = stop != nullptr ? std::strlen(stop) : 0;
+    const PlainBytes<true> plain(first, first, first);
+    const auto isStop = [&](const char* at) {
+        return *at == first && first != '\0' && static_cast<size_t>(end - at) >= length &&
+               std::memcmp(at, stop, length) == 0;
+    };
+    const auto pass = [&](const char* at) {
+        // The stop's first byte elsewhere, a carriage return, or a character
+        // outside ASCII.
+        const bool plainByte =
+            BYTES.is(*at, ByteClasses::PLAIN_TEXT) || (*at == first && first != '\0');
+        return at + (plainByte ? 1 : checkChar(at, end));
+    };
+    while (end - p >= 16) {
+        const char* const block = p;
+        for (unsigned bits = plain.stopsBesidesPairs(block); bits != 0; bits &= bits - 1) {
+            const char* const at = block + PlainBytes<true>::lowestBit(bits);
+            if (at < p) {
+                continue;  // a trail byte of the character just read
+            }
+            if (isStop(at)) {
+                stopped = true;
+                return at;
+            }
+            p = pass(at);
+        }
+        p = std::max(p, block + 16);
+    }
+    while ((p = plain.skip(p, end)) < end) {
+        if (isStop(p)) {
             stopped = true;
             return p;
         }
-        if (b >= 0x20 && b < 0x80) {
-            ++p;
-            continue;
-        }
-        uint32_t c;
-        const size_t n = syntax::decodeUTF8(p, end, c);
-        if (n == 0) {
-            fail(p, "Invalid UTF-8 byte sequence [Char]");
-        }
-        if (!syntax::isChar(c)) {
-            fail(p, "Character U+%04X not allowed in XML [Char]", static_cast<unsigned>(c));
-        }
-        p += n;
+        p = pass(p);
     }
     stopped = false;
-    return p;
+    return end;
+}
+
+// Fails at the first character of [p, end) that XML does not allow.
+void WellFormedReader::checkRun(const char* p, const char* end) {
+    bool stopped;
+    checkChars(p, end, nullptr, stopped);
+}
+
+// The length of the character at `p`, which is not printable ASCII; fails
+// when XML does not allow it.
+size_t WellFormedReader::checkChar(const char* p, const char* end) {
+    // Two bytes, the most common form outside ASCII, always make a Char.
+    const unsigned char lead = static_cast<unsigned char>(*p);
+    if (lead >= 0xC2 && lead <= 0xDF && end - p >= 2 &&
+        (static_cast<unsigned char>(p[1]) & 0xC0) == 0x80) {
+        return 2;
+    }
+    // Three bytes (the rest of the Basic Multilingual Plane) are checked
+    // here too; anything else is decoded in full.
+    if (lead >= 0xE0 && lead <= 0xEF && end - p >= 3 &&
+        (static_cast<unsigned char>(p[1]) & 0xC0) == 0x80 &&
+        (static_cast<unsigned char>(p[2]) & 0xC0) == 0x80) {
+        const uint32_t code = (static_cast<uint32_t>(lead & 0x0F) << 12) |
+                              (static_cast<uint32_t>(p[1] & 0x3F) << 6) |
+                              static_cast<uint32_t>(p[2] & 0x3F);
+        if (code >= 0x800 && (code < 0xD800 || (code >= 0xE000 && code <= 0xFFFD))) {
+            return 3;
+        }
+    }
+    uint32_t c;
+    const size_t n = syntax::decodeUTF8(p, end, c);
+    if (n == 0) {
+        fail(p, "Invalid UTF-8 byte sequence [Char]");
+    }
+    if (!syntax::isChar(c)) {
+        fail(p, "Character U+%04X not allowed in XML [Char]", static_cast<unsigned>(c));
+    }
+    return n;
 }
 
 // From "&#" to after ";".
@@ -205,8 +404,22 @@ uint32_t WellFormedReader::readCharRef(const char*& p, const char* end) {
     return c;
 }
 
-// The end of the name at `p`.
-const char* WellFormedReader::scanName(const char* p, const char* end, const char* what) {
+// The end of the name at `p`. Most names are ASCII, read from the table
+// here; the first byte outside ASCII hands the name to scanAnyName.
+inline const char* WellFormedReader::scanName(const char* p, const char* end, const char* what) {
+    if (p < end && BYTES.is(*p, ByteClasses::NAME_START)) {
+        const char* q = p + 1;
+        while (q < end && BYTES.is(*q, ByteClasses::NAME)) {
+            ++q;
+        }
+        if (q == end || static_cast<unsigned char>(*q) < 0x80) {
+            return q;
+        }
+    }
+    return scanAnyName(p, end, what);
+}
+
+const char* WellFormedReader::scanAnyName(const char* p, const char* end, const char* what) {
     const char* q = p;
     uint32_t c = 0;
     if (q < end && BYTES.is(*q, ByteClasses::NAME_START)) {
@@ -861,9 +1074,9 @@ void WellFormedReader::leaveEntity() {
 
 // Content up to the root's end (in the document) or the end of an entity's
 // replacement text, in which elements must begin and end.
-void WellFormedReader::readContent(const char* p, const char* end, bool inEntity) {
+void WellFormedReader::readContent(const char* p, const char* end, Context context) {
     const size_t base = mDepth;
-    if (!inEntity) {
+    if (context == IN_DOCUMENT) {
         if (*p != '<' || p + 1 == end || p[1] == '!' || p[1] == '?' || p[1] == '/') {
             fail(p, "Root element expected [document]");
         }
@@ -875,10 +1088,10 @@ void WellFormedReader::readContent(const char* p, const char* end, bool inEntity
     }
     for (;;) {
         if (p == end) {
-            if (inEntity && mDepth == base) {
+            if (context != IN_DOCUMENT && mDepth == base) {
                 return;
             }
-            if (inEntity) {
+            if (context == IN_ENTITY) {
                 fail(p,
                      "Element <%.*s> not closed inside the entity it began in [WFC: Parsed "
                      "Entity]",
@@ -887,33 +1100,36 @@ void WellFormedReader::readContent(const char* p, const char* end, bool inEntity
             fail(p, "Unexpected end of input: element <%.*s> not closed [element]",
                  static_cast<int>(mOpen[mDepth - 1].nameLength), mOpen[mDepth - 1].name);
         }
-        if (*p == '&') {
-            readReference(p, end);
-            continue;
-        }
         if (*p != '<') {
             readText(p, end);
+            if (p < end && *p == '&') {
+                readReference(p, end);
+            }
             continue;
         }
-        if (p + 1 < end && p[1] == '/') {
-            if (mDepth == base && inEntity) {
+        const char next = p + 1 < end ? p[1] : '\0';
+        if (next == '/') {
+            if (mDepth == base && context == IN_ENTITY) {
                 fail(p, "End tag outside the entity its element began in [WFC: Parsed Entity]");
+            }
+            if (mDepth == base && context == IN_FRAGMENT) {
+                return;  // the end tag of the element the fragment stands in
             }
             readEndTag(p, end);
             if (mDepth == 0) {
                 readMisc(p, end, true);
                 return;
             }
+        } else if (next != '!' && next != '?') {
+            readStartTag(p, end, nullptr);
         } else if (startsWith(p, end, "<!--")) {
             readComment(p, end);
         } else if (startsWith(p, end, "<![CDATA[")) {
             readCData(p, end);
         } else if (startsWith(p, end, "<?")) {
             readInstruction(p, end);
-        } else if (p + 1 < end && p[1] == '!') {
+        } else if (next == '!') {
             fail(p, "Invalid markup in content [content]");
-        } else {
-            readStartTag(p, end, nullptr);
         }
     }
 }
@@ -922,38 +1138,124 @@ std::string& WellFormedReader::openBody() {
     return mOpen[mDepth - 1].node->content().body;
 }
 
+// Text up to the next tag, with the references to predefined entities and
+// characters in it resolved; a reference to another entity ends it. Room for
+// the whole text is made at once: it never decodes longer than it is.
 void WellFormedReader::readText(const char*& p, const char* end) {
-    const char* q = p;
-    for (;;) {
-        while (q < end && BYTES.is(*q, ByteClasses::PLAIN_TEXT)) {
-            ++q;
+    // Most texts between tags are the indentation of the next one: white
+    // space alone, which needs no further look. Blanks before any text would
+    // be trimmed at the end, so they cost nothing then.
+    const char* blanks = p;
+    skipSpace(blanks, end);
+    if (blanks == end || *blanks == '<') {
+        if (!mTrimBodies || mOpen[mDepth - 1].node->getBodySize() != 0) {
+            body().append(p, static_cast<size_t>(blanks - p));
         }
-        if (q == end || *q == '<' || *q == '&') {
-            break;
-        }
-        const unsigned char b = static_cast<unsigned char>(*q);
-        if (b == ']') {
-            if (end - q >= 3 && q[1] == ']' && q[2] == '>') {
-                fail(q, "']]>' not allowed in text [CharData]");
-            }
-            ++q;
-            continue;
-        }
-        if (b < 0x20) {
-            fail(q, "Character U+%04X not allowed in XML [Char]", static_cast<unsigned>(b));
-        }
-        uint32_t c;
-        const size_t n = syntax::decodeUTF8(q, end, c);
-        if (n == 0) {
-            fail(q, "Invalid UTF-8 byte sequence [Char]");
-        }
-        if (!syntax::isChar(c)) {
-            fail(q, "Character U+%04X not allowed in XML [Char]", static_cast<unsigned>(c));
-        }
-        q += n;
+        p = blanks;
+        return;
     }
-    body().append(p, q);
+    const void* tag = std::memchr(blanks, '<', static_cast<size_t>(end - blanks));
+    const char* const textEnd = tag != nullptr ? static_cast<const char*>(tag) : end;
+    std::string& out = body();
+    const size_t needed = out.size() + static_cast<size_t>(textEnd - p);
+    if (needed > out.capacity()) {
+        out.reserve(std::max(needed, 2 * out.capacity()));
+    }
+    // Thirty-two bytes at a time; the bytes that stop a run (most of them the
+    // lead and trail bytes of characters outside ASCII) are taken from the
+    // blocks' mask one by one.
+    const PlainBytes<true> plain('&', ']', ']');  // '<' ends the text: textEnd
+    const char* run = p;
+    const char* q = p;
+    while (q < textEnd) {
+        if (end - q >= 32) {
+            // Two blocks at once, whose classifications overlap in time. A
+            // block may reach past the text (the input goes on): the bits
+            // from textEnd on are dropped.
+            const char* const block = q;
+            const char* const limit = textEnd - block < 32 ? textEnd : block + 32;
+            uint32_t bits = plain.stopsBesidesPairs(block) |
+                            (static_cast<uint32_t>(plain.stopsBesidesPairs(block + 16)) << 16);
+            if (limit != block + 32) {
+                bits &= (uint32_t(1) << (limit - block)) - 1;
+            }
+            bool reference = false;
+            while (bits != 0 && !reference) {
+                const char* const at = block + PlainBytes<true>::lowestBit(bits);
+                bits &= bits - 1;
+                if (at >= q) {  // else a trail byte of the character just read
+                    q = at;
+                    reference = *q == '&';
+                    if (!reference) {
+                        q = passTextChar(q, end, textEnd);
+                    }
+                }
+            }
+            if (!reference) {
+                q = std::max(q, limit);
+                continue;
+            }
+        } else {
+            q = plain.skip(q, textEnd);
+            if (q == textEnd) {
+                break;
+            }
+            if (*q != '&') {
+                q = passTextChar(q, end, textEnd);
+                continue;
+            }
+        }
+        out.append(run, static_cast<size_t>(q - run));
+        if (!readLocalReference(q, end, out)) {
+            p = q;  // left for readReference
+            return;
+        }
+        run = q;
+    }
+    out.append(run, static_cast<size_t>(q - run));
     p = q;
+}
+
+// Past the character at `q` in text, which stops a plain run and is no
+// '&' or '<'; fails when it may not stand there.
+inline const char* WellFormedReader::passTextChar(const char* q, const char* end,
+                                                  const char* textEnd) {
+    const unsigned char lead = static_cast<unsigned char>(*q);
+    if (lead >= 0xC2 && lead <= 0xDF && textEnd - q >= 2 &&
+        (static_cast<unsigned char>(q[1]) & 0xC0) == 0x80) {
+        return q + 2;  // two bytes always make a Char: the common case, seen first
+    }
+    if (lead == ']') {
+        if (end - q >= 3 && q[1] == ']' && q[2] == '>') {
+            fail(q, "']]>' not allowed in text [CharData]");
+        }
+        return q + 1;
+    }
+    if (BYTES.is(*q, ByteClasses::PLAIN_TEXT)) {
+        return q + 1;  // carriage return
+    }
+    return q + checkChar(q, textEnd);
+}
+
+// A character reference or one to a predefined entity at `p`, appended to
+// `out`; false, and nothing read, for a reference to any other entity.
+bool WellFormedReader::readLocalReference(const char*& p, const char* end, std::string& out) {
+    if (p + 1 < end && p[1] == '#') {
+        syntax::appendUTF8(out, readCharRef(p, end));
+        return true;
+    }
+    const char* const name = p + 1;
+    const char* const nameEnd = scanName(name, end, "entity");
+    if (nameEnd == end || *nameEnd != ';') {
+        fail(nameEnd, "';' expected after an entity reference [EntityRef]");
+    }
+    const char c = predefined(name, static_cast<size_t>(nameEnd - name));
+    if (c == 0) {
+        return false;
+    }
+    out += c;
+    p = nameEnd + 1;
+    return true;
 }
 
 void WellFormedReader::readCData(const char*& p, const char* end) {
@@ -970,22 +1272,12 @@ void WellFormedReader::readCData(const char*& p, const char* end) {
     p = close + 3;
 }
 
+// A reference in content to an entity other than the predefined ones
+// (readText reads those and character references).
 void WellFormedReader::readReference(const char*& p, const char* end) {
-    if (p + 1 < end && p[1] == '#') {
-        syntax::appendUTF8(body(), readCharRef(p, end));
-        return;
-    }
     const char* const at = p;
     const char* const name = p + 1;
     p = scanName(name, end, "entity");
-    if (p == end || *p != ';') {
-        fail(p, "';' expected after an entity reference [EntityRef]");
-    }
-    if (const char c = predefined(name, static_cast<size_t>(p - name))) {
-        ++p;
-        body() += c;
-        return;
-    }
     mName.assign(name, p);
     ++p;
     const auto found = mEntities.find(mName);
@@ -1005,7 +1297,7 @@ void WellFormedReader::readReference(const char*& p, const char* end) {
     }
     const Entity* entity = enterEntity(at, std::string(mName), false);
     const char* text = entity->value.data();
-    readContent(text, text + entity->value.size(), true);
+    readContent(text, text + entity->value.size(), IN_ENTITY);
     leaveEntity();
 }
 
@@ -1020,6 +1312,7 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
              static_cast<int>(nameLength), name);
     }
     mTag.clear();
+    uint64_t names = 0;
     size_t buffers = 0;
     bool empty = false;
     for (;;) {
@@ -1042,36 +1335,51 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
         if (!spaced) {
             fail(p, "White space required before an attribute [STag]");
         }
-        TagAttribute attribute;
-        attribute.name = p;
+        // Written field by field where it stays: a record built aside and
+        // copied whole would stall the copy's loads on the fields' stores.
+        const char* const attributeName = p;
         p = scanName(p, end, "attribute");
-        attribute.nameLength = static_cast<size_t>(p - attribute.name);
-        for (const TagAttribute& other : mTag) {
-            if (other.nameLength == attribute.nameLength &&
-                std::memcmp(other.name, attribute.name, attribute.nameLength) == 0) {
-                fail(attribute.name, "Attribute %.*s repeated in <%.*s> [WFC: Unique Att Spec]",
-                     static_cast<int>(attribute.nameLength), attribute.name,
-                     static_cast<int>(nameLength), name);
+        const size_t attributeLength = static_cast<size_t>(p - attributeName);
+        // A bit per name length, first and last byte: the names before are
+        // compared only when one of them shares all three.
+        const uint64_t seen =
+            uint64_t(1) << ((attributeLength * 7 + static_cast<unsigned char>(*attributeName) * 3 +
+                             static_cast<unsigned char>(p[-1])) &
+                            63);
+        if ((names & seen) != 0) {
+            for (const TagAttribute& other : mTag) {
+                if (other.nameLength == attributeLength &&
+                    std::memcmp(other.name, attributeName, attributeLength) == 0) {
+                    fail(attributeName, "Attribute %.*s repeated in <%.*s> [WFC: Unique Att Spec]",
+                         static_cast<int>(attributeLength), attributeName,
+                         static_cast<int>(nameLength), name);
+                }
             }
         }
+        names |= seen;
         skipSpace(p, end);
         if (p == end || *p != '=') {
             fail(p, "'=' expected after attribute %.*s [Attribute]",
-                 static_cast<int>(attribute.nameLength), attribute.name);
+                 static_cast<int>(attributeLength), attributeName);
         }
         ++p;
         skipSpace(p, end);
         if (p == end || (*p != '"' && *p != '\'')) {
             fail(p, "Quoted value expected for attribute %.*s [AttValue]",
-                 static_cast<int>(attribute.nameLength), attribute.name);
+                 static_cast<int>(attributeLength), attributeName);
         }
-        // Plain ASCII without references or white space stands as it is.
+        // A value without references or white space other than blanks
+        // stands as it is, characters outside ASCII included.
         const char quote = *p;
         const char* q = p + 1;
-        while (q < end && *q != quote && *q != '&' && *q != '<' &&
-               static_cast<unsigned char>(*q) >= 0x20 && static_cast<unsigned char>(*q) < 0x80) {
-            ++q;
+        while ((q = skipPlain<false>(q, end, quote, '&', '<')) < end &&
+               static_cast<unsigned char>(*q) >= 0x80) {
+            q += checkChar(q, end);
         }
+        mTag.emplace_back();
+        TagAttribute& attribute = mTag.back();
+        attribute.name = attributeName;
+        attribute.nameLength = attributeLength;
         if (q < end && *q == quote) {
             attribute.value = p + 1;
             attribute.valueLength = static_cast<size_t>(q - p - 1);
@@ -1081,11 +1389,10 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
             if (mValues.size() == buffers) {
                 mValues.emplace_back();
             }
-            attribute.buffer = buffers++;
-            mValues[attribute.buffer].clear();
-            readAttributeValue(p, end, mValues[attribute.buffer]);
+            attribute.buffer = buffers;
+            mValues[buffers].clear();
+            readAttributeValue(p, end, mValues[buffers++]);
         }
-        mTag.push_back(attribute);
     }
     // As declared: tokenized values normalised, defaults supplied.
     const auto declared =
@@ -1140,6 +1447,12 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
         mOpen.emplace_back();
     }
     mOpen[mDepth++] = {node, name, nameLength};
+    if (mDepth > mDeepest) {
+        mDeepest = mDepth;
+        if (mOnDeeper) {
+            mOnDeeper(mDepth);
+        }
+    }
     mBody = nullptr;
     if (empty) {
         closeElement();
@@ -1158,8 +1471,15 @@ void WellFormedReader::readEndTag(const char*& p, const char* end) {
     const char* const start = p;
     p += 2;
     const char* const name = p;
-    p = scanName(p, end, "element");
     const Open& open = mOpen[mDepth - 1];
+    // The open element's name, checked when its tag was read, and '>'.
+    if (static_cast<size_t>(end - name) > open.nameLength &&
+        std::memcmp(name, open.name, open.nameLength) == 0 && name[open.nameLength] == '>') {
+        p = name + open.nameLength + 1;
+        closeElement();
+        return;
+    }
+    p = scanName(p, end, "element");
     skipSpace(p, end);
     if (p == end || *p != '>') {
         fail(p, "'>' expected to end the end tag </%.*s> [ETag]", static_cast<int>(open.nameLength),
@@ -1197,12 +1517,8 @@ void WellFormedReader::expandInValue(const char* p, const char* end, std::string
                                      const char*& stop) {
     while (p < end) {
         const char* run = p;
-        while (p < end && *p != quote && *p != '<' && *p != '&' && *p != '\t' && *p != '\n' &&
-               *p != '\r' && static_cast<unsigned char>(*p) >= 0x20 &&
-               static_cast<unsigned char>(*p) < 0x80) {
-            ++p;
-        }
-        out.append(run, p);
+        p = skipPlain<false>(p, end, quote, '<', '&');
+        out.append(run, static_cast<size_t>(p - run));
         if (p == end) {
             break;
         }

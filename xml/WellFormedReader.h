@@ -16,6 +16,9 @@
 // or to one that only an unread external subset could declare, is kept as
 // written.
 //
+// A fragment (readFragment) is read as an element's content, into a node
+// the caller gives.
+//
 // The text must be UTF-8 with LF line ends (LenientReader brings it there).
 // Internal to the reader (the header is not installed).
 //
@@ -26,8 +29,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kavri {
@@ -52,6 +57,19 @@ class WellFormedReader {
     // that led there).
     void read(Document* doc, size_t& failOffset);
 
+    // Reads a fragment into `node`, which belongs to the document being
+    // made: its content, as an element's content is read, up to the end of
+    // the text or an end tag that no element of the fragment began (the end
+    // tag of the element the fragment stands in). There is no DOCTYPE, so
+    // only the predefined entities may be referenced. Throws XMLException
+    // as read does.
+    void readFragment(XNode* node, size_t& failOffset);
+
+    // Called with the number of elements open, the fragment's node counting
+    // as one, each time more are open than ever before in this read: room
+    // for a walk of that depth can then be made before anything fails.
+    void onDeeper(std::function<void(size_t)> callback) { mOnDeeper = std::move(callback); }
+
   private:
     struct Entity {
         std::string value;  // the replacement text of an internal entity
@@ -64,8 +82,8 @@ class WellFormedReader {
         bool tokenized = false;
         bool hasDefault = false;
     };
-    // An open element; its name stands in the document or in an entity's
-    // replacement text, which both outlive the read.
+    // An open element; its name stands in the document, in an entity's
+    // replacement text or in the fragment's node, which all outlive the read.
     struct Open {
         XNode* node;
         const char* name;
@@ -89,17 +107,14 @@ class WellFormedReader {
 
     // Characters, names, literals.
     const char* checkChars(const char* p, const char* end, const char* stop, bool& stopped);
+    void checkRun(const char* p, const char* end);
+    size_t checkChar(const char* p, const char* end);
     uint32_t readCharRef(const char*& p, const char* end);
     const char* scanName(const char* p, const char* end, const char* what);
+    const char* scanAnyName(const char* p, const char* end, const char* what);
     void readName(const char*& p, const char* end, std::string& out, const char* what);
     void readNmtoken(const char*& p, const char* end, const char* what);
-    static bool skipSpace(const char*& p, const char* end) {
-        const char* const start = p;
-        while (p < end && (*p == ' ' || *p == '\n' || *p == '\t' || *p == '\r')) {
-            ++p;
-        }
-        return p != start;
-    }
+    static bool skipSpace(const char*& p, const char* end);
     void requireSpace(const char*& p, const char* end, const char* what);
     void expect(const char*& p, const char* end, const char* text, const char* what);
     void readQuoted(const char*& p, const char* end, std::string& out, const char* what,
@@ -122,12 +137,15 @@ class WellFormedReader {
     void readInstruction(const char*& p, const char* end);
 
     // Elements and content.
-    void readContent(const char* p, const char* end, bool inEntity);
+    enum Context { IN_DOCUMENT, IN_ENTITY, IN_FRAGMENT };
+    void readContent(const char* p, const char* end, Context context);
     void readStartTag(const char*& p, const char* end, Document* doc);
     void readEndTag(const char*& p, const char* end);
     void readCData(const char*& p, const char* end);
     void readText(const char*& p, const char* end);
+    const char* passTextChar(const char* q, const char* end, const char* textEnd);
     void readReference(const char*& p, const char* end);
+    bool readLocalReference(const char*& p, const char* end, std::string& out);
     void readAttributeValue(const char*& p, const char* end, std::string& out);
     void expandInValue(const char* p, const char* end, std::string& out, char quote,
                        const char*& stop);
@@ -155,7 +173,9 @@ class WellFormedReader {
 
     Document* mDocument = nullptr;
     std::vector<Open> mOpen;
-    size_t mDepth = 0;             // elements open: mOpen[0, mDepth)
+    size_t mDepth = 0;  // elements open: mOpen[0, mDepth)
+    size_t mDeepest = 0;
+    std::function<void(size_t)> mOnDeeper;
     std::string* mBody = nullptr;  // the innermost open element's, once it has text
 
     std::map<std::string, Entity, std::less<>> mEntities;

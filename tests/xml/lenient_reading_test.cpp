@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "core/SmartPtr.h"
 #include "framework/kavrimain/MemoryInputStream.h"
 #include "framework/kavrimain/MemoryOutputStream.h"
+#include "xml/XMLException.h"
 #include "xml/XMLWriter.h"
 #include "xml_io_support.h"
 
@@ -33,14 +35,34 @@ std::string lenient(const std::string& text) {
     return result;
 }
 
-// Inputs and the outcomes their lenient parses must give.
+// A fragment read leniently into a named list: the list in XNode::dump's
+// form, or "!", the message and the place of the failure.
+std::string lenientFragment(const std::string& text) {
+    DOMParser parser;
+    parser.setLenient(true);
+    kavri::stream::MemoryInputStream in(text);
+    try {
+        std::unique_ptr<Document> doc(parser.parse(&in, "f"));
+        std::string tree;
+        doc->getRootNode()->dump(tree);
+        return tree;
+    } catch (const ::core::Exception& e) {
+        return "!" + std::string(e.getMessage()) + " at " + std::to_string(parser.getLine()) + ":" +
+               std::to_string(parser.getColumn());
+    }
+}
+
+// Inputs and the outcomes their lenient parses must give, as documents or
+// as fragments.
+const bool FRAGMENT = true;
 struct Case {
     std::string input;
     std::string outcome;
+    bool fragment = false;
 };
 void expectOutcomes(const std::vector<Case>& cases) {
     for (const Case& c : cases) {
-        EXPECT_EQ(lenient(c.input), c.outcome) << c.input;
+        EXPECT_EQ(c.fragment ? lenientFragment(c.input) : lenient(c.input), c.outcome) << c.input;
     }
 }
 
@@ -434,7 +456,91 @@ TEST(LenientReading, RefusesWhatIsNotWellFormed) {
          "!']]>' not allowed in text [CharData] at 1:38"},
         {laughs(9, 1),
          "!Entity references nested deeper than 8 levels at &e0; [WFC: No Recursion] at 1:189"},
+        // Fragments: content as an element's, without a DOCTYPE to declare
+        // entities in.
+        {"<a>x", "!Unexpected end of input: element <a> not closed [element] at 1:5", FRAGMENT},
+        {"<a></b>", "!Unclosed node a at 1:6", FRAGMENT},
+        {"t\n x\x01", "!Character U+0001 not allowed in XML [Char] at 2:3", FRAGMENT},
+        {"x]]>", "!']]>' not allowed in text [CharData] at 1:2", FRAGMENT},
+        {"&u;", "!Entity u not declared [WFC: Entity Declared] at 1:1", FRAGMENT},
+        {"&#0;",
+         "!Character reference &#0; to a character not allowed in XML [WFC: Legal "
+         "Character] at 1:1",
+         FRAGMENT},
+        {"<a x='1' x='2'/>", "!Attribute x repeated in <a> [WFC: Unique Att Spec] at 1:10",
+         FRAGMENT},
+        {"<a x='<'/>",
+         "!'<' not allowed in an attribute value [WFC: No < in Attribute Values] at 1:7", FRAGMENT},
+        {"<!-- a -- b -->", "!'--' not allowed inside a comment [Comment] at 1:8", FRAGMENT},
+        {"<?xml version='1.0'?>",
+         "!The target xml is reserved [PITarget] (an XML declaration must come first) at 1:1",
+         FRAGMENT},
+        {"<![CDATA[x", "!Unterminated CDATA section [CDSect] at 1:1", FRAGMENT},
+        {"<!DOCTYPE f>", "!Invalid markup in content [content] at 1:1", FRAGMENT},
+        {"<\xC3\xA9 \xC3\xA9='\xC3\xA9'>\xC3\xA9\xFF",
+         "!Invalid UTF-8 byte sequence [Char] at 1:11", FRAGMENT},
     });
+}
+
+// Text, character data, comments and values are checked many bytes at a
+// time: a fault is found at its own place wherever it falls in that scan,
+// after ASCII or after characters of two bytes, and characters of two to
+// four bytes pass at any place.
+TEST(LenientReading, ChecksEveryPlaceOfALongRun) {
+    struct Place {
+        const char* before;
+        const char* after;
+    };
+    const Place places[] = {
+        {"<a>", "</a>"}, {"<a><![CDATA[", "]]></a>"}, {"<a><!--", "--></a>"}, {"<a x='", "'/>"}};
+    const Case faults[] = {{"\x01", "Character U+0001 not allowed in XML [Char]"},
+                           {"\x80", "Invalid UTF-8 byte sequence [Char]"},
+                           {"\xC3", "Invalid UTF-8 byte sequence [Char]"},
+                           {"\xEF\xBF\xBE", "Character U+FFFE not allowed in XML [Char]"}};
+    for (size_t length = 0; length < 40; ++length) {
+        for (const char* lead : {"", "\xC3\xA9"}) {
+            // `length` characters: ASCII, or one of two bytes and then ASCII.
+            const std::string run = lead + std::string(length, 'x');
+            const size_t characters = length + (*lead != '\0' ? 1 : 0);
+            for (const Place& place : places) {
+                const std::string before = place.before;
+                for (const Case& fault : faults) {
+                    const std::string column = std::to_string(before.size() + characters + 1);
+                    EXPECT_EQ(lenient(before + run + fault.input + "yz" + place.after),
+                              "!" + fault.outcome + " at 1:" + column);
+                }
+            }
+            const std::string text =
+                "<a>" + run + "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80" + run + "&amp;" + run + "</a>";
+            EXPECT_EQ(lenient(text), "||||<a>" + run + "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80" +
+                                         run + "&" + run + "</a>");
+            EXPECT_EQ(
+                lenient("<a>" + run + "]]>" + run + "</a>"),
+                "!']]>' not allowed in text [CharData] at 1:" + std::to_string(characters + 4));
+        }
+    }
+}
+
+// A lenient fragment that fails deep down leaves the caller's node, and all
+// that was read into it, with the document the node had.
+TEST(LenientReading, FragmentFailingDeepDownKeepsTheNodesDocument) {
+    Document home;
+    ::core::SmartPtr<kavri::xml::XNode> node(home.createNode("box", nullptr));
+    std::string deep;
+    for (int i = 0; i < 200; ++i) {
+        deep += "<d>";
+    }
+    DOMParser parser;
+    parser.setLenient(true);
+    kavri::stream::MemoryInputStream in(deep + "\x01");
+    EXPECT_THROW(parser.parse(&in, node.get()), kavri::xml::XMLException);
+    EXPECT_EQ(parser.getColumn(), 601u);
+    int depth = 0;
+    for (kavri::xml::XNode* at = node.get(); at != nullptr; at = at->getFirstChild("d")) {
+        EXPECT_EQ(at->getDocument(), &home) << "at depth " << depth;
+        ++depth;
+    }
+    EXPECT_EQ(depth, 201);
 }
 
 // Well-formed, however odd they look: each reads as XML 1.0 says.
@@ -478,6 +584,9 @@ TEST(LenientReading, ReadsWhatIsWellFormed) {
         {"<!DOCTYPE a [<!ELEMENT a (#PCDATA|b)*><!ELEMENT b ((c,d?)|e+)*><!NOTATION n PUBLIC 'n'>"
          "<!ATTLIST b n NOTATION (n) #IMPLIED>]><b/>",
          "|a|||<b/>"},
+        // A fragment ends at the end tag of the element it stands in.
+        {"t<i n='&#x41;\t'/>&lt;<!--c--><?p?><![CDATA[d]]>\xC3\xA9</f><j/>",
+         "<f>t<\xC3\xA9<![CDATA[d]]><i n='A '/></f>", FRAGMENT},
     });
 }
 
