@@ -158,6 +158,21 @@ std::string canonical(const std::string& text) {
     return out;
 }
 
+// libxml2 writes very large and very small numbers with an exponent, which
+// XPath's number-to-string conversion never does: a string that differs and
+// holds one is outside the compared subset (glued to other digits by
+// concat(), the two writings cannot be told apart reliably).
+bool hasExponent(const std::string& text) {
+    for (size_t i = 1; i + 1 < text.size(); ++i) {
+        if ((text[i] == 'e' || text[i] == 'E') && text[i - 1] >= '0' && text[i - 1] <= '9' &&
+            (text[i + 1] == '-' || text[i + 1] == '+' ||
+             (text[i + 1] >= '0' && text[i + 1] <= '9'))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // libxml2 refuses text that is no UTF-8, where ours counts a stray byte as
 // one character: such expressions are outside the compared subset.
 bool isUtf8(const std::string& text) {
@@ -271,7 +286,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 FUZZ_CHECK(ours.type() == XPathValue::STRING, "both give strings");
                 const std::string other = reinterpret_cast<const char*>(theirs->stringval);
                 const std::string mine = ours.toString();
-                if (mine != other && canonical(mine) != canonical(other)) {
+                if (mine != other && !hasExponent(other) && canonical(mine) != canonical(other)) {
                     std::fprintf(stderr, "%s\nours:   '%s'\ntheirs: '%s'\n", text.c_str(),
                                  mine.c_str(), other.c_str());
                     FUZZ_CHECK(false, "the same string");
