@@ -255,19 +255,11 @@ void DOMParser::checkDeclaration(Document* doc) {
         mState->failOffset = mState->declarationOffset;
         throw XMLException("No version attribute in XML declaration!");
     }
-    if (mLenient && LenientReader::isVersionOne(version->getValueString())) {
-        // Read by 1.0's rules, and written back so that it reads strictly too.
-        version->setValue("1.0");
-    }
     if (version->getValueString() != "1.0") {
         mState->failOffset = mState->versionOffset;
         throw XMLException("Only XML 1.0 supported");
     }
     Attribute* encoding = declaration->getAttribute("encoding");
-    if (encoding != nullptr && mLenient) {
-        encoding->setValue("UTF-8");  // what the text was brought to
-        return;
-    }
     if (encoding != nullptr &&
         text::StringUtil::compareIgnoreCase(encoding->getValue(), "UTF-8") != 0) {
         mState->failOffset = mState->encodingOffset;
@@ -316,7 +308,7 @@ XNode* DOMParser::parseRootNode(Document* doc) {
     mState->depth = 1;
     ::core::SmartPtr<XNode> root(parseNodeNameAttributes(doc));
     const char* docType = doc->getDocType();
-    if (!mLenient && docType[0] != '\0' && std::strcmp(docType, root->getName()) != 0) {
+    if (docType[0] != '\0' && std::strcmp(docType, root->getName()) != 0) {
         mState->failOffset = mState->nameOffset;
         throw XMLException("Root node do not match DOCTYPE declaration. It must be <%s>, not <%s>",
                            docType, root->getName());

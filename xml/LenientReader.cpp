@@ -79,10 +79,5 @@ unsigned LenientReader::characterColumn(const std::string& text, size_t offset) 
     return column;
 }
 
-bool LenientReader::isVersionOne(const std::string& version) {
-    return version.size() > 2 && version.compare(0, 2, "1.") == 0 &&
-           version.find_first_not_of("0123456789", 2) == std::string::npos;
-}
-
 }  // namespace xml
 }  // namespace kavri

@@ -52,10 +52,6 @@ class LenientReader {
     // whatever its encoding.
     static unsigned characterColumn(const std::string& text, size_t offset);
 
-    // "1." and digits: later 1.x versions differ from 1.0 in nothing the
-    // reader looks at.
-    static bool isVersionOne(const std::string& version);
-
   private:
     kavri::parser::Parser& mParser;
 };

@@ -1179,22 +1179,28 @@ void WellFormedReader::readText(const char*& p, const char* end) {
             if (limit != block + 32) {
                 bits &= (uint32_t(1) << (limit - block)) - 1;
             }
-            bool reference = false;
-            while (bits != 0 && !reference) {
+            // A stop before `q` is a trail byte of the character or a byte
+            // of the reference just read.
+            while (bits != 0) {
                 const char* const at = block + PlainBytes<true>::lowestBit(bits);
                 bits &= bits - 1;
-                if (at >= q) {  // else a trail byte of the character just read
-                    q = at;
-                    reference = *q == '&';
-                    if (!reference) {
-                        q = passTextChar(q, end, textEnd);
-                    }
+                if (at < q) {
+                    continue;
                 }
+                q = at;
+                if (*q != '&') {
+                    q = passTextChar(q, end, textEnd);
+                    continue;
+                }
+                out.append(run, static_cast<size_t>(q - run));
+                if (!readLocalReference(q, end, out)) {
+                    p = q;  // left for readReference
+                    return;
+                }
+                run = q;
             }
-            if (!reference) {
-                q = std::max(q, limit);
-                continue;
-            }
+            q = std::max(q, limit);
+            continue;
         } else {
             q = plain.skip(q, textEnd);
             if (q == textEnd) {
@@ -1242,6 +1248,18 @@ inline const char* WellFormedReader::passTextChar(const char* q, const char* end
 bool WellFormedReader::readLocalReference(const char*& p, const char* end, std::string& out) {
     if (p + 1 < end && p[1] == '#') {
         syntax::appendUTF8(out, readCharRef(p, end));
+        return true;
+    }
+    // "&amp;" and "&lt;", as text writes them most: well-formed names, so
+    // taken without the name's scan.
+    if (end - p >= 5 && std::memcmp(p + 1, "amp;", 4) == 0) {
+        out += '&';
+        p += 5;
+        return true;
+    }
+    if (end - p >= 4 && p[1] == 'l' && p[2] == 't' && p[3] == ';') {
+        out += '<';
+        p += 4;
         return true;
     }
     const char* const name = p + 1;
