@@ -99,6 +99,9 @@ TEST(MemoryOutputStream, CollectsWritesAndOpeningKeepsThem) {
     EXPECT_TRUE(out.isOpen());
     const unsigned char bytes[] = {0, 0xFF, '/'};
     EXPECT_EQ(3, out.write(bytes, 3));
+    // No bytes to take from: nothing written, a failure only when some were due.
+    EXPECT_EQ(0, out.write(static_cast<const char*>(nullptr), 0));
+    EXPECT_EQ(-1, out.write(static_cast<const char*>(nullptr), 2));
     out.flush();
     out.close();
     EXPECT_FALSE(out.isOpen());

@@ -23,7 +23,8 @@ namespace {
 
 const char* const LIBRARY =
     "<lib xmlns='urn:lib' xmlns:x='urn:x' xml:lang='en-GB'>"
-    "<book id='b1' year='1999' price='10.5'><title>Alpha</title><x:note>n1</x:note></book>"
+    "<book id='b1' year='1999' price='10.5'><title>Alpha</title><x:note "
+    "x:by='me'>n1</x:note></book>"
     "<book id='b2' year='2005' price='20'><title xml:lang='de'>Beta</title>body"
     "<![CDATA[cd]]></book>"
     "<shelf id='s1'><book id='b3' price='NaN'><title>Gamma</title></book></shelf>"
@@ -129,6 +130,8 @@ TEST_F(XPathTest, FunctionsFollowXPathsRules) {
         {"namespace-uri(//x:note)", "string:urn:x"},
         {"namespace-uri(/lib)", "string:urn:lib"},
         {"namespace-uri(//@id)", "string:"},
+        {"namespace-uri(//@x:by) = namespace-uri(//x:note)", "boolean:true"},
+        {"count(//x:note9 | //book9)", "number:0"},
         {"name(/) = local-name(//text())", "boolean:true"},
         {"name(/lib/@*)", "string:xml:lang"},
         {"string(/lib/book[2])", "string:bodycdBeta"},
