@@ -1,6 +1,7 @@
 // Feeds fragments (content without declaration or enclosing element) to the
-// DOM reader, in both forms: into a new element named by the caller, and
-// into an element of the caller's own document that already has a child.
+// DOM reader, strict and lenient, in both forms: into a new element named by
+// the caller, and into an element of the caller's own document that already
+// has a child.
 // The caller's element must survive a failure with its earlier child first in
 // place and every node it keeps pointing back to the caller's document; on
 // success it is the new document's root.
@@ -36,9 +37,10 @@ void checkSubtree(const XNode* top, const Document* doc) {
     }
 }
 
-void parseNamed(const std::string& input) {
+void parseNamed(const std::string& input, bool lenient) {
     kavri::stream::MemoryInputStream in(input);
     kavri::xml::DOMParser parser;
+    parser.setLenient(lenient);
     try {
         std::unique_ptr<Document> doc(parser.parse(&in, "fragment"));
         FUZZ_CHECK(doc != nullptr, "a document");
@@ -51,7 +53,7 @@ void parseNamed(const std::string& input) {
     }
 }
 
-void parseIntoNode(const std::string& input) {
+void parseIntoNode(const std::string& input, bool lenient) {
     std::unique_ptr<Document> owner(new Document());
     XNode* node = owner->createNode("holder", nullptr);
     owner->setRootNode(node);
@@ -59,6 +61,7 @@ void parseIntoNode(const std::string& input) {
     kept->addAttribute("id", "1");
     kavri::stream::MemoryInputStream in(input);
     kavri::xml::DOMParser parser;
+    parser.setLenient(lenient);
     try {
         std::unique_ptr<Document> doc(parser.parse(&in, node));
         FUZZ_CHECK(doc != nullptr && doc->getRootNode() == node, "the node is the root");
@@ -82,7 +85,9 @@ void parseIntoNode(const std::string& input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input = kavrixml::fuzz::asText(data, size);
-    parseNamed(input);
-    parseIntoNode(input);
+    for (bool lenient : {false, true}) {
+        parseNamed(input, lenient);
+        parseIntoNode(input, lenient);
+    }
     return 0;
 }
