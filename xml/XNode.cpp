@@ -128,9 +128,27 @@ XNode* XNode::addChild(const char* name) {
 }
 
 XNode* XNode::addParsedChild(const char* name, size_t length) {
+    if (!mChildren.empty()) {
+        XNode* last = mChildren.back().get();
+        if (last != nullptr && !last->mChildren.empty()) {
+            settleParsed(last);
+        }
+    }
     std::unique_ptr<XNode> child(new XNode(mDocument, NameTable::nameOf(name, length), this));
     mChildren.emplace_back(child.get());
     return child.release();
+}
+
+void XNode::settleParsed(XNode* node) noexcept {
+    // A reader's element is complete once its next sibling starts, and so
+    // are its last child, that child's last child, and so on down: each
+    // element is settled once, when the first of its ancestors-or-self that
+    // has a next sibling gets it. The arrays of the elements that end the
+    // document are left where they are.
+    while (node != nullptr && !node->mChildren.empty()) {
+        node->mChildren.settle();
+        node = node->mChildren.back().get();
+    }
 }
 
 XNode* XNode::addChild(const std::string& name) {

@@ -203,6 +203,9 @@ class XNode : public kavri::core::NamedObject {
     // addChild for the reader: a name of `length` plain bytes, shared through
     // the reader's NameTable (so: only under DOMParser::gCS).
     XNode* addParsedChild(const char* name, size_t length);
+    // Moves the child arrays of `node` and of its last descendants, all
+    // complete, next to them in the pool (ChildList::settle).
+    static void settleParsed(XNode* node) noexcept;
     // addAttribute for the reader: a name of plain bytes and its raw value,
     // decoded when `decode` (it holds '&'); the name is shared as above.
     void addParsedAttribute(const char* name, size_t nameLength, const char* value,
@@ -242,8 +245,9 @@ class XNode : public kavri::core::NamedObject {
     struct Content {
         std::string body;
 
+        // Aside from the nodes: a walk over elements passes texts by.
         static void* operator new(size_t size) {
-            return ::core::internal::BlockPool::allocate(size);
+            return ::core::internal::BlockPool::allocateAside(size);
         }
         static void operator delete(void* block, size_t size) {
             ::core::internal::BlockPool::release(block, size);
@@ -289,7 +293,7 @@ class XNode : public kavri::core::NamedObject {
 inline void internal::ChildList::emplace_back(XNode* node) {
     if (mCapacity == 0 && mCount == 0) {
         mOne = node;
-    } else if (mCount < mCapacity) {
+    } else if (mCount < (mCapacity & ~POOLED)) {
         new (mItems + mCount) value_type(node);
     } else {
         appendGrowing(node);

@@ -18,6 +18,10 @@ void* BlockPool::allocate(size_t size) {
     return ::operator new(size);
 }
 
+void* BlockPool::allocateAside(size_t size) {
+    return ::operator new(size);
+}
+
 // Sized where the compiler offers it (GCC by default, clang with
 // -fsized-deallocation), so that AddressSanitizer checks that each block
 // comes back with the size it was taken with: the pool files a block by its
@@ -92,24 +96,29 @@ enum ThreadState : unsigned char {
     THREAD_ENDED = 2        // the chunk was retired: each block gets its own
 };
 
-// Plain data, so that using it needs no initialisation check.
-struct ThreadChunk {
+// Where a thread cuts one stream of blocks: the chunk, the next block and the
+// end of the chunk.
+struct Cutter {
     char* cursor;  // the next block
     char* limit;   // the end of the chunk
     Chunk* chunk;
     long cut;  // blocks cut from the chunk since it was taken or emptied
-    // Releases into another chunk are counted here and taken off its count
-    // in one step when a block of a different chunk comes (a tree dies
-    // chunk by chunk), before a new chunk is taken, for the statistics and
-    // when the thread ends.
-    Chunk* releasing;
-    long released;
+};
+
+// Plain data, so that using it needs no initialisation check.
+struct ThreadChunk {
+    Cutter cutters[2];  // BlockPool::MAIN and BlockPool::ASIDE
+    // Releases into other chunks are counted here and taken off their
+    // counts in one step: a tree dies chunk by chunk, one of each stream at a
+    // time, so two chunks are counted, the one released into last first. A
+    // chunk's count is taken off when releases into a third chunk push it
+    // out, before a new chunk is taken, for the statistics and when the
+    // thread ends.
+    Chunk* releasing[2];
+    long released[2];
     unsigned char state;
 };
 
-// Initial-exec: the chunk is reached at a fixed offset from the thread
-// pointer instead of through a call per use; the library asks for a few
-// dozen bytes of the static TLS space that the loader keeps for this.
 __attribute__((tls_model("initial-exec"))) thread_local ThreadChunk tChunk;
 
 void recycle(Chunk* chunk) noexcept {
@@ -168,33 +177,37 @@ Chunk* takeChunk() {
     return reinterpret_cast<Chunk*>(region);
 }
 
-// The thread stops cutting from its chunk; whoever releases the chunk's last
-// block (this thread, now, if none is left) makes it free.
-void retire() noexcept {
-    Chunk* chunk = tChunk.chunk;
+// The thread stops cutting from the cutter's chunk; whoever releases the
+// chunk's last block (this thread, now, if none is left) makes it free.
+void retire(Cutter& cutter) noexcept {
+    Chunk* chunk = cutter.chunk;
     if (chunk == nullptr) {
         return;
     }
-    takeOff(chunk, BIAS - tChunk.cut);
-    tChunk.chunk = nullptr;
-    tChunk.cursor = nullptr;
-    tChunk.limit = nullptr;
-    tChunk.cut = 0;
+    takeOff(chunk, BIAS - cutter.cut);
+    cutter.chunk = nullptr;
+    cutter.cursor = nullptr;
+    cutter.limit = nullptr;
+    cutter.cut = 0;
 }
 
 void settleReleases() noexcept {
-    if (tChunk.releasing != nullptr) {
-        takeOff(tChunk.releasing, tChunk.released);
-        tChunk.releasing = nullptr;
-        tChunk.released = 0;
+    for (int i = 0; i < 2; ++i) {
+        if (tChunk.releasing[i] != nullptr) {
+            takeOff(tChunk.releasing[i], tChunk.released[i]);
+            tChunk.releasing[i] = nullptr;
+            tChunk.released[i] = 0;
+        }
     }
 }
 
-// Settles the thread's releases and retires its chunk when the thread ends.
+// Settles the thread's releases and retires its chunks when the thread ends.
 struct Farewell {
     ~Farewell() {
         settleReleases();
-        retire();
+        for (Cutter& cutter : tChunk.cutters) {
+            retire(cutter);
+        }
         tChunk.state = THREAD_ENDED;
     }
 };
@@ -207,48 +220,71 @@ void registerThread() {
     }
 }
 
-void startChunk(Chunk* chunk) {
+void startChunk(Cutter& cutter, Chunk* chunk) {
     chunk->live.store(BIAS, std::memory_order_relaxed);
-    tChunk.chunk = chunk;
-    tChunk.cursor = reinterpret_cast<char*>(chunk) + FIRST_BLOCK;
-    tChunk.limit = reinterpret_cast<char*>(chunk) + CHUNK;
-    tChunk.cut = 0;
+    cutter.chunk = chunk;
+    cutter.cursor = reinterpret_cast<char*>(chunk) + FIRST_BLOCK;
+    cutter.limit = reinterpret_cast<char*>(chunk) + CHUNK;
+    cutter.cut = 0;
 }
 
-// The slow path of allocate: the thread's chunk is full (or there is none).
-void* allocateFromNewChunk(size_t size) {
+// The slow path of allocate: the cutter's chunk is full (or there is none).
+void* allocateFromNewChunk(Cutter& cutter, size_t size) {
     if (tChunk.state == THREAD_NEW) {
         registerThread();
     }
     // A chunk this thread has just emptied is the best one to cut next.
     settleReleases();
-    retire();
+    retire(cutter);
     Chunk* chunk = takeChunk();
-    startChunk(chunk);
-    char* block = tChunk.cursor;
-    tChunk.cursor += size;
-    ++tChunk.cut;
+    startChunk(cutter, chunk);
+    char* block = cutter.cursor;
+    cutter.cursor += size;
+    ++cutter.cut;
     if (tChunk.state == THREAD_ENDED) {
         // Past the thread's Farewell nothing would retire the chunk later.
-        retire();
+        retire(cutter);
     }
     return block;
+}
+
+// A release into the cutter's own chunk. That chunk emptied means no block
+// of it is held anywhere, so nobody else can touch it, and cutting starts
+// over.
+void releaseOwn(Cutter& cutter) noexcept {
+    Chunk* chunk = cutter.chunk;
+    const long left = chunk->live.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (left == BIAS - cutter.cut) {
+        startChunk(cutter, chunk);
+    }
+}
+
+// The stream is fixed in each caller, so that finding its cutter costs
+// nothing at run time.
+template <unsigned STREAM>
+void* cut(size_t size) {
+    if (size == 0 || size > BlockPool::MAX_BLOCK) {
+        return ::operator new(size);
+    }
+    const size_t rounded = (size + GRAIN - 1) & ~(GRAIN - 1);
+    Cutter& cutter = tChunk.cutters[STREAM];
+    if (static_cast<size_t>(cutter.limit - cutter.cursor) >= rounded) {
+        char* block = cutter.cursor;
+        cutter.cursor += rounded;
+        ++cutter.cut;
+        return block;
+    }
+    return allocateFromNewChunk(cutter, rounded);
 }
 
 }  // namespace
 
 void* BlockPool::allocate(size_t size) {
-    if (size == 0 || size > MAX_BLOCK) {
-        return ::operator new(size);
-    }
-    const size_t rounded = (size + GRAIN - 1) & ~(GRAIN - 1);
-    if (static_cast<size_t>(tChunk.limit - tChunk.cursor) >= rounded) {
-        char* block = tChunk.cursor;
-        tChunk.cursor += rounded;
-        ++tChunk.cut;
-        return block;
-    }
-    return allocateFromNewChunk(rounded);
+    return cut<MAIN>(size);
+}
+
+void* BlockPool::allocateAside(size_t size) {
+    return cut<ASIDE>(size);
 }
 
 void BlockPool::release(void* block, size_t size) noexcept {
@@ -260,17 +296,22 @@ void BlockPool::release(void* block, size_t size) noexcept {
         return;
     }
     Chunk* chunk = chunkOf(block);
-    if (chunk == tChunk.chunk) {
-        // The thread's own chunk emptied: no block of it is held anywhere,
-        // so nobody else can touch it, and cutting starts over.
-        const long left = chunk->live.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        if (left == BIAS - tChunk.cut) {
-            startChunk(chunk);
-        }
+    // Most releases go to a chunk of the ones before (never one the thread
+    // cuts from: they are settled before the thread takes a chunk).
+    if (chunk == tChunk.releasing[0]) {
+        ++tChunk.released[0];
         return;
     }
-    if (chunk == tChunk.releasing) {
-        ++tChunk.released;
+    if (chunk == tChunk.releasing[1]) {
+        ++tChunk.released[1];
+        return;
+    }
+    if (chunk == tChunk.cutters[MAIN].chunk) {
+        releaseOwn(tChunk.cutters[MAIN]);
+        return;
+    }
+    if (chunk == tChunk.cutters[ASIDE].chunk) {
+        releaseOwn(tChunk.cutters[ASIDE]);
         return;
     }
     if (tChunk.state != THREAD_REGISTERED) {
@@ -283,19 +324,26 @@ void BlockPool::release(void* block, size_t size) noexcept {
             return;
         }
     }
-    settleReleases();
-    tChunk.releasing = chunk;
-    tChunk.released = 1;
+    if (tChunk.releasing[1] != nullptr) {
+        takeOff(tChunk.releasing[1], tChunk.released[1]);
+    }
+    tChunk.releasing[1] = tChunk.releasing[0];
+    tChunk.released[1] = tChunk.released[0];
+    tChunk.releasing[0] = chunk;
+    tChunk.released[0] = 1;
 }
 
 BlockPool::Statistics BlockPool::statistics() {
     settleReleases();
     Shared& pool = shared();
     std::lock_guard<std::mutex> guard(pool.lock);
-    // The thread's chunk counts whole once no block of it is cut.
-    const size_t unused = tChunk.chunk != nullptr && tChunk.cut == 0
-                              ? CHUNK
-                              : static_cast<size_t>(tChunk.limit - tChunk.cursor);
+    // A thread's chunk counts whole once no block of it is cut.
+    size_t unused = 0;
+    for (const Cutter& cutter : tChunk.cutters) {
+        unused += cutter.chunk != nullptr && cutter.cut == 0
+                      ? CHUNK
+                      : static_cast<size_t>(cutter.limit - cutter.cursor);
+    }
     return Statistics{pool.reserved, pool.freeCount * CHUNK + unused};
 }
 

@@ -155,6 +155,28 @@ TEST_F(XNodeTest, ChildListKeepsOrderAndCountsThroughEveryLayout) {
     moved.erase(moved.begin());
     EXPECT_EQ(x->getRefCount(), 1);
     EXPECT_EQ(names(moved), "y");
+
+    // A heap array settled into an exact pool block keeps its entries and
+    // references, and later changes grow out of the block or reuse it.
+    XNode::ChildList settled;
+    std::vector<SmartPtr<XNode>> held;
+    for (const char* name : {"p", "q", "r", "s", "t", "u"}) {
+        held.emplace_back(new testing::FreeNode(name));
+        settled.emplace_back(held.back());
+    }
+    settled.settle();
+    EXPECT_EQ(names(settled), "pqrstu");
+    EXPECT_EQ(settled.capacity(), 6u);
+    EXPECT_EQ(held[0]->getRefCount(), 2);
+    settled.erase(settled.begin());
+    settled.emplace_back(held[0]);
+    EXPECT_EQ(settled.capacity(), 6u);
+    settled.emplace_back(only);
+    EXPECT_GE(settled.capacity(), 7u);
+    EXPECT_EQ(names(settled), "qrstuponly");
+    settled.settle();
+    settled.clear();
+    EXPECT_EQ(held[0]->getRefCount(), 1);
 }
 
 TEST_F(XNodeTest, AMillionLevelChainIsDestroyedWithoutRecursion) {

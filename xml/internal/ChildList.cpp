@@ -1,6 +1,7 @@
 #include "xml/internal/ChildList.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -17,21 +18,25 @@ namespace {
 // pool block's room is not reused before its whole chunk is free, so
 // growing by smaller steps would leave each step behind. Larger arrays come
 // from the heap, which does reuse them as they grow.
-const uint32_t FIRST_CAPACITY = 4;
-const uint32_t LARGEST_POOLED = FIRST_CAPACITY;
+const uint32_t FIRST_CAPACITY = ChildList::FIRST_CAPACITY;
+const uint32_t POOLED = ChildList::POOLED;
 
 using Entry = ChildList::value_type;
 
+// The largest array that settle() moves into the pool.
+const uint32_t LARGEST_SETTLED = ::core::internal::BlockPool::MAX_BLOCK / sizeof(Entry);
+
 Entry* allocateEntries(uint32_t capacity) {
     const size_t bytes = capacity * sizeof(Entry);
-    return static_cast<Entry*>(capacity <= LARGEST_POOLED
+    return static_cast<Entry*>(capacity <= FIRST_CAPACITY
                                    ? ::core::internal::BlockPool::allocate(bytes)
                                    : ::operator new(bytes));
 }
 
+// `capacity` as the list holds it, with the POOLED bit.
 void releaseEntries(Entry* entries, uint32_t capacity) noexcept {
-    if (capacity <= LARGEST_POOLED) {
-        ::core::internal::BlockPool::release(entries, capacity * sizeof(Entry));
+    if (capacity <= FIRST_CAPACITY || (capacity & POOLED) != 0) {
+        ::core::internal::BlockPool::release(entries, (capacity & ~POOLED) * sizeof(Entry));
     } else {
         ::operator delete(entries);
     }
@@ -127,11 +132,31 @@ void ChildList::swap(ChildList& other) noexcept {
     Entry* const otherItems = other.mCapacity == 0 ? nullptr : other.mItems;
     std::swap(mCount, other.mCount);
     std::swap(mCapacity, other.mCapacity);
-    settle(otherOne, otherItems);
-    other.settle(ownOne, ownItems);
+    takeStorage(otherOne, otherItems);
+    other.takeStorage(ownOne, ownItems);
 }
 
-void ChildList::settle(XNode* one, Entry* items) noexcept {
+void ChildList::settleInPool() noexcept {
+    if (mCount > LARGEST_SETTLED || mCount == 0) {
+        return;
+    }
+    Entry* entries;
+    try {
+        entries =
+            static_cast<Entry*>(::core::internal::BlockPool::allocate(mCount * sizeof(Entry)));
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    // The entries are moved bitwise: a SmartPtr is its pointer, and the old
+    // array is given back without destroying them.
+    std::memcpy(static_cast<void*>(entries), static_cast<const void*>(mItems),
+                mCount * sizeof(Entry));
+    ::operator delete(mItems);
+    mItems = entries;
+    mCapacity = mCount | POOLED;
+}
+
+void ChildList::takeStorage(XNode* one, Entry* items) noexcept {
     if (mCapacity != 0) {
         mItems = items;
         return;

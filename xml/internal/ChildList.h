@@ -7,8 +7,9 @@
 // and is laid out for trees, where most elements have no child or one: the
 // list is 16 bytes, an only child is held inside it, and an array is made
 // when a second child comes (four entries from the block pool, larger ones
-// from the heap, doubling). Iterators and references stay valid until the
-// list changes, as a vector's do.
+// from the heap, doubling, until a reader settles a complete list into the
+// pool). Iterators and references stay valid until the list changes or is
+// settled, as a vector's do until it changes.
 //
 // Changing a list is its node's business (XNode::addChild, removeChild and
 // the others); users read it through XNode::getChildren().
@@ -68,7 +69,7 @@ class ChildList {
 
     size_type size() const { return mCount; }
     bool empty() const { return mCount == 0; }
-    size_type capacity() const { return mCapacity == 0 ? 1 : mCapacity; }
+    size_type capacity() const { return mCapacity == 0 ? 1 : mCapacity & ~POOLED; }
     const_reference operator[](size_type index) const { return data()[index]; }
     reference operator[](size_type index) { return data()[index]; }
     const_reference at(size_type index) const {
@@ -95,8 +96,26 @@ class ChildList {
     // Releases every reference, in order; the array is kept.
     void clear() noexcept;
     void swap(ChildList& other) noexcept;
+    // Moves an array that came from the heap into a pool block of the exact
+    // size, cut now. A reader calls it when an element is complete: the
+    // array then lies just after the element's descendants, where a walk in
+    // document order finds it, rather than wherever the heap had room while
+    // the list grew. Larger lists (and a pool that cannot grow) keep their
+    // array; only iterators and references into the list are affected.
+    void settle() noexcept {
+        if (mCapacity > FIRST_CAPACITY && mCapacity < POOLED) {
+            settleInPool();
+        }
+    }
+
+    // A list whose array comes from the pool while larger than FIRST_CAPACITY
+    // has this bit set in mCapacity. Smaller arrays always come from the
+    // pool and larger ones from the heap, unless settle() moved them.
+    static constexpr uint32_t POOLED = 0x80000000u;
+    static constexpr uint32_t FIRST_CAPACITY = 4;
 
   private:
+    void settleInPool() noexcept;
     void releaseArray() noexcept {
         if (mCapacity != 0) {
             releaseItems();
@@ -107,11 +126,11 @@ class ChildList {
     void appendGrowing(XNode* node);
     // Takes `one` (whose reference the caller hands over) or `items` as the
     // storage that mCapacity now calls for.
-    void settle(XNode* one, value_type* items) noexcept;
+    void takeStorage(XNode* one, value_type* items) noexcept;
 
     // mCapacity 0: the list is inline, mOne its only possible entry (null
-    // when the list is empty). Otherwise mItems holds mCapacity entries of
-    // which the first mCount are constructed.
+    // when the list is empty). Otherwise mItems holds mCapacity entries (less
+    // the POOLED bit) of which the first mCount are constructed.
     union {
         value_type* mItems;
         value_type mOne;
