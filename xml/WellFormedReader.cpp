@@ -1167,6 +1167,17 @@ void WellFormedReader::readText(const char*& p, const char* end) {
     const PlainBytes<true> plain('&', ']', ']');  // '<' ends the text: textEnd
     const char* run = p;
     const char* q = p;
+    // The reference at `q`, after the run before it; false, with `p` left
+    // on it for readReference, when it names an entity of the document's.
+    auto takeReference = [&]() {
+        out.append(run, static_cast<size_t>(q - run));
+        if (!readLocalReference(q, end, out)) {
+            p = q;
+            return false;
+        }
+        run = q;
+        return true;
+    };
     while (q < textEnd) {
         if (end - q >= 32) {
             // Two blocks at once, whose classifications overlap in time. A
@@ -1190,33 +1201,22 @@ void WellFormedReader::readText(const char*& p, const char* end) {
                 q = at;
                 if (*q != '&') {
                     q = passTextChar(q, end, textEnd);
-                    continue;
-                }
-                out.append(run, static_cast<size_t>(q - run));
-                if (!readLocalReference(q, end, out)) {
-                    p = q;  // left for readReference
+                } else if (!takeReference()) {
                     return;
                 }
-                run = q;
             }
             q = std::max(q, limit);
             continue;
-        } else {
-            q = plain.skip(q, textEnd);
-            if (q == textEnd) {
-                break;
-            }
-            if (*q != '&') {
-                q = passTextChar(q, end, textEnd);
-                continue;
-            }
         }
-        out.append(run, static_cast<size_t>(q - run));
-        if (!readLocalReference(q, end, out)) {
-            p = q;  // left for readReference
+        q = plain.skip(q, textEnd);
+        if (q == textEnd) {
+            break;
+        }
+        if (*q != '&') {
+            q = passTextChar(q, end, textEnd);
+        } else if (!takeReference()) {
             return;
         }
-        run = q;
     }
     out.append(run, static_cast<size_t>(q - run));
     p = q;
