@@ -454,11 +454,7 @@ bool Evaluator::descendants(const XNode* top, bool withText, Emit&& emit) {
         return true;
     }
     const size_t base = mFrames.size();
-    struct Unwind {
-        std::vector<Frame>& frames;
-        size_t base;
-        ~Unwind() { frames.resize(base); }
-    } unwind{mFrames, base};
+    FramesUnwind unwind{mFrames, base};
     mFrames.push_back(Frame{children.begin(), children.end(), top});
     while (mFrames.size() > base) {
         Frame& frame = mFrames.back();
@@ -494,11 +490,7 @@ bool Evaluator::elementsBelow(const XNode* top, Visit&& visit) {
     // `base`. A visit that walks on its own stacks its frames above ours
     // and may move the vector, so it is addressed afresh on each use.
     const size_t base = mFrames.size();
-    struct Unwind {
-        std::vector<Frame>& frames;
-        size_t base;
-        ~Unwind() { frames.resize(base); }
-    } unwind{mFrames, base};
+    FramesUnwind unwind{mFrames, base};
     size_t saved = 0;
     const ::core::SmartPtr<XNode>* at = top->getChildren().begin();
     const ::core::SmartPtr<XNode>* end = top->getChildren().end();
@@ -600,11 +592,7 @@ bool Evaluator::descendantsReverse(const XNode* top, bool withText, Emit&& emit)
         return !hasText(element) || emit(XPathNode(XPathNode::TEXT, element));
     };
     const size_t base = mFrames.size();
-    struct Unwind {
-        std::vector<Frame>& frames;
-        size_t base;
-        ~Unwind() { frames.resize(base); }
-    } unwind{mFrames, base};
+    FramesUnwind unwind{mFrames, base};
     const XNode::ChildList& children = top->getChildren();
     // Frames walk their children backwards: `at` is one past the next one.
     mFrames.push_back(Frame{children.end(), children.begin(), top});

@@ -96,6 +96,13 @@ class Evaluator {
         const ::core::SmartPtr<XNode>* end;
         const XNode* owner;  // whose children these are (walks backwards only)
     };
+    // Gives the frame stack back the height it had when a walk began,
+    // however the walk ends.
+    struct FramesUnwind {
+        std::vector<Frame>& frames;
+        size_t base;
+        ~FramesUnwind() { frames.resize(base); }
+    };
 
     void spend(uint64_t steps, const Expr* where) {
         mSteps += steps;
