@@ -24,6 +24,8 @@ using kavri::parser::Token;
 namespace {
 
 const size_t NO_OFFSET = static_cast<size_t>(-1);
+// Texts up to this many bytes are scanned sixteen bytes at a time.
+const ptrdiff_t SHORT_TEXT = 64;
 
 bool is(const Token* token, unsigned id) {
     return token->getId() == id;
@@ -551,12 +553,25 @@ void DOMParser::appendText(XNode* element) {
     const std::string& input = lexer->getInput();
     const char* text = input.data() + lexer->getOffset();
     const char* end = input.data() + input.size();
-    // One pass to where the text stops, noting whether it holds references.
-    const char* stop = syntax::findTextStop(text, end);
+    // One pass to where the text stops, noting whether it holds references:
+    // most texts are a few bytes of indentation or a short word, found in the
+    // first block or two. A longer one is left to the C library's searches,
+    // which are faster over long runs.
+    const char* const shortEnd = end - text > SHORT_TEXT ? text + SHORT_TEXT : end;
+    const char* stop = syntax::findTextStop(text, shortEnd);
     bool references = false;
-    while (stop != end && *stop == '&') {
+    while (stop != shortEnd && *stop == '&') {
         references = true;
-        stop = syntax::findTextStop(stop + 1, end);
+        stop = syntax::findTextStop(stop + 1, shortEnd);
+    }
+    if (stop == shortEnd && shortEnd != end) {
+        const void* tag = std::memchr(stop, '<', static_cast<size_t>(end - stop));
+        stop = tag != nullptr ? static_cast<const char*>(tag) : end;
+        const void* nul = std::memchr(text, '\0', static_cast<size_t>(stop - text));
+        if (nul != nullptr) {
+            stop = static_cast<const char*>(nul);
+        }
+        references = true;  // decodeReferences looks for them
     }
     // The text ends at a NUL byte, as a C string would; the place moves on
     // to the next '<' all the same.
