@@ -9,12 +9,15 @@
 #ifndef KAVRIXML_FUZZ_FUZZSUPPORT_H
 #define KAVRIXML_FUZZ_FUZZSUPPORT_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/plinth/Logger.h"
@@ -33,6 +36,37 @@ namespace fuzz {
 
 // Separates the files inside one input; seeds and the dictionaries use it.
 const char SEPARATOR[] = "\n=====\n";
+
+// An element as the reference reader (expat) gives it, in the document
+// model's terms: attributes sorted by name, the text joined into one body
+// and the CDATA sections into another.
+struct ReferenceElement {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> attributes;  // sorted by name
+    std::string body;
+    std::string cdata;
+    std::vector<std::unique_ptr<ReferenceElement>> children;
+};
+
+// The element of a start tag (expat's name and name-value array), put under
+// the open one or made the root, and opened in its turn.
+inline void openReferenceElement(std::unique_ptr<ReferenceElement>& root,
+                                 std::vector<ReferenceElement*>& open, const char* name,
+                                 const char** attributes) {
+    auto element = std::make_unique<ReferenceElement>();
+    element->name = name;
+    for (const char** a = attributes; *a != nullptr; a += 2) {
+        element->attributes.emplace_back(a[0], a[1]);
+    }
+    std::sort(element->attributes.begin(), element->attributes.end());
+    ReferenceElement* raw = element.get();
+    if (open.empty()) {
+        root = std::move(element);
+    } else {
+        open.back()->children.push_back(std::move(element));
+    }
+    open.push_back(raw);
+}
 
 inline std::string asText(const uint8_t* data, size_t size) {
     return std::string(reinterpret_cast<const char*>(data), size);

@@ -36,13 +36,7 @@
 
 namespace {
 
-struct Element {
-    std::string name;
-    std::vector<std::pair<std::string, std::string>> attributes;  // sorted by name
-    std::string body;
-    std::string cdata;
-    std::vector<std::unique_ptr<Element>> children;
-};
+using Element = kavrixml::fuzz::ReferenceElement;
 
 // expat reports a skipped entity in text, but drops an undeclared one in
 // an attribute value without a word: any reference to an entity other
@@ -93,19 +87,7 @@ class ExpatReading {
   private:
     static void start(void* data, const XML_Char* name, const XML_Char** attributes) {
         auto* self = static_cast<ExpatReading*>(data);
-        auto element = std::make_unique<Element>();
-        element->name = name;
-        for (const XML_Char** a = attributes; *a != nullptr; a += 2) {
-            element->attributes.emplace_back(a[0], a[1]);
-        }
-        std::sort(element->attributes.begin(), element->attributes.end());
-        Element* raw = element.get();
-        if (self->mOpen.empty()) {
-            self->mRoot = std::move(element);
-        } else {
-            self->mOpen.back()->children.push_back(std::move(element));
-        }
-        self->mOpen.push_back(raw);
+        kavrixml::fuzz::openReferenceElement(self->mRoot, self->mOpen, name, attributes);
         self->mAfterComment = false;
     }
     static void end(void* data, const XML_Char*) {

@@ -40,13 +40,7 @@
 
 namespace {
 
-struct Element {
-    std::string name;
-    std::vector<std::pair<std::string, std::string>> attributes;  // sorted by name
-    std::string body;
-    std::string cdata;
-    std::vector<std::unique_ptr<Element>> children;
-};
+using Element = kavrixml::fuzz::ReferenceElement;
 
 class ExpatReading {
   public:
@@ -74,19 +68,7 @@ class ExpatReading {
   private:
     static void start(void* data, const XML_Char* name, const XML_Char** attributes) {
         auto* self = static_cast<ExpatReading*>(data);
-        auto element = std::make_unique<Element>();
-        element->name = name;
-        for (const XML_Char** a = attributes; *a != nullptr; a += 2) {
-            element->attributes.emplace_back(a[0], a[1]);
-        }
-        std::sort(element->attributes.begin(), element->attributes.end());
-        Element* raw = element.get();
-        if (self->mOpen.empty()) {
-            self->root = std::move(element);
-        } else {
-            self->mOpen.back()->children.push_back(std::move(element));
-        }
-        self->mOpen.push_back(raw);
+        kavrixml::fuzz::openReferenceElement(self->root, self->mOpen, name, attributes);
     }
     static void end(void* data, const XML_Char*) {
         static_cast<ExpatReading*>(data)->mOpen.pop_back();
