@@ -1,6 +1,7 @@
 #include "xml/WellFormedReader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
@@ -12,6 +13,12 @@
 #define KAVRIXML_SSE2 1
 #else
 #define KAVRIXML_SSE2 0
+#endif
+#if KAVRIXML_SSE2 && defined(__x86_64__)
+#include <immintrin.h>
+#define KAVRIXML_AVX2 1
+#else
+#define KAVRIXML_AVX2 0
 #endif
 
 #include "core/SmartPtr.h"
@@ -213,6 +220,56 @@ class PlainBytes {
     __m128i mSpace, mTab, mLineFeed, mFirst, mSecond, mThird;
 #endif
 };
+
+// The stops of a text's run in thirty-two bytes, besides whole characters of
+// two bytes (PlainBytes<true>::stopsBesidesPairs): two sixteen-byte blocks,
+// or one of thirty-two where the processor has AVX2. A text is read with
+// one of the two throughout (WellFormedReader::readText).
+struct TextBlocks {
+    PlainBytes<true> plain{'&', ']', ']'};
+
+    uint32_t stops(const char* p) const {
+        return plain.stopsBesidesPairs(p) |
+               (static_cast<uint32_t>(plain.stopsBesidesPairs(p + 16)) << 16);
+    }
+};
+
+#if KAVRIXML_AVX2
+struct WideTextBlocks {
+    PlainBytes<true> plain{'&', ']', ']'};
+
+    __attribute__((target("avx2"))) uint32_t stops(const char* p) const {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        // Signed: bytes from 0x80 on compare below the blank too.
+        const __m256i controls =
+            _mm256_andnot_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\t')),
+                                                _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'))),
+                                _mm256_cmpgt_epi8(_mm256_set1_epi8(0x20), v));
+        const __m256i found =
+            _mm256_or_si256(controls, _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('&')),
+                                                      _mm256_cmpeq_epi8(v, _mm256_set1_epi8(']'))));
+        const uint32_t bits = static_cast<uint32_t>(_mm256_movemask_epi8(found));
+        // Trail bytes 0x80-0xBF lie below -64, leads 0xC2-0xDF from -62 to -33.
+        const uint32_t trails = static_cast<uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpgt_epi8(_mm256_set1_epi8(-64), v)));
+        const uint32_t leads = static_cast<uint32_t>(
+            _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(-63)),
+                                                  _mm256_cmpgt_epi8(_mm256_set1_epi8(-32), v))));
+        const uint32_t pairs = leads & (trails >> 1);
+        return bits & ~(pairs | (pairs << 1));
+    }
+};
+
+bool hasAVX2() {
+    // Asked during the library's start-up too, where the processor's
+    // description may not have been read yet.
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+// Whether texts are read thirty-two bytes at a time.
+std::atomic<bool> gWideText{hasAVX2()};
+#endif
 
 template <bool PASS_BLANKS>
 inline const char* skipPlain(const char* p, const char* end, char a, char b, char c) {
@@ -1142,6 +1199,36 @@ std::string& WellFormedReader::openBody() {
 // characters in it resolved; a reference to another entity ends it. Room for
 // the whole text is made at once: it never decodes longer than it is.
 void WellFormedReader::readText(const char*& p, const char* end) {
+#if KAVRIXML_AVX2
+    if (gWideText.load(std::memory_order_relaxed)) {
+        readWideText(p, end);
+        return;
+    }
+#endif
+    readTextWith<TextBlocks>(p, end);
+}
+
+bool WellFormedReader::setWideText(bool wide) {
+#if KAVRIXML_AVX2
+    return gWideText.exchange(wide && hasAVX2());
+#else
+    (void)wide;
+    return false;
+#endif
+}
+
+#if KAVRIXML_AVX2
+__attribute__((target("avx2"), flatten)) void WellFormedReader::readWideText(const char*& p,
+                                                                             const char* end) {
+    readTextWith<WideTextBlocks>(p, end);
+}
+#endif
+
+// Inlined into each caller, so that the blocks' instructions are the ones
+// the caller is compiled for.
+template <class Blocks>
+__attribute__((always_inline)) inline void WellFormedReader::readTextWith(const char*& p,
+                                                                          const char* end) {
     // Most texts between tags are the indentation of the next one: white
     // space alone, which needs no further look. Blanks before any text would
     // be trimmed at the end, so they cost nothing then.
@@ -1164,7 +1251,7 @@ void WellFormedReader::readText(const char*& p, const char* end) {
     // Thirty-two bytes at a time; the bytes that stop a run (most of them the
     // lead and trail bytes of characters outside ASCII) are taken from the
     // blocks' mask one by one.
-    const PlainBytes<true> plain('&', ']', ']');  // '<' ends the text: textEnd
+    const Blocks blocks;  // '<' ends the text: textEnd
     const char* run = p;
     const char* q = p;
     // The reference at `q`, after the run before it; false, with `p` left
@@ -1180,13 +1267,11 @@ void WellFormedReader::readText(const char*& p, const char* end) {
     };
     while (q < textEnd) {
         if (end - q >= 32) {
-            // Two blocks at once, whose classifications overlap in time. A
-            // block may reach past the text (the input goes on): the bits
-            // from textEnd on are dropped.
+            // A block may reach past the text (the input goes on): the
+            // bits from textEnd on are dropped.
             const char* const block = q;
             const char* const limit = textEnd - block < 32 ? textEnd : block + 32;
-            uint32_t bits = plain.stopsBesidesPairs(block) |
-                            (static_cast<uint32_t>(plain.stopsBesidesPairs(block + 16)) << 16);
+            uint32_t bits = blocks.stops(block);
             if (limit != block + 32) {
                 bits &= (uint32_t(1) << (limit - block)) - 1;
             }
@@ -1208,7 +1293,7 @@ void WellFormedReader::readText(const char*& p, const char* end) {
             q = std::max(q, limit);
             continue;
         }
-        q = plain.skip(q, textEnd);
+        q = blocks.plain.skip(q, textEnd);
         if (q == textEnd) {
             break;
         }
