@@ -593,7 +593,20 @@ void DOMParser::appendText(XNode* element) {
         skipBlanks(text, text + length) == text + length) {
         return;
     }
+    if (!references && element->mContent == 0) {
+        // An element's first text, the common case: its block is made
+        // holding it, to measure.
+        element->mContent =
+            reinterpret_cast<uintptr_t>(new XNode::Content{std::string(text, length)});
+        return;
+    }
     std::string& body = element->content().body;
+    const size_t needed = body.size() + length;
+    if (needed > body.capacity() && !body.empty()) {
+        // A further piece between children: room for several more, since
+        // indentation comes before each child and after the last.
+        body.reserve(std::max<size_t>(2 * needed, 64));
+    }
     if (references) {
         syntax::decodeReferences(text, length, body);
     } else {
