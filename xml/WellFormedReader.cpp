@@ -394,8 +394,8 @@ void WellFormedReader::checkRun(const char* p, const char* end) {
     checkChars(p, end, nullptr, stopped);
 }
 
-// The length of the character at `p`, which is not printable ASCII; fails
-// when XML does not allow it.
+// The length of the character at `p` (any byte; the checks are for those
+// outside printable ASCII); fails when XML does not allow it.
 size_t WellFormedReader::checkChar(const char* p, const char* end) {
     // Two bytes, the most common form outside ASCII, always make a Char.
     const unsigned char lead = static_cast<unsigned char>(*p);
@@ -1639,14 +1639,7 @@ void WellFormedReader::expandInValue(const char* p, const char* end, std::string
             continue;
         }
         if (c != '&') {
-            uint32_t code;
-            const size_t n = syntax::decodeUTF8(p, end, code);
-            if (n == 0) {
-                fail(p, "Invalid UTF-8 byte sequence [Char]");
-            }
-            if (!syntax::isChar(code)) {
-                fail(p, "Character U+%04X not allowed in XML [Char]", static_cast<unsigned>(code));
-            }
+            const size_t n = checkChar(p, end);
             out.append(p, n);
             p += n;
             continue;
