@@ -3,7 +3,7 @@
 
 #ifdef KAVRIXML_BENCH_HAVE_OURS
 
-#include "core/internal/BlockPool.h"
+#include "framework/plinth/internal/BlockPool.h"
 #include "framework/kavrimain/MemoryInputStream.h"
 #include "framework/kavrimain/MemoryOutputStream.h"
 #include "framework/plinth/Exception.h"

@@ -23,7 +23,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "core/internal/BlockPool.h"
+#include "framework/plinth/internal/BlockPool.h"
 
 namespace core {
 

@@ -1,20 +1,23 @@
 # Dependencies between the library's folders point one way. From the bottom:
 #
-#   xml/syntax          XML's rules, on the standard library alone
-#   framework/plinth    base services (its XML escaping uses xml/syntax)
-#   core                the header templates over plinth's counted objects
+#   syntax              XML's rules, on the standard library alone
+#   framework/plinth    base services (its XML escaping uses syntax); internal/:
+#                       the block pool nodes are cut from, shared names
 #   framework/kavrimain main services
-#   xml                 document model, reader, writer
-#   i18n                bundles and the language manager
+#   core                the header templates over the framework's counted objects
+#   xml                 document model, reader, writer, XPath
+#   i18n                bundles, plural rules and the language manager
 #   tools               the command-line tool
 #
+# So no two top-level folders include each other: syntax < framework < core <
+# xml < i18n < tools.
 # A file may include files of its own layer and of the layers below it, and
 # opens only the namespaces its layer owns at the top level (so that no
 # header reopens another folder's namespace to specialise its templates).
 # Arguments: -DSOURCE_DIR=
 cmake_minimum_required(VERSION 3.20)
-set(layers xml/syntax framework/plinth core framework/kavrimain xml i18n tools)
-set(namespaces_xml/syntax "kavri")
+set(layers syntax framework/plinth framework/kavrimain core xml i18n tools)
+set(namespaces_syntax "kavri")
 set(namespaces_framework/plinth "core;logging;text;parameter")
 set(namespaces_core "core;mpl")
 set(namespaces_framework/kavrimain "kavri")
@@ -57,11 +60,11 @@ foreach(layer ${layers})
                         list(APPEND faults "${source} (${layer}) includes ${included} (${target})")
                     endif()
                 endif()
-            elseif(line MATCHES "^#include <" AND layer STREQUAL "xml/syntax")
+            elseif(line MATCHES "^#include <" AND layer STREQUAL "syntax")
                 # The standard library and the compiler's vector intrinsics only:
                 # any other system header is a dependency.
                 if(NOT line MATCHES "^#include <([a-z_]+|[a-z]+intrin\\.h)>")
-                    list(APPEND faults "${source} (xml/syntax) includes ${line}")
+                    list(APPEND faults "${source} (syntax) includes ${line}")
                 endif()
             elseif(line MATCHES "^namespace ([A-Za-z_]*) *\\{")
                 set(name ${CMAKE_MATCH_1})

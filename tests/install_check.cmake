@@ -20,9 +20,9 @@ foreach(installed include/kavrixml/kavrixml.h include/kavrixml/xml/DOMParser.h
     endif()
 endforeach()
 # The library's own headers stay behind.
-foreach(private xml/XMLScanner.h xml/DOMParserPaths.h xml/NameTable.h xml/EntityTable.h
-                xml/LenientReader.h xml/WriteBuffer.h xml/syntax/XMLSyntax.h
-                xml/syntax/XMLBytes.h)
+foreach(private xml/XMLScanner.h xml/DOMParserPaths.h xml/NameTable.h
+                xml/LenientReader.h xml/WriteBuffer.h syntax/XMLSyntax.h
+                syntax/XMLBytes.h)
     if(EXISTS ${prefix}/include/kavrixml/${private})
         message(FATAL_ERROR "a header of the library's own was installed: ${private}")
     endif()

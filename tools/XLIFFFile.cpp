@@ -11,7 +11,7 @@
 #include "xml/Document.h"
 #include "xml/XMLWriter.h"
 #include "xml/XNode.h"
-#include "xml/syntax/XMLSyntax.h"
+#include "syntax/XMLSyntax.h"
 
 namespace kavrixml_tool {
 

@@ -4,7 +4,7 @@
 
 #include "xml/NameTable.h"
 #include "xml/internal/AttributeMap.h"
-#include "xml/syntax/XMLSyntax.h"
+#include "syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {

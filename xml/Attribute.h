@@ -13,8 +13,8 @@
 #include <cstring>
 #include <string>
 
-#include "core/internal/BlockPool.h"
-#include "core/internal/NameRef.h"
+#include "framework/plinth/internal/BlockPool.h"
+#include "framework/plinth/internal/NameRef.h"
 
 namespace kavri {
 namespace xml {

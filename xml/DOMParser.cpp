@@ -14,7 +14,7 @@
 #include "xml/XMLException.h"
 #include "xml/XMLLexer.h"
 #include "xml/XMLScanner.h"
-#include "xml/syntax/XMLSyntax.h"
+#include "syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {

@@ -7,7 +7,7 @@
 #include "xml/Transcoder.h"
 #include "xml/WellFormedReader.h"
 #include "xml/XMLException.h"
-#include "xml/syntax/XMLSyntax.h"
+#include "syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {

@@ -24,8 +24,8 @@
 #include <cstring>
 #include <string>
 
-#include "core/internal/NameRef.h"
-#include "xml/syntax/XMLSyntax.h"
+#include "framework/plinth/internal/NameRef.h"
+#include "syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {

@@ -25,8 +25,8 @@
 #include "xml/Document.h"
 #include "xml/XMLException.h"
 #include "xml/XNode.h"
-#include "xml/syntax/XMLChars.h"
-#include "xml/syntax/XMLSyntax.h"
+#include "syntax/XMLChars.h"
+#include "syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "framework/kavrimain/OutputStream.h"
-#include "xml/syntax/XMLSyntax.h"
+#include "syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "xml/syntax/XMLSyntax.h"
+#include "syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {

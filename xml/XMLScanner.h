@@ -43,7 +43,7 @@
 #include <string>
 
 #include "framework/kavrimain/Parser.h"
-#include "xml/syntax/XMLSyntax.h"
+#include "syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {

@@ -7,7 +7,7 @@
 #include "framework/plinth/Logger.h"
 #include "xml/Document.h"
 #include "xml/WriteBuffer.h"
-#include "xml/syntax/XMLSyntax.h"
+#include "syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {

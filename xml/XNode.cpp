@@ -8,7 +8,7 @@
 
 #include "framework/plinth/StringUtil.h"
 #include "xml/NameTable.h"
-#include "xml/syntax/XMLSyntax.h"
+#include "syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {

@@ -36,7 +36,7 @@
 
 #include "core/Callback.h"
 #include "core/SmartPtr.h"
-#include "core/internal/BlockPool.h"
+#include "framework/plinth/internal/BlockPool.h"
 #include "framework/kavrimain/NamedObject.h"
 #include "xml/Attribute.h"
 #include "xml/internal/AttributeMap.h"

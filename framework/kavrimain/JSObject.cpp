@@ -6,7 +6,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/SmartPtr.h"
 #include "framework/kavrimain/InputStream.h"
 #include "framework/plinth/Exception.h"
 
@@ -22,6 +21,16 @@ using Json = nlohmann::ordered_json;
 // (toJSON) recurses once per level; this bound keeps that well inside any
 // thread's stack. Real documents (bundles, settings) nest a few levels.
 const int kMaxDepth = 1000;
+
+// A wrapper held by its parent: one counted reference, given back (and the
+// wrapper disposed of when it was the last) when the parent lets go.
+struct GiveBack {
+    void operator()(::core::IRefCount* object) const {
+        if (object->decRef() == 0) {
+            ::core::IRefCount::dispose(object);
+        }
+    }
+};
 
 // Members of an object are a vector of pairs (ordered_json).
 using Members = Json::object_t::Container;
@@ -291,8 +300,8 @@ struct JSObject::Impl {
     // Wrappers of the members (or elements), by index, made on first use and
     // kept while this object lives, so that get() and the iterator hand out
     // the same wrapper and never copy a subtree.
-    std::vector<::core::SmartPtr<JSObject>> children;
-    std::vector<::core::SmartPtr<JSObject>> retiredChildren;
+    std::vector<std::unique_ptr<JSObject, GiveBack>> children;
+    std::vector<std::unique_ptr<JSObject, GiveBack>> retiredChildren;
     // Positions of an object's members by key, made on the first look-up by
     // key, so that building an object with set() costs linear time.
     std::unordered_map<std::string, size_t> keys;
@@ -363,7 +372,8 @@ struct JSObject::Impl {
             children.resize(count());
         }
         if (!children[index]) {
-            children[index] = new JSObject(std::make_shared<Impl>(tree, valueAt(index)));
+            children[index].reset(new JSObject(std::make_shared<Impl>(tree, valueAt(index))));
+            children[index]->addRef();
         }
         return children[index].get();
     }
@@ -405,7 +415,7 @@ struct JSObject::Impl {
 struct JSObject::JSIterator::State {
     const JSObject* parent;
     size_t index;
-    ::core::SmartPtr<JSObject> current;
+    const JSObject* current;  // held by the parent
 
     void load() { current = parent != nullptr ? parent->mImpl->child(index) : nullptr; }
 };
@@ -432,7 +442,7 @@ const char* JSObject::JSIterator::getKey() const {
 }
 
 const JSObject* JSObject::JSIterator::getValue() const {
-    return mState->current.get();
+    return mState->current;
 }
 
 JSObject::JSIterator& JSObject::JSIterator::operator++() {

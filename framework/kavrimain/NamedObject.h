@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/internal/NameRef.h"
+#include "framework/plinth/internal/NameRef.h"
 #include "framework/kavrimain/Object.h"
 
 namespace kavri {

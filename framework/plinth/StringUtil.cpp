@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "xml/syntax/XMLSyntax.h"
+#include "syntax/XMLSyntax.h"
 
 namespace text {
 

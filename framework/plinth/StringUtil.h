@@ -11,7 +11,7 @@
 // no character (NUL, a surrogate half, above U+10FFFF), is kept as written.
 // The span forms append to a std::string and copy runs that need no change in
 // one piece. The rules are XML's own, as the reader and the writer apply them
-// (xml/syntax/XMLSyntax.h): what these functions decode, the reader decodes.
+// (syntax/XMLSyntax.h): what these functions decode, the reader decodes.
 #ifndef KAVRIXML_FRAMEWORK_PLINTH_STRINGUTIL_H
 #define KAVRIXML_FRAMEWORK_PLINTH_STRINGUTIL_H
 

@@ -106,7 +106,7 @@ TEST(StringUtil, EncodeEscapesTheFiveReservedCharacters) {
 }
 
 // Each single reference, and each kept as written, is a row of the syntax
-// rules' table (tests/xml/syntax_rules_test.cpp); here, texts of several.
+// rules' table (tests/syntax/syntax_rules_test.cpp); here, texts of several.
 TEST(StringUtil, DecodeResolvesReferencesOnceAndKeepsBrokenOnesAsWritten) {
     EXPECT_EQ("<a> & \"b\" 'c'", decoded("&lt;a&gt; &amp; &quot;b&quot; &apos;c&apos;"));
     EXPECT_EQ("A\xC3\xA9\xE2\x82\xAC\x7F", decoded("&#65;&#xE9;&#x20AC;&#127;"));

@@ -12,7 +12,7 @@
 #include "framework/plinth/CriticalSection.h"
 #include "xml/DOMParser.h"
 #include "xml/XMLLexer.h"
-#include "xml/syntax/XMLBytes.h"
+#include "syntax/XMLBytes.h"
 
 namespace {
 

@@ -44,7 +44,7 @@
 #include <type_traits>
 
 #include "core/CKHashMap.h"
-#include "core/internal/BlockPool.h"
+#include "framework/plinth/internal/BlockPool.h"
 #include "xml/Attribute.h"
 
 namespace kavri {

@@ -5,7 +5,7 @@
 #include <new>
 #include <utility>
 
-#include "core/internal/BlockPool.h"
+#include "framework/plinth/internal/BlockPool.h"
 #include "xml/XNode.h"
 
 namespace kavri {

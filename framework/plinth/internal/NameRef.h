@@ -15,15 +15,15 @@
 // A renamed object may need its first name too (an attribute stays filed
 // under it): rename() keeps the earlier name beside the new one, in a block
 // made then, so that objects never renamed pay nothing for it.
-#ifndef KAVRIXML_CORE_INTERNAL_NAMEREF_H
-#define KAVRIXML_CORE_INTERNAL_NAMEREF_H
+#ifndef KAVRIXML_FRAMEWORK_PLINTH_INTERNAL_NAMEREF_H
+#define KAVRIXML_FRAMEWORK_PLINTH_INTERNAL_NAMEREF_H
 
 #include <cstddef>
 #include <cstdint>
 #include <new>
 #include <string>
 
-#include "core/internal/BlockPool.h"
+#include "framework/plinth/internal/BlockPool.h"
 
 namespace core {
 namespace internal {
@@ -185,4 +185,4 @@ inline void NameRef::reset() noexcept {
 }  // namespace internal
 }  // namespace core
 
-#endif  // KAVRIXML_CORE_INTERNAL_NAMEREF_H
+#endif  // KAVRIXML_FRAMEWORK_PLINTH_INTERNAL_NAMEREF_H

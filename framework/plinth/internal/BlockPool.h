@@ -30,8 +30,8 @@
 // on its own (overflows, use after free, leaks). ThreadSanitizer keeps the
 // pool: chunks travel between threads through atomic counts and a locked
 // list, which it understands.
-#ifndef KAVRIXML_CORE_INTERNAL_BLOCKPOOL_H
-#define KAVRIXML_CORE_INTERNAL_BLOCKPOOL_H
+#ifndef KAVRIXML_FRAMEWORK_PLINTH_INTERNAL_BLOCKPOOL_H
+#define KAVRIXML_FRAMEWORK_PLINTH_INTERNAL_BLOCKPOOL_H
 
 #include <cstddef>
 #include <new>
@@ -120,4 +120,4 @@ struct PoolAllocator {
 }  // namespace internal
 }  // namespace core
 
-#endif  // KAVRIXML_CORE_INTERNAL_BLOCKPOOL_H
+#endif  // KAVRIXML_FRAMEWORK_PLINTH_INTERNAL_BLOCKPOOL_H

@@ -1,4 +1,4 @@
-#include "xml/syntax/XMLSyntax.h"
+#include "syntax/XMLSyntax.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-// XML's rules are written once (xml/syntax); these tests pin that every user
+// XML's rules are written once (syntax/); these tests pin that every user
 // agrees with them: a reference decodes the same in text, in attribute values
 // (the scanner's path and the tokens'), in an entity's value and through
 // StringUtil, and what the writer and StringUtil escape reads back the same.
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "framework/plinth/StringUtil.h"
-#include "xml_io_support.h"
+#include "xml/xml_io_support.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 //
 // Bytes 128 to 255 are ordinary text (UTF-8 sequences pass through whole).
 //
-// Part of the syntax unit (xml/syntax/), which depends on the standard
+// Part of the syntax unit (syntax/), which depends on the standard
 // library alone, so that every layer above may use it.
-#ifndef KAVRIXML_XML_SYNTAX_XMLBYTES_H
-#define KAVRIXML_XML_SYNTAX_XMLBYTES_H
+#ifndef KAVRIXML_SYNTAX_XMLBYTES_H
+#define KAVRIXML_SYNTAX_XMLBYTES_H
 
 namespace kavri {
 namespace xml {
@@ -99,4 +99,4 @@ class XMLBytes {
 }  // namespace xml
 }  // namespace kavri
 
-#endif  // KAVRIXML_XML_SYNTAX_XMLBYTES_H
+#endif  // KAVRIXML_SYNTAX_XMLBYTES_H

@@ -15,8 +15,8 @@
 //   std::string out;
 //   syntax::decodeReferences("a &amp; &#xE9;", 14, out);   // "a & é"
 //   syntax::putCData(data, size, [&](const char* bytes, size_t n) { out.append(bytes, n); });
-#ifndef KAVRIXML_XML_SYNTAX_XMLSYNTAX_H
-#define KAVRIXML_XML_SYNTAX_XMLSYNTAX_H
+#ifndef KAVRIXML_SYNTAX_XMLSYNTAX_H
+#define KAVRIXML_SYNTAX_XMLSYNTAX_H
 
 #include <cstddef>
 #include <cstdint>
@@ -27,7 +27,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "xml/syntax/XMLBytes.h"
+#include "syntax/XMLBytes.h"
 
 namespace kavri {
 namespace xml {
@@ -297,4 +297,4 @@ void putCData(const char* data, size_t size, Put&& put) {
 }  // namespace xml
 }  // namespace kavri
 
-#endif  // KAVRIXML_XML_SYNTAX_XMLSYNTAX_H
+#endif  // KAVRIXML_SYNTAX_XMLSYNTAX_H

@@ -6,8 +6,8 @@
 //   uint32_t c;
 //   size_t n = syntax::decodeUTF8(p, end, c);  // 0: no UTF-8 there
 //   if (n == 0 || !syntax::isChar(c)) ...
-#ifndef KAVRIXML_XML_SYNTAX_XMLCHARS_H
-#define KAVRIXML_XML_SYNTAX_XMLCHARS_H
+#ifndef KAVRIXML_SYNTAX_XMLCHARS_H
+#define KAVRIXML_SYNTAX_XMLCHARS_H
 
 #include <cstddef>
 #include <cstdint>
@@ -104,4 +104,4 @@ void appendUTF8(String& out, uint32_t c) {
 }  // namespace xml
 }  // namespace kavri
 
-#endif  // KAVRIXML_XML_SYNTAX_XMLCHARS_H
+#endif  // KAVRIXML_SYNTAX_XMLCHARS_H

@@ -1,4 +1,4 @@
-#include "core/internal/BlockPool.h"
+#include "framework/plinth/internal/BlockPool.h"
 
 #include <gtest/gtest.h>
 
