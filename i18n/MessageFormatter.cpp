@@ -365,15 +365,49 @@ MessageValue Formatter::_resolveVariable(uint32_t variable, uint32_t offset) {
         return _argument(variable, offset);
     }
     if (mStates[declaration] == UNRESOLVED) {
-        mStates[declaration] = RESOLVING;
-        const Declaration& d = mModel.declarations[declaration];
-        mSlots[declaration] = _resolveExpression(mModel.expressions[d.expression], d.input);
-        mStates[declaration] = RESOLVED;
+        _resolveDeclaration(declaration);
     }
     if (mSlots[declaration].isFallback()) {
         return MessageValue::fallback("$" + mModel.variables[variable].name);
     }
     return mSlots[declaration];
+}
+
+// The declarations a declaration needs are resolved first, from a stack of
+// our own, so that a long chain of declarations each using the one before
+// costs no depth of the call stack.
+void Formatter::_resolveDeclaration(uint32_t first) {
+    std::vector<uint32_t> stack(1, first);
+    mStates[first] = RESOLVING;
+    while (!stack.empty()) {
+        const uint32_t top = stack.back();
+        const Declaration& declaration = mModel.declarations[top];
+        const Expression& expression = mModel.expressions[declaration.expression];
+        const uint32_t next = _unresolvedDependency(expression, declaration.input);
+        if (next != NONE) {
+            mStates[next] = RESOLVING;
+            stack.push_back(next);
+            continue;
+        }
+        mSlots[top] = _resolveExpression(expression, declaration.input);
+        mStates[top] = RESOLVED;
+        stack.pop_back();
+    }
+}
+
+uint32_t Formatter::_unresolvedDependency(const Expression& expression, bool input) const {
+    auto pending = [this](const Value& value) {
+        if (value.kind != Value::VARIABLE) {
+            return NONE;
+        }
+        const uint32_t declaration = mModel.variables[value.variable].declaration;
+        return declaration != NONE && mStates[declaration] == UNRESOLVED ? declaration : NONE;
+    };
+    uint32_t found = input ? NONE : pending(expression.operand);
+    for (size_t i = 0; found == NONE && i < expression.options.size(); ++i) {
+        found = pending(expression.options[i].value);
+    }
+    return found;
 }
 
 MessageValue Formatter::_argument(uint32_t variable, uint32_t offset) {

@@ -43,6 +43,8 @@ class Formatter {
 
     // Resolution
     MessageValue _resolveVariable(uint32_t variable, uint32_t offset);
+    void _resolveDeclaration(uint32_t declaration);
+    uint32_t _unresolvedDependency(const Expression& expression, bool input) const;
     MessageValue _resolveExpression(const Expression& expression, bool input);
     MessageValue _resolveOperand(const Expression& expression, bool input);
     MessageValue _argument(uint32_t variable, uint32_t offset);

@@ -1,6 +1,7 @@
 #include "i18n/MessageParser.h"
 
 #include <cstring>
+#include <unordered_set>
 
 #include "i18n/MessageNormalizer.h"
 #include "xml/syntax/XMLChars.h"
@@ -407,6 +408,7 @@ bool MessageParser::_parseAnnotation(Expression& expression) {
 // blanks before attributes or the closing brace are taken too, and the
 // result tells whether there were any.
 bool MessageParser::_parseOptions(std::vector<Option>& options) {
+    std::unordered_set<std::string> names;
     for (;;) {
         const bool blank = _skipOptional();
         if (!blank || !_atNameStart()) {
@@ -421,11 +423,9 @@ bool MessageParser::_parseOptions(std::vector<Option>& options) {
         Option option;
         option.offset = static_cast<uint32_t>(mPos);
         option.name = _parseIdentifier();
-        for (const Option& other : options) {
-            if (other.name == option.name) {
-                _dataModelError(MessageError::DUPLICATE_OPTION_NAME, option.offset,
-                                "option given twice");
-            }
+        if (!names.insert(option.name).second) {
+            _dataModelError(MessageError::DUPLICATE_OPTION_NAME, option.offset,
+                            "option given twice");
         }
         _skipOptional();
         _expect('=');
@@ -562,11 +562,11 @@ bool MessageParser::_atLiteralStart() const {
 // --- Variables and the data model's rules --------------------------------------
 
 uint32_t MessageParser::_variableIndex(const std::string& name) {
-    for (size_t i = 0; i < mModel.variables.size(); ++i) {
-        if (mModel.variables[i].name == name) {
-            return static_cast<uint32_t>(i);
-        }
+    const auto found = mVariableIndexes.find(name);
+    if (found != mVariableIndexes.end()) {
+        return found->second;
     }
+    mVariableIndexes.emplace(name, static_cast<uint32_t>(mModel.variables.size()));
     mModel.variables.push_back(Variable{name, NONE});
     mSeen.push_back(false);
     return static_cast<uint32_t>(mModel.variables.size() - 1);

@@ -11,6 +11,7 @@
 #define KAVRIXML_I18N_MESSAGEPARSER_H
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "i18n/MessageModel.h"
@@ -76,6 +77,7 @@ class MessageParser {
     Model& mModel;
     // Variables used or declared so far, for duplicate declarations.
     std::vector<bool> mSeen;
+    std::unordered_map<std::string, uint32_t> mVariableIndexes;
     bool mHaveDataModelError = false;
     MessageError::Type mDataModelType = MessageError::SYNTAX_ERROR;
     size_t mDataModelOffset = 0;
