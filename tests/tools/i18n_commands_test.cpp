@@ -201,4 +201,50 @@ TEST(I18NCommand, ShowsLanguagesAndTextsOrRefusesWithOneLine) {
                        "long\n"}));
 }
 
+// kavrixml message: output, errors by name, parts, JSON, and the exit codes.
+TEST(MessageCommand, FormatsWithArgumentsAndReportsEachOutcome) {
+    const char* plural = "'.input {$n :integer} .match $n one {{{$n} file}} * {{{$n} files}}'";
+    const struct {
+        std::string args;
+        ToolRun expected;
+    } cases[] = {
+        {std::string("--arg n=1 ") + plural, {0, "1 file\n", ""}},
+        {std::string("--args-json '{\"n\": 3}' ") + plural, {0, "3 files\n", ""}},
+        {"--arg who=Ann 'Hi {$who}!'",
+         {0,
+          "Hi \xE2\x81\xA8"
+          "Ann\xE2\x81\xA9!\n",
+          ""}},
+        {"--bidi-isolation none --arg 'who=\"x y\"' 'Hi {$who}!'", {0, "Hi x y!\n", ""}},
+        {"--bidi-isolation none 'Hi {$who}!'",
+         {1, "Hi {$who}!\n", "kavrixml message: unresolved-variable at offset 4\n"}},
+        {"--json --bidi-isolation none 'Hi {$who :number}'",
+         {1,
+          "{\"output\": \"Hi {$who}\", \"errors\": [{\"type\": \"unresolved-variable\", "
+          "\"offset\": "
+          "4}, {\"type\": \"bad-operand\", \"offset\": 3}]}\n",
+          ""}},
+        {"--parts --bidi-isolation none --arg n=5 '{#b}{$n :integer}{/b}'",
+         {0, "markup open b\ninteger \"5\"\nmarkup close b\n", ""}},
+        {"--json '{oops'",
+         {2,
+          "{\"output\": \"{\\ufffd}\", \"errors\": [{\"type\": \"syntax-error\", \"offset\": "
+          "5}]}\n",
+          "kavrixml message: syntax-error: unexpected end of message (at offset 5)\n  {oops\n      "
+          " "
+          "^\n"}},
+        {"'.local $x = {1}\n.match $x\n* {{}}'",
+         {2, "",
+          "kavrixml message: missing-selector-annotation: a selector needs a function to select "
+          "with (at offset 23)\n  .match $x\n         ^\n"}},
+        {"--bidi-isolation sideways x",
+         {2, "", "kavrixml message: --bidi-isolation is default or none\n"}},
+        {"--arg =1 x", {2, "", "kavrixml message: --arg expects NAME=VALUE\n"}},
+        {"", {2, "", "kavrixml message: expects MESSAGE (see kavrixml message --help)\n"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(run("message " + c.args), c.expected) << c.args;
+    }
+}
+
 }  // namespace

@@ -1,0 +1,126 @@
+// MessageValue is what an expression resolves to while a message is
+// formatted: a fallback (its source text), a string, a number with the
+// options of the function that made it, or an application's value. It also
+// carries the u:dir and u:id options of its expression.
+//
+//   MessageValue value = MessageValue::string(literal.text);
+//   if (value.isFallback()) ...
+//
+// Strings point into the compiled message or the call's arguments, which
+// outlive one formatting call; a value owns text only when a function made
+// it. Values live on one thread's stack, for one call.
+#ifndef KAVRIXML_I18N_MESSAGEVALUE_H
+#define KAVRIXML_I18N_MESSAGEVALUE_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "i18n/Decimal.h"
+#include "i18n/MessageFormat.h"
+#include "i18n/MessageModel.h"
+
+namespace kavri {
+namespace i18n {
+namespace message {
+
+// The options of the number functions as resolved; -1 (or an empty
+// currency) where the message did not set one.
+struct NumberOptions {
+    enum Select : int8_t { PLURAL, ORDINAL, EXACT };
+    int8_t select = -1;
+    int8_t signDisplay = -1;          // NumberFormat::SignDisplay
+    int8_t grouping = -1;             // NumberFormat::Grouping
+    int8_t currencyDisplay = -1;      // NumberFormat::CurrencyDisplay
+    int8_t trailingZeroDisplay = -1;  // 1: stripIfInteger
+    int16_t minimumIntegerDigits = -1;
+    int16_t minimumFractionDigits = -1;
+    int16_t maximumFractionDigits = -1;
+    int16_t minimumSignificantDigits = -1;
+    int16_t maximumSignificantDigits = -1;
+    int16_t fractionDigits = -1;  // :currency
+    int16_t offsetAdd = -1;       // :offset, while it resolves
+    int16_t offsetSubtract = -1;
+    char currency[4] = {0, 0, 0, 0};
+};
+
+enum class Direction : uint8_t { UNKNOWN, LTR, RTL };
+
+class MessageValue {
+  public:
+    enum Kind : uint8_t { FALLBACK, STRING, NUMBER, CUSTOM };
+
+    static MessageValue fallback(std::string source) {
+        MessageValue value;
+        value.mOwned = std::move(source);
+        value.mText = value.mOwned.data();
+        value.mLength = value.mOwned.size();
+        return value;
+    }
+    static MessageValue string(const char* text, size_t length) {
+        MessageValue value;
+        value.mKind = STRING;
+        value.mText = text;
+        value.mLength = length;
+        return value;
+    }
+    static MessageValue string(const std::string& text) { return string(text.data(), text.size()); }
+    static MessageValue ownedString(std::string text) {
+        MessageValue value = fallback(std::move(text));
+        value.mKind = STRING;
+        return value;
+    }
+    static MessageValue numeric(FunctionId function, Decimal number) {
+        MessageValue value;
+        value.mKind = NUMBER;
+        value.function = function;
+        value.number = std::move(number);
+        return value;
+    }
+    static MessageValue customValue(std::shared_ptr<const MessageCustomValue> custom) {
+        MessageValue value;
+        value.mKind = CUSTOM;
+        value.function = FunctionId::APPLICATION;
+        value.custom = std::move(custom);
+        return value;
+    }
+
+    MessageValue() = default;
+    MessageValue(const MessageValue& other) { *this = other; }
+    MessageValue& operator=(const MessageValue& other);
+    MessageValue(MessageValue&& other) noexcept { *this = std::move(other); }
+    MessageValue& operator=(MessageValue&& other) noexcept;
+
+    Kind kind() const { return mKind; }
+    bool isFallback() const { return mKind == FALLBACK; }
+    // STRING: the text; FALLBACK: the source ("$x", "|lit|", ":fn").
+    const char* text() const { return mText; }
+    size_t length() const { return mLength; }
+    std::string textString() const { return std::string(mText, mLength); }
+
+    // NUMBER
+    FunctionId function = FunctionId::NONE;  // which function made it (STRING: :string or none)
+    Decimal number;
+    NumberOptions options;
+    bool selectable = true;  // false when `select` came from a variable or an operand
+    // CUSTOM, and the name of the function that made it
+    std::shared_ptr<const MessageCustomValue> custom;
+    const std::string* applicationName = nullptr;
+    // u:dir and u:id of the expression.
+    Direction direction = Direction::UNKNOWN;
+    bool isolate = false;
+    std::string dirName;
+    std::string id;
+
+  private:
+    Kind mKind = FALLBACK;
+    const char* mText = "";
+    size_t mLength = 0;
+    std::string mOwned;  // the text when the value holds it
+};
+
+}  // namespace message
+}  // namespace i18n
+}  // namespace kavri
+
+#endif  // KAVRIXML_I18N_MESSAGEVALUE_H
