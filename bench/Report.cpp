@@ -354,7 +354,9 @@ std::string Report::oursSection() const {
     out << "\n| bundle of 10,000 keys | ns per call |\n|---|---:|\n";
     for (const char* name :
          {"bundle/getText", "bundle/resolve_3_references", "bundle/plural_category_integer",
-          "bundle/getPluralText", "bundle/getText_formatted_same_length"}) {
+          "bundle/getPluralText", "bundle/getText_formatted_same_length", "message/format_number",
+          "message/icu_format_number", "message/format_select2", "message/icu_format_select2",
+          "message/compile_typical"}) {
         const double ns = ours.nanoseconds(name);
         out << "| `" << name << "` | " << cell(ns, fixed(ns, 0)) << " |\n";
     }

@@ -33,6 +33,7 @@
 #endif
 
 #ifdef KAVRIXML_BENCH_HAVE_BUNDLE
+#include "bench/MessageBenchmarks.h"
 #include "i18n/Bundle.h"
 #endif
 
@@ -373,6 +374,7 @@ int main(int argc, char** argv) {
 #endif
 #ifdef KAVRIXML_BENCH_HAVE_BUNDLE
     registerBundleBenchmarks();
+    bench::registerMessageBenchmarks();
 #else
     std::cerr << "kavrixml_bench: the bundles are not built yet" << std::endl;
 #endif

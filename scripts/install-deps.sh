@@ -10,7 +10,7 @@ set -euo pipefail
 packages_for() {
     case "$1" in
         base) echo "g++ make cmake pkg-config libgtest-dev nlohmann-json3-dev clang-format gettext libxml2-utils" ;;
-        bench) echo "libbenchmark-dev libpugixml-dev libtinyxml2-dev libxml2-dev libxml2-utils libexpat1-dev librapidxml-dev gnuplot-nox xkb-data iso-codes shared-mime-info python3 util-linux" ;;
+        bench) echo "libbenchmark-dev libpugixml-dev libtinyxml2-dev libxml2-dev libxml2-utils libexpat1-dev librapidxml-dev gnuplot-nox xkb-data iso-codes shared-mime-info python3 util-linux libicu-dev xmlstarlet" ;;
         fuzz) echo "clang-14 libclang-rt-14-dev libexpat1-dev libxml2-dev" ;;
         tsan) echo "" ;;
         cldr) echo "unicode-cldr-core" ;;
