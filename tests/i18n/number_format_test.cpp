@@ -197,6 +197,9 @@ TEST(NumberFormat, WritesCurrenciesWithTheirSymbolsDigitsAndSpacing) {
         {"de", "-1234.5", Opt().currency("USD"), "-1.234,50\u00A0$"},
         {"de-CH", "1234.5", Opt().currency("CHF"), "CHF\u00A01\u2019234.50"},
         {"it-CH", "-1234.5", Opt().currency("CHF"), "CHF-1\u2019234.50"},
+        // Austrian German groups amounts of money with "." and other numbers with a space.
+        {"de-AT", "-1234.5", Opt().currency("EUR"), "-\u20AC\u00A01.234,50"},
+        {"fr-CH", "1234.5", Opt().currency("EUR"), "1\u202F234.50\u00A0\u20AC"},
         {"fr", "1234.5", Opt().currency("EUR"), "1\u202F234,50\u00A0\u20AC"},
         {"nl", "-1234.5", Opt().currency("EUR"), "\u20AC\u00A0-1.234,50"},
         {"ja", "1234.5", Opt().currency("JPY"), "\uFFE51,234"},
