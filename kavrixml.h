@@ -75,6 +75,7 @@
 #include "i18n/LocaleCode.h"
 #include "i18n/NumberFormat.h"
 #include "i18n/PluralExpression.h"
+#include "i18n/PluralKey.h"
 #include "i18n/PluralRules.h"
 
 #endif  // KAVRIXML_KAVRIXML_H
