@@ -445,7 +445,7 @@ std::string firstSymbol(const std::vector<const LocaleFile*>& chain, const std::
 
 // The currency symbols of a locale that NumberFormat would not find by
 // inheritance: a symbol is looked for along the chain, then the code
-// stands; a narrow symbol along the chain, then the symbol stands.
+// stands; a narrow symbol along the chain, then the symbol found stands.
 void writeCurrencies(const Cldr& cldr, const std::string& locale, Output& out) {
     auto chain = cldr.chain(locale);
     auto parentChain = cldr.chain(cldr.parentOf(locale));
@@ -457,9 +457,9 @@ void writeCurrencies(const Cldr& cldr, const std::string& locale, Output& out) {
             !currency.second.first.empty() && symbol != (inherited.empty() ? code : inherited);
         std::string inheritedNarrow = firstSymbol(parentChain, code, true);
         const std::string& narrow = currency.second.second;
-        bool newNarrow =
-            !narrow.empty() && narrow != (inheritedNarrow.empty() ? (symbol.empty() ? code : symbol)
-                                                                  : inheritedNarrow);
+        // A narrow symbol equal to the symbol still counts: a child locale
+        // may write the symbol otherwise and inherit this narrow one.
+        bool newNarrow = !narrow.empty() && narrow != inheritedNarrow;
         if (newSymbol || newNarrow) {
             out.currencies.push_back(literal(code) + ", " +
                                      (newSymbol ? literal(symbol) : "nullptr") + ", " +
