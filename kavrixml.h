@@ -76,6 +76,7 @@
 #include "i18n/MessageFormat.h"
 #include "i18n/NumberFormat.h"
 #include "i18n/PluralExpression.h"
+#include "i18n/PluralKey.h"
 #include "i18n/PluralRules.h"
 
 #endif  // KAVRIXML_KAVRIXML_H

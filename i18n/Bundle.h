@@ -52,12 +52,16 @@ class PluralCount {
     template <class T, typename std::enable_if<std::is_integral<T>::value, int>::type = 0>
     PluralCount(T value)  // NOLINT: a count is written as the number it is
         : mKind(INTEGER),
-          mOperands(PluralRules::Operands::fromInteger(static_cast<long long>(value))) {}
-    PluralCount(double value) : mKind(DOUBLE), mValue(value) {}  // NOLINT: as above
+          mOperands(PluralRules::Operands::fromInteger(static_cast<long long>(value))),
+          mNegative(value < static_cast<T>(0)) {}
+    PluralCount(double value)  // NOLINT: as above
+        : mKind(DOUBLE), mValue(value), mNegative(value < 0) {}
     // False, leaving `count` as it was, for a text that is no decimal number.
     static bool fromText(const char* decimal, PluralCount& count);
 
     bool isDouble() const { return mKind == DOUBLE; }
+    // Below zero: only the exact forms of negative values (KEY_=-1) answer it.
+    bool isNegative() const { return mNegative; }
     double value() const { return mValue; }
     // The operands of the number as shown; for a double, as "%.*f" shows it
     // with `fractionDigits`.
@@ -69,6 +73,7 @@ class PluralCount {
     Kind mKind = TEXT;
     PluralRules::Operands mOperands;
     double mValue = 0;
+    bool mNegative = false;
 };
 
 class Bundle : public ::core::IRefCount {
@@ -164,8 +169,9 @@ class Bundle : public ::core::IRefCount {
     static bool findReference(const char* from, Reference& reference);
 
     // --- Plural forms and choices ------------------------------------------------
-    // Forms are ordinary texts under suffixed keys: KEY_=N for an exact value
-    // (an integer N), KEY_zero, KEY_one, KEY_two, KEY_few, KEY_many and
+    // Forms are ordinary texts under suffixed keys (spelt by PluralKey):
+    // KEY_=N for an exact value (an integer N, "-1" for minus one;
+    // KEY_ordinal_=N among ordinals), KEY_zero, KEY_one, KEY_two, KEY_few, KEY_many and
     // KEY_other for the categories of the bundle's language (CLDR's rules),
     // KEY_ordinal_CATEGORY for ordinals, KEY_WORD for a choice by a word.
     //
@@ -221,7 +227,7 @@ class Bundle : public ::core::IRefCount {
     // with "_=": only then can a count have an exact form.
     bool hasExactForms(bool inherit) const;
     // KEY_ordinal_other (for ordinals), KEY_other, else KEY as getText gives
-    // it; warns once per language that `wanted` was missing.
+    // it; warns once per key and language that `wanted` was missing.
     const char* fallBack(const char* key, size_t keyLength, const char* wanted, bool ordinal,
                          bool inherit) const;
     PluralRules::Operands countOperands(const char* key, size_t keyLength, const PluralCount& count,

@@ -7,6 +7,7 @@
 #include "framework/plinth/Logger.h"
 #include "i18n/Bundle.h"
 #include "i18n/FormatCheck.h"
+#include "i18n/PluralKey.h"
 #include "i18n/VarArgs.h"
 
 namespace kavri {
@@ -16,7 +17,6 @@ namespace {
 
 const char* const OTHER_SUFFIX = "_other";
 const size_t OTHER_SUFFIX_LENGTH = 6;
-const char* const ORDINAL_SUFFIX = "_ordinal_";
 // Longer keys with their suffix are put together on the heap.
 const size_t KEY_BUFFER = 256;
 
@@ -64,6 +64,7 @@ bool PluralCount::fromText(const char* decimal, PluralCount& count) {
     count = PluralCount();
     count.mOperands = operands;
     count.mValue = std::strtod(decimal, nullptr);
+    count.mNegative = *decimal == '-';
     return true;
 }
 
@@ -131,7 +132,7 @@ const char* Bundle::fallBack(const char* key, size_t keyLength, const char* want
         used = getText(key, inherit);
         usedSuffix = "";
     }
-    if (mMissingForms.insert(mLanguage + " " + wanted).second) {
+    if (mMissingForms.insert(mLanguage + " " + std::string(key, keyLength)).second) {
         logging::Logger::mROOT_LOGGER->warn(
             "Bundle::getPluralForm:no text %s in language %s, using %s%s", wanted, getLanguage(),
             key, usedSuffix);
@@ -161,30 +162,17 @@ const char* Bundle::getPluralForm(const char* key, const PluralCount& count, boo
     PluralRules::Operands number = countOperands(key, keyLength, count, inherit);
     // Suffixes are put together by hand: a formatter call would cost more
     // than the look-ups themselves.
-    char suffix[48];
+    char suffix[PluralKey::SUFFIX_SIZE];
     if (number.t == 0 && number.i < 1000000000000000000ull && hasExactForms(inherit)) {
-        char digits[24];
-        char* end = digits + sizeof digits;
-        char* first = end;
-        for (uint64_t i = number.i; first == end || i != 0; i /= 10) {
-            *--first = static_cast<char>('0' + i % 10);
-        }
-        suffix[0] = '_';
-        suffix[1] = '=';
-        std::memcpy(suffix + 2, first, static_cast<size_t>(end - first));
-        const char* exact =
-            findForm(key, keyLength, suffix, static_cast<size_t>(end - first) + 2, inherit);
+        size_t length =
+            PluralKey::exactSuffix(number.i, count.isNegative() && number.i != 0, ordinal, suffix);
+        const char* exact = findForm(key, keyLength, suffix, length, inherit);
         if (exact != nullptr) {
             return exact;
         }
     }
     PluralRules::Category category = getPluralRules(ordinal).select(number);
-    const char* infix = ordinal ? ORDINAL_SUFFIX : "_";
-    size_t infixLength = ordinal ? std::strlen(ORDINAL_SUFFIX) : 1;
-    const char* name = PluralRules::categoryName(category);
-    size_t length = infixLength + std::strlen(name);
-    std::memcpy(suffix, infix, infixLength);
-    std::memcpy(suffix + infixLength, name, length - infixLength + 1);
+    size_t length = PluralKey::categorySuffix(category, ordinal, suffix);
     const char* form = findForm(key, keyLength, suffix, length, inherit);
     if (form != nullptr) {
         return form;

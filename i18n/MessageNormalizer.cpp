@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "xml/syntax/XMLChars.h"
+#include "syntax/XMLChars.h"
 
 namespace kavri {
 namespace i18n {

@@ -4,7 +4,7 @@
 #include <unordered_set>
 
 #include "i18n/MessageNormalizer.h"
-#include "xml/syntax/XMLChars.h"
+#include "syntax/XMLChars.h"
 
 namespace kavri {
 namespace i18n {

@@ -31,6 +31,8 @@ struct NumberSymbolsData {
     const char* minus;
     const char* plus;
     const char* percent;
+    const char* currencyDecimal;  // in currency amounts
+    const char* currencyGroup;
 };
 
 // A pattern such as "#,##,##0.###" or "¤#,##0.00;(¤#,##0.00)", taken apart:

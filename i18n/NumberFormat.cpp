@@ -175,6 +175,9 @@ NumberFormat::NumberFormat(const char* locale, const Options& options)
     }
     mSymbols = &NUMBER_SYMBOLS[mFormats->symbols];
     mSystemName = system->name;
+    bool currency = options.style == CURRENCY;
+    mDecimal = currency ? mSymbols->currencyDecimal : mSymbols->decimal;
+    mGroup = currency ? mSymbols->currencyGroup : mSymbols->group;
     mDigits = std::strcmp(system->digits, "0123456789") == 0 ? nullptr : system->digits;
     mDigitLength = mDigits == nullptr ? 1 : static_cast<int>(std::strlen(mDigits) / 10);
     uint16_t pattern = options.style == PERCENT
@@ -353,11 +356,11 @@ void NumberFormat::appendNumber(const Shown& shown, std::string& out) const {
         appendDigit(shown.at(power), out);
         if (grouped && power >= mPrimaryGrouping &&
             (power - mPrimaryGrouping) % mSecondaryGrouping == 0) {
-            out += mSymbols->group;
+            out += mGroup;
         }
     }
     if (fractions > 0) {
-        out += mSymbols->decimal;
+        out += mDecimal;
     }
     for (int power = -1; power >= -fractions; --power) {
         appendDigit(shown.at(power), out);
@@ -394,11 +397,11 @@ const char* NumberFormat::locale() const {
 }
 
 const char* NumberFormat::decimalSymbol() const {
-    return mSymbols->decimal;
+    return mDecimal;
 }
 
 const char* NumberFormat::groupSymbol() const {
-    return mSymbols->group;
+    return mGroup;
 }
 
 const char* NumberFormat::numberingSystem() const {

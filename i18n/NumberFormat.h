@@ -84,6 +84,8 @@ class NumberFormat {
 
     // The CLDR locale whose data this format uses ("de_CH", "root").
     const char* locale() const;
+    // The separators this format writes (a currency format's may differ
+    // from the locale's other numbers: Austrian German groups euros with ".").
     const char* decimalSymbol() const;
     const char* groupSymbol() const;
     const char* numberingSystem() const;
@@ -109,6 +111,8 @@ class NumberFormat {
     const char* mDigits;  // zero to nine, each mDigitLength bytes; null: ASCII
     int mDigitLength = 1;
     const char* mSystemName;
+    const char* mDecimal;  // the style's: currency amounts may have their own
+    const char* mGroup;
     Style mStyle;
     SignDisplay mSignDisplay;
     int mMinimumInteger = 1;

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "framework/plinth/Exception.h"
+#include "i18n/LocaleCode.h"
 #include "i18n/PluralData.h"
 #include "syntax/XMLChars.h"
 
@@ -716,32 +717,18 @@ const LocaleTable& localeTable() {
     return table;
 }
 
-// "de-AT.UTF-8" as CLDR spells it: "de_AT", the language in lower case.
-std::string cldrCode(const char* code) {
-    std::string out(code != nullptr ? code : "");
-    out.erase(std::min(out.find('.'), out.find('@')) == std::string::npos
-                  ? out.size()
-                  : std::min(out.find('.'), out.find('@')));
-    std::replace(out.begin(), out.end(), '-', '_');
-    for (size_t k = 0; k < out.size() && out[k] != '_'; ++k) {
-        out[k] = static_cast<char>(std::tolower(static_cast<unsigned char>(out[k])));
-    }
-    return out;
-}
-
 }  // namespace
 
 const PluralRules& PluralRules::forLanguage(const char* code, Type type) {
     static const PluralRules OTHER_ONLY("other:");
     const LocaleTable& table = localeTable();
     const auto& locales = table.byLocale[type];
-    for (std::string candidate = cldrCode(code); !candidate.empty();) {
+    for (std::string candidate = LocaleCode::cldr(code); !candidate.empty();
+         candidate = LocaleCode::parent(candidate)) {
         auto found = locales.find(candidate);
         if (found != locales.end()) {
             return *found->second;
         }
-        size_t cut = candidate.rfind('_');
-        candidate.erase(cut == std::string::npos ? 0 : cut);
     }
     return table.root[type] != nullptr ? *table.root[type] : OTHER_ONLY;
 }

@@ -64,8 +64,9 @@ class PluralRules {
     explicit PluralRules(const char* description);
 
     // The rules of a language code by CLDR's fallback: the code as given,
-    // then with its last "_" or "-" part removed, until "root". A ".charset"
-    // or "@modifier" tail is ignored, and so is the case of the language.
+    // then with its last "_" or "-" part removed, until "root"; spelt as
+    // LocaleCode::cldr spells it, so case, ".charset" and "@modifier" tails
+    // do not matter ("pt_pt" is "pt_PT").
     static const PluralRules& forLanguage(const char* code, Type type = CARDINAL);
     // The CLDR locales that have rules of their own, in byte order.
     static std::vector<std::string> locales(Type type);

@@ -268,6 +268,18 @@ class POReader {
     Translation mTranslation;
 };
 
+// Some forms translated and some not: msgfmt refuses such an entry (an
+// empty msgstr[N] beside filled ones), so it goes out fuzzy, keeping the
+// translator's forms for review, and reads back as untranslated.
+bool partlyTranslated(const std::vector<std::string>& targets) {
+    bool empty = false;
+    bool filled = false;
+    for (const std::string& target : targets) {
+        (target.empty() ? empty : filled) = true;
+    }
+    return empty && filled;
+}
+
 }  // namespace
 
 std::string writePO(const Translation& translation) {
@@ -302,8 +314,11 @@ std::string writePO(const Translation& translation) {
         if (!unit.numbers.empty()) {
             out += "#. " + unit.numbers + "\n";
         }
-        if (isCFormat(unit.source) || (unit.plural && isCFormat(unit.sourcePlural))) {
-            out += "#, c-format\n";
+        bool cFormat = isCFormat(unit.source) || (unit.plural && isCFormat(unit.sourcePlural));
+        bool fuzzy = unit.plural && partlyTranslated(unit.targets);
+        if (cFormat || fuzzy) {
+            out += std::string("#, ") + (fuzzy ? "fuzzy" : "") + (cFormat && fuzzy ? ", " : "") +
+                   (cFormat ? "c-format" : "") + "\n";
         }
         appendPOString("msgctxt", unit.key, out);
         appendPOString("msgid", unit.source, out);

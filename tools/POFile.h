@@ -1,7 +1,9 @@
 // gettext PO files: a header entry naming the language, then per key the key
 // as msgctxt, the base text as msgid and the translation as msgstr (empty
 // while untranslated), the "c-format" flag on texts with printf conversions
-// and the notes of what a translation must keep as extracted comments.
+// and the notes of what a translation must keep as extracted comments. A
+// plural entry with some forms translated and others not is marked fuzzy,
+// as msgfmt accepts it only so.
 //
 //   std::string po = writePO(translation);
 //   Translation back = readPO("texts_de.po", po);

@@ -9,40 +9,12 @@
 
 namespace kavrixml_tool {
 
-namespace {
-
-const char* const ORDINAL_INFIX = "_ordinal_";
-
-}  // namespace
-
 bool parseFormKey(const std::string& key, PluralForm& form) {
-    size_t underscore = key.rfind('_');
-    if (underscore == std::string::npos || underscore == 0) {
-        return false;
-    }
-    std::string suffix = key.substr(underscore + 1);
-    PluralForm parsed;
-    if (suffix.size() > 1 && suffix[0] == '=') {
-        if (suffix.find_first_not_of("0123456789", 1) != std::string::npos || suffix.size() > 19) {
-            return false;
-        }
-        parsed.exact = true;
-    } else if (!PluralRules::categoryOf(suffix.data(), suffix.size(), parsed.category)) {
-        return false;
-    }
-    parsed.base = key.substr(0, underscore);
-    size_t infix = key.size() - suffix.size() - std::strlen(ORDINAL_INFIX);
-    if (!parsed.exact && key.size() > suffix.size() + std::strlen(ORDINAL_INFIX) &&
-        key.compare(infix, std::strlen(ORDINAL_INFIX), ORDINAL_INFIX) == 0 && infix > 0) {
-        parsed.ordinal = true;
-        parsed.base = key.substr(0, infix);
-    }
-    form = parsed;
-    return true;
+    return kavri::i18n::PluralKey::parse(key, form);
 }
 
 std::string formKey(const std::string& base, PluralRules::Category category, bool ordinal) {
-    return base + (ordinal ? ORDINAL_INFIX : "_") + PluralRules::categoryName(category);
+    return kavri::i18n::PluralKey::categoryKey(base, category, ordinal);
 }
 
 PluralKeys pluralKeys(const std::vector<std::string>& keys) {
@@ -67,22 +39,13 @@ PluralKeys pluralKeys(const std::vector<std::string>& keys) {
 
 bool isFormOf(const std::string& key, const PluralKeys& plurals, PluralForm& form) {
     PluralForm parsed;
-    if (!parseFormKey(key, parsed)) {
+    if (!parseFormKey(key, parsed) ||
+        !std::binary_search(plurals.begin(), plurals.end(),
+                            std::make_pair(parsed.base, parsed.ordinal))) {
         return false;
     }
-    // KEY_=N forms belong to the cardinal key, or the ordinal one without it.
-    for (bool ordinal : {parsed.ordinal, true}) {
-        std::pair<std::string, bool> id(parsed.base, ordinal);
-        if (std::binary_search(plurals.begin(), plurals.end(), id)) {
-            parsed.ordinal = ordinal;
-            form = parsed;
-            return true;
-        }
-        if (!parsed.exact) {
-            break;
-        }
-    }
-    return false;
+    form = parsed;
+    return true;
 }
 
 std::string sampleList(const PluralRules& rules, PluralRules::Category category, size_t count) {

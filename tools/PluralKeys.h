@@ -1,8 +1,9 @@
 // How the tool's i18n commands recognise plural keys among a bundle's texts:
 // a key KEY with the texts KEY_other and at least one more form (KEY_one,
 // KEY_few, ..., KEY_=N) is a cardinal plural key; with KEY_ordinal_other and
-// another KEY_ordinal_CATEGORY, an ordinal one. A key such as "menu_other"
-// alone is an ordinary text.
+// another form (KEY_ordinal_CATEGORY, KEY_ordinal_=N), an ordinal one. A key
+// such as "menu_other" alone is an ordinary text. The spelling of a form's
+// key is the library's (i18n/PluralKey.h).
 //
 //   PluralForm form;
 //   parseFormKey("files_few", form);   // base "files", category FEW
@@ -15,21 +16,17 @@
 #include <utility>
 #include <vector>
 
+#include "i18n/PluralKey.h"
 #include "i18n/PluralRules.h"
 
 namespace kavrixml_tool {
 
 using kavri::i18n::PluralRules;
 
-struct PluralForm {
-    std::string base;
-    bool ordinal = false;
-    bool exact = false;  // KEY_=N
-    PluralRules::Category category = PluralRules::OTHER;
-};
+using PluralForm = kavri::i18n::PluralKey::Form;
 
-// True when `key` is spelt as a form: KEY_CATEGORY, KEY_ordinal_CATEGORY or
-// KEY_=N with N an integer.
+// True when `key` is spelt as a form: KEY_CATEGORY, KEY_ordinal_CATEGORY,
+// KEY_=N or KEY_ordinal_=N with N an integer.
 bool parseFormKey(const std::string& key, PluralForm& form);
 std::string formKey(const std::string& base, PluralRules::Category category, bool ordinal);
 

@@ -1,7 +1,10 @@
 // kavrixml i18n and kavrixml i18n-check: an application's texts seen from the
 // command line, and the check that translators run before a release.
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -16,6 +19,7 @@
 #include "i18n/BundleFile.h"
 #include "i18n/FormatCheck.h"
 #include "i18n/I18N.h"
+#include "i18n/LocaleCode.h"
 #include "tools/Command.h"
 #include "tools/PluralKeys.h"
 
@@ -27,6 +31,7 @@ using kavri::i18n::Bundle;
 using kavri::i18n::BundleFile;
 using kavri::i18n::FormatCheck;
 using kavri::i18n::I18N;
+using kavri::i18n::LocaleCode;
 
 const char* const I18N_USAGE =
     "usage: kavrixml i18n [--lang CODE] [--count N [--ordinal]] ROOTFILE [KEY [ARG...]]\n"
@@ -42,12 +47,14 @@ const char* const I18N_USAGE =
     "passed as a string, so only texts whose conversions are all %s can be filled;\n"
     "for any other the tool names the conversion it cannot fill.\n"
     "\n"
-    "  --lang CODE   the language to show (default: the system's). A code that is\n"
-    "                not available falls back to \"en\", then to the first language.\n"
+    "  --lang CODE   the language to show (default: the system's), in any case;\n"
+    "                ru_RU, ru-RU and ru.UTF-8 find ru. A code that is not\n"
+    "                available falls back to \"en\", then to the first language.\n"
     "  --count N     show the plural form of KEY for the number N (KEY_one,\n"
     "                KEY_few, ... by the language's rules; an exact KEY_=N first).\n"
     "                N may be a decimal text (1.5, 1.0) and fills the text's first\n"
-    "                conversion (%d, %f or %s); the ARGs fill the rest.\n"
+    "                conversion (%d, %f or %s), which must show it as it is (a\n"
+    "                count too large for %d is refused); the ARGs fill the rest.\n"
     "  --ordinal     the ordinal form instead (KEY_ordinal_one, ...): 1st, 2nd, 3rd\n"
     "\n"
     "Exit status: 0 success, 1 no such text or a text that cannot be filled,\n"
@@ -188,6 +195,27 @@ struct CountArgument {
     kavri::i18n::PluralCount count = 0;
 };
 
+// A count written as a whole number that a long long holds.
+bool wholeNumber(const std::string& text, long long& value) {
+    if (text.find_first_of(".ceE") != std::string::npos) {
+        return false;
+    }
+    errno = 0;
+    value = std::strtoll(text.c_str(), nullptr, 10);
+    return errno != ERANGE;
+}
+
+// Whether a conversion reading `type` is one of the integer type `name`
+// (signed or unsigned) and shows `value` as it is, without wrapping.
+bool fitsInteger(long long value, const std::string& type, long long low, long long high,
+                 unsigned long long unsignedHigh, const char* name) {
+    if (type == name) {
+        return value >= low && value <= high;
+    }
+    return type == std::string("unsigned ") + name && value >= 0 &&
+           static_cast<unsigned long long>(value) <= unsignedHigh;
+}
+
 // Formats `text` with the count (when `count` is given) before the string
 // values; `type` is what the first conversion reads. Every other conversion
 // reads a string and there are exactly as many as the text reads; the
@@ -208,17 +236,18 @@ bool formatText(const I18N& i18n, const char* text, const CountArgument* count,
                      a[9], a[10], a[11], a[12], a[13], a[14]);
     };
     const std::string& n = count->text;
-    bool integral = n.find_first_of(".ceE") == std::string::npos;
-    long long integer = integral ? std::strtoll(n.c_str(), nullptr, 10) : 0;
+    long long integer = 0;
+    bool integral = wholeNumber(n, integer);
     if (type == "char*") {
         fill(n.c_str());
     } else if (type == "double") {
         fill(count->count.value());
-    } else if (integral && (type == "int" || type == "unsigned int")) {
+    } else if (integral && fitsInteger(integer, type, INT_MIN, INT_MAX, UINT_MAX, "int")) {
         fill(static_cast<int>(integer));
-    } else if (integral && (type == "long" || type == "unsigned long")) {
+    } else if (integral && fitsInteger(integer, type, LONG_MIN, LONG_MAX, ULONG_MAX, "long")) {
         fill(static_cast<long>(integer));
-    } else if (integral && (type == "long long" || type == "unsigned long long")) {
+    } else if (integral &&
+               fitsInteger(integer, type, LLONG_MIN, LLONG_MAX, LLONG_MAX, "long long")) {
         fill(integer);
     } else {
         return false;
@@ -304,6 +333,21 @@ int printText(const I18N& i18n, const I18NArgs& parsed) {
     return EXIT_OK;
 }
 
+// The available language that a requested code stands for by CLDR's
+// fallback, in any case: "ru_RU", "ru-RU" and "ru.UTF-8" find "ru", "pt-pt"
+// finds "pt_PT". Empty when none does.
+std::string availableLanguage(const I18N& i18n, const std::string& requested) {
+    for (std::string candidate = LocaleCode::cldr(requested.c_str()); !candidate.empty();
+         candidate = LocaleCode::parent(candidate)) {
+        for (unsigned int k = 0; k < i18n.getAvailableLanguageCount(); ++k) {
+            if (LocaleCode::cldr(i18n.getLanguageCode(k)) == candidate) {
+                return i18n.getLanguageCode(k);
+            }
+        }
+    }
+    return std::string();
+}
+
 int runI18N(const std::vector<std::string>& args) {
     I18NArgs parsed;
     if (!parseI18NArgs(args, parsed)) {
@@ -318,7 +362,11 @@ int runI18N(const std::vector<std::string>& args) {
     I18N& i18n = I18N::getSingleton();
     i18n.initialize(&fileSystem, root.name.c_str(),
                     parsed.language.empty() ? nullptr : parsed.language.c_str());
-    if (!parsed.language.empty() && parsed.language != i18n.getLanguageCode()) {
+    std::string chosen = parsed.language.empty() ? "" : availableLanguage(i18n, parsed.language);
+    if (!chosen.empty() && chosen != i18n.getLanguageCode()) {
+        i18n.setLanguage(&fileSystem, chosen.c_str());
+    }
+    if (!parsed.language.empty() && chosen.empty()) {
         std::fprintf(stderr, "kavrixml i18n: language %s is not available; showing %s\n",
                      parsed.language.c_str(), i18n.getLanguageCode());
     }

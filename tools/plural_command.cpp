@@ -1,9 +1,11 @@
 // kavrixml plural: the plural category of numbers in a language, and the
 // language's rules, as translators and developers look them up.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "i18n/LocaleCode.h"
 #include "i18n/PluralRules.h"
 #include "tools/Command.h"
 
@@ -11,6 +13,7 @@ namespace kavrixml_tool {
 
 namespace {
 
+using kavri::i18n::LocaleCode;
 using kavri::i18n::PluralRules;
 
 const char* const PLURAL_USAGE =
@@ -22,7 +25,8 @@ const char* const PLURAL_USAGE =
     "or other). A number keeps the fraction digits it shows: in English \"1\" is\n"
     "one and \"1.0\" is other. NUMBER is a decimal text (-3, 1.50) and may carry\n"
     "the compact exponent (1.2c6 for 1.2 million). A language without rules of\n"
-    "its own uses those of its parent (de_AT uses de), an unknown one \"root\".\n"
+    "its own uses those of its parent (de_AT uses de), an unknown one \"root\"\n"
+    "(with a warning: a typo is likely).\n"
     "\n"
     "  --ordinal   the ordinal categories (1st, 2nd, 3rd, 4th in English)\n"
     "  --rules     print the rules of LANG as CLDR writes them, with sample\n"
@@ -56,6 +60,19 @@ void printRules(const PluralRules& rules, const std::string& language, bool ordi
     }
 }
 
+// Whether CLDR has rules for the language or one of its parents: root's
+// rules for an unknown code are most likely a typo's.
+bool knownLanguage(const std::string& code, PluralRules::Type type) {
+    std::vector<std::string> locales = PluralRules::locales(type);
+    for (std::string candidate = LocaleCode::cldr(code.c_str()); !candidate.empty();
+         candidate = LocaleCode::parent(candidate)) {
+        if (candidate != "root" && std::binary_search(locales.begin(), locales.end(), candidate)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 int runPlural(const std::vector<std::string>& args) {
     bool ordinal = false;
     bool showRules = false;
@@ -77,8 +94,14 @@ int runPlural(const std::vector<std::string>& args) {
                           ? "--rules expects one LANG (see kavrixml plural --help)"
                           : "expects LANG and at least one NUMBER (see kavrixml plural --help)");
     }
-    const PluralRules& rules = PluralRules::forLanguage(
-        words[0].c_str(), ordinal ? PluralRules::ORDINAL : PluralRules::CARDINAL);
+    PluralRules::Type type = ordinal ? PluralRules::ORDINAL : PluralRules::CARDINAL;
+    const PluralRules& rules = PluralRules::forLanguage(words[0].c_str(), type);
+    if (!knownLanguage(words[0], type)) {
+        std::fprintf(stderr,
+                     "kavrixml plural: warning: CLDR has no %s rules for '%s'; using root's, "
+                     "which answer other for every number\n",
+                     ordinal ? "ordinal" : "cardinal", words[0].c_str());
+    }
     if (showRules) {
         printRules(rules, words[0], ordinal);
         return EXIT_OK;

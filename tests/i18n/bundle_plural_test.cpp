@@ -80,6 +80,8 @@ TEST_F(BundlePluralTest, FallbacksAreWarnedOncePerKeyAndLanguage) {
     EXPECT_STREQ(child->getPluralText("apples", 1, out, true), "jedno jabłko");
     EXPECT_STREQ(child->getPluralText("apples", 5, out, true, 5), "5 jabłka");
     EXPECT_STREQ(child->getPluralText("apples", 6, out, true, 6), "6 jabłka");
+    EXPECT_STREQ(child->getPluralText("apples", 2, out, true, 2),
+                 "2 jabłka");  // few: no new warning
     EXPECT_STREQ(child->getPluralText("apples", 5, out, false, 5), "apples");
     EXPECT_STREQ(child->getPluralText("pears", 2, out, true, 2), "2 gruszek");
     EXPECT_STREQ(child->getPluralForm("plums", 2, false, true), "plums");
@@ -101,7 +103,11 @@ TEST_F(BundlePluralTest, ExactValuesOrdinalsAndChoices) {
     en->setText("place_ordinal_two", "%dnd");
     en->setText("place_ordinal_few", "%drd");
     en->setText("place_ordinal_other", "%dth");
-    en->setText("place_=1", "winner");
+    en->setText("place_ordinal_=1", "winner");
+    en->setText("place_=1", "one place");
+    en->setText("items_=1", "a single item");
+    en->setText("items_one", "%d item");
+    en->setText("items_other", "%d items");
     en->setText("friend_female", "her friend %s");
     en->setText("friend_other", "their friend %s");
     std::string out;
@@ -109,6 +115,15 @@ TEST_F(BundlePluralTest, ExactValuesOrdinalsAndChoices) {
     EXPECT_STREQ(en->getOrdinalText("place", 13, out, true, 13), "13th");
     EXPECT_STREQ(en->getOrdinalText("place", 103, out, true, 103), "103rd");
     EXPECT_STREQ(en->getOrdinalText("place", 1, out, true), "winner");
+    EXPECT_STREQ(en->getPluralForm("place", 1, false, true), "one place");
+    // An exact form is of its value, sign and all.
+    EXPECT_STREQ(en->getPluralText("items", -1, out, true, -1), "-1 item");
+    EXPECT_STREQ(en->getPluralText("items", 1, out, true), "a single item");
+    en->setText("items_=-1", "one item less");
+    EXPECT_STREQ(en->getPluralText("items", -1, out, true), "one item less");
+    PluralCount minusOne = 0;
+    ASSERT_TRUE(PluralCount::fromText("-1", minusOne));
+    EXPECT_STREQ(en->getPluralForm("items", minusOne, false, true), "one item less");
     EXPECT_STREQ(en->getChoiceText("friend", "female", out, true, "Ada"), "her friend Ada");
     EXPECT_STREQ(en->getChoiceText("friend", "male", out, true, "Bo"), "their friend Bo");
     EXPECT_EQ(mWarnings, (std::vector<std::string>{"Bundle::getPluralForm:no text friend_male in "

@@ -193,10 +193,16 @@ TEST(NumberFormat, WritesCurrenciesWithTheirSymbolsDigitsAndSpacing) {
         {"en", "1234.5", Opt().currency("CAD"), "CA$1,234.50"},
         {"en", "1234.5", Opt().currency("CAD", D::CURRENCY_NARROW_SYMBOL), "$1,234.50"},
         {"en", "1234.5", Opt().currency("USD", D::CURRENCY_CODE), "USD\u00A01,234.50"},
+        // Italian writes the rupee "INR" but inherits root's narrow "₹".
+        {"it", "1234.5", Opt().currency("INR", D::CURRENCY_NARROW_SYMBOL), "1.234,50\u00A0\u20B9"},
+        {"es-MX", "400", Opt().currency("EUR", D::CURRENCY_NARROW_SYMBOL), "\u20AC400.00"},
         {"en-GB", "5", Opt().currency("GBP"), "\u00A35.00"},
         {"de", "-1234.5", Opt().currency("USD"), "-1.234,50\u00A0$"},
         {"de-CH", "1234.5", Opt().currency("CHF"), "CHF\u00A01\u2019234.50"},
         {"it-CH", "-1234.5", Opt().currency("CHF"), "CHF-1\u2019234.50"},
+        // Austrian German groups amounts of money with "." and other numbers with a space.
+        {"de-AT", "-1234.5", Opt().currency("EUR"), "-\u20AC\u00A01.234,50"},
+        {"fr-CH", "1234.5", Opt().currency("EUR"), "1\u202F234.50\u00A0\u20AC"},
         {"fr", "1234.5", Opt().currency("EUR"), "1\u202F234,50\u00A0\u20AC"},
         {"nl", "-1234.5", Opt().currency("EUR"), "\u20AC\u00A0-1.234,50"},
         {"ja", "1234.5", Opt().currency("JPY"), "\uFFE51,234"},

@@ -91,6 +91,8 @@ TEST(PluralRules, LanguageCodesFallBackAsCLDRDoes) {
     const PluralRules& ptPT = PluralRules::forLanguage("pt_PT");
     EXPECT_NE(&pt, &ptPT);  // a locale of its own
     EXPECT_EQ(&PluralRules::forLanguage("pt-BR"), &pt);
+    EXPECT_EQ(&PluralRules::forLanguage("pt_pt"), &ptPT);  // BCP 47 ignores case
+    EXPECT_EQ(&PluralRules::forLanguage("PT-pt"), &ptPT);
     EXPECT_EQ(&PluralRules::forLanguage("de_AT"), &PluralRules::forLanguage("de"));
     EXPECT_EQ(&PluralRules::forLanguage("DE_at.UTF-8"), &PluralRules::forLanguage("de"));
     EXPECT_EQ(&PluralRules::forLanguage("sr@latin"), &PluralRules::forLanguage("sr"));

@@ -3,6 +3,7 @@
 // on its line, and the localized file never lost or half written.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -405,6 +406,22 @@ TEST(I18NImportCommand, PluralKeysRoundTripAndForeignOrdersMapBack) {
                 "6, 7, …\n#, c-format\nmsgctxt \"photos\"\nmsgid \"%d photo\"\n"
                 "msgid_plural \"%d photos\"\nmsgstr[0] \"\"\nmsgstr[1] \"\"\nmsgstr[2] \"\"\n"),
         std::string::npos);
+    // Two forms of three translated: fuzzy, which msgfmt -c accepts (an empty
+    // msgstr[2] beside filled ones it refuses), read back as untranslated.
+    std::ofstream(folder + "/texts_pl.xml")
+        << "<LANGUAGE><T key=\"photos_one\"><![CDATA[%d zdjęcie]]></T>"
+           "<T key=\"photos_few\"><![CDATA[%d zdjęcia]]></T></LANGUAGE>";
+    ASSERT_EQ(tool("i18n-export --lang pl -o part.po texts.xml", folder).status, 0);
+    std::string part = readFile(folder + "/part.po");
+    EXPECT_NE(part.find("#, fuzzy, c-format\nmsgctxt \"photos\"\nmsgid \"%d photo\"\n"
+                        "msgid_plural \"%d photos\"\nmsgstr[0] \"%d zdjęcie\"\n"
+                        "msgstr[1] \"%d zdjęcia\"\nmsgstr[2] \"\"\n"),
+              std::string::npos)
+        << part;
+    if (std::system("command -v msgfmt >/dev/null") == 0) {
+        EXPECT_EQ(std::system(("msgfmt -c -o /dev/null " + folder + "/part.po").c_str()), 0);
+    }
+    std::remove((folder + "/texts_pl.xml").c_str());
     // Another tool's order: many first, then one, then few.
     const std::string header =
         kPOHeader.substr(0, kPOHeader.find("\"Language: ")) + "\"Language: pl\\n\"\n";

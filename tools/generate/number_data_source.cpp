@@ -34,7 +34,9 @@ namespace {
 using kavri::xml::XNode;
 
 const char* const INHERITED = "\xE2\x86\x91\xE2\x86\x91\xE2\x86\x91";  // "↑↑↑"
-const char* const SYMBOL_FIELDS[] = {"decimal", "group", "minusSign", "plusSign", "percentSign"};
+// The last two stand in currency amounts; a locale without them uses the first two.
+const char* const SYMBOL_FIELDS[] = {"decimal",     "group",           "minusSign",    "plusSign",
+                                     "percentSign", "currencyDecimal", "currencyGroup"};
 const char* const PATTERN_KINDS[] = {"decimal", "percent", "currency"};
 
 // What one locale file says itself.
@@ -209,10 +211,12 @@ struct Cldr {
 
 // A value of a system's record (symbols or patterns) by inheritance; an
 // alias in the chain, or a system nobody describes, starts over with the
-// Latin record of the same locale.
+// Latin record of the same locale. Without a value anywhere: `otherwise`,
+// or a fault when that is null.
 std::string resolve(const Cldr& cldr, const std::string& locale, const std::string& system,
                     const std::string& key, const std::string& aliasKey,
-                    std::map<std::string, std::map<std::string, std::string>> LocaleFile::*table) {
+                    std::map<std::string, std::map<std::string, std::string>> LocaleFile::*table,
+                    const char* otherwise = nullptr) {
     for (const LocaleFile* file : cldr.chain(locale)) {
         auto records = (file->*table).find(system);
         if (records == (file->*table).end()) {
@@ -223,11 +227,14 @@ std::string resolve(const Cldr& cldr, const std::string& locale, const std::stri
             return value->second;
         }
         if (records->second.count(aliasKey) != 0 && system != "latn") {
-            return resolve(cldr, locale, "latn", key, aliasKey, table);
+            return resolve(cldr, locale, "latn", key, aliasKey, table, otherwise);
         }
     }
-    if (system != "latn") {
-        return resolve(cldr, locale, "latn", key, aliasKey, table);  // root's record for any system
+    if (system != "latn") {  // root's record for any system
+        return resolve(cldr, locale, "latn", key, aliasKey, table, otherwise);
+    }
+    if (otherwise != nullptr) {
+        return otherwise;
     }
     throw core::Exception("%s: no %s for %s", locale.c_str(), key.c_str(), system.c_str());
 }
@@ -378,9 +385,12 @@ std::string patternRow(const std::string& text) {
 size_t formatsRow(const Cldr& cldr, const std::string& locale, const std::string& system,
                   Output& out) {
     std::string symbols;
+    std::vector<std::string> values;
+    values.reserve(sizeof SYMBOL_FIELDS / sizeof SYMBOL_FIELDS[0]);
     for (const char* field : SYMBOL_FIELDS) {
-        symbols += (symbols.empty() ? "" : ", ") +
-                   literal(resolve(cldr, locale, system, field, "", &LocaleFile::symbols));
+        const char* otherwise = values.size() >= 5 ? values[values.size() - 5].c_str() : nullptr;
+        values.push_back(resolve(cldr, locale, system, field, "", &LocaleFile::symbols, otherwise));
+        symbols += (symbols.empty() ? "" : ", ") + literal(values.back());
     }
     std::string row =
         std::to_string(out.systems.add(system)) + ", " + std::to_string(out.symbols.add(symbols));
@@ -435,7 +445,7 @@ std::string firstSymbol(const std::vector<const LocaleFile*>& chain, const std::
 
 // The currency symbols of a locale that NumberFormat would not find by
 // inheritance: a symbol is looked for along the chain, then the code
-// stands; a narrow symbol along the chain, then the symbol stands.
+// stands; a narrow symbol along the chain, then the symbol found stands.
 void writeCurrencies(const Cldr& cldr, const std::string& locale, Output& out) {
     auto chain = cldr.chain(locale);
     auto parentChain = cldr.chain(cldr.parentOf(locale));
@@ -447,9 +457,9 @@ void writeCurrencies(const Cldr& cldr, const std::string& locale, Output& out) {
             !currency.second.first.empty() && symbol != (inherited.empty() ? code : inherited);
         std::string inheritedNarrow = firstSymbol(parentChain, code, true);
         const std::string& narrow = currency.second.second;
-        bool newNarrow =
-            !narrow.empty() && narrow != (inheritedNarrow.empty() ? (symbol.empty() ? code : symbol)
-                                                                  : inheritedNarrow);
+        // A narrow symbol equal to the symbol still counts: a child locale
+        // may write the symbol otherwise and inherit this narrow one.
+        bool newNarrow = !narrow.empty() && narrow != inheritedNarrow;
         if (newSymbol || newNarrow) {
             out.currencies.push_back(literal(code) + ", " +
                                      (newSymbol ? literal(symbol) : "nullptr") + ", " +
