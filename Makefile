@@ -6,6 +6,7 @@
 #       make fuzz    builds the libFuzzer targets and runs each FUZZ_SECONDS (60)
 #       make tsan    ThreadSanitizer build; runs the thread tests
 #       make plural-rules   regenerates i18n/PluralData.cpp from CLDR (unicode-cldr-core)
+#       make number-data    regenerates i18n/NumberData.cpp from CLDR (unicode-cldr-core)
 # Each target installs the Debian packages it needs first (scripts/install-deps.sh).
 
 BUILD_DIR ?= build
@@ -27,7 +28,7 @@ BENCH_MIN_TIME ?= 0.2
 SAN_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0 \
           UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps build run test check-format test-normal test-asan tsan bench fuzz format clean plural-rules
+.PHONY: all deps build run test check-format test-normal test-asan tsan bench fuzz format clean plural-rules number-data
 
 all: build
 
@@ -69,6 +70,13 @@ plural-rules:
 	@scripts/install-deps.sh base cldr
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVRIXML_WERROR=ON $(CMAKE_FLAGS)
 	scripts/generate-plural-rules.sh $(BUILD_DIR)
+
+# How every CLDR locale writes numbers (symbols, digits, grouping, patterns,
+# currency symbols and digits), the same way into i18n/NumberData.cpp.
+number-data:
+	@scripts/install-deps.sh base cldr
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVRIXML_WERROR=ON $(CMAKE_FLAGS)
+	scripts/generate-number-data.sh $(BUILD_DIR)
 
 # Benchmarks (Release, -O2 like Debian's builds of the peers): the harness's
 # own tests, our own figures with Google Benchmark, then the paired comparison with the peer libraries,

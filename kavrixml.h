@@ -69,9 +69,12 @@
 
 // localisation
 #include "i18n/Bundle.h"
+#include "i18n/Decimal.h"
 #include "i18n/FormatCheck.h"
 #include "i18n/I18N.h"
+#include "i18n/LocaleCode.h"
 #include "i18n/MessageFormat.h"
+#include "i18n/NumberFormat.h"
 #include "i18n/PluralExpression.h"
 #include "i18n/PluralRules.h"
 
