@@ -589,7 +589,8 @@ MessageValue Formatter::_callString(const Expression& expression, const MessageV
     MessageValue value;
     switch (operand.kind()) {
         case MessageValue::STRING:
-            value = MessageValue::string(operand.text(), operand.length());
+            value = operand.ownsText() ? MessageValue::ownedString(operand.textString())
+                                       : MessageValue::string(operand.text(), operand.length());
             break;
         case MessageValue::NUMBER:
             value = MessageValue::ownedString(operand.number.toString());

@@ -112,6 +112,8 @@ class MessageValue {
     const char* text() const { return mText; }
     size_t length() const { return mLength; }
     std::string textString() const { return std::string(mText, mLength); }
+    // Whether the text lives in this value (and goes with it).
+    bool ownsText() const { return mText == mOwned.data(); }
 
     // NUMBER
     FunctionId function = FunctionId::NONE;  // which function made it (STRING: :string or none)
