@@ -265,9 +265,10 @@ const Pattern& Formatter::_selectPattern() {
     std::vector<Selector> selectors(mModel.selectors.size());
     for (size_t i = 0; i < selectors.size(); ++i) {
         Selector& selector = selectors[i];
-        selector.value = &_resolveVariable(mModel.selectors[i], 0, selector.storage);
+        const uint32_t offset = mModel.selectorOffsets[i];
+        selector.value = &_resolveVariable(mModel.selectors[i], offset, selector.storage);
         if (!_supportsSelection(*selector.value)) {
-            _error(MessageError::BAD_SELECTOR, 0);
+            _error(MessageError::BAD_SELECTOR, offset);
             selector.storage = MessageValue();
             selector.value = &selector.storage;
         } else if (selector.value->kind() == MessageValue::NUMBER) {

@@ -110,6 +110,7 @@ struct Model {
     std::vector<Markup> markups;
     std::vector<Declaration> declarations;
     std::vector<uint32_t> selectors;  // variable indexes; empty: no .match
+    std::vector<uint32_t> selectorOffsets;
     std::vector<Variant> variants;
     Pattern pattern;  // the body when there are no selectors
     // The locale's rules and its plain formats, found once.

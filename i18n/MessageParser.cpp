@@ -244,6 +244,7 @@ void MessageParser::_parseMatcher() {
         const uint32_t variable = _parseVariable();
         _checkSelector(variable, offset);
         mModel.selectors.push_back(variable);
+        mModel.selectorOffsets.push_back(static_cast<uint32_t>(offset));
     } while (mPos < mEnd);
     // The blank that ended the selectors was taken; the first variant follows.
     for (;;) {
