@@ -8,6 +8,7 @@
 #include "i18n/MessageFormatter.h"
 #include "i18n/MessageModel.h"
 #include "i18n/MessageNormalizer.h"
+#include "i18n/MessageNumber.h"
 #include "i18n/MessageParser.h"
 
 namespace kavri {
@@ -217,6 +218,7 @@ MessageFormat::MessageFormat(const std::string& text, const std::string& locale,
         model->functions = *functions;
     }
     message::MessageParser(text, *model).parse();
+    message::MessageNumber::prepare(*model);
     mModel = std::move(model);
 }
 

@@ -237,7 +237,7 @@ bool Formatter::_formatValue(const MessageValue& value, std::string& out, uint32
             out.append(value.text(), value.length());
             return true;
         case MessageValue::NUMBER:
-            MessageNumber::format(value, mLocale, out);
+            MessageNumber::format(value, mModel, out);
             return true;
         case MessageValue::CUSTOM: {
             MessageError::Type error = MessageError::BAD_OPERAND;
@@ -262,22 +262,27 @@ const Pattern& Formatter::_selectPattern() {
     if (mModel.selectors.empty()) {
         return mModel.pattern;
     }
-    std::vector<MessageValue> selectors;
-    selectors.reserve(mModel.selectors.size());
-    for (uint32_t variable : mModel.selectors) {
-        MessageValue value = _resolveVariable(variable, 0);
-        if (!_supportsSelection(value)) {
-            _error(MessageError::BAD_SELECTOR, 0);
-            value = MessageValue::fallback(std::string());
+    std::vector<Selector> selectors(mModel.selectors.size());
+    for (size_t i = 0; i < selectors.size(); ++i) {
+        Selector& selector = selectors[i];
+        const uint32_t offset = mModel.selectorOffsets[i];
+        selector.value = &_resolveVariable(mModel.selectors[i], offset, selector.storage);
+        if (!_supportsSelection(*selector.value)) {
+            _error(MessageError::BAD_SELECTOR, offset);
+            selector.storage = MessageValue();
+            selector.value = &selector.storage;
+        } else if (selector.value->kind() == MessageValue::NUMBER) {
+            MessageNumber::selectionKeys(*selector.value, mModel, selector.exact, selector.keyword);
+        } else if (selector.value->kind() == MessageValue::STRING) {
+            selector.exact = normalizeNFC(selector.value->textString());
         }
-        selectors.push_back(std::move(value));
     }
     return mModel.variants[_bestVariant(selectors)].pattern;
 }
 
 // The first variant whose keys all match, unless a later one matches better
 // at the first selector where their keys differ.
-size_t Formatter::_bestVariant(std::vector<MessageValue>& selectors) {
+size_t Formatter::_bestVariant(const std::vector<Selector>& selectors) {
     size_t best = mModel.variants.size();
     for (size_t v = 0; v < mModel.variants.size(); ++v) {
         const std::vector<Key>& keys = mModel.variants[v].keys;
@@ -301,7 +306,7 @@ size_t Formatter::_bestVariant(std::vector<MessageValue>& selectors) {
             if (keys[i].catchAll || keys[i].value == bestKeys[i].value) {
                 continue;
             }
-            best = _betterThan(selectors[i], keys[i], bestKeys[i]) ? v : best;
+            best = _betterThan(*selectors[i].value, keys[i], bestKeys[i]) ? v : best;
             break;
         }
     }
@@ -321,13 +326,15 @@ bool Formatter::_supportsSelection(const MessageValue& value) const {
     }
 }
 
-bool Formatter::_match(const MessageValue& value, const Key& key) {
+bool Formatter::_match(const Selector& selector, const Key& key) {
+    const MessageValue& value = *selector.value;
     switch (value.kind()) {
         case MessageValue::STRING:
-            return normalizeNFC(value.textString()) == key.value;
+            return selector.exact == key.value;
         case MessageValue::NUMBER: {
             bool badKey = false;
-            const bool matches = MessageNumber::match(value, mLocale, key.value, badKey);
+            const bool matches =
+                MessageNumber::match(selector.exact, selector.keyword, key.value, badKey);
             if (badKey) {
                 _error(MessageError::BAD_VARIANT_KEY, key.offset);
             }
@@ -359,16 +366,19 @@ bool Formatter::_betterThan(const MessageValue& value, const Key& key1, const Ke
 
 // --- Resolution ------------------------------------------------------------------
 
-MessageValue Formatter::_resolveVariable(uint32_t variable, uint32_t offset) {
+const MessageValue& Formatter::_resolveVariable(uint32_t variable, uint32_t offset,
+                                                MessageValue& scratch) {
     const uint32_t declaration = mModel.variables[variable].declaration;
     if (declaration == NONE) {
-        return _argument(variable, offset);
+        scratch = _argument(variable, offset);
+        return scratch;
     }
     if (mStates[declaration] == UNRESOLVED) {
         _resolveDeclaration(declaration);
     }
     if (mSlots[declaration].isFallback()) {
-        return MessageValue::fallback("$" + mModel.variables[variable].name);
+        scratch = MessageValue::fallback("$" + mModel.variables[variable].name);
+        return scratch;
     }
     return mSlots[declaration];
 }
@@ -444,8 +454,11 @@ MessageValue Formatter::_resolveOperand(const Expression& expression, bool input
         return MessageValue::string(operand.text);
     }
     // The operand of ".input" is the argument the declaration names.
-    return input ? _argument(operand.variable, operand.offset)
-                 : _resolveVariable(operand.variable, operand.offset);
+    if (input) {
+        return _argument(operand.variable, operand.offset);
+    }
+    MessageValue scratch;
+    return _resolveVariable(operand.variable, operand.offset, scratch);
 }
 
 MessageValue Formatter::_resolveExpression(const Expression& expression, bool input) {
@@ -504,7 +517,9 @@ bool Formatter::_optionText(const Option& option, std::string& out,
         out = option.value.text;
         return true;
     }
-    const MessageValue value = _resolveVariable(option.value.variable, option.value.offset);
+    MessageValue scratch;
+    const MessageValue& value =
+        _resolveVariable(option.value.variable, option.value.offset, scratch);
     bool ok = true;
     switch (value.kind()) {
         case MessageValue::STRING:
@@ -575,7 +590,8 @@ MessageValue Formatter::_callString(const Expression& expression, const MessageV
     MessageValue value;
     switch (operand.kind()) {
         case MessageValue::STRING:
-            value = MessageValue::string(operand.text(), operand.length());
+            value = operand.ownsText() ? MessageValue::ownedString(operand.textString())
+                                       : MessageValue::string(operand.text(), operand.length());
             break;
         case MessageValue::NUMBER:
             value = MessageValue::ownedString(operand.number.toString());
@@ -602,9 +618,14 @@ MessageValue Formatter::_callNumber(const Expression& expression, const MessageV
         _error(MessageError::BAD_OPERAND, expression.offset);
         return MessageValue();
     }
+    const bool inherited =
+        operand.kind() == MessageValue::NUMBER && operand.function != FunctionId::NONE;
     const bool badOption = _applyNumberOptions(expression, value);
+    if (!inherited && expression.numberFormat != nullptr) {
+        value.numberFormat = expression.numberFormat.get();
+    }
     MessageError::Type error;
-    if (!MessageNumber::finish(value, mLocale, error)) {
+    if (!MessageNumber::finish(value, mModel, error)) {
         // An :offset whose amount was refused has been reported already.
         if (!(badOption && error == MessageError::BAD_OPTION)) {
             _error(error, expression.offset);

@@ -34,15 +34,25 @@ class Formatter {
     class StringSink;
     class PartsSink;
 
+    // A selector's value and what keys are compared with: its exact form
+    // and category for a number, its form C for a string.
+    struct Selector {
+        const MessageValue* value = nullptr;
+        MessageValue storage;
+        std::string exact;
+        const char* keyword = nullptr;
+    };
+
     void _format(Sink& sink);
     const Pattern& _selectPattern();
     bool _supportsSelection(const MessageValue& value) const;
-    bool _match(const MessageValue& value, const Key& key);
+    bool _match(const Selector& selector, const Key& key);
     bool _betterThan(const MessageValue& value, const Key& key1, const Key& key2) const;
-    size_t _bestVariant(std::vector<MessageValue>& selectors);
+    size_t _bestVariant(const std::vector<Selector>& selectors);
 
     // Resolution
-    MessageValue _resolveVariable(uint32_t variable, uint32_t offset);
+    // A declared variable's value, or an argument's made in `scratch`.
+    const MessageValue& _resolveVariable(uint32_t variable, uint32_t offset, MessageValue& scratch);
     void _resolveDeclaration(uint32_t declaration);
     uint32_t _unresolvedDependency(const Expression& expression, bool input) const;
     MessageValue _resolveExpression(const Expression& expression, bool input);

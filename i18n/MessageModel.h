@@ -7,10 +7,13 @@
 #define KAVRIXML_I18N_MESSAGEMODEL_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "i18n/MessageFormat.h"
+#include "i18n/NumberFormat.h"
+#include "i18n/PluralRules.h"
 
 namespace kavri {
 namespace i18n {
@@ -54,6 +57,9 @@ struct Expression {
     const MessageFunctions::Function* application = nullptr;  // into Model::functions
     std::vector<Option> options;
     uint32_t offset = 0;
+    // A number function whose options are all literals: the format they make,
+    // for values that bring no options of their own.
+    std::shared_ptr<const NumberFormat> numberFormat;
 };
 
 struct Markup {
@@ -104,8 +110,14 @@ struct Model {
     std::vector<Markup> markups;
     std::vector<Declaration> declarations;
     std::vector<uint32_t> selectors;  // variable indexes; empty: no .match
+    std::vector<uint32_t> selectorOffsets;
     std::vector<Variant> variants;
     Pattern pattern;  // the body when there are no selectors
+    // The locale's rules and its plain formats, found once.
+    const PluralRules* cardinal = nullptr;
+    const PluralRules* ordinal = nullptr;
+    std::shared_ptr<const NumberFormat> plainNumber;  // :number's defaults
+    std::shared_ptr<const NumberFormat> wholeNumber;  // rounding for :integer
 };
 
 }  // namespace message

@@ -271,7 +271,7 @@ NumberOptions MessageNumber::inherited(FunctionId function, const NumberOptions&
     return options;
 }
 
-bool MessageNumber::finish(MessageValue& value, const char* locale, MessageError::Type& error) {
+bool MessageNumber::finish(MessageValue& value, const Model& model, MessageError::Type& error) {
     NumberOptions& options = value.options;
     if (value.function == FunctionId::OFFSET) {
         if ((options.offsetAdd < 0) == (options.offsetSubtract < 0)) {
@@ -287,14 +287,41 @@ bool MessageNumber::finish(MessageValue& value, const char* locale, MessageError
         error = MessageError::BAD_OPERAND;
         return false;
     } else if (value.function == FunctionId::INTEGER) {
-        NumberFormat::Options whole;
-        whole.maximumFractionDigits = 0;
-        value.number = NumberFormat(locale, whole).rounded(value.number);
+        value.number = model.wholeNumber->rounded(value.number);
     }
     return true;
 }
 
-NumberFormat MessageNumber::formatter(const MessageValue& value, const char* locale) {
+void MessageNumber::prepare(Model& model) {
+    const char* locale = model.locale.c_str();
+    model.cardinal = &PluralRules::forLanguage(locale, PluralRules::CARDINAL);
+    model.ordinal = &PluralRules::forLanguage(locale, PluralRules::ORDINAL);
+    MessageValue plain = MessageValue::numeric(FunctionId::NUMBER, Decimal());
+    model.plainNumber = std::make_shared<const NumberFormat>(makeFormat(plain, locale));
+    NumberFormat::Options whole;
+    whole.maximumFractionDigits = 0;
+    model.wholeNumber = std::make_shared<const NumberFormat>(locale, whole);
+    for (Expression& expression : model.expressions) {
+        if (expression.function < FunctionId::NUMBER || expression.function > FunctionId::OFFSET) {
+            continue;
+        }
+        MessageValue value = MessageValue::numeric(expression.function, Decimal());
+        bool literal = true;
+        for (const Option& option : expression.options) {
+            literal = literal && option.value.kind == Value::LITERAL;
+            if (literal) {
+                applyOption(expression.function, option.name, option.value.text, true,
+                            value.options);
+            }
+        }
+        if (literal) {
+            expression.numberFormat =
+                std::make_shared<const NumberFormat>(makeFormat(value, locale));
+        }
+    }
+}
+
+NumberFormat MessageNumber::makeFormat(const MessageValue& value, const char* locale) {
     const NumberOptions& o = value.options;
     NumberFormat::Options options;
     switch (value.function) {
@@ -333,17 +360,31 @@ NumberFormat MessageNumber::formatter(const MessageValue& value, const char* loc
     return NumberFormat(locale, options);
 }
 
+const NumberFormat& MessageNumber::formatOf(const MessageValue& value, const Model& model,
+                                            std::unique_ptr<NumberFormat>& holder) {
+    if (value.numberFormat != nullptr) {
+        return *value.numberFormat;
+    }
+    if (value.function == FunctionId::NONE) {
+        return *model.plainNumber;
+    }
+    holder.reset(new NumberFormat(makeFormat(value, model.locale.c_str())));
+    return *holder;
+}
+
 // stripIfInteger drops the fraction digits of a value that rounds to an
 // integer; otherwise the format's own digits show.
-void MessageNumber::format(const MessageValue& value, const char* locale, std::string& out) {
-    const NumberFormat numberFormat = formatter(value, locale);
+void MessageNumber::format(const MessageValue& value, const Model& model, std::string& out) {
+    std::unique_ptr<NumberFormat> holder;
+    const NumberFormat& numberFormat = formatOf(value, model, holder);
     if (value.options.trailingZeroDisplay == 1 && numberFormat.rounded(value.number).isInteger()) {
         MessageValue whole = value;
+        whole.numberFormat = nullptr;
         whole.options.trailingZeroDisplay = -1;
         whole.options.minimumFractionDigits = whole.options.maximumFractionDigits = 0;
         whole.options.fractionDigits = 0;
         whole.options.minimumSignificantDigits = whole.options.maximumSignificantDigits = -1;
-        formatter(whole, locale).format(value.number, out);
+        makeFormat(whole, model.locale.c_str()).format(value.number, out);
         return;
     }
     numberFormat.format(value.number, out);
@@ -356,62 +397,55 @@ bool MessageNumber::selects(const MessageValue& value) {
             f == FunctionId::OFFSET);
 }
 
-bool MessageNumber::match(const MessageValue& value, const char* locale, const std::string& key,
+bool MessageNumber::match(const std::string& exact, const char* keyword, const std::string& key,
                           bool& badKey) {
     badKey = false;
     if (isNumberLiteral(key.data(), key.size())) {
-        return key == exactForm(value, locale);
+        return key == exact;
     }
     PluralRules::Category category;
     if (!PluralRules::categoryOf(key.data(), key.size(), category)) {
         badKey = true;
         return false;
     }
-    std::string selected;
-    return keyword(value, locale, selected) && key == selected;
+    return keyword != nullptr && key == keyword;
 }
 
 bool MessageNumber::betterThan(const std::string& key1, const std::string& key2) {
     return isNumberLiteral(key1.data(), key1.size()) && !isNumberLiteral(key2.data(), key2.size());
 }
 
-// An integer value without digit options reads as the integer itself ("1"
-// for 1.0); other values as their options round them.
-std::string MessageNumber::exactForm(const MessageValue& value, const char* locale) {
+// The exact form: an integer value without digit options reads as the
+// integer itself ("1" for 1.0); other values as their options round them.
+// The category is read from the value as shown.
+void MessageNumber::selectionKeys(const MessageValue& value, const Model& model, std::string& exact,
+                                  const char*& keyword) {
+    std::unique_ptr<NumberFormat> holder;
+    const NumberFormat& numberFormat = formatOf(value, model, holder);
+    const Decimal shown = numberFormat.rounded(value.number);
     const NumberOptions& o = value.options;
     const bool digitOptions = o.minimumFractionDigits >= 0 || o.minimumIntegerDigits >= 0 ||
                               o.minimumSignificantDigits >= 0 || o.maximumSignificantDigits >= 0;
-    Decimal number = value.function == FunctionId::PERCENT ? value.number.scaled(2) : value.number;
+    const Decimal number =
+        value.function == FunctionId::PERCENT ? value.number.scaled(2) : value.number;
     if (digitOptions || !number.isInteger()) {
-        number = formatter(value, locale).rounded(value.number);
+        exact = shown.isZero() ? "0" : shown.toString();
+    } else {
+        exact = number.isZero() ? "0" : number.toString();
+        const size_t point = exact.find('.');
+        exact.resize(point != std::string::npos ? point : exact.size());
     }
-    if (number.isZero()) {
-        return "0";
-    }
-    std::string text = number.toString();
-    if (!digitOptions && number.isInteger()) {
-        const size_t point = text.find('.');
-        if (point != std::string::npos) {
-            text.resize(point);
+    const int8_t select = value.function == FunctionId::PERCENT ? -1 : o.select;
+    keyword = nullptr;
+    if (select != NumberOptions::EXACT) {
+        const PluralRules& rules =
+            select == NumberOptions::ORDINAL ? *model.ordinal : *model.cardinal;
+        PluralRules::Category category = PluralRules::OTHER;
+        if (!rules.select(shown.toString().c_str(), category)) {
+            category = PluralRules::OTHER;
         }
+        keyword = PluralRules::categoryName(category);
     }
-    return text;
-}
-
-bool MessageNumber::keyword(const MessageValue& value, const char* locale, std::string& out) {
-    const int8_t select = value.function == FunctionId::PERCENT ? -1 : value.options.select;
-    if (select == NumberOptions::EXACT) {
-        return false;
-    }
-    const PluralRules& rules = PluralRules::forLanguage(
-        locale, select == NumberOptions::ORDINAL ? PluralRules::ORDINAL : PluralRules::CARDINAL);
-    PluralRules::Category category = PluralRules::OTHER;
-    const std::string shown = formatter(value, locale).rounded(value.number).toString();
-    if (!rules.select(shown.c_str(), category)) {
-        category = PluralRules::OTHER;
-    }
-    out = PluralRules::categoryName(category);
-    return true;
 }
 
 }  // namespace message

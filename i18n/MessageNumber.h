@@ -12,6 +12,7 @@
 #ifndef KAVRIXML_I18N_MESSAGENUMBER_H
 #define KAVRIXML_I18N_MESSAGENUMBER_H
 
+#include <memory>
 #include <string>
 
 #include "i18n/MessageValue.h"
@@ -41,21 +42,30 @@ class MessageNumber {
     // Ends resolving: :integer rounds its value, :offset adds its amount.
     // False when the value cannot be made (a bad option of :offset, or no
     // currency for :currency), with `error` set.
-    static bool finish(MessageValue& value, const char* locale, MessageError::Type& error);
+    static bool finish(MessageValue& value, const Model& model, MessageError::Type& error);
 
-    static NumberFormat formatter(const MessageValue& value, const char* locale);
-    static void format(const MessageValue& value, const char* locale, std::string& out);
+    // Makes the formats a compiled message keeps: each number expression's
+    // whose options are all literals, and the locale's plain ones.
+    static void prepare(Model& model);
 
-    // Selection. A key that is neither a number literal nor a plural
-    // category is a bad variant key (`badKey` set, no match).
+    static void format(const MessageValue& value, const Model& model, std::string& out);
+
+    // Selection reads two things of a value once: its exact form and its
+    // plural or ordinal category (null for select=exact). A key that is
+    // neither a number literal nor a category is a bad variant key
+    // (`badKey` set, no match).
     static bool selects(const MessageValue& value);
-    static bool match(const MessageValue& value, const char* locale, const std::string& key,
+    static void selectionKeys(const MessageValue& value, const Model& model, std::string& exact,
+                              const char*& keyword);
+    static bool match(const std::string& exact, const char* keyword, const std::string& key,
                       bool& badKey);
     static bool betterThan(const std::string& key1, const std::string& key2);
 
   private:
-    static std::string exactForm(const MessageValue& value, const char* locale);
-    static bool keyword(const MessageValue& value, const char* locale, std::string& out);
+    static NumberFormat makeFormat(const MessageValue& value, const char* locale);
+    // The value's own format, or one made into `holder`.
+    static const NumberFormat& formatOf(const MessageValue& value, const Model& model,
+                                        std::unique_ptr<NumberFormat>& holder);
 };
 
 }  // namespace message

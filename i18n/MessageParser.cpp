@@ -47,6 +47,12 @@ bool isNameChar(uint32_t c) {
     return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
 }
 
+// Text bytes that need no look: ASCII other than NUL, braces and backslash.
+bool isPlainText(char c) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    return b - 1u < 0x7Fu && c != '{' && c != '}' && c != '\\';
+}
+
 bool isEscapable(char c) {
     return c == '\\' || c == '{' || c == '|' || c == '}';
 }
@@ -69,7 +75,7 @@ MessageParser::MessageParser(const std::string& text, Model& model)
 
 // --- Characters ----------------------------------------------------------------
 
-uint32_t MessageParser::_peek(size_t& length) const {
+uint32_t MessageParser::_peekMultibyte(size_t& length) const {
     uint32_t c = 0;
     length = xml::syntax::decodeUTF8(mText + mPos, mText + mEnd, c);
     if (length == 0) {
@@ -238,6 +244,7 @@ void MessageParser::_parseMatcher() {
         const uint32_t variable = _parseVariable();
         _checkSelector(variable, offset);
         mModel.selectors.push_back(variable);
+        mModel.selectorOffsets.push_back(static_cast<uint32_t>(offset));
     } while (mPos < mEnd);
     // The blank that ended the selectors was taken; the first variant follows.
     for (;;) {
@@ -296,6 +303,15 @@ void MessageParser::_parseQuotedPattern(Pattern& pattern) {
 void MessageParser::_parsePattern(Pattern& pattern, bool quoted) {
     std::string text;
     while (mPos < mEnd) {
+        size_t run = mPos;
+        while (run < mEnd && isPlainText(mText[run])) {
+            ++run;
+        }
+        if (run > mPos) {
+            text.append(mText + mPos, run - mPos);
+            mPos = run;
+            continue;
+        }
         const char c = mText[mPos];
         if (c == '{') {
             _appendText(pattern, text);

@@ -27,7 +27,16 @@ class MessageParser {
 
   private:
     // Characters
-    uint32_t _peek(size_t& length) const;
+    // The code point at the position (ASCII without a call).
+    uint32_t _peek(size_t& length) const {
+        const unsigned char b = static_cast<unsigned char>(mText[mPos]);
+        if (b - 1u < 0x7Fu) {
+            length = 1;
+            return b;
+        }
+        return _peekMultibyte(length);
+    }
+    uint32_t _peekMultibyte(size_t& length) const;
     uint32_t _peek() const;
     bool _at(char c) const { return mPos < mEnd && mText[mPos] == c; }
     bool _atWord(const char* word) const;

@@ -15,10 +15,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "i18n/Decimal.h"
 #include "i18n/MessageFormat.h"
 #include "i18n/MessageModel.h"
+#include "i18n/NumberFormat.h"
 
 namespace kavri {
 namespace i18n {
@@ -42,6 +44,19 @@ struct NumberOptions {
     int16_t offsetAdd = -1;       // :offset, while it resolves
     int16_t offsetSubtract = -1;
     char currency[4] = {0, 0, 0, 0};
+
+    bool operator==(const NumberOptions& o) const {
+        return std::tie(select, signDisplay, grouping, currencyDisplay, trailingZeroDisplay,
+                        minimumIntegerDigits, minimumFractionDigits, maximumFractionDigits,
+                        minimumSignificantDigits, maximumSignificantDigits, fractionDigits,
+                        offsetAdd, offsetSubtract) ==
+                   std::tie(o.select, o.signDisplay, o.grouping, o.currencyDisplay,
+                            o.trailingZeroDisplay, o.minimumIntegerDigits, o.minimumFractionDigits,
+                            o.maximumFractionDigits, o.minimumSignificantDigits,
+                            o.maximumSignificantDigits, o.fractionDigits, o.offsetAdd,
+                            o.offsetSubtract) &&
+               std::char_traits<char>::compare(currency, o.currency, 4) == 0;
+    }
 };
 
 enum class Direction : uint8_t { UNKNOWN, LTR, RTL };
@@ -97,11 +112,16 @@ class MessageValue {
     const char* text() const { return mText; }
     size_t length() const { return mLength; }
     std::string textString() const { return std::string(mText, mLength); }
+    // Whether the text lives in this value (and goes with it).
+    bool ownsText() const { return mText == mOwned.data(); }
 
     // NUMBER
     FunctionId function = FunctionId::NONE;  // which function made it (STRING: :string or none)
     Decimal number;
     NumberOptions options;
+    // The format of these options for the message's locale when the compiled
+    // message holds one (it outlives the value); null: made when needed.
+    const NumberFormat* numberFormat = nullptr;
     bool selectable = true;  // false when `select` came from a variable or an operand
     // CUSTOM, and the name of the function that made it
     std::shared_ptr<const MessageCustomValue> custom;

@@ -147,6 +147,9 @@ TEST(MessageFormat, FailedPartsShowTheirFallbackAndErrorsComeInOrder) {
     const Case cases[] = {
         {"a {$missing} b", "a {$missing} b|unresolved-variable"},
         {"{$missing :number}", "{$missing}|unresolved-variable,bad-operand"},
+        // :string keeps the fallback text it was given (longer than a short string).
+        {"{$a-rather-long-missing-name :string}",
+         "{$a-rather-long-missing-name}|unresolved-variable"},
         {"{|a\\|b| :no:such}", "{|a\\|b|}|unknown-function"},
         {"{:no:such}", "{:no:such}|unknown-function"},
         {".local $x = {1 :no:such} {{{$x} {$x}}}", "{$x} {$x}|unknown-function"},
