@@ -52,6 +52,14 @@ class Axes {
     static bool isText(const XPathNode& node) {
         return node.kind() == XPathNode::TEXT || node.kind() == XPathNode::CDATA;
     }
+    // The string value of a node without children: an attribute's value, a
+    // text's text ("" for no node; the root and elements are no leaves).
+    static std::string_view leafValue(const XPathNode& node) {
+        if (node.kind() == XPathNode::ATTRIBUTE) {
+            return node.attribute()->getValueString();
+        }
+        return isText(node) ? textOf(node) : std::string_view();
+    }
     // xmlns and xmlns:* are no attributes to XPath.
     static bool isNamespaceDeclaration(const char* name) {
         return name[0] == 'x' && std::strncmp(name, "xmlns", 5) == 0 &&

@@ -648,25 +648,16 @@ void Evaluator::appendText(const XNode* element, std::string& out) {
 }
 
 std::string_view Evaluator::stringValue(const XPathNode& node, std::string& scratch) {
-    switch (node.kind()) {
-        case XPathNode::ATTRIBUTE:
-            return node.attribute()->getValueString();
-        case XPathNode::TEXT:
-        case XPathNode::CDATA:
-            return Axes::textOf(node);
-        case XPathNode::ROOT:
-        case XPathNode::ELEMENT: {
-            const XNode* element = node.element();
-            if (element->getChildren().empty() && !Axes::hasCData(element)) {
-                return Axes::bodyOf(element);
-            }
-            scratch.clear();
-            appendText(element, scratch);
-            return scratch;
-        }
-        default:
-            return {};
+    if (node.kind() != XPathNode::ROOT && node.kind() != XPathNode::ELEMENT) {
+        return Axes::leafValue(node);
     }
+    const XNode* element = node.element();
+    if (element->getChildren().empty() && !Axes::hasCData(element)) {
+        return Axes::bodyOf(element);
+    }
+    scratch.clear();
+    appendText(element, scratch);
+    return scratch;
 }
 
 void Evaluator::unionChain(const Expr* expr, const Context& context, NodeVec& out) {
