@@ -198,7 +198,8 @@ class Tokenizer {
         if (nameCharAt(start, true) != 0) {
             return name(start, previous);
         }
-        fail(start, std::string("unexpected character '") + c + "'");
+        const size_t length = syntax::characterLength(mText.data(), mText.size(), start);
+        fail(start, "unexpected character '" + mText.substr(start, length) + "'");
     }
 
     Token literal(size_t start, char quote) {

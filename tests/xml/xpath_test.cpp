@@ -240,6 +240,7 @@ TEST_F(XPathTest, CompileErrorsNameTheOffset) {
         {"(1", 2, "expected ')', found 'the end'"},
         {"//a/", 4, "expected a node test, found 'the end'"},
         {"a/.[1]", 3, "'.' and '..' take no predicate"},
+        {"//\xc3\xa9t\xc3\xa9\xc3\x97", 7, "unexpected character '\xc3\x97'"},
         {std::string(201, '(') + "1" + std::string(201, ')'), 200,
          "the expression nests deeper than 200 levels"},
         {std::string(300, '-') + "1", 199, "the expression nests deeper than 200 levels"},
