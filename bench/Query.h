@@ -25,6 +25,7 @@ inline const std::vector<Query>& queryTable() {
         {"count", "count(//*)", Query::NUMBER},
         {"numeric predicate", "count(//*[@* > 500])", Query::NUMBER},
         {"first match", "//*[not(*)][string-length() > 20]", Query::FIRST},
+        {"attribute walk", "count(//@*)", Query::NUMBER},
     };
     return table;
 }

@@ -100,6 +100,30 @@ void appendUTF8(String& out, uint32_t c) {
     }
 }
 
+// UTF-8 counted in characters, as text functions count them: a character
+// is a byte that is no continuation byte (10xxxxxx) with the continuation
+// bytes after it, so that a stray byte counts as one character.
+inline bool startsCharacter(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+}
+
+inline size_t countCharacters(const char* text, size_t length) {
+    size_t count = 0;
+    for (size_t i = 0; i < length; ++i) {
+        count += startsCharacter(text[i]) ? 1 : 0;
+    }
+    return count;
+}
+
+// The length in bytes of the character at text[at] (at < length).
+inline size_t characterLength(const char* text, size_t length, size_t at) {
+    size_t end = at + 1;
+    while (end < length && !startsCharacter(text[end])) {
+        ++end;
+    }
+    return end - at;
+}
+
 }  // namespace syntax
 }  // namespace xml
 }  // namespace kavri

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "syntax/XMLChars.h"
 #include "xml/Document.h"
 #include "xml/XPathEvaluator.h"
 
@@ -20,8 +21,26 @@ const xpath::Program& noProgram() {
     return program;
 }
 
-bool isXmlSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+// A QName: an NCName, or two joined by one colon.
+bool isQName(const std::string& name) {
+    const char* at = name.data();
+    const char* end = at + name.size();
+    bool start = true;
+    size_t colons = 0;
+    while (at < end) {
+        uint32_t c = 0;
+        const size_t length = syntax::decodeUTF8(at, end, c);
+        if (c == ':' && length == 1 && !start && ++colons == 1) {
+            start = true;
+        } else if (length == 0 || c == ':' ||
+                   !(start ? syntax::isNameStartChar(c) : syntax::isNameChar(c))) {
+            return false;
+        } else {
+            start = false;
+        }
+        at += length == 0 ? 1 : length;
+    }
+    return !start;
 }
 
 }  // namespace
@@ -61,8 +80,9 @@ std::string XPathNode::value() const {
 
 XPathValue::XPathValue(XPathNodeSet nodes) : mType(NODE_SET), mNodes(std::move(nodes)) {
     mNodes.erase(std::remove(mNodes.begin(), mNodes.end(), XPathNode()), mNodes.end());
-    std::sort(mNodes.begin(), mNodes.end(),
-              [](const XPathNode& a, const XPathNode& b) { return xpath::compareOrder(a, b) < 0; });
+    std::sort(mNodes.begin(), mNodes.end(), [](const XPathNode& a, const XPathNode& b) {
+        return xpath::Axes::compareOrder(a, b) < 0;
+    });
     mNodes.erase(std::unique(mNodes.begin(), mNodes.end()), mNodes.end());
 }
 
@@ -114,15 +134,7 @@ const XPathValue* XPathVariables::get(const std::string& name) const {
 
 void XPathFunctions::add(const std::string& name, unsigned minArguments, unsigned maxArguments,
                          Function function) {
-    bool valid = !name.empty() && name.front() != ':' && name.back() != ':' &&
-                 std::count(name.begin(), name.end(), ':') <= 1;
-    for (size_t i = 0; i < name.size() && valid; ++i) {
-        const unsigned char c = static_cast<unsigned char>(name[i]);
-        valid = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80 ||
-                c == ':' ||
-                (i > 0 && name[i - 1] != ':' && ((c >= '0' && c <= '9') || c == '-' || c == '.'));
-    }
-    if (!valid) {
+    if (!isQName(name)) {
         throw XPathException(0, "'" + name + "' is no function name");
     }
     if (xpath::isFunctionName(name)) {
@@ -261,10 +273,10 @@ double XPathQuery::stringToNumber(const char* text, size_t length) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     size_t begin = 0;
     size_t end = length;
-    while (begin < end && isXmlSpace(text[begin])) {
+    while (begin < end && syntax::isSpace(text[begin])) {
         ++begin;
     }
-    while (end > begin && isXmlSpace(text[end - 1])) {
+    while (end > begin && syntax::isSpace(text[end - 1])) {
         --end;
     }
     size_t at = begin;

@@ -29,6 +29,16 @@
 // evaluating throws it for what only a document can show (an unbound
 // variable, a variable or function result that is no node set where one is
 // needed, an exhausted budget), with the offset of the part at fault.
+//
+// Depth: compiling and evaluating recurse only as deep as the expression
+// nests, and nesting is bounded: each parenthesis, predicate, argument list
+// and unary minus is one level, and more than MAX_NESTING levels do not
+// compile (the offset is where the level beyond starts). A chain of
+// left-associative operators ("1=1=1...", "a or b or ...", "+", "-", "*",
+// "div", "mod", "|") and the steps of a path nest nothing: both are compiled
+// and evaluated in loops, so an expression of any length is safe. A step
+// from many nodes keeps each node it finds once, so the sets made on the way
+// grow with the distinct nodes, not with the paths to them.
 #ifndef KAVRIXML_XML_XPATH_H
 #define KAVRIXML_XML_XPATH_H
 
@@ -189,7 +199,7 @@ struct XPathOptions {
 
 class XPathQuery {
   public:
-    // Nesting of parentheses, predicates, calls and operators in one query.
+    // Levels of parentheses, predicates, argument lists and unary minus.
     static constexpr unsigned MAX_NESTING = 200;
 
     // Throws XPathException for any fault found without a document.

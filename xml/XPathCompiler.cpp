@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "syntax/XMLChars.h"
+#include "xml/XPathCoreFunctions.h"
 #include "xml/XPathProgram.h"
 
 namespace kavri {
@@ -55,17 +57,7 @@ struct Token {
     double number = 0;
 };
 
-bool isNameStart(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80;
-}
-
-bool isNameChar(unsigned char c) {
-    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
-
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
+using syntax::isSpace;
 
 [[noreturn]] void fail(size_t offset, const std::string& reason) {
     throw XPathException(offset, reason);
@@ -122,10 +114,23 @@ class Tokenizer {
         return token;
     }
 
+    // The length of the NCName character at `at` (`start`: one that may
+    // begin a name); 0 when there is none.
+    size_t nameCharAt(size_t at, bool start) const {
+        uint32_t c = 0;
+        const size_t length = at < mText.size() ? syntax::decodeUTF8(mText.data() + at,
+                                                                     mText.data() + mText.size(), c)
+                                                : 0;
+        if (length == 0 || c == ':') {
+            return 0;
+        }
+        return (start ? syntax::isNameStartChar(c) : syntax::isNameChar(c)) ? length : 0;
+    }
+
     size_t nameEnd(size_t from) const {
         size_t at = from;
-        while (at < mText.size() && isNameChar(static_cast<unsigned char>(mText[at]))) {
-            ++at;
+        while (const size_t length = nameCharAt(at, false)) {
+            at += length;
         }
         return at;
     }
@@ -190,10 +195,11 @@ class Tokenizer {
         if (c == '.') {
             return d == '.' ? make(Tok::DOTDOT, start, 2) : make(Tok::DOT, start, 1);
         }
-        if (isNameStart(static_cast<unsigned char>(c))) {
+        if (nameCharAt(start, true) != 0) {
             return name(start, previous);
         }
-        fail(start, std::string("unexpected character '") + c + "'");
+        const size_t length = syntax::characterLength(mText.data(), mText.size(), start);
+        fail(start, "unexpected character '" + mText.substr(start, length) + "'");
     }
 
     Token literal(size_t start, char quote) {
@@ -235,12 +241,11 @@ class Tokenizer {
 
     // The end of an NCName or "prefix:local" from `from` (== from when none).
     size_t qnameEnd(size_t from) const {
-        if (from >= mText.size() || !isNameStart(static_cast<unsigned char>(mText[from]))) {
+        if (nameCharAt(from, true) == 0) {
             return from;
         }
         size_t end = nameEnd(from);
-        if (end + 1 < mText.size() && mText[end] == ':' &&
-            isNameStart(static_cast<unsigned char>(mText[end + 1]))) {
+        if (end + 1 < mText.size() && mText[end] == ':' && nameCharAt(end + 1, true) != 0) {
             end = nameEnd(end + 1);
         }
         return end;
@@ -275,53 +280,6 @@ class Tokenizer {
     size_t mAt = 0;
 };
 
-struct FunctionInfo {
-    const char* name;
-    Function function;
-    unsigned minArgs;
-    unsigned maxArgs;
-    Type result;
-};
-
-const FunctionInfo FUNCTIONS[] = {
-    {"last", Function::LAST, 0, 0, Type::NUMBER},
-    {"position", Function::POSITION, 0, 0, Type::NUMBER},
-    {"count", Function::COUNT, 1, 1, Type::NUMBER},
-    {"id", Function::ID, 1, 1, Type::NODE_SET},
-    {"local-name", Function::LOCAL_NAME, 0, 1, Type::STRING},
-    {"namespace-uri", Function::NAMESPACE_URI, 0, 1, Type::STRING},
-    {"name", Function::NAME, 0, 1, Type::STRING},
-    {"string", Function::STRING, 0, 1, Type::STRING},
-    {"concat", Function::CONCAT, 2, ~0u, Type::STRING},
-    {"starts-with", Function::STARTS_WITH, 2, 2, Type::BOOLEAN},
-    {"contains", Function::CONTAINS, 2, 2, Type::BOOLEAN},
-    {"substring-before", Function::SUBSTRING_BEFORE, 2, 2, Type::STRING},
-    {"substring-after", Function::SUBSTRING_AFTER, 2, 2, Type::STRING},
-    {"substring", Function::SUBSTRING, 2, 3, Type::STRING},
-    {"string-length", Function::STRING_LENGTH, 0, 1, Type::NUMBER},
-    {"normalize-space", Function::NORMALIZE_SPACE, 0, 1, Type::STRING},
-    {"translate", Function::TRANSLATE, 3, 3, Type::STRING},
-    {"boolean", Function::BOOLEAN, 1, 1, Type::BOOLEAN},
-    {"not", Function::NOT, 1, 1, Type::BOOLEAN},
-    {"true", Function::TRUE, 0, 0, Type::BOOLEAN},
-    {"false", Function::FALSE, 0, 0, Type::BOOLEAN},
-    {"lang", Function::LANG, 1, 1, Type::BOOLEAN},
-    {"number", Function::NUMBER, 0, 1, Type::NUMBER},
-    {"sum", Function::SUM, 1, 1, Type::NUMBER},
-    {"floor", Function::FLOOR, 1, 1, Type::NUMBER},
-    {"ceiling", Function::CEILING, 1, 1, Type::NUMBER},
-    {"round", Function::ROUND, 1, 1, Type::NUMBER},
-};
-
-const FunctionInfo* findFunction(const std::string& name) {
-    for (const FunctionInfo& info : FUNCTIONS) {
-        if (name == info.name) {
-            return &info;
-        }
-    }
-    return nullptr;
-}
-
 struct AxisName {
     const char* name;
     Axis axis;
@@ -350,23 +308,33 @@ bool isNodeType(const std::string& name) {
 
 // True when `expr`, evaluated in some context, reads that context's position
 // or size (`sizeOnly`: its size). Predicates of steps and filters have their
-// own context and are not looked into.
+// own context and are not looked into. The left operands of a chain of
+// operators are followed in a loop, the others (nested no deeper than the
+// nesting limit allows) by recursion.
 bool readsContext(const Expr* expr, bool sizeOnly) {
-    if (expr->op == Expr::CALL) {
-        if (expr->function == Function::LAST ||
-            (!sizeOnly && expr->function == Function::POSITION)) {
+    for (;;) {
+        if (expr->op == Expr::CALL &&
+            (expr->function->reads == CoreFunction::SIZE ||
+             (!sizeOnly && expr->function->reads == CoreFunction::POSITION))) {
             return true;
         }
-    }
-    if (expr->op == Expr::PATH) {
-        return expr->filter != nullptr && readsContext(expr->filter, sizeOnly);
-    }
-    for (const Expr* arg : expr->args) {
-        if (readsContext(arg, sizeOnly)) {
-            return true;
+        if (expr->op == Expr::PATH) {
+            if (expr->filter == nullptr) {
+                return false;
+            }
+            expr = expr->filter;
+            continue;
         }
+        if (expr->args.empty()) {
+            return false;
+        }
+        for (size_t i = 1; i < expr->args.size(); ++i) {
+            if (readsContext(expr->args[i], sizeOnly)) {
+                return true;
+            }
+        }
+        expr = expr->args[0];
     }
-    return false;
 }
 
 class Parser {
@@ -459,7 +427,8 @@ class Parser {
             return false;
         }
         const Step& step = expr->steps[0];
-        return step.axis == Axis::ATTRIBUTE && step.test == Test::NAME && step.predicates.empty();
+        return step.axis == Axis::ATTRIBUTE && step.test == Test::NAME && step.predicates.empty() &&
+               !step.withDescendants;
     }
 
     const Expr* orExpr() {
@@ -656,18 +625,40 @@ class Parser {
     }
 
     // '//' followed by a child step with no positional predicate selects what
-    // one descendant step selects, without the step over every node.
+    // one descendant step selects, without the step over every node; followed
+    // by such an attribute step, what one attribute step from every element
+    // at and below the context selects.
     static Expr* finish(Expr* path) {
         std::vector<Step>& steps = path->steps;
-        for (size_t i = 0; i + 1 < steps.size(); ++i) {
-            Step& next = steps[i + 1];
-            if (steps[i].axis == Axis::DESCENDANT_OR_SELF && steps[i].test == Test::NODE &&
-                steps[i].predicates.empty() && next.axis == Axis::CHILD && !next.positional) {
-                next.axis = Axis::DESCENDANT;
-                steps.erase(steps.begin() + static_cast<std::ptrdiff_t>(i));
+        size_t kept = 0;
+        for (size_t i = 0; i < steps.size(); ++i) {
+            if (i + 1 < steps.size() && foldsIntoNext(steps[i], steps[i + 1])) {
+                continue;
             }
+            if (kept != i) {
+                steps[kept] = std::move(steps[i]);
+            }
+            ++kept;
         }
+        steps.resize(kept, Step());
         return path;
+    }
+
+    // Whether `step` is a '//' that `next` takes over (changed to do so).
+    static bool foldsIntoNext(const Step& step, Step& next) {
+        if (step.axis != Axis::DESCENDANT_OR_SELF || step.test != Test::NODE ||
+            !step.predicates.empty() || next.positional) {
+            return false;
+        }
+        if (next.axis == Axis::CHILD) {
+            next.axis = Axis::DESCENDANT;
+            return true;
+        }
+        if (next.axis == Axis::ATTRIBUTE) {
+            next.withDescendants = true;
+            return true;
+        }
+        return false;
     }
 
     Step step() {
@@ -743,7 +734,6 @@ class Parser {
     }
 
     const Expr* predicate() {
-        Nest nest(*this);
         take();  // '['
         const Expr* expr = orExpr();
         expect(Tok::RBRACKET, "']'");
@@ -791,7 +781,6 @@ class Parser {
     }
 
     const Expr* functionCall() {
-        Nest nest(*this);
         const Token& name = take();
         take();  // '('
         std::vector<const Expr*> args;
@@ -806,11 +795,11 @@ class Parser {
         unsigned minArgs;
         unsigned maxArgs;
         Expr* call;
-        if (const FunctionInfo* info = findFunction(name.text)) {
-            call = make(Expr::CALL, info->result, name.offset);
-            call->function = info->function;
-            minArgs = info->minArgs;
-            maxArgs = info->maxArgs;
+        if (const CoreFunction* core = CoreFunction::find(name.text)) {
+            call = make(Expr::CALL, core->result, name.offset);
+            call->function = core;
+            minArgs = core->minArguments;
+            maxArgs = core->maxArguments;
         } else if (const XPathFunctions::Entry* entry = mProgram.functions.find(name.text)) {
             call = make(Expr::CUSTOM_CALL, Type::ANY, name.offset);
             call->custom = entry;
@@ -837,19 +826,9 @@ class Parser {
     }
 
     static void checkArguments(const Expr& call, const std::vector<const Expr*>& args) {
-        switch (call.function) {
-            case Function::COUNT:
-            case Function::SUM:
-            case Function::LOCAL_NAME:
-            case Function::NAMESPACE_URI:
-            case Function::NAME:
-                if (!args.empty()) {
-                    requireNodeSet(args[0], args[0]->offset,
-                                   ("function '" + call.text + "' takes a node set").c_str());
-                }
-                break;
-            default:
-                break;
+        if (call.function->nodeSetArgument && !args.empty()) {
+            requireNodeSet(args[0], args[0]->offset,
+                           ("function '" + call.text + "' takes a node set").c_str());
         }
     }
 
@@ -877,7 +856,7 @@ std::shared_ptr<const Program> compile(const std::string& expression,
 }
 
 bool isFunctionName(const std::string& name) {
-    return findFunction(name) != nullptr || isNodeType(name);
+    return CoreFunction::find(name) != nullptr || isNodeType(name);
 }
 
 }  // namespace xpath

@@ -44,35 +44,7 @@ inline bool isReverse(Axis axis) {
 // and processing-instruction(), which no node of the tree passes.
 enum class Test : uint8_t { NAME, PREFIX, ANY_NAME, NODE, TEXT, NOTHING };
 
-enum class Function : uint8_t {
-    LAST,
-    POSITION,
-    COUNT,
-    ID,
-    LOCAL_NAME,
-    NAMESPACE_URI,
-    NAME,
-    STRING,
-    CONCAT,
-    STARTS_WITH,
-    CONTAINS,
-    SUBSTRING_BEFORE,
-    SUBSTRING_AFTER,
-    SUBSTRING,
-    STRING_LENGTH,
-    NORMALIZE_SPACE,
-    TRANSLATE,
-    BOOLEAN,
-    NOT,
-    TRUE,
-    FALSE,
-    LANG,
-    NUMBER,
-    SUM,
-    FLOOR,
-    CEILING,
-    ROUND,
-};
+struct CoreFunction;
 
 struct Expr;
 
@@ -84,6 +56,9 @@ struct Step {
     // Some predicate reads position() or last() of this step, or is a number.
     bool positional = false;
     bool needsSize = false;  // some predicate reads last()
+    // An attribute step from the context and every element below it: what
+    // '//@test' selects, without the step over every node in between.
+    bool withDescendants = false;
 };
 
 struct Expr {
@@ -116,8 +91,8 @@ struct Expr {
     uint32_t offset = 0;            // byte offset in the expression text
     std::vector<const Expr*> args;  // operands and arguments
     double number = 0;
-    std::string text;  // literal, variable name or function name
-    Function function = Function::LAST;
+    std::string text;                        // literal, variable name or function name
+    const CoreFunction* function = nullptr;  // CALL: its row of the table
     const XPathFunctions::Entry* custom = nullptr;
     // PATH: a filter expression (null: a location path), its predicates,
     // then the steps.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "xml/Document.h"
@@ -108,6 +109,12 @@ TEST_F(XPathTest, AxesGiveDocumentOrderAndReverseAxesCountBackwards) {
         {"/lib/@xmlns | //namespace::*", ""},
         {"//@id[.='b3']/descendant-or-self::node()", "@id=b3"},
         {"//@id/..", "book#b1 book#b2 shelf#s1 book#b3 empty#e"},
+        {"//@id", "@id=b1 @id=b2 @id=s1 @id=b3 @id=e"},
+        {"//shelf//@*", "@id=s1 @id=b3 @price=NaN"},
+        {"//@*/..//@id | //book//@xml:lang", "@id=b1 @id=b2 @xml:lang=de @id=s1 @id=b3 @id=e"},
+        {"count(//@*) = 13 and descendant-or-self::node()/@id = 'b3'", "boolean:true"},
+        {"(//@*[. = 'b2' or . = 20])[last()]", "@price=20"},
+        {"//@id/descendant-or-self::node()/@* | //title//@*", "@xml:lang=de"},
         {"/ | /lib/.. | /..", "/"},
         {"//x:note | //x:* | //note", "x:note"},
         {"//comment() | //processing-instruction('p') | //self::text()[0]", ""},
@@ -233,6 +240,7 @@ TEST_F(XPathTest, CompileErrorsNameTheOffset) {
         {"(1", 2, "expected ')', found 'the end'"},
         {"//a/", 4, "expected a node test, found 'the end'"},
         {"a/.[1]", 3, "'.' and '..' take no predicate"},
+        {"//\xc3\xa9t\xc3\xa9\xc3\x97", 7, "unexpected character '\xc3\x97'"},
         {std::string(201, '(') + "1" + std::string(201, ')'), 200,
          "the expression nests deeper than 200 levels"},
         {std::string(300, '-') + "1", 199, "the expression nests deeper than 200 levels"},
@@ -393,6 +401,112 @@ TEST(XPathOrderTest, DeepChainsWalkInDocumentOrder) {
     ASSERT_EQ(all.size(), 200u);
     EXPECT_TRUE(XPathValue(all).nodes() == all);
     EXPECT_EQ(render(all[198]) + render(all[199]), "ab");
+}
+
+// "a OP a OP ... a" with `count` operands.
+std::string chain(const std::string& operand, const std::string& op, size_t count) {
+    std::string text = operand;
+    for (size_t i = 1; i < count; ++i) {
+        text += op + operand;
+    }
+    return text;
+}
+
+// `open`, `count` times, then `middle`, then `close` as often.
+std::string nested(const std::string& open, const std::string& middle, const std::string& close,
+                   size_t count) {
+    std::string text;
+    for (size_t i = 0; i < count; ++i) {
+        text += open;
+    }
+    text += middle;
+    for (size_t i = 0; i < count; ++i) {
+        text += close;
+    }
+    return text;
+}
+
+// Chains of operators as long as an expression may be evaluate in a loop;
+// nesting beyond the limit is refused where it starts, and nesting up to it,
+// with every precedence level at each level, evaluates without exhausting
+// the stack (the ASan build runs this with its larger frames).
+TEST(XPathLimitTest, LongChainsEvaluateAndDeepNestingIsRefused) {
+    std::unique_ptr<Document> doc = xmlio::parse("<a><a><a/></a></a>");
+    const size_t LONG = 18000;  // "1=1=...": 36 KB
+    // Each level nests three deep (predicate, minus, call) and holds every
+    // operator; one node a level keeps the work linear.
+    const std::string everyLevel = "/a[1 = 1 < 2 + 1 * -count(/a | ";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {chain("1", "=", LONG), "boolean:true"},
+        {chain("1", "!=", LONG), "boolean:false"},
+        {chain("1", " or ", LONG), "boolean:true"},
+        {chain("1", " and ", LONG) + " and 0", "boolean:false"},
+        {chain("2", "<", LONG), "boolean:true"},
+        {chain("1", "+", LONG), "number:18000"},
+        {chain("1", "-", LONG), "number:-17998"},
+        {chain("1", "*", LONG) + " div 4 mod 3", "number:0.25"},
+        {"count(" + chain("//a", "|", LONG) + ")", "number:3"},
+        {"count(" + chain("a", "/", LONG) + ")", "number:0"},
+        {"count(" + chain("a", "//", LONG) + ")", "number:0"},
+        {"count(//a[" + chain("1", "=", LONG) + "])", "number:3"},
+        {"count(//a[" + chain("position()", " + ", LONG) + " > 0])", "number:3"},
+        {nested("-", "1", "", 199), "number:-1"},
+        {nested("a[", "1", "]", 199), ""},
+        {nested("(", "1", ")", 199), "number:1"},
+        {"count(" + nested(everyLevel, "/a", ") or 1 and 1]", 66) + ")", "number:1"},
+        {nested("a[", "1", "]", 201),
+         "!the expression nests deeper than 200 levels (at offset 400)"},
+        {nested("concat(1,", "1", ")", 201),
+         "!the expression nests deeper than 200 levels (at offset 1798)"},
+    };
+    for (const auto& c : cases) {
+        std::string result;
+        try {
+            result = render(XPathQuery(c.first).evaluate(XPathNode(*doc)));
+        } catch (const XPathException& e) {
+            result = std::string("!") + e.getMessage();
+        }
+        EXPECT_EQ(result, c.second)
+            << c.first.substr(0, 60) << "... (" << c.first.size() << " bytes)";
+    }
+}
+
+// A step from many contexts keeps each node once while it builds its set:
+// each of these sets holds a few hundred distinct nodes but would pass the
+// node limit many times over if every context added its own copies.
+TEST(XPathOrderTest, StepsFromManyContextsHoldNoDuplicatesOnTheWay) {
+    std::string flat = "<r>";
+    for (int i = 0; i < 300; ++i) {
+        flat += "<e n='" + std::to_string(i) + "'/>";
+    }
+    std::unique_ptr<Document> wide = xmlio::parse(flat + "</r>");
+    std::unique_ptr<Document> deep = xmlio::parse(nested("<d><x/>", "", "</d>", 300));
+    XPathOptions options;
+    options.maxNodes = 1000;
+    const std::vector<std::tuple<const Document*, const char*, double>> cases = {
+        {wide.get(), "count(/r/*/following::*)", 299},
+        {wide.get(), "count(/r/*/preceding::*)", 299},
+        {wide.get(), "count(/r/*/following-sibling::*)", 299},
+        {wide.get(), "count(/r/*/preceding-sibling::*[position() < 1000])", 299},
+        {wide.get(), "count(/r/*/following::*[last()])", 1},
+        {wide.get(), "count(/r/*/@n/following::*)", 299},
+        {wide.get(), "count(/r/*/..)", 1},
+        {deep.get(), "count(//x/ancestor::*)", 300},
+        {deep.get(), "count(//x/ancestor-or-self::node())", 601},
+        {deep.get(), "count(//x/following::*)", 598},
+        {deep.get(), "count(//x/preceding::*)", 299},
+        {deep.get(), "count(//d/descendant::*[1])", 300},
+        {deep.get(), "count(//x/preceding::*[2])", 298},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(XPathQuery(std::get<1>(c)).evaluateNumber(*std::get<0>(c), options),
+                  std::get<2>(c))
+            << std::get<1>(c);
+    }
+    const XPathNodeSet following =
+        XPathQuery("/r/*[position() > 297]/following::*").selectNodes(*wide);
+    ASSERT_EQ(following.size(), 2u);
+    EXPECT_EQ(following[0].element()->getAttributeChar("n", ""), std::string("298"));
 }
 
 // Compiled queries shared by threads that evaluate them at once on one tree

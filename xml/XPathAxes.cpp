@@ -1,0 +1,206 @@
+// The tree as XPath sees it: names, parents and document order of its
+// nodes; the walks themselves are templates in the header.
+#include "xml/XPathAxes.h"
+
+namespace kavri {
+namespace xml {
+namespace xpath {
+
+namespace {
+
+// A walk waits on memory node after node: each node's child list tells
+// where the next one is. The pool cuts a tree's nodes (and their attributes,
+// texts and child arrays) one after the other, so the nodes a walk reaches
+// next lie a little further on in memory than the one it is at; asking for
+// those bytes now lets their waits overlap with this node's. An address that
+// holds no node (a tree built in another order, the end of a chunk) costs a
+// wasted request, never a fault: prefetching does not trap.
+//
+// Where an element has many children, its child array names the later ones
+// exactly: their child lists are asked for a few siblings ahead as well.
+constexpr std::ptrdiff_t PREFETCH_AHEAD = 2048;
+constexpr std::ptrdiff_t SIBLINGS_AHEAD = 6;
+
+// Order of an element's own nodes: the element, its attributes, its body,
+// its CDATA; the root node comes before its top element.
+int rank(XPathNode::Kind kind) {
+    switch (kind) {
+        case XPathNode::ROOT:
+            return 0;
+        case XPathNode::ELEMENT:
+            return 1;
+        case XPathNode::ATTRIBUTE:
+            return 2;
+        case XPathNode::TEXT:
+            return 3;
+        default:
+            return 4;
+    }
+}
+
+unsigned depthOf(const XNode* element) {
+    unsigned depth = 0;
+    for (const XNode* at = element->getParent(); at != nullptr; at = at->getParent()) {
+        ++depth;
+    }
+    return depth;
+}
+
+// True when `ancestor` is `node` or one of its ancestors.
+bool contains(const XNode* ancestor, const XNode* node) {
+    for (const XNode* at = node; at != nullptr; at = at->getParent()) {
+        if (at == ancestor) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The order of two distinct elements of one tree whose depths are equal.
+int compareSameDepth(const XNode* x, const XNode* y) {
+    while (x->getParent() != y->getParent()) {
+        x = x->getParent();
+        y = y->getParent();
+    }
+    if (x->getParent() == nullptr) {
+        return x < y ? -1 : 1;  // two trees: any fixed order
+    }
+    for (const Axes::Child& child : x->getParent()->getChildren()) {
+        if (child.get() == x) {
+            return -1;
+        }
+        if (child.get() == y) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+void Axes::prefetchAhead(const XNode* element, const Child* next, const Child* end) {
+#if defined(__GNUC__)
+    const char* at = reinterpret_cast<const char*>(element) + PREFETCH_AHEAD;
+    __builtin_prefetch(at);
+    __builtin_prefetch(at + 64);
+    if (end - next > SIBLINGS_AHEAD) {
+        __builtin_prefetch(&next[SIBLINGS_AHEAD]->getChildren());
+    }
+#else
+    (void)element;
+    (void)next;
+    (void)end;
+#endif
+}
+
+void Axes::prefetchChildren(const XNode* element) {
+#if defined(__GNUC__)
+    __builtin_prefetch(element->getChildren().begin());
+#else
+    (void)element;
+#endif
+}
+
+const char* Axes::nameOf(const XPathNode& node) {
+    switch (node.kind()) {
+        case XPathNode::ELEMENT:
+            return node.element()->getName();
+        case XPathNode::ATTRIBUTE:
+            return node.attribute()->filedName();
+        default:
+            return "";
+    }
+}
+
+XPathNode Axes::parentOf(const XPathNode& node) {
+    switch (node.kind()) {
+        case XPathNode::ELEMENT: {
+            const XNode* parent = node.element()->getParent();
+            return parent != nullptr ? XPathNode(XPathNode::ELEMENT, parent)
+                                     : XPathNode(XPathNode::ROOT, node.element());
+        }
+        case XPathNode::ATTRIBUTE:
+        case XPathNode::TEXT:
+        case XPathNode::CDATA:
+            return XPathNode(XPathNode::ELEMENT, node.element());
+        default:
+            return XPathNode();
+    }
+}
+
+XPathNode Axes::rootOf(const XPathNode& node) {
+    if (node.kind() == XPathNode::NONE) {
+        return node;
+    }
+    const XNode* top = node.element();
+    while (top->getParent() != nullptr) {
+        top = top->getParent();
+    }
+    return XPathNode(XPathNode::ROOT, top);
+}
+
+int Axes::compareSameElement(const XPathNode& a, const XPathNode& b) {
+    const int ra = rank(a.kind());
+    const int rb = rank(b.kind());
+    if (ra != rb) {
+        return ra - rb;
+    }
+    if (a.kind() == XPathNode::ATTRIBUTE && a.attribute() != b.attribute()) {
+        return std::strcmp(a.attribute()->filedName(), b.attribute()->filedName());
+    }
+    return 0;
+}
+
+int Axes::compareOrder(const XPathNode& a, const XPathNode& b) {
+    if (a.kind() == XPathNode::ROOT || b.kind() == XPathNode::ROOT) {
+        return (a.kind() == XPathNode::ROOT ? 0 : 1) - (b.kind() == XPathNode::ROOT ? 0 : 1);
+    }
+    const XNode* x = a.element();
+    const XNode* y = b.element();
+    if (x == y) {
+        return compareSameElement(a, b);
+    }
+    unsigned dx = depthOf(x);
+    unsigned dy = depthOf(y);
+    // Every node of an element comes before the element's descendants.
+    for (; dx > dy; --dx) {
+        x = x->getParent();
+        if (x == y) {
+            return 1;
+        }
+    }
+    for (; dy > dx; --dy) {
+        y = y->getParent();
+        if (y == x) {
+            return -1;
+        }
+    }
+    return compareSameDepth(x, y);
+}
+
+bool Axes::inSubtree(const XPathNode& earlier, const XPathNode& later) {
+    if (earlier.kind() == XPathNode::ROOT) {
+        return later.kind() != XPathNode::ROOT;
+    }
+    if (earlier.kind() != XPathNode::ELEMENT || later.kind() == XPathNode::ROOT) {
+        return false;
+    }
+    if (later.element() == earlier.element()) {
+        return later.kind() != XPathNode::ELEMENT;
+    }
+    return contains(earlier.element(), later.element());
+}
+
+const Axes::Child* Axes::positionOf(const XNode* element) {
+    const XNode::ChildList& siblings = element->getParent()->getChildren();
+    for (const Child& child : siblings) {
+        if (child.get() == element) {
+            return &child;
+        }
+    }
+    return siblings.end();
+}
+
+}  // namespace xpath
+}  // namespace xml
+}  // namespace kavri
