@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -22,11 +21,12 @@
 #endif
 
 #include "core/SmartPtr.h"
-#include "xml/Document.h"
-#include "xml/XMLException.h"
-#include "xml/XNode.h"
 #include "syntax/XMLChars.h"
 #include "syntax/XMLSyntax.h"
+#include "xml/Document.h"
+#include "xml/TreeBuilder.h"
+#include "xml/XMLException.h"
+#include "xml/XNode.h"
 
 namespace kavri {
 namespace xml {
@@ -34,35 +34,6 @@ namespace xml {
 using syntax::isSpace;
 
 namespace {
-
-bool startsWith(const char* p, const char* end, const char* text) {
-    const size_t length = std::strlen(text);
-    return static_cast<size_t>(end - p) >= length && std::memcmp(p, text, length) == 0;
-}
-
-// The character a predefined entity stands for, or 0.
-char predefined(const char* name, size_t length) {
-    switch (length) {
-        case 2:
-            if (name[1] == 't' && (name[0] == 'l' || name[0] == 'g')) {
-                return name[0] == 'l' ? '<' : '>';
-            }
-            return 0;
-        case 3:
-            return std::memcmp(name, "amp", 3) == 0 ? '&' : 0;
-        case 4:
-            if (std::memcmp(name, "apos", 4) == 0) {
-                return '\'';
-            }
-            return std::memcmp(name, "quot", 4) == 0 ? '"' : 0;
-        default:
-            return 0;
-    }
-}
-
-char predefined(const std::string& name) {
-    return predefined(name.data(), name.size());
-}
 
 const char PARAMETER_INSIDE_DECLARATION[] =
     "Parameter-entity reference inside a markup declaration [WFC: PEs in Internal Subset]";
@@ -90,32 +61,8 @@ void collapseBlanks(std::string& value) {
 
 const size_t NO_BUFFER = static_cast<size_t>(-1);
 
-// ASCII bytes by what the content and name loops make of them.
-struct ByteClasses {
-    enum : unsigned char { PLAIN_TEXT = 1, NAME_START = 2, NAME = 4, SPACE = 8 };
-    unsigned char bits[256] = {};
-    ByteClasses() {
-        for (int c = 0x20; c < 0x80; ++c) {
-            if (c != '<' && c != '&' && c != ']') {
-                bits[c] |= PLAIN_TEXT;
-            }
-            if (syntax::isNameStartChar(static_cast<uint32_t>(c))) {
-                bits[c] |= NAME_START;
-            }
-            if (syntax::isNameChar(static_cast<uint32_t>(c))) {
-                bits[c] |= NAME;
-            }
-        }
-        for (char c : {'\t', '\n', '\r'}) {
-            bits[static_cast<unsigned char>(c)] |= PLAIN_TEXT | SPACE;
-        }
-        bits[static_cast<unsigned char>(' ')] |= SPACE;
-    }
-    bool is(char c, unsigned char bit) const {
-        return (bits[static_cast<unsigned char>(c)] & bit) != 0;
-    }
-};
-const ByteClasses BYTES;
+using syntax::startsWith;
+using syntax::XMLBytes;
 
 // Bytes a run of plain ASCII text passes over: printable ASCII other than
 // `a`, `b`, `c`, and tab and line feed when `PASS_BLANKS`. A run stops at
@@ -333,7 +280,7 @@ void WellFormedReader::readFragment(XNode* node, size_t& failOffset) {
 
 inline bool WellFormedReader::skipSpace(const char*& p, const char* end) {
     const char* const start = p;
-    while (p < end && BYTES.is(*p, ByteClasses::SPACE)) {
+    while (p < end && XMLBytes::is(*p, XMLBytes::SPACE)) {
         ++p;
     }
     return p != start;
@@ -359,7 +306,7 @@ const char* WellFormedReader::checkChars(const char* p, const char* end, const c
         // The stop's first byte elsewhere, a carriage return, or a character
         // outside ASCII.
         const bool plainByte =
-            BYTES.is(*at, ByteClasses::PLAIN_TEXT) || (*at == first && first != '\0');
+            XMLBytes::is(*at, XMLBytes::PLAIN_TEXT) || (*at == first && first != '\0');
         return at + (plainByte ? 1 : checkChar(at, end));
     };
     while (end - p >= 16) {
@@ -426,47 +373,26 @@ size_t WellFormedReader::checkChar(const char* p, const char* end) {
     return n;
 }
 
-// From "&#" to after ";".
+// From "&#" to after ";": XML's CharRef, whose hexadecimal marker is "x".
 uint32_t WellFormedReader::readCharRef(const char*& p, const char* end) {
-    const char* const at = p;
-    const char* q = p + 2;
-    const bool hex = q < end && *q == 'x';
-    if (hex) {
-        ++q;
+    const syntax::CharacterReference ref = syntax::readCharacterReference(p, end, false);
+    if (ref.length == 0) {
+        fail(p, "Malformed character reference [CharRef]");
     }
-    uint32_t c = 0;
-    const char* digits = q;
-    for (; q < end && *q != ';'; ++q) {
-        int digit;
-        if (*q >= '0' && *q <= '9') {
-            digit = *q - '0';
-        } else if (hex && *q >= 'a' && *q <= 'f') {
-            digit = *q - 'a' + 10;
-        } else if (hex && *q >= 'A' && *q <= 'F') {
-            digit = *q - 'A' + 10;
-        } else {
-            break;
-        }
-        c = c > 0x10FFFF ? c : c * (hex ? 16 : 10) + static_cast<uint32_t>(digit);
+    if (!syntax::isChar(ref.code)) {
+        fail(p, "Character reference %.*s to a character not allowed in XML [WFC: Legal Character]",
+             static_cast<int>(ref.length), p);
     }
-    if (q == digits || q == end || *q != ';') {
-        fail(at, "Malformed character reference [CharRef]");
-    }
-    if (!syntax::isChar(c)) {
-        fail(at,
-             "Character reference %.*s to a character not allowed in XML [WFC: Legal Character]",
-             static_cast<int>(q + 1 - at), at);
-    }
-    p = q + 1;
-    return c;
+    p += ref.length;
+    return ref.code;
 }
 
 // The end of the name at `p`. Most names are ASCII, read from the table
 // here; the first byte outside ASCII hands the name to scanAnyName.
 inline const char* WellFormedReader::scanName(const char* p, const char* end, const char* what) {
-    if (p < end && BYTES.is(*p, ByteClasses::NAME_START)) {
+    if (p < end && XMLBytes::is(*p, XMLBytes::NAME_START_CHAR)) {
         const char* q = p + 1;
-        while (q < end && BYTES.is(*q, ByteClasses::NAME)) {
+        while (q < end && XMLBytes::is(*q, XMLBytes::NAME_CHAR)) {
             ++q;
         }
         if (q == end || static_cast<unsigned char>(*q) < 0x80) {
@@ -479,7 +405,7 @@ inline const char* WellFormedReader::scanName(const char* p, const char* end, co
 const char* WellFormedReader::scanAnyName(const char* p, const char* end, const char* what) {
     const char* q = p;
     uint32_t c = 0;
-    if (q < end && BYTES.is(*q, ByteClasses::NAME_START)) {
+    if (q < end && XMLBytes::is(*q, XMLBytes::NAME_START_CHAR)) {
         ++q;
     } else {
         const size_t n = q < end ? syntax::decodeUTF8(q, end, c) : 0;
@@ -489,7 +415,7 @@ const char* WellFormedReader::scanAnyName(const char* p, const char* end, const 
         q += n;
     }
     for (;;) {
-        while (q < end && BYTES.is(*q, ByteClasses::NAME)) {
+        while (q < end && XMLBytes::is(*q, XMLBytes::NAME_CHAR)) {
             ++q;
         }
         if (q == end || static_cast<unsigned char>(*q) < 0x80) {
@@ -617,11 +543,7 @@ void WellFormedReader::readDeclaration(const char*& p, const char* end, Document
             }
             declaration->addAttribute("version", "1.0");
         } else if (name[0] == 'e') {
-            bool valid = !value.empty() && std::isalpha(static_cast<unsigned char>(value[0]));
-            for (char c : value) {
-                valid = valid && (std::isalnum(static_cast<unsigned char>(c)) || c == '.' ||
-                                  c == '_' || c == '-');
-            }
+            const bool valid = syntax::isEncodingName(value.data(), value.size());
             if (!valid) {
                 fail(q, "Invalid encoding name '%s' [EncName]", value.c_str());
             }
@@ -896,7 +818,8 @@ void WellFormedReader::readEntityDecl(const char*& p, const char* end) {
         fail(p, "'>' expected to end the declaration of entity %s [EntityDecl]", name.c_str());
     }
     ++p;
-    if (!mProcessDeclarations || (!parameter && predefined(name) != 0)) {
+    if (!mProcessDeclarations ||
+        (!parameter && syntax::predefinedEntity(name.data(), name.size()) != 0)) {
         return;
     }
     auto& table = parameter ? mParameters : mEntities;
@@ -1192,7 +1115,7 @@ void WellFormedReader::readContent(const char* p, const char* end, Context conte
 }
 
 std::string& WellFormedReader::openBody() {
-    return mOpen[mDepth - 1].node->content().body;
+    return mBuild.body(mOpen[mDepth - 1].node);
 }
 
 // Text up to the next tag, with the references to predefined entities and
@@ -1322,7 +1245,7 @@ inline const char* WellFormedReader::passTextChar(const char* q, const char* end
         }
         return q + 1;
     }
-    if (BYTES.is(*q, ByteClasses::PLAIN_TEXT)) {
+    if (XMLBytes::is(*q, XMLBytes::PLAIN_TEXT)) {
         return q + 1;  // carriage return
     }
     return q + checkChar(q, textEnd);
@@ -1352,7 +1275,7 @@ bool WellFormedReader::readLocalReference(const char*& p, const char* end, std::
     if (nameEnd == end || *nameEnd != ';') {
         fail(nameEnd, "';' expected after an entity reference [EntityRef]");
     }
-    const char c = predefined(name, static_cast<size_t>(nameEnd - name));
+    const char c = syntax::predefinedEntity(name, static_cast<size_t>(nameEnd - name));
     if (c == 0) {
         return false;
     }
@@ -1369,7 +1292,7 @@ void WellFormedReader::readCData(const char*& p, const char* end) {
         fail(p, "Unterminated CDATA section [CDSect]");
     }
     if (close > q) {
-        mOpen[mDepth - 1].node->addCData(q, static_cast<unsigned>(close - q));
+        mBuild.cdata(mOpen[mDepth - 1].node, q, static_cast<size_t>(close - q));
         mBody = nullptr;  // the node's content may have moved
     }
     p = close + 3;
@@ -1527,16 +1450,16 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
     }
     XNode* node;
     if (doc != nullptr) {
-        node = new XNode(doc, name, nameLength, nullptr);
+        node = mBuild.openRoot(doc, name, nameLength);
         doc->setRootNode(node);
     } else {
-        node = mOpen[mDepth - 1].node->addParsedChild(name, nameLength);
+        node = mBuild.openChild(mOpen[mDepth - 1].node, name, nameLength);
     }
-    XNode::ParsedAttribute parsed[XNode::MAX_PARSED_ATTRIBUTES];
+    TreeBuilder::TagAttribute parsed[TreeBuilder::MAX_TAG_ATTRIBUTES];
     size_t count = 0;
     for (const TagAttribute& attribute : mTag) {
-        if (count == XNode::MAX_PARSED_ATTRIBUTES) {
-            node->addParsedAttributes(parsed, count);
+        if (count == TreeBuilder::MAX_TAG_ATTRIBUTES) {
+            mBuild.attributes(node, parsed, count);
             count = 0;
         }
         const std::string* buffer =
@@ -1545,7 +1468,7 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
                            buffer != nullptr ? buffer->data() : attribute.value,
                            buffer != nullptr ? buffer->size() : attribute.valueLength, false};
     }
-    node->addParsedAttributes(parsed, count);
+    mBuild.attributes(node, parsed, count);
     if (mOpen.size() == mDepth) {
         mOpen.emplace_back();
     }
@@ -1563,10 +1486,7 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
 }
 
 void WellFormedReader::closeElement() {
-    XNode* node = mOpen[--mDepth].node;
-    if (mTrimBodies && node->getBodySize() > 0) {
-        syntax::trimBlanks(node->content().body);
-    }
+    mBuild.close(mOpen[--mDepth].node, mTrimBodies);
     mBody = nullptr;
 }
 
@@ -1656,7 +1576,7 @@ void WellFormedReader::expandInValue(const char* p, const char* end, std::string
             fail(p, "';' expected after an entity reference [EntityRef]");
         }
         ++p;
-        if (const char predefinedChar = predefined(name)) {
+        if (const char predefinedChar = syntax::predefinedEntity(name.data(), name.size())) {
             out += predefinedChar;
             continue;
         }

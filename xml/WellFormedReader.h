@@ -35,6 +35,8 @@
 #include <utility>
 #include <vector>
 
+#include "xml/TreeBuilder.h"
+
 namespace kavri {
 namespace xml {
 
@@ -180,6 +182,7 @@ class WellFormedReader {
     const char* mFailAt = nullptr;
 
     Document* mDocument = nullptr;
+    TreeBuilder mBuild;
     std::vector<Open> mOpen;
     size_t mDepth = 0;  // elements open: mOpen[0, mDepth)
     size_t mDeepest = 0;
