@@ -9,7 +9,7 @@
 // the same by every writer.
 //
 // Depends on the standard library alone (like XMLBytes, the byte classes)
-// and on the compiler's SSE2 intrinsics where the target has them:
+// and XMLScan, the vector scans):
 // it sits below every other folder. The scans and the escaping are inline,
 // because the reader and the writer call them once per tag, name or value.
 //
@@ -23,10 +23,6 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "syntax/XMLBytes.h"
 #include "syntax/XMLChars.h"
@@ -85,33 +81,6 @@ inline const char* past(const char* p, const char* end, const char* marker) {
 // bound.
 inline const char* skipName(const char* p) {
     while (XMLBytes::is(*p, XMLBytes::NAME)) {
-        ++p;
-    }
-    return p;
-}
-
-// The first '<', '&' or NUL in [p, end), or `end`: where a text between
-// tags stops or needs a look. One pass, sixteen bytes at a time where the
-// processor allows, instead of a search per byte sought: most texts are a
-// few bytes of indentation or a short word, where the set-up of each search
-// costs more than the search.
-inline const char* findTextStop(const char* p, const char* end) {
-#if defined(__SSE2__)
-    const __m128i lt = _mm_set1_epi8('<');
-    const __m128i amp = _mm_set1_epi8('&');
-    const __m128i nul = _mm_setzero_si128();
-    for (; end - p >= 16; p += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i hits =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, lt), _mm_cmpeq_epi8(chunk, amp)),
-                         _mm_cmpeq_epi8(chunk, nul));
-        const int mask = _mm_movemask_epi8(hits);
-        if (mask != 0) {
-            return p + __builtin_ctz(static_cast<unsigned>(mask));
-        }
-    }
-#endif
-    while (p < end && *p != '<' && *p != '&' && *p != '\0') {
         ++p;
     }
     return p;

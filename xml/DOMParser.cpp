@@ -10,6 +10,7 @@
 
 #include "core/SmartPtr.h"
 #include "framework/plinth/StringUtil.h"
+#include "syntax/XMLScan.h"
 #include "syntax/XMLSyntax.h"
 #include "xml/LenientReader.h"
 #include "xml/TreeBuilder.h"
