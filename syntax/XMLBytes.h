@@ -10,11 +10,18 @@
 //   if (syntax::XMLBytes::is(c, syntax::XMLBytes::BLANK)) { ... }
 //
 // Bytes 128 to 255 are ordinary text (UTF-8 sequences pass through whole).
+// The conforming reader's classes (SPACE, NAME_START_CHAR, NAME_CHAR,
+// PLAIN_TEXT) hold XML 1.0's own classes for ASCII bytes; a byte from 0x80
+// on is in none of them and is decoded (XMLChars).
 //
 // Part of the syntax unit (syntax/), which depends on the standard
 // library alone, so that every layer above may use it.
 #ifndef KAVRIXML_SYNTAX_XMLBYTES_H
 #define KAVRIXML_SYNTAX_XMLBYTES_H
+
+#include <cstdint>
+
+#include "syntax/XMLChars.h"
 
 namespace kavri {
 namespace xml {
@@ -33,8 +40,8 @@ inline constexpr const char XML_ATTRIBUTE_ESCAPES[] = "&<>\"'\t\n\r";
 
 // Bits of XMLBytes::Class per byte value, made at compile time.
 struct XMLByteTable {
-    unsigned char bits[256];
-    constexpr void mark(const char* bytes, unsigned char bit) {
+    uint16_t bits[256];
+    constexpr void mark(const char* bytes, uint16_t bit) {
         for (; *bytes != '\0'; ++bytes) {
             bits[static_cast<unsigned char>(*bytes)] |= bit;
         }
@@ -55,6 +62,23 @@ struct XMLByteTable {
         mark(XML_RESERVED, 32);            // RESERVED
         mark(XML_TEXT_ESCAPES, 64);        // ESCAPE_IN_TEXT
         mark(XML_ATTRIBUTE_ESCAPES, 128);  // ESCAPE_IN_ATTRIBUTE
+        for (uint32_t c = 0; c < 0x80; ++c) {
+            if (isSpace(static_cast<char>(c))) {
+                bits[c] |= 256;  // SPACE
+            }
+        }
+        for (uint32_t c = 0x20; c < 0x80; ++c) {
+            if (isNameStartChar(c)) {
+                bits[c] |= 512;  // NAME_START_CHAR
+            }
+            if (isNameChar(c)) {
+                bits[c] |= 1024;  // NAME_CHAR
+            }
+            if (c != '<' && c != '&' && c != ']') {
+                bits[c] |= 2048;  // PLAIN_TEXT
+            }
+        }
+        mark("\t\n\r", 2048);
     }
 };
 inline constexpr XMLByteTable XML_BYTE_TABLE{};
@@ -63,7 +87,7 @@ inline constexpr XMLByteTable XML_BYTE_TABLE{};
 
 class XMLBytes {
   public:
-    enum Class : unsigned char {
+    enum Class : uint16_t {
         // Bytes 0 to 32: skipped between tokens, trimmed from bodies.
         BLANK = 1,
         // A double quote or an apostrophe: begins and ends a quoted string.
@@ -84,6 +108,14 @@ class XMLBytes {
         // values (see TEXT_ESCAPES and ATTRIBUTE_ESCAPES).
         ESCAPE_IN_TEXT = 64,
         ESCAPE_IN_ATTRIBUTE = 128,
+        // XML's white space (S): blank, tab, line feed, carriage return.
+        SPACE = 256,
+        // ASCII bytes of XML's NameStartChar and NameChar.
+        NAME_START_CHAR = 512,
+        NAME_CHAR = 1024,
+        // Text that needs no look of its own in content: a Char of ASCII
+        // that neither begins markup or a reference nor may begin "]]>".
+        PLAIN_TEXT = 2048,
     };
 
     // The ESCAPE_IN_TEXT and ESCAPE_IN_ATTRIBUTE bytes as strcspn takes them.

@@ -16,12 +16,12 @@ namespace kavri {
 namespace xml {
 namespace syntax {
 
-inline bool isChar(uint32_t c) {
+constexpr bool isChar(uint32_t c) {
     return c < 0xD800 ? (c >= 0x20 || c == 0x9 || c == 0xA || c == 0xD)
                       : (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-inline bool isNameStartChar(uint32_t c) {
+constexpr bool isNameStartChar(uint32_t c) {
     if (c < 0x80) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
     }
@@ -33,7 +33,7 @@ inline bool isNameStartChar(uint32_t c) {
            (c >= 0x10000 && c <= 0xEFFFF);
 }
 
-inline bool isNameChar(uint32_t c) {
+constexpr bool isNameChar(uint32_t c) {
     if (c < 0x80) {
         return isNameStartChar(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
     }
@@ -41,7 +41,7 @@ inline bool isNameChar(uint32_t c) {
            (c >= 0x203F && c <= 0x2040);
 }
 
-inline bool isSpace(char c) {
+constexpr bool isSpace(char c) {
     return c == ' ' || c == '\n' || c == '\t' || c == '\r';
 }
 
@@ -78,6 +78,16 @@ inline size_t decodeUTF8(const char* p, const char* end, uint32_t& c) {
         return 0;
     }
     return length;
+}
+
+// The number of characters in the UTF-8 text [p, end): its bytes other than
+// continuation bytes, so that a column counts what an editor shows.
+inline size_t countCharacters(const char* p, const char* end) {
+    size_t count = 0;
+    for (; p < end; ++p) {
+        count += (static_cast<unsigned char>(*p) & 0xC0) != 0x80 ? 1 : 0;
+    }
+    return count;
 }
 
 // Appends the UTF-8 form of a code point (one isChar accepts).

@@ -8,27 +8,6 @@ namespace syntax {
 
 namespace {
 
-struct Predefined {
-    const char* reference;  // with its '&' and ';'
-    size_t length;
-    char value;
-};
-const Predefined PREDEFINED[] = {
-    {"&amp;", 5, '&'}, {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&quot;", 6, '"'}, {"&apos;", 6, '\''}};
-
-int digitValue(char c, int base) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (base == 16 && c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (base == 16 && c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // The decoded text is never longer than the raw one: room for it is made
 // once (growing geometrically, so that many short runs stay linear).
 void reserveFor(size_t length, std::string& out) {
@@ -38,10 +17,37 @@ void reserveFor(size_t length, std::string& out) {
     }
 }
 
-// Copies [text, text + length) to `out`, each '&' handed to `decode`, which
-// returns the bytes it resolved (0: the '&' is kept as written).
-template <class Decode>
-void decodeEach(const char* text, size_t length, std::string& out, Decode decode) {
+// The reference at `p` (its '&') appended to `out`; the bytes it takes, or 0
+// when it is kept as written: broken, naming no character (NUL, a surrogate
+// half, above U+10FFFF) or an entity other than the five.
+inline size_t reference(const char* p, const char* end, std::string& out) {
+    if (end - p >= 2 && p[1] == '#') {
+        // Controls other than NUL are taken, as strict reading always has.
+        const CharacterReference ref = readCharacterReference(p, end, true);
+        if (ref.length == 0 || ref.code == 0 || ref.code > 0x10FFFF ||
+            (ref.code >= 0xD800 && ref.code <= 0xDFFF)) {
+            return 0;
+        }
+        appendUTF8(out, ref.code);
+        return ref.length;
+    }
+    const void* semicolon = std::memchr(p, ';', std::min<size_t>(static_cast<size_t>(end - p), 6));
+    if (semicolon == nullptr) {
+        return 0;
+    }
+    const char* const name = p + 1;
+    const size_t length = static_cast<size_t>(static_cast<const char*>(semicolon) - name);
+    const char c = predefinedEntity(name, length);
+    if (c == 0) {
+        return 0;
+    }
+    out.push_back(c);
+    return length + 2;
+}
+
+}  // namespace
+
+void decodeReferences(const char* text, size_t length, std::string& out) {
     reserveFor(length, out);
     const char* end = text + length;
     const char* p = text;
@@ -53,7 +59,7 @@ void decodeEach(const char* text, size_t length, std::string& out, Decode decode
             return;
         }
         out.append(p, static_cast<size_t>(amp - p));
-        const size_t consumed = decode(amp, end, out);
+        const size_t consumed = reference(amp, end, out);
         if (consumed == 0) {
             out.push_back('&');
             p = amp + 1;
@@ -63,101 +69,18 @@ void decodeEach(const char* text, size_t length, std::string& out, Decode decode
     }
 }
 
-// The scan stops at the first byte that is no digit, so a text full of
-// unfinished references stays linear.
-inline size_t characterReference(const char* p, const char* end, std::string& out) {
-    if (end - p < 2 || p[1] != '#') {
-        return 0;
+bool isEncodingName(const char* name, size_t length) {
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (length == 0 || !letter(name[0])) {
+        return false;
     }
-    const char* digits = p + 2;
-    int base = 10;
-    if (digits < end && (*digits == 'x' || *digits == 'X')) {
-        base = 16;
-        ++digits;
-    }
-    uint32_t code = 0;
-    bool tooLarge = false;
-    const char* d = digits;
-    for (int v; d < end && (v = digitValue(*d, base)) >= 0; ++d) {
-        code = code * static_cast<uint32_t>(base) + static_cast<uint32_t>(v);
-        if (code > 0x10FFFF) {
-            tooLarge = true;
-            code = 0x110000;  // stays above the range however many digits follow
+    for (size_t i = 1; i < length; ++i) {
+        const char c = name[i];
+        if (!letter(c) && !(c >= '0' && c <= '9') && c != '.' && c != '_' && c != '-') {
+            return false;
         }
     }
-    if (d == digits || d == end || *d != ';' || tooLarge) {
-        return 0;
-    }
-    // NUL and surrogate halves are no characters: kept as written.
-    if (code == 0 || (code >= 0xD800 && code <= 0xDFFF)) {
-        return 0;
-    }
-    appendUTF8(code, out);
-    return static_cast<size_t>(d + 1 - p);
-}
-
-inline size_t reference(const char* p, const char* end, std::string& out) {
-    if (end - p >= 2 && p[1] == '#') {
-        return characterReference(p, end, out);
-    }
-    const size_t available = static_cast<size_t>(end - p);
-    for (const Predefined& entity : PREDEFINED) {
-        if (entity.length <= available && std::memcmp(entity.reference, p, entity.length) == 0) {
-            out.push_back(entity.value);
-            return entity.length;
-        }
-    }
-    return 0;
-}
-
-}  // namespace
-
-void appendUTF8(uint32_t code, std::string& out) {
-    if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
-
-bool isPredefinedEntity(const char* name, size_t length) {
-    for (const Predefined& entity : PREDEFINED) {
-        if (entity.length == length + 2 && std::memcmp(entity.reference + 1, name, length) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-size_t decodeCharacterReference(const char* p, const char* end, std::string& out) {
-    return characterReference(p, end, out);
-}
-
-size_t decodeReference(const char* p, const char* end, std::string& out) {
-    return reference(p, end, out);
-}
-
-void decodeReferences(const char* text, size_t length, std::string& out) {
-    // A lambda of its own, so that the reference decoding is inlined.
-    decodeEach(text, length, out, [](const char* p, const char* end, std::string& to) {
-        return reference(p, end, to);
-    });
-}
-
-void decodeCharacterReferences(const char* text, size_t length, std::string& out) {
-    decodeEach(text, length, out, [](const char* p, const char* end, std::string& to) {
-        return characterReference(p, end, to);
-    });
+    return true;
 }
 
 void appendEscapedReserved(const char* text, size_t length, std::string& out) {

@@ -2,13 +2,14 @@
 // the scans over names, blanks and markers, the comments and processing
 // instructions that are passed over unread, the references (the five
 // predefined entities and character references, written out as UTF-8), and
-// the escaping of text, attribute values and CDATA sections. The reader and
-// its fast path, lenient reading, the entity table, the writer and
-// StringUtil's escaping all call it, so that a reference decodes the same
-// wherever it is allowed and a byte is escaped the same by every writer.
+// the escaping of text, attribute values and CDATA sections, and the names
+// of encodings. The reader and its fast path, lenient reading, the
+// transcoder, the writer and StringUtil's escaping all call it, so that a
+// reference decodes the same wherever it is allowed and a byte is escaped
+// the same by every writer.
 //
 // Depends on the standard library alone (like XMLBytes, the byte classes)
-// and on the compiler's SSE2 intrinsics where the target has them:
+// and XMLScan, the vector scans):
 // it sits below every other folder. The scans and the escaping are inline,
 // because the reader and the writer call them once per tag, name or value.
 //
@@ -23,11 +24,8 @@
 #include <cstring>
 #include <string>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "syntax/XMLBytes.h"
+#include "syntax/XMLChars.h"
 
 namespace kavri {
 namespace xml {
@@ -83,33 +81,6 @@ inline const char* past(const char* p, const char* end, const char* marker) {
 // bound.
 inline const char* skipName(const char* p) {
     while (XMLBytes::is(*p, XMLBytes::NAME)) {
-        ++p;
-    }
-    return p;
-}
-
-// The first '<', '&' or NUL in [p, end), or `end`: where a text between
-// tags stops or needs a look. One pass, sixteen bytes at a time where the
-// processor allows, instead of a search per byte sought: most texts are a
-// few bytes of indentation or a short word, where the set-up of each search
-// costs more than the search.
-inline const char* findTextStop(const char* p, const char* end) {
-#if defined(__SSE2__)
-    const __m128i lt = _mm_set1_epi8('<');
-    const __m128i amp = _mm_set1_epi8('&');
-    const __m128i nul = _mm_setzero_si128();
-    for (; end - p >= 16; p += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i hits =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, lt), _mm_cmpeq_epi8(chunk, amp)),
-                         _mm_cmpeq_epi8(chunk, nul));
-        const int mask = _mm_movemask_epi8(hits);
-        if (mask != 0) {
-            return p + __builtin_ctz(static_cast<unsigned>(mask));
-        }
-    }
-#endif
-    while (p < end && *p != '<' && *p != '&' && *p != '\0') {
         ++p;
     }
     return p;
@@ -181,38 +152,84 @@ inline const char* markupEnd(Markup kind, const char* p, const char* end) {
                                   : past(p + sizeof INSTRUCTION_START - 1, end, INSTRUCTION_END);
 }
 
-// "<?xml" followed by a blank or "?": the XML declaration, not a processing
-// instruction whose target merely begins with "xml".
-inline bool isDeclaration(const char* p, const char* end) {
-    return startsWith(p, end, "<?xml") && end - p > 5 && (isBlank(p[5]) || p[5] == '?');
-}
-
 // --- References ----------------------------------------------------------------------------
 
-// Appends code point `code` (at most 0x10FFFF) as UTF-8.
-void appendUTF8(uint32_t code, std::string& out);
+// The character one of the five predefined entities stands for, from its
+// name (without '&' and ';'); 0 for any other name.
+inline char predefinedEntity(const char* name, size_t length) {
+    switch (length) {
+        case 2:
+            if (name[1] == 't' && (name[0] == 'l' || name[0] == 'g')) {
+                return name[0] == 'l' ? '<' : '>';
+            }
+            return 0;
+        case 3:
+            return std::memcmp(name, "amp", 3) == 0 ? '&' : 0;
+        case 4:
+            if (std::memcmp(name, "apos", 4) == 0) {
+                return '\'';
+            }
+            return std::memcmp(name, "quot", 4) == 0 ? '"' : 0;
+        default:
+            return 0;
+    }
+}
 
-// Whether `name` (without '&' and ';') is one of the five predefined entities.
-bool isPredefinedEntity(const char* name, size_t length);
+// A character reference read from its '&': the bytes it takes (0: no
+// reference stands there) and the code point it names, which may be no
+// character at all (0, a surrogate half; above U+10FFFF it reads 0x110000).
+struct CharacterReference {
+    size_t length;
+    uint32_t code;
+};
 
-// A character reference ("&#233;", "&#xE9;") at `p` (its '&'), read up to
-// `end`: any number of digits, leading zeros included, a hexadecimal marker
-// "x" or "X". Appends the character as UTF-8 and returns the bytes the
-// reference takes; returns 0, appending nothing, when it is broken or names
-// no character (NUL, a surrogate half, above U+10FFFF).
-size_t decodeCharacterReference(const char* p, const char* end, std::string& out);
+// The character reference at `p` (its '&'), read up to `end`: "&#" decimal
+// digits ";" or "&#x" hexadecimal digits ";", any number of them, leading
+// zeros included. XML writes the marker "x"; `capitalX` takes "X" too, as
+// strict reading always has. The scan stops at the first byte that is no
+// digit, so a text full of unfinished references stays linear.
+inline CharacterReference readCharacterReference(const char* p, const char* end, bool capitalX) {
+    const CharacterReference none{0, 0};
+    if (end - p < 3 || p[1] != '#') {
+        return none;
+    }
+    const char* digits = p + 2;
+    uint32_t base = 10;
+    if (*digits == 'x' || (capitalX && *digits == 'X')) {
+        base = 16;
+        ++digits;
+    }
+    uint32_t code = 0;
+    const char* d = digits;
+    for (; d < end; ++d) {
+        uint32_t v;
+        if (*d >= '0' && *d <= '9') {
+            v = static_cast<uint32_t>(*d - '0');
+        } else if (base == 16 && (*d | 0x20) >= 'a' && (*d | 0x20) <= 'f') {
+            v = static_cast<uint32_t>((*d | 0x20) - 'a' + 10);
+        } else {
+            break;
+        }
+        // Stays above the range however many digits follow.
+        code = code > 0x10FFFF ? 0x110000 : code * base + v;
+    }
+    if (d == digits || d == end || *d != ';') {
+        return none;
+    }
+    return {static_cast<size_t>(d + 1 - p), code > 0x10FFFF ? 0x110000 : code};
+}
 
-// A predefined entity's or a character reference at `p` (its '&'): as
-// decodeCharacterReference, for the five named references too.
-size_t decodeReference(const char* p, const char* end, std::string& out);
-
-// Appends [text, text + length) to `out` with every reference that
-// decodeReference resolves replaced; any other '&' is kept as written.
+// Appends [text, text + length) to `out` with every reference to a
+// predefined entity and every character reference ("x" or "X") that names a
+// character replaced by what it stands for; any other '&' is kept as written.
 void decodeReferences(const char* text, size_t length, std::string& out);
 
-// The same for character references alone: what an entity's value holds
-// before it is referenced (the others stay as written until then).
-void decodeCharacterReferences(const char* text, size_t length, std::string& out);
+// --- Encoding names --------------------------------------------------------------------
+
+// Whether [name, name + length) is an encoding name as XML writes one
+// (EncName): a letter, then letters, digits, '.', '_' and '-'. Nothing else
+// reaches iconv, which reads suffixes such as "//IGNORE" as options.
+bool isEncodingName(const char* name, size_t length);
 
 // --- Escaping --------------------------------------------------------------------------------
 

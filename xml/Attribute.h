@@ -19,7 +19,7 @@
 namespace kavri {
 namespace xml {
 
-class DOMParser;
+class TreeBuilder;
 class XNode;
 namespace internal {
 class AttributeMap;
@@ -64,7 +64,7 @@ class Attribute final {
     const char* filedName() const { return mName.firstCStr(); }
 
   private:
-    friend class DOMParser;
+    friend class TreeBuilder;
     friend class XNode;
     friend class internal::AttributeMap;
 

@@ -10,8 +10,10 @@
 
 #include "core/SmartPtr.h"
 #include "framework/plinth/StringUtil.h"
+#include "syntax/XMLScan.h"
 #include "syntax/XMLSyntax.h"
 #include "xml/LenientReader.h"
+#include "xml/TreeBuilder.h"
 #include "xml/XMLException.h"
 #include "xml/XMLLexer.h"
 #include "xml/XMLScanner.h"
@@ -72,6 +74,7 @@ struct DOMParser::ParseState {
     bool fragment = false;
     std::vector<std::pair<XNode*, size_t>> restore;
     std::string attributeName;  // the identifier token's text, copied
+    TreeBuilder build;
 
     void reset(bool forFragment);
 };
@@ -84,12 +87,16 @@ DOMParser::DOMParser(const DOMParser& other)
     : Parser(new XMLLexer(), true),
       mState(new ParseState()),
       mMaxDepth(other.mMaxDepth),
-      mTrimBodies(other.mTrimBodies) {}
+      mTrimBodies(other.mTrimBodies),
+      mLenient(other.mLenient),
+      mScanning(other.mScanning) {}
 
 DOMParser& DOMParser::operator=(const DOMParser& other) {
     if (this != &other) {
         mMaxDepth = other.mMaxDepth;
         mTrimBodies = other.mTrimBodies;
+        mLenient = other.mLenient;
+        mScanning = other.mScanning;
     }
     return *this;
 }
@@ -104,7 +111,7 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream) {
 
 Document* DOMParser::parse(kavri::stream::InputStream* stream, const char* name) {
     // Held here so that a failure releases the new element with its children.
-    ::core::SmartPtr<XNode> node(new XNode(nullptr, name, nullptr));
+    ::core::SmartPtr<XNode> node(mState->build.openRoot(nullptr, name));
     return parse(stream, node.get());
 }
 
@@ -131,7 +138,7 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
                 parseRootNode(doc.get());
             }
         } else {
-            node->setDocument(doc.get());
+            mState->build.setDocument(node, doc.get());
             mState->depth = 1;
             if (mLenient) {
                 // Room for the walk that restores documents after a failure.
@@ -183,7 +190,7 @@ void DOMParser::recordFailure() {
 void DOMParser::restoreDocuments(XNode* node, Document* failed, Document* previous) noexcept {
     std::vector<std::pair<XNode*, size_t>>& stack = mState->restore;
     stack.clear();
-    node->setDocument(previous);
+    mState->build.setDocument(node, previous);
     stack.emplace_back(node, 0);
     while (!stack.empty()) {
         XNode* parent = stack.back().first;
@@ -198,7 +205,7 @@ void DOMParser::restoreDocuments(XNode* node, Document* failed, Document* previo
         if (child->getDocument() != failed) {
             continue;
         }
-        child->setDocument(previous);
+        mState->build.setDocument(child, previous);
         if (child->getChildCount() > 0 && stack.size() < stack.capacity()) {
             stack.emplace_back(child, 0);
         }
@@ -325,7 +332,7 @@ XNode* DOMParser::parseNodeNameAttributes(Document* doc) {
     check(name, XMLLexer::TOKEN_IDENTIFIER);
     mState->nameOffset = getTokenOffset();
     checkName(name);
-    std::unique_ptr<XNode> element(new XNode(doc, name->getText(), nullptr));
+    std::unique_ptr<XNode> element(mState->build.openRoot(doc, name->getText()));
     parseAttributes(element.get());
     return element.release();
 }
@@ -338,7 +345,7 @@ XNode* DOMParser::parseNodeNameAttributes(XNode* parent) {
         throw XMLException("Maximum nesting depth of %d exceeded in node %s", mMaxDepth,
                            name->getText());
     }
-    XNode* element = parent->addChild(name->getText());
+    XNode* element = mState->build.openChild(parent, name->getText());
     parseAttributes(element);
     return element;
 }
@@ -392,21 +399,22 @@ bool DOMParser::readPlainTag(XNode*& current, size_t bottom) {
         return false;
     }
     scanner.moveTo(p);
-    XNode* child = current->addParsedChild(name.data, name.size);
+    const TreeBuilder& build = state.build;
+    XNode* child = build.openChild(current, name.data, name.size);
     // The tag's attributes are filed at once.
-    XNode::ParsedAttribute parsed[XNode::MAX_PARSED_ATTRIBUTES];
+    TreeBuilder::TagAttribute parsed[TreeBuilder::MAX_TAG_ATTRIBUTES];
     size_t count = 0;
     XMLScanner::Attribute plain;
     while ((after = XMLScanner::attributeAt(p, end, plain)) != nullptr) {
-        if (count == XNode::MAX_PARSED_ATTRIBUTES) {
-            child->addParsedAttributes(parsed, count);
+        if (count == TreeBuilder::MAX_TAG_ATTRIBUTES) {
+            build.attributes(child, parsed, count);
             count = 0;
         }
         parsed[count++] = {plain.name.data, plain.name.size, plain.value.data, plain.value.size,
                            plain.references};
         p = after;
     }
-    child->addParsedAttributes(parsed, count);
+    build.attributes(child, parsed, count);
     switch (XMLScanner::tagEndAt(p, end, after)) {
         case XMLScanner::TAG_END_CONTENT:
             scanner.moveTo(after);
@@ -445,13 +453,14 @@ Attribute* DOMParser::parseAttribute(XNode* element, Token* name) {
     const char* raw = valueOf(value);
     const size_t length = std::strlen(raw);
     Attribute* attribute = element->addAttribute(mState->attributeName.c_str(), "");
-    syntax::decodeReferences(raw, length, attribute->mValue);
+    syntax::decodeReferences(raw, length, mState->build.value(attribute));
     return attribute;
 }
 
 void DOMParser::addPlainAttribute(XNode* element, const char* name, size_t nameLength,
                                   const char* value, size_t valueLength, bool references) {
-    element->addParsedAttribute(name, nameLength, value, valueLength, references);
+    const TreeBuilder::TagAttribute attribute{name, nameLength, value, valueLength, references};
+    mState->build.attributes(element, &attribute, 1);
 }
 
 void DOMParser::parseNodeCommon(XNode* element) {
@@ -593,35 +602,15 @@ void DOMParser::appendText(XNode* element) {
         skipBlanks(text, text + length) == text + length) {
         return;
     }
-    if (!references && element->mContent == 0) {
-        // An element's first text, the common case: its block is made
-        // holding it, to measure.
-        element->mContent =
-            reinterpret_cast<uintptr_t>(new XNode::Content{std::string(text, length)});
-        return;
-    }
-    std::string& body = element->content().body;
-    const size_t needed = body.size() + length;
-    if (needed > body.capacity() && !body.empty()) {
-        // A further piece between children: room for several more, since
-        // indentation comes before each child and after the last.
-        body.reserve(std::max<size_t>(2 * needed, 64));
-    }
     if (references) {
-        syntax::decodeReferences(text, length, body);
+        mState->build.decodedText(element, text, length);
     } else {
-        body.append(text, length);
+        mState->build.text(element, text, length);
     }
 }
 
 void DOMParser::finishBody(XNode* element) {
-    if (!mTrimBodies) {
-        return;
-    }
-    if (element->getBodySize() == 0) {
-        return;
-    }
-    syntax::trimBlanks(element->content().body);
+    mState->build.close(element, mTrimBodies);
 }
 
 // Inside content every "<!" that is no comment opens a CDATA section: what
@@ -639,7 +628,7 @@ void DOMParser::appendCDataContent(XNode* element) {
     const char* data = nullptr;
     size_t length = readUntil("]]>", data);
     if (length > 0) {
-        element->addCData(data, static_cast<unsigned>(length));
+        mState->build.cdata(element, data, length);
     }
     // A section's end found above is passed over directly; the tokens only
     // see an unterminated section, and report it.

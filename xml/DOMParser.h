@@ -24,9 +24,11 @@
 // - the input is brought to UTF-8 first: a UTF-8 byte-order mark is
 //   skipped, UTF-16 (by byte-order mark or first bytes) and any encoding the
 //   declaration names that iconv converts are transcoded, and the
-//   declaration node's encoding then says "UTF-8"; an unknown encoding or
-//   bytes invalid in it fail with a message naming the encoding (and, for
-//   bytes, the line and column);
+//   declaration node's encoding then says "UTF-8"; an unknown encoding,
+//   bytes invalid in it, or a declaration naming another encoding than the
+//   one the bytes show (UTF-16 or UTF-32 against UTF-8 and single bytes, or
+//   the reverse) fail with a message naming the encoding (and, for bytes,
+//   the line and column);
 // - line ends are read as XML 1.0 reads them (CR LF and a lone CR become
 //   LF), and a tab, line feed or carriage return written plainly in an
 //   attribute value becomes a blank (one given as a reference keeps its
@@ -38,8 +40,8 @@
 //   (the Document keeps the name and identifiers);
 // - entities declared in the internal subset with a literal value are
 //   expanded in text and attribute values, within limits that refuse
-//   blow-ups (see EntityTable: nesting at most 8 deep, the expanded text at
-//   most max(10 x the input, 1 MiB)); nothing external is ever read, and a
+//   blow-ups (nesting at most 8 deep, the expanded text at most
+//   max(10 x the input, 1 MiB)); nothing external is ever read, and a
 //   reference to an external entity is kept as written;
 // - processing instructions are skipped wherever they stand, and comments
 //   inside content no longer end the text around them: the text before and
@@ -72,7 +74,8 @@ class DOMParser : public kavri::parser::Parser {
     static constexpr int DEFAULT_MAX_DEPTH = 1000;
 
     DOMParser();
-    // A copy has a lexer of its own and the other's depth limit.
+    // A copy has a lexer of its own and the other's settings (depth limit,
+    // trimming, lenient reading).
     DOMParser(const DOMParser& other);
     DOMParser& operator=(const DOMParser& other);
     ~DOMParser() override;

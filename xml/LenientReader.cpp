@@ -70,13 +70,8 @@ unsigned LenientReader::characterColumn(const std::string& text, size_t offset) 
     offset = std::min(offset, text.size());
     const size_t lineEnd = offset == 0 ? std::string::npos : text.rfind('\n', offset - 1);
     const size_t lineStart = lineEnd == std::string::npos ? 0 : lineEnd + 1;
-    unsigned column = 1;
-    for (size_t i = lineStart; i < offset; ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-            ++column;  // continuation bytes belong to the character before
-        }
-    }
-    return column;
+    return 1 + static_cast<unsigned>(
+                   syntax::countCharacters(text.data() + lineStart, text.data() + offset));
 }
 
 }  // namespace xml

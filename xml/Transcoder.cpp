@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "framework/plinth/StringUtil.h"
+#include "syntax/XMLChars.h"
+#include "syntax/XMLSyntax.h"
 #include "xml/XMLException.h"
 
 namespace kavri {
@@ -17,44 +19,54 @@ bool startsWith(const std::string& bytes, const char* prefix, size_t length) {
     return bytes.size() >= length && std::memcmp(bytes.data(), prefix, length) == 0;
 }
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 bool sameName(const std::string& name, const char* other) {
     return text::StringUtil::compareIgnoreCase(name.c_str(), other) == 0;
 }
 
-// Names as the declaration may write them: letters, digits, '.', '_', '-'.
-// Anything else (iconv reads suffixes such as "//IGNORE" as options) is no
-// encoding name.
-bool isEncodingName(const std::string& name) {
-    if (name.empty()) {
-        return false;
-    }
-    for (char c : name) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
-        if (!plain) {
-            return false;
+// Whether `encoding` names the encoding family `family` ("UTF-16", "UTF-32")
+// whose bytes the document was found in: any byte order, with or without
+// the hyphen, and the older name of the same code units ("UCS-2", "UCS-4").
+bool namesFamily(const std::string& encoding, const char* family, const char* older) {
+    std::string name;
+    for (char c : encoding) {
+        if (c != '-' && c != '_') {
+            name += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
         }
     }
-    return true;
+    const std::string utf = std::string(family).erase(3, 1);  // "UTF16"
+    const std::string ucs = std::string(older).erase(3, 1);   // "UCS2"
+    return name.compare(0, utf.size(), utf) == 0 || name == ucs || name == "ISO10646" + ucs;
+}
+
+// A declaration that names another encoding than the one the bytes were
+// found in is a fatal error (XML 1.0, 4.3.3): either reading could be wrong.
+// `marked`: a byte-order mark stood before, which a column counts.
+void checkDeclaredFamily(const std::string& bytes, bool marked, const char* found,
+                         const char* family, const char* older, Transcoder::Place& failedAt) {
+    size_t offset = 0;
+    const std::string encoding = Transcoder::declaredEncoding(bytes, offset);
+    if (encoding.empty() || namesFamily(encoding, family, older)) {
+        return;
+    }
+    failedAt.line = 1;
+    failedAt.column = static_cast<unsigned>(offset + (marked ? 2 : 1));
+    throw XMLException("Encoding %s declared in a document encoded in %s", encoding.c_str(), found);
 }
 
 // The line and column just after the UTF-8 text converted so far.
 Transcoder::Place placeAfter(const std::string& converted) {
     Transcoder::Place place;
+    const char* const begin = converted.data();
+    const char* const end = begin + converted.size();
+    const char* lineStart = begin;
     place.line = 1;
-    place.column = 1;
-    for (char c : converted) {
-        if (c == '\n') {
-            ++place.line;
-            place.column = 1;
-        } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
-            ++place.column;  // continuation bytes belong to the character before
-        }
+    for (const char* p = begin;
+         (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))) !=
+         nullptr;
+         lineStart = ++p) {
+        ++place.line;
     }
+    place.column = 1 + static_cast<unsigned>(syntax::countCharacters(lineStart, end));
     return place;
 }
 
@@ -80,7 +92,7 @@ class Converter {
 }  // namespace
 
 std::string Transcoder::declaredEncoding(const std::string& bytes, size_t& offset) {
-    if (!startsWith(bytes, "<?xml", 5) || bytes.size() < 6 || !isBlank(bytes[5])) {
+    if (!startsWith(bytes, "<?xml", 5) || bytes.size() < 6 || !syntax::isSpace(bytes[5])) {
         return "";
     }
     const size_t end = bytes.find("?>");
@@ -89,14 +101,14 @@ std::string Transcoder::declaredEncoding(const std::string& bytes, size_t& offse
         return "";
     }
     size_t p = key + 8;
-    while (p < end && isBlank(bytes[p])) {
+    while (p < end && syntax::isSpace(bytes[p])) {
         ++p;
     }
     if (p == end || bytes[p] != '=') {
         return "";
     }
     ++p;
-    while (p < end && isBlank(bytes[p])) {
+    while (p < end && syntax::isSpace(bytes[p])) {
         ++p;
     }
     if (p == end || (bytes[p] != '"' && bytes[p] != '\'')) {
@@ -129,45 +141,57 @@ std::string Transcoder::toUTF8(std::string& bytes, Place& failedAt) {
     // UTF-32 and UTF-16 show themselves before any declaration can be read;
     // UTF-32's marks first, since UTF-16LE's begins UTF-32LE's.
     if (startsWith(bytes, "\xFF\xFE\0\0", 4) || startsWith(bytes, "<\0\0\0", 4)) {
-        convert(bytes, bytes[0] == '<' ? 0 : 4, "UTF-32LE", failedAt);
-        return "UTF-32LE";
+        return convertWide(bytes, bytes[0] == '<' ? 0 : 4, "UTF-32LE", failedAt);
     }
     if (startsWith(bytes, "\0\0\xFE\xFF", 4) || startsWith(bytes, "\0\0\0<", 4)) {
-        convert(bytes, bytes[3] == '<' ? 0 : 4, "UTF-32BE", failedAt);
-        return "UTF-32BE";
+        return convertWide(bytes, bytes[3] == '<' ? 0 : 4, "UTF-32BE", failedAt);
     }
     if (startsWith(bytes, "\xFF\xFE", 2) || startsWith(bytes, "<\0?\0", 4)) {
-        convert(bytes, bytes[0] == '<' ? 0 : 2, "UTF-16LE", failedAt);
-        return "UTF-16LE";
+        return convertWide(bytes, bytes[0] == '<' ? 0 : 2, "UTF-16LE", failedAt);
     }
     if (startsWith(bytes, "\xFE\xFF", 2) || startsWith(bytes, "\0<\0?", 4)) {
-        convert(bytes, bytes[0] == '\0' ? 0 : 2, "UTF-16BE", failedAt);
-        return "UTF-16BE";
+        return convertWide(bytes, bytes[0] == '\0' ? 0 : 2, "UTF-16BE", failedAt);
     }
+    // Bytes in none of the forms above are in UTF-8 or an encoding of
+    // single bytes, whatever the declaration says of them.
     size_t offset = 0;
     const std::string encoding = declaredEncoding(bytes, offset);
-    // A document that says UTF-16 but reached here is in single bytes: the
-    // declaration was written by hand or the file was converted afterwards.
-    if (encoding.empty() || sameName(encoding, "UTF-8") || sameName(encoding, "UTF8") ||
-        sameName(encoding, "UTF-16") || sameName(encoding, "UTF16") ||
-        sameName(encoding, "UTF-32") || sameName(encoding, "UTF32")) {
+    if (namesFamily(encoding, "UTF-16", "UCS-2") || namesFamily(encoding, "UTF-32", "UCS-4")) {
+        failedAt.line = 1;
+        failedAt.column = static_cast<unsigned>(offset + 1);
+        throw XMLException("Encoding %s declared in a document encoded in UTF-8", encoding.c_str());
+    }
+    if (encoding.empty() || sameName(encoding, "UTF-8") || sameName(encoding, "UTF8")) {
         return "";
     }
-    if (!isEncodingName(encoding) || !Converter(encoding).valid()) {
+    if (!syntax::isEncodingName(encoding.data(), encoding.size()) || !Converter(encoding).valid()) {
         failedAt.line = 1;
         failedAt.column = static_cast<unsigned>(offset + 1);
         throw XMLException("Unsupported encoding %s", encoding.c_str());
     }
-    convert(bytes, 0, encoding, failedAt);
+    std::string converted;
+    convert(bytes, 0, encoding, converted, failedAt);
+    bytes.swap(converted);
     return encoding;
 }
 
-void Transcoder::convert(std::string& bytes, size_t from, const std::string& encoding,
-                         Place& failedAt) {
-    Converter converter(encoding);
+std::string Transcoder::convertWide(std::string& bytes, size_t from, const char* encoding,
+                                    Place& failedAt) {
     std::string converted;
+    convert(bytes, from, encoding, converted, failedAt);
+    const bool sixteen = encoding[4] == '1';
+    checkDeclaredFamily(converted, from != 0, encoding, sixteen ? "UTF-16" : "UTF-32",
+                        sixteen ? "UCS-2" : "UCS-4", failedAt);
+    bytes.swap(converted);
+    return encoding;
+}
+
+void Transcoder::convert(const std::string& bytes, size_t from, const std::string& encoding,
+                         std::string& converted, Place& failedAt) {
+    Converter converter(encoding);
     converted.reserve(bytes.size() + bytes.size() / 2);
-    char* in = &bytes[0] + from;
+    // iconv's interface takes the input as not const; it only reads it.
+    char* in = const_cast<char*>(bytes.data()) + from;
     size_t inLeft = bytes.size() - from;
     char chunk[16384];
     // The input first, then one call that flushes what the converter holds.
@@ -194,7 +218,6 @@ void Transcoder::convert(std::string& bytes, size_t from, const std::string& enc
         }
         flushing = inLeft == 0;
     }
-    bytes.swap(converted);
 }
 
 }  // namespace xml

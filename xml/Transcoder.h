@@ -43,8 +43,13 @@ class Transcoder {
     static std::string declaredEncoding(const std::string& bytes, size_t& offset);
 
   private:
-    static void convert(std::string& bytes, size_t from, const std::string& encoding,
-                        Place& failedAt);
+    // convert, for UTF-16 and UTF-32 found by their first bytes, and a check
+    // that the declaration names no other encoding.
+    static std::string convertWide(std::string& bytes, size_t from, const char* encoding,
+                                   Place& failedAt);
+    // [bytes + from, end) in `encoding` into `converted` as UTF-8.
+    static void convert(const std::string& bytes, size_t from, const std::string& encoding,
+                        std::string& converted, Place& failedAt);
 };
 
 }  // namespace xml

@@ -46,7 +46,7 @@ namespace kavri {
 namespace xml {
 
 class Document;
-class DOMParser;
+class TreeBuilder;
 
 class XNode : public kavri::core::NamedObject {
   public:
@@ -186,8 +186,7 @@ class XNode : public kavri::core::NamedObject {
 
   protected:
     friend class Document;
-    friend class DOMParser;
-    friend class WellFormedReader;
+    friend class TreeBuilder;
 
     XNode(Document* document, const char* name, XNode* parent);
     XNode(Document* document, const std::string& name, XNode* parent);

@@ -173,4 +173,27 @@ TEST(SyntaxRules, CommentsAndInstructionsArePassedOverAlike) {
     EXPECT_THROW(lenient("<a>x<!-- y</a>"), ::core::Exception);
 }
 
+// One rule for encoding names (XML's EncName), in the declaration the
+// conforming reader checks and in the names the transcoder hands to iconv.
+TEST(SyntaxRules, EncodingNamesAreXMLsEncName) {
+    const char* const accepted[] = {"UTF-8", "utf-8", "ISO-8859-1", "Shift_JIS", "x.y", "A"};
+    const char* const refused[] = {"",       "8859-1",        "-UTF",        "_x",  ".x",
+                                   "UTF-8 ", "UTF-8//IGNORE", "caf\xC3\xA9", "a b", "a:b"};
+    for (const char* name : accepted) {
+        EXPECT_TRUE(kavri::xml::syntax::isEncodingName(name, std::strlen(name))) << name;
+    }
+    for (const char* name : refused) {
+        EXPECT_FALSE(kavri::xml::syntax::isEncodingName(name, std::strlen(name))) << name;
+    }
+    // Through the reader: a name that is no EncName never reaches iconv, and
+    // one that is reads as declared.
+    EXPECT_EQ(lenient("<?xml version='1.0' encoding='US-ASCII'?><a>x</a>"), "x");
+    for (const char* declared : {"8859-1", "UTF-8//IGNORE"}) {
+        EXPECT_THROW(
+            lenient(std::string("<?xml version='1.0' encoding='") + declared + "'?><a>x</a>"),
+            ::core::Exception)
+            << declared;
+    }
+}
+
 }  // namespace

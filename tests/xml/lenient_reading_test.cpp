@@ -91,6 +91,15 @@ const char LATIN1_DECLARATION[] = "<?xml version='1.0' encoding='ISO-8859-1'?>";
 // lenient reading takes).
 TEST(LenientReading, IsOffByDefaultAndTranscodesToUTF8) {
     EXPECT_FALSE(DOMParser().isLenient());
+    // A copy reads as the parser it was made from.
+    DOMParser original;
+    original.setLenient(true);
+    DOMParser copy(original), assigned;
+    assigned = original;
+    for (DOMParser* parser : {&copy, &assigned}) {
+        EXPECT_EQ(xmlio::outcome(*parser, std::string(LATIN1_DECLARATION) + "<a>\xE9</a>"),
+                  "<xml encoding='UTF-8' version='1.0'/>||||<a>\xC3\xA9</a>");
+    }
     expectOutcomes({
         // Declared single-byte and multi-byte encodings.
         {std::string(LATIN1_DECLARATION) + "<a t='caf\xE9'>\xC0 la</a>",
@@ -109,6 +118,10 @@ TEST(LenientReading, IsOffByDefaultAndTranscodesToUTF8) {
         {"\xFF\xFE" + utf16("<a>hi</a>", false), "||||<a>hi</a>"},
         {"\xFE\xFF" + utf16("<a x='1'/>", true), "||||<a x='1'/>"},
         {utf16("<?xml version='1.0' encoding='UTF-16'?><a/>", false),
+         "<xml encoding='UTF-8' version='1.0'/>||||<a/>"},
+        {"\xFE\xFF" + utf16("<?xml version='1.0' encoding='UTF-16BE'?><a/>", true),
+         "<xml encoding='UTF-8' version='1.0'/>||||<a/>"},
+        {utf32("<?xml version='1.0' encoding='ISO-10646-UCS-4'?><a/>", false),
          "<xml encoding='UTF-8' version='1.0'/>||||<a/>"},
         {utf16("<?xml version='1.0'?><a>\xE9</a>", true),
          "<xml version='1.0'/>||||<a>\xC3\xA9</a>"},
@@ -281,6 +294,18 @@ TEST(LenientReading, RefusesWhatIsNotWellFormed) {
          "!Invalid byte sequence in encoding EUC-JP at line 1, column 44 at 1:44"},
         {"\xEF\xBB\xBF<?xml version='1.0' encoding='ISO-8859-1'?><a>\xE9</a>",
          "!Encoding ISO-8859-1 declared after a UTF-8 byte-order mark at 1:32"},
+        // A declaration that names another encoding than the bytes are in.
+        {"\xFF\xFE" + utf16("<?xml version='1.0' encoding='utf-8'?><a/>", false),
+         "!Encoding utf-8 declared in a document encoded in UTF-16LE at 1:32"},
+        {utf16("<?xml version='1.0' encoding='ISO-8859-1'?><a/>", true),
+         "!Encoding ISO-8859-1 declared in a document encoded in UTF-16BE at 1:31"},
+        {"<?xml version='1.0' encoding='UTF-16'?><a/>",
+         "!Encoding UTF-16 declared in a document encoded in UTF-8 at 1:31"},
+        {"<?xml version='1.0' encoding='ucs-4'?><a/>",
+         "!Encoding ucs-4 declared in a document encoded in UTF-8 at 1:31"},
+        {std::string("\xFF\xFE\0\0", 4) +
+             utf32("<?xml version='1.0' encoding='UTF-16'?><a/>", false),
+         "!Encoding UTF-16 declared in a document encoded in UTF-32LE at 1:32"},
         {"\xFF\xFE" + utf16("<a>", false) + std::string("\0\xDC", 2),
          "!Invalid byte sequence in encoding UTF-16LE at line 1, column 4 at 1:4"},
         // Places in the original file: columns count its characters.

@@ -1,0 +1,113 @@
+// TreeBuilder is how the readers make a tree: they open an element (the
+// root or a child of the element being read), give it its attributes, text
+// and CDATA, and close it. It is the one part of the library outside the
+// model that reaches the nodes' private layout, so that the reader's fast
+// paths (names shared through the NameTable, a start tag's attributes filed
+// at once, a body made to measure) stay in one place; both readers, the
+// strict one (DOMParser) and the conforming one (WellFormedReader), build
+// through it, and so the tree they make is one thing.
+//
+// It owns nothing: the elements it opens belong to their parent or, for a
+// root, to the caller until a Document or a SmartPtr takes them. Names are
+// shared through the reader's NameTable: used under DOMParser::gCS only.
+// Every call is inline, because the readers call it once per tag or text.
+// Internal to the readers (the header is not installed).
+//
+//   TreeBuilder build;
+//   XNode* item = build.openChild(root, "item", 4);
+//   build.text(item, "t", 1);  build.close(item, false);
+#ifndef KAVRIXML_XML_TREEBUILDER_H
+#define KAVRIXML_XML_TREEBUILDER_H
+
+#include <algorithm>
+#include <cstddef>
+#include <string>
+
+#include "syntax/XMLSyntax.h"
+#include "xml/Attribute.h"
+#include "xml/Document.h"
+#include "xml/XNode.h"
+
+namespace kavri {
+namespace xml {
+
+class TreeBuilder {
+  public:
+    // The attributes of one start tag as a reader found them: names of
+    // plain bytes, values raw (decoded when `decode`) or already decoded.
+    using TagAttribute = XNode::ParsedAttribute;
+    // A tag's attributes are handed over in groups of at most this many.
+    static constexpr size_t MAX_TAG_ATTRIBUTES = XNode::MAX_PARSED_ATTRIBUTES;
+
+    // --- Elements --------------------------------------------------------------
+    // A root element of `doc` (not yet the document's root).
+    XNode* openRoot(Document* doc, const char* name) const { return new XNode(doc, name, nullptr); }
+    XNode* openRoot(Document* doc, const char* name, size_t length) const {
+        return new XNode(doc, name, length, nullptr);
+    }
+    // A child of `parent`, with its document; the name is any text.
+    XNode* openChild(XNode* parent, const char* name) const { return parent->addChild(name); }
+    // The same for a name of plain bytes, shared through the NameTable.
+    XNode* openChild(XNode* parent, const char* name, size_t length) const {
+        return parent->addParsedChild(name, length);
+    }
+    // The element's content is complete: with `trim`, blanks at both ends
+    // of its body go.
+    void close(XNode* element, bool trim) const {
+        if (trim && element->getBodySize() != 0) {
+            syntax::trimBlanks(element->content().body);
+        }
+    }
+    // The document an element being read belongs to (a fragment's node, and
+    // the nodes read into it when the read fails).
+    void setDocument(XNode* element, Document* doc) const { element->setDocument(doc); }
+
+    // --- Attributes ------------------------------------------------------------
+    // `count` (at most MAX_TAG_ATTRIBUTES) attributes of one tag, filed at
+    // once; a repeated name keeps its last value.
+    void attributes(XNode* element, const TagAttribute* tag, size_t count) const {
+        element->addParsedAttributes(tag, count);
+    }
+    // The value of an attribute just added, for the reader to decode into.
+    std::string& value(Attribute* attribute) const { return attribute->mValue; }
+
+    // --- Text and CDATA ---------------------------------------------------------
+    // The element's body, made on its first text; the reader appends to it.
+    std::string& body(XNode* element) const { return element->content().body; }
+    // Appends a text without references. An element's first text, the
+    // common case, makes its body holding it, to measure; a further piece
+    // makes room for several more (indentation comes before each child and
+    // after the last).
+    void text(XNode* element, const char* text, size_t length) const {
+        if (element->mContent == 0) {
+            element->mContent =
+                reinterpret_cast<uintptr_t>(new XNode::Content{std::string(text, length)});
+            return;
+        }
+        std::string& held = roomFor(element, length);
+        held.append(text, length);
+    }
+    // Appends a text whose references are decoded.
+    void decodedText(XNode* element, const char* text, size_t length) const {
+        syntax::decodeReferences(text, length, roomFor(element, length));
+    }
+    // Appends the bytes of a CDATA section, unchanged.
+    void cdata(XNode* element, const char* data, size_t size) const {
+        element->addCData(data, static_cast<unsigned>(size));
+    }
+
+  private:
+    std::string& roomFor(XNode* element, size_t length) const {
+        std::string& held = element->content().body;
+        const size_t needed = held.size() + length;
+        if (needed > held.capacity() && !held.empty()) {
+            held.reserve(std::max<size_t>(2 * needed, 64));
+        }
+        return held;
+    }
+};
+
+}  // namespace xml
+}  // namespace kavri
+
+#endif  // KAVRIXML_XML_TREEBUILDER_H
