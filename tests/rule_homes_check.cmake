@@ -4,8 +4,8 @@
 #   white space      a comparison with ' ' beside one with '\t'
 #   UTF-8            a continuation-byte test ((c & 0xC0) == 0x80 or != 0x80)
 #   name characters  NameStartChar's ranges (0x37F, 0x2FEF, 0x203F)
-#   references       the predefined entities' texts ("&amp;", "&lt;", ...) and a
-#                    function that decodes a character reference
+#   references       the predefined entities' texts ("&amp;", "&lt;", ...) and
+#                    hexadecimal digits summed up as a character reference's are
 #   encoding names   a function that checks an encoding name (EncName)
 # Arguments: -DSOURCE_DIR=
 cmake_minimum_required(VERSION 3.20)
@@ -15,10 +15,10 @@ set(pattern_space "== ' '.*== '\\\\t'|== '\\\\t'.*== ' '")
 set(pattern_utf8 "& 0[xX][cC]0\\)? *[!=]= 0[xX]80")
 set(pattern_names "0x37[fF]|0x2[fF][eE][fF]|0x203[fF]")
 set(pattern_entities "\"&(amp|lt|gt|quot|apos);\"")
-# Definitions: a line that starts with a type and a name, and ends with no ';'.
-set(pattern_charref "^[A-Za-z_][A-Za-z0-9_:,* ]* [A-Za-z_:]*[Cc]har[A-Za-z]*Ref[A-Za-z]*\\(")
+# A definition: a line that starts with a type and a name, and ends with no ';'.
+set(pattern_charref "\\? *16 *: *10|\\* *16 *\\+")
 set(pattern_encname "^[A-Za-z_][A-Za-z0-9_:,* ]* [A-Za-z_:]*[Ee]ncodingName\\(")
-set(definitions charref encname)
+set(definitions encname)
 
 set(faults "")
 foreach(folder ${folders})
