@@ -30,9 +30,11 @@ const char* const MESSAGE_USAGE =
     "\n"
     "Formats MESSAGE, a Unicode MessageFormat 2 message, in the locale TAG (default\n"
     "en) and prints the result. VALUE is a JSON string, number or boolean; any\n"
-    "other text is taken as a string. --args-json gives arguments as one JSON\n"
-    "object; later arguments replace earlier ones of the same name. Placeholders\n"
-    "are isolated with U+2066..U+2069 unless --bidi-isolation none.\n"
+    "other text is taken as a string, and a number keeps every digit. --args-json\n"
+    "gives arguments as one JSON object, whose numbers are read as doubles (give\n"
+    "long numbers as strings); later arguments replace earlier ones of the same\n"
+    "name. Placeholders are isolated with U+2066..U+2069 unless --bidi-isolation\n"
+    "none.\n"
     "\n"
     "--parts prints the formatted parts one per line (text, markup, placeholders,\n"
     "fallbacks, isolation marks). --json prints one JSON object:\n"
@@ -76,10 +78,15 @@ bool argumentOf(const JSObject& value, MessageArgument& out) {
     }
 }
 
+// A number keeps its text, so that no digit is lost on the way through a
+// double.
 MessageArgument parseValue(const std::string& text) {
     MessageArgument argument(text);
     try {
         const core::SmartPtr<JSObject> value(JSObject::parse(text));
+        if (value->getValueType() == JSObject::NUMBER) {
+            return MessageArgument::decimal(text);
+        }
         argumentOf(*value, argument);
     } catch (const core::Exception&) {
         // Not JSON: the text itself.

@@ -275,6 +275,80 @@ TEST(MessageFormat, NumberFunctionsTakeTheirOptionsAndPassThemOn) {
     EXPECT_EQ(run("{1 :number select=$s}", {{"s", "exact"}}), "1|bad-option");
 }
 
+// Keys, selected strings and variable names compare in normalisation form C:
+// each row is a key and an argument spelt differently that must select it.
+TEST(MessageFormat, KeysStringsAndNamesCompareInNormalisationFormC) {
+    const char* rows[][2] = {
+        {"\xC3\x85", "\xE2\x84\xAB"},                              // Angstrom sign
+        {"\xC3\x85", "A\xCC\x8A"},                                 // A + ring above
+        {"\xEA\xB0\x81", "\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8"},  // Hangul jamo
+        {"\xEA\xB0\x81", "\xEA\xB0\x80\xE1\x86\xA8"},              // syllable + final
+        {"\xE1\xBA\xA1\xCC\x87", "a\xCC\x87\xCC\xA3"},             // marks reordered
+        {"q\xCC\xA3\xCC\x87", "q\xCC\x87\xCC\xA3"},                // reordered, no composite
+        {"\xC7\xBA", "\xC3\x85\xCC\x81"},                          // composes twice
+        {"\xE0\xA4\x95\xE0\xA4\xBC", "\xE0\xA5\x98"},              // an exclusion
+        {"\xCC\x88\xCC\x81", "\xCD\x84"},                          // never recomposed
+    };
+    for (const auto& row : rows) {
+        const std::string text =
+            std::string(".input {$s :string} .match $s |") + row[0] + "| {{key}} * {{other}}";
+        EXPECT_EQ(run(text, {{"s", row[1]}}), "key") << row[0];
+    }
+    EXPECT_EQ(
+        run(".input {$s :string} .match $s |\xC3\xA5| {{key}} * {{other}}", {{"s", "\xC3\x85"}}),
+        "other");
+    EXPECT_EQ(run(".local $\xC3\x85 = {x} {{{$A\xCC\x8A}}}"), "x");
+    EXPECT_EQ(run("{$A\xCC\x8A}", {{"\xC3\x85", "y"}}), "y");
+}
+
+TEST(MessageFormat, NumberOptionsRefuseValuesOutsideTheirRanges) {
+    const Case cases[] = {
+        {"{1 :number signDisplay=sideways}", "1|bad-option"},
+        {"{1 :number useGrouping=min2}", "1"},
+        {"{1 :number minimumFractionDigits=01}", "1|bad-option"},
+        {"{1 :number minimumFractionDigits=100}", "1|bad-option"},
+        {"{1 :number select=cardinal}", "1|bad-option"},
+        // Options a function does not define are no error, and do nothing.
+        {"{1 :integer minimumFractionDigits=2}", "1"},
+        {"{1 :percent minimumIntegerDigits=2}", "100%"},
+        {"{1 :currency currency=EURO}", "{|1|}|bad-option,bad-operand"},
+        {"{1 :currency currency=eur fractionDigits=0}",
+         "\xE2\x82\xAC"
+         "1"},
+        {"{1 :currency currency=EUR currencyDisplay=code}",
+         "EUR\xC2\xA0"
+         "1.00"},
+        {"{1 :offset add=1 subtract=1}", "{|1|}|bad-option"},
+        {"{1.5 :offset add=1}", "2.5"},
+        {"{0 :number} {-0.5 :number} {1E2 :number}", "0 -0.5 100"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(run(c.text), c.expected) << c.text;
+    }
+}
+
+TEST(MessageFormat, ArgumentsKeepTheirTypes) {
+    const MessageArguments arguments{
+        {"d", 0.1},
+        {"big", MessageArgument::decimal("12345678901234567890.5")},
+        {"notnumber", MessageArgument::decimal("1.2.3")},
+        {"b", true},
+        {"s", "1e3"},
+        {"i", -42},
+    };
+    const Case cases[] = {
+        {"{$d}", "0.1"},           {"{$big :number}", "12,345,678,901,234,567,890.5"},
+        {"{$notnumber}", "1.2.3"}, {"{$notnumber :number}", "{$notnumber}|bad-operand"},
+        {"{$b}", "true"},          {"{$b :number}", "{$b}|bad-operand"},
+        {"{$s :number}", "1,000"}, {"{$i :string}", "-42"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(run(c.text, arguments), c.expected) << c.text;
+    }
+    EXPECT_EQ(MessageArgument(0.1).toString(), "0.1");
+    EXPECT_EQ(MessageArgument(false).toString(), "false");
+}
+
 // An application function used as formatter, selector and option value.
 struct Shout : MessageCustomValue {
     std::string text;

@@ -228,6 +228,8 @@ TEST(MessageCommand, FormatsWithArgumentsAndReportsEachOutcome) {
           "Ann\xE2\x81\xA9!\n",
           ""}},
         {"--bidi-isolation none --arg 'who=\"x y\"' 'Hi {$who}!'", {0, "Hi x y!\n", ""}},
+        {"--bidi-isolation none --arg n=12345678901234567890.5 '{$n :number}'",
+         {0, "12,345,678,901,234,567,890.5\n", ""}},
         {"--bidi-isolation none 'Hi {$who}!'",
          {1, "Hi {$who}!\n", "kavrixml message: unresolved-variable at offset 4\n"}},
         {"--json --bidi-isolation none 'Hi {$who :number}'",
