@@ -41,6 +41,11 @@ TEST(XPathCommand, ExitCodesTellEmptyResultsBadFilesAndBadExpressions) {
                        "kavrixml xpath: expected an operand, found ']' (at offset 11)\n"
                        "  //book[@id=]\n"
                        "             ^\n"}));
+    EXPECT_EQ(run("xpath '\"\xC3\xBC\" = ]' -", "<a/>"),  // the caret counts characters
+              (ToolRun{2, "",
+                       "kavrixml xpath: expected an operand, found ']' (at offset 7)\n"
+                       "  \"\xC3\xBC\" = ]\n"
+                       "        ^\n"}));
     EXPECT_EQ(run("xpath 'count($n)' " + path).status, 1);
     EXPECT_EQ(run("xpath //a").status, 2);
     EXPECT_EQ(run("xpath --bogus //a -").status, 2);
