@@ -3,10 +3,10 @@
 
 #ifdef KAVRIXML_BENCH_HAVE_OURS
 
-#include "framework/plinth/internal/BlockPool.h"
 #include "framework/kavrimain/MemoryInputStream.h"
 #include "framework/kavrimain/MemoryOutputStream.h"
 #include "framework/plinth/Exception.h"
+#include "framework/plinth/internal/BlockPool.h"
 #include "xml/DOMParser.h"
 #include "xml/Document.h"
 #include "xml/XMLWriter.h"

@@ -23,10 +23,10 @@
 
 #ifdef KAVRIXML_BENCH_HAVE_OURS
 #include "core/SmartPtr.h"
-#include "framework/plinth/internal/BlockPool.h"
 #include "framework/kavrimain/MemoryInputStream.h"
 #include "framework/kavrimain/MemoryOutputStream.h"
 #include "framework/plinth/Exception.h"
+#include "framework/plinth/internal/BlockPool.h"
 #include "xml/DOMParser.h"
 #include "xml/Document.h"
 #include "xml/XMLWriter.h"

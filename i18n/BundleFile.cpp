@@ -103,10 +103,8 @@ JSObjectPtr readJSON(stream::InputStream* in) {
 // One entry as XMLWriter writes it, on one line: the key escaped as every
 // XML reader gives it back, the text as CDATA cut at each "]]>". Two habits of
 // the files are older than the writer and kept, so that a rewritten file
-// changes only where its texts do: the key always stands in double quotes
-// (the writer quotes a value holding '"' with "'", and escapes both quotes
-// inside, so the outer pair can be swapped), and an empty text is an empty
-// section rather than an empty element.
+// changes only where its texts do: the key always stands in double quotes,
+// and an empty text is an empty section rather than an empty element.
 void appendEntry(xml::XMLWriter& writer, const BundleFile::Entry& entry, std::string& out) {
     xml::Document document;
     xml::XNode* element = document.createNode("TEXT", nullptr);
@@ -115,23 +113,16 @@ void appendEntry(xml::XMLWriter& writer, const BundleFile::Entry& entry, std::st
     element->addCData(entry.second.data(), static_cast<unsigned>(entry.second.size()));
     stream::MemoryOutputStream written;
     writer.write(element, &written);
-    std::string line = written.str();
-    if (line.compare(10, 1, "'") == 0) {  // <TEXT key='
-        size_t close = line.find('\'', 11);
-        line[10] = '"';
-        line[close] = '"';
-    }
-    if (entry.second.empty()) {
-        line.replace(line.size() - 2, 2, "><![CDATA[]]></TEXT>");
-    }
     out += "  ";
-    out += line;
+    out += written.str();
     out += '\n';
 }
 
 std::string writeXML(const BundleFile::Entries& entries) {
     std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<LANGUAGE>\n";
     xml::XMLWriter writer(false, false);
+    writer.setDoubleQuotes(true);
+    writer.setEmptyAsCData(true);
     for (const BundleFile::Entry& entry : entries) {
         appendEntry(writer, entry, out);
     }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "framework/plinth/Exception.h"
+#include "syntax/XMLChars.h"
 
 namespace kavri {
 namespace i18n {
@@ -34,7 +35,7 @@ class PluralExpression::Parser {
     }
 
     void skipBlanks() {
-        while (*mPos == ' ' || *mPos == '\t' || *mPos == '\n' || *mPos == '\r') {
+        while (xml::syntax::isSpace(*mPos)) {
             ++mPos;
         }
     }

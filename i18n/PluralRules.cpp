@@ -12,6 +12,7 @@
 
 #include "framework/plinth/Exception.h"
 #include "i18n/PluralData.h"
+#include "syntax/XMLChars.h"
 
 namespace kavri {
 namespace i18n {
@@ -47,15 +48,11 @@ size_t countDigits(const char* p) {
     return n;
 }
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
 std::string trimmed(const char* begin, const char* end) {
-    while (begin < end && isBlank(*begin)) {
+    while (begin < end && xml::syntax::isSpace(*begin)) {
         ++begin;
     }
-    while (end > begin && isBlank(end[-1])) {
+    while (end > begin && xml::syntax::isSpace(end[-1])) {
         --end;
     }
     return std::string(begin, end);
@@ -181,7 +178,7 @@ class PluralRules::Parser {
     }
 
     void skipBlanks() {
-        while (isBlank(*mPos)) {
+        while (xml::syntax::isSpace(*mPos)) {
             ++mPos;
         }
     }

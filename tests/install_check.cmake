@@ -40,6 +40,9 @@ foreach(header ${installed_headers})
     endforeach()
 endforeach()
 
+# The installed tool starts from a prefix outside the loader's path.
+run(${prefix}/bin/kavrixml check ${SOURCE_DIR}/examples/xml/settings.xml)
+
 # Through the CMake package.
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples/consumer -B ${WORK_DIR}/consumer
     -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release)

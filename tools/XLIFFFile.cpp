@@ -7,11 +7,11 @@
 
 #include "framework/kavrimain/MemoryOutputStream.h"
 #include "framework/plinth/Exception.h"
+#include "syntax/XMLSyntax.h"
 #include "tools/Command.h"
 #include "xml/Document.h"
 #include "xml/XMLWriter.h"
 #include "xml/XNode.h"
-#include "syntax/XMLSyntax.h"
 
 namespace kavrixml_tool {
 

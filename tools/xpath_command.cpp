@@ -1,13 +1,14 @@
 // kavrixml xpath: evaluates an XPath 1.0 expression on XML documents and
 // prints the result, a node set one node per line.
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "framework/kavrimain/MemoryOutputStream.h"
 #include "framework/plinth/Exception.h"
-#include "framework/plinth/StringUtil.h"
+#include "syntax/XMLSyntax.h"
 #include "tools/Command.h"
 #include "xml/Document.h"
 #include "xml/XMLWriter.h"
@@ -37,6 +38,10 @@ const char* const XPATH_USAGE =
     "may be \"-\" for standard input; -- ends the options (for an EXPR that\n"
     "begins with '-').\n"
     "\n"
+    "Attribute values are escaped as in XML (tab, line feed and carriage\n"
+    "return as references, so that each result stays on one line). With\n"
+    "several files, an empty result names its file.\n"
+    "\n"
     "Exit status: 0 every result is non-empty, 1 an empty node set or a file\n"
     "that cannot be read, 2 a usage error or an expression that does not\n"
     "compile (shown with a caret under the fault).\n";
@@ -60,13 +65,15 @@ int reportQuery(int code, const std::string& expression, const XPathException& e
 // one stream serve every element.
 class Printer {
   public:
-    // Prints the result for one document; false when it is an empty node set.
-    bool print(const XPathValue& value) {
+    // Prints the result for one document; false when it is an empty node set
+    // (said on stderr, after the file's name when `file` is not null).
+    bool print(const XPathValue& value, const char* file) {
         std::string out;
         if (value.type() != XPathValue::NODE_SET) {
             out = value.toString() + "\n";
         } else if (value.nodes().empty()) {
-            std::fprintf(stderr, "XPath set is empty\n");
+            std::fprintf(stderr, "%s%sXPath set is empty\n", file != nullptr ? file : "",
+                         file != nullptr ? ": " : "");
             return false;
         }
         for (const XPathNode& node : value.nodes()) {
@@ -87,8 +94,12 @@ class Printer {
                 break;
             case XPathNode::ATTRIBUTE: {
                 out += node.name() + "=\"";
-                const std::string value = node.value();
-                ::text::StringUtil::encodeXML(value.data(), value.size(), out);
+                kavri::xml::syntax::putEscaped(
+                    node.value().c_str(), kavri::xml::syntax::XMLBytes::ATTRIBUTE_ESCAPES,
+                    [&out](const char* bytes, size_t length = std::string::npos) {
+                        out.append(bytes,
+                                   length != std::string::npos ? length : std::strlen(bytes));
+                    });
                 out += '"';
                 break;
             }
@@ -147,7 +158,8 @@ int runXPath(const std::vector<std::string>& args) {
             continue;
         }
         try {
-            if (!printer.print(query->evaluate(*doc))) {
+            const char* file = words.size() > 2 ? words[i].c_str() : nullptr;
+            if (!printer.print(query->evaluate(*doc), file)) {
                 status = EXIT_FAULT;
             }
         } catch (const XPathException& e) {

@@ -10,11 +10,11 @@
 
 #include "core/SmartPtr.h"
 #include "framework/plinth/StringUtil.h"
+#include "syntax/XMLSyntax.h"
 #include "xml/LenientReader.h"
 #include "xml/XMLException.h"
 #include "xml/XMLLexer.h"
 #include "xml/XMLScanner.h"
-#include "syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {

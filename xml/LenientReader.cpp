@@ -4,10 +4,10 @@
 #include <cstring>
 #include <utility>
 
+#include "syntax/XMLSyntax.h"
 #include "xml/Transcoder.h"
 #include "xml/WellFormedReader.h"
 #include "xml/XMLException.h"
-#include "syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {

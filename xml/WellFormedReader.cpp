@@ -22,11 +22,11 @@
 #endif
 
 #include "core/SmartPtr.h"
+#include "syntax/XMLChars.h"
+#include "syntax/XMLSyntax.h"
 #include "xml/Document.h"
 #include "xml/XMLException.h"
 #include "xml/XNode.h"
-#include "syntax/XMLChars.h"
-#include "syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {

@@ -57,7 +57,7 @@ void WriteBuffer::putAttributeValue(const char* value) {
             doubleQuote = doubleQuote || c == '"';
         }
     }
-    const char quote = doubleQuote ? '\'' : '"';
+    const char quote = doubleQuote && !mDoubleQuotes ? '\'' : '"';
     putChar(quote);
     if (special) {
         putEscaped(value, XMLBytes::ATTRIBUTE_ESCAPES);

@@ -97,6 +97,8 @@ class WriteBuffer {
     void putName(const std::string& name) { put(name.data(), name.size()); }
     void putAttribute(const std::string& name, const char* value);
     void putAttributeValue(const char* value);
+    // Values always in double quotes (XMLWriter::setDoubleQuotes).
+    void setDoubleQuotes(bool value) { mDoubleQuotes = value; }
     // ">" or, for an element without content, "/>".
     void putTagEnd(bool empty) {
         if (mUsed + 2 > CHUNK) {
@@ -137,6 +139,7 @@ class WriteBuffer {
     kavri::stream::OutputStream* mStream = nullptr;
     char* mBuffer;  // CHUNK bytes
     size_t mUsed = 0;
+    bool mDoubleQuotes = false;
 };
 
 }  // namespace xml

@@ -5,9 +5,9 @@
 #include "core/Callback.h"
 #include "framework/kavrimain/OutputStream.h"
 #include "framework/plinth/Logger.h"
+#include "syntax/XMLSyntax.h"
 #include "xml/Document.h"
 #include "xml/WriteBuffer.h"
-#include "syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {
@@ -33,7 +33,9 @@ XMLWriter::XMLWriter(const XMLWriter& other)
     : mWriteDeclaration(other.mWriteDeclaration),
       mTidyOutput(other.mTidyOutput),
       mCRLF(other.mCRLF),
-      mWriteBOM(other.mWriteBOM) {}
+      mWriteBOM(other.mWriteBOM),
+      mDoubleQuotes(other.mDoubleQuotes),
+      mEmptyAsCData(other.mEmptyAsCData) {}
 
 XMLWriter& XMLWriter::operator=(const XMLWriter& other) {
     if (this != &other) {
@@ -41,6 +43,8 @@ XMLWriter& XMLWriter::operator=(const XMLWriter& other) {
         mTidyOutput = other.mTidyOutput;
         mCRLF = other.mCRLF;
         mWriteBOM = other.mWriteBOM;
+        mDoubleQuotes = other.mDoubleQuotes;
+        mEmptyAsCData = other.mEmptyAsCData;
     }
     return *this;
 }
@@ -94,6 +98,7 @@ void XMLWriter::writeStart(kavri::stream::OutputStream* stream, XNode* declarati
     }
     // A write that failed half-way may have left bytes behind: dropped.
     mOut->start(stream);
+    mOut->setDoubleQuotes(mDoubleQuotes);
     if (!stream->isOpen()) {
         stream->open(kavri::stream::OutputStream::WRITE);
     }
@@ -130,7 +135,7 @@ void XMLWriter::writeXML(XNode* node) {
 
 XNode::VisitResult XMLWriter::visitEnter(XNode* node, int depth, int) {
     WriteBuffer& out = *mOut;
-    const bool empty = isEmptyElement(node);
+    const bool empty = writesEmptyTag(node);
     if (mTidyOutput && depth > 0) {
         writeTabs(static_cast<unsigned>(depth));
     }
@@ -155,11 +160,11 @@ XNode::VisitResult XMLWriter::visitEnter(XNode* node, int depth, int) {
     }
     unsigned cdataSize = 0;
     const char* cdata = node->getCData(cdataSize);
-    if (cdata != nullptr && cdataSize > 0) {
+    if ((cdata != nullptr && cdataSize > 0) || (mEmptyAsCData && isEmptyElement(node))) {
         if (mTidyOutput) {
             writeTabs(static_cast<unsigned>(depth));
         }
-        out.putCData(cdata, cdataSize);
+        out.putCData(cdataSize > 0 ? cdata : "", cdataSize);
         if (mTidyOutput) {
             writeLine();
         }
@@ -168,7 +173,7 @@ XNode::VisitResult XMLWriter::visitEnter(XNode* node, int depth, int) {
 }
 
 XNode::VisitResult XMLWriter::visitExit(XNode* node, int depth, int) {
-    if (isEmptyElement(node)) {
+    if (writesEmptyTag(node)) {
         return XNode::VISIT_CONTINUE;
     }
     if (mTidyOutput) {
@@ -188,6 +193,10 @@ void XMLWriter::writeTagAndAttributes(XNode* node) {
     node->forEachAttribute([&out](const char*, const Attribute* attribute) {
         out.putAttribute(attribute->getNameString(), attribute->getValue());
     });
+}
+
+bool XMLWriter::writesEmptyTag(const XNode* node) const {
+    return !mEmptyAsCData && isEmptyElement(node);
 }
 
 void XMLWriter::writeTabs(unsigned count) {

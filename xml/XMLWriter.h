@@ -50,6 +50,14 @@ class XMLWriter {
     void setCRLF(bool value) { mCRLF = value; }
     bool getWriteBOM() const { return mWriteBOM; }
     void setWriteBOM(bool value) { mWriteBOM = value; }
+    // Every attribute value in double quotes, a '"' inside as "&quot;" (off:
+    // a value holding '"' stands in single quotes).
+    bool getDoubleQuotes() const { return mDoubleQuotes; }
+    void setDoubleQuotes(bool value) { mDoubleQuotes = value; }
+    // An element without body, CDATA or children as "<a><![CDATA[]]></a>"
+    // (off: "<a/>"), for files whose every text stands in a section.
+    bool getEmptyAsCData() const { return mEmptyAsCData; }
+    void setEmptyAsCData(bool value) { mEmptyAsCData = value; }
 
     // The whole document; its declaration node, when it has one, gives the
     // version and encoding written.
@@ -67,6 +75,8 @@ class XMLWriter {
     XNode::VisitResult visitExit(XNode* node, int depth, int limit);
     void writeTagAndAttributes(XNode* node);
     void writeTabs(unsigned count);
+    // The empty-element tag "<a/>" for this node.
+    bool writesEmptyTag(const XNode* node) const;
     void writeLine();
 
   private:
@@ -77,6 +87,8 @@ class XMLWriter {
     bool mTidyOutput;
     bool mCRLF;
     bool mWriteBOM = false;
+    bool mDoubleQuotes = false;
+    bool mEmptyAsCData = false;
     char* mTabs = nullptr;
     unsigned mTabCapacity = 0;
     // The output, made by the first write (xml/WriteBuffer.h).

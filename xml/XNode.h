@@ -36,8 +36,8 @@
 
 #include "core/Callback.h"
 #include "core/SmartPtr.h"
-#include "framework/plinth/internal/BlockPool.h"
 #include "framework/kavrimain/NamedObject.h"
+#include "framework/plinth/internal/BlockPool.h"
 #include "xml/Attribute.h"
 #include "xml/internal/AttributeMap.h"
 #include "xml/internal/ChildList.h"

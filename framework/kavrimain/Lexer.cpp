@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "framework/kavrimain/InputStream.h"
+#include "syntax/XMLChars.h"
 
 namespace kavri {
 namespace parser {
@@ -90,7 +91,7 @@ bool Lexer::isNewLine(const char* text) {
 }
 
 bool Lexer::isIgnorable(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    return ::kavri::xml::syntax::isSpace(c);
 }
 
 Lexer::CommentGuess Lexer::isLineComment(const char*) {

@@ -11,8 +11,8 @@
 #include <cstring>
 #include <string>
 
-#include "framework/plinth/internal/NameRef.h"
 #include "framework/kavrimain/Object.h"
+#include "framework/plinth/internal/NameRef.h"
 
 namespace kavri {
 namespace core {

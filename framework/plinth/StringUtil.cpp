@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "syntax/XMLChars.h"
 #include "syntax/XMLSyntax.h"
 
 namespace text {
@@ -13,7 +14,7 @@ namespace text {
 namespace {
 
 const char* skipBlanks(const char* text) {
-    while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r') {
+    while (::kavri::xml::syntax::isSpace(*text)) {
         ++text;
     }
     return text;
@@ -61,8 +62,7 @@ bool StringUtil::parseBool(const char* text) {
     }
     text = skipBlanks(text);
     std::string word(text);
-    while (!word.empty() && (word.back() == ' ' || word.back() == '\t' || word.back() == '\n' ||
-                             word.back() == '\r')) {
+    while (!word.empty() && ::kavri::xml::syntax::isSpace(word.back())) {
         word.pop_back();
     }
     if (compareIgnoreCase(word.c_str(), "true") == 0 ||

@@ -11,7 +11,8 @@ namespace {
 using namespace tooltest;
 
 const char* const DOC =
-    "<?xml version='1.0'?>\n<lib>\n  <book id='b1' note='a&quot;b'><title>Alpha</title></book>\n"
+    "<?xml version='1.0'?>\n<lib>\n  <book id='b1' "
+    "note='a&quot;b&#9;&#10;&#13;'><title>Alpha</title></book>\n"
     "  <book id='b2'><title>Beta</title><![CDATA[<cd>]]></book>\n</lib>\n";
 
 TEST(XPathCommand, PrintsEachKindOfResult) {
@@ -19,7 +20,7 @@ TEST(XPathCommand, PrintsEachKindOfResult) {
     EXPECT_EQ(run("xpath //title " + path),
               (ToolRun{0, "<title>Alpha</title>\n<title>Beta</title>\n", ""}));
     EXPECT_EQ(run("xpath '//book/@*' " + path),
-              (ToolRun{0, "id=\"b1\"\nnote=\"a&quot;b\"\nid=\"b2\"\n", ""}));
+              (ToolRun{0, "id=\"b1\"\nnote=\"a&quot;b&#9;&#10;&#13;\"\nid=\"b2\"\n", ""}));
     EXPECT_EQ(run("xpath '//text()' " + path), (ToolRun{0, "Alpha\n<cd>\nBeta\n", ""}));
     EXPECT_EQ(run("xpath 'count(//book) div 4' " + path + " " + path),
               (ToolRun{0, "0.5\n0.5\n", ""}));
@@ -30,6 +31,9 @@ TEST(XPathCommand, PrintsEachKindOfResult) {
 TEST(XPathCommand, ExitCodesTellEmptyResultsBadFilesAndBadExpressions) {
     const std::string path = "'" + writeInput("xpath_doc.xml", DOC) + "'";
     EXPECT_EQ(run("xpath //none " + path), (ToolRun{1, "", "XPath set is empty\n"}));
+    EXPECT_EQ(
+        run("xpath //title - " + path, "<a/>"),
+        (ToolRun{1, "<title>Alpha</title>\n<title>Beta</title>\n", "-: XPath set is empty\n"}));
     EXPECT_EQ(run("xpath //book[1] - /no/such.xml", "<a/>").status, 1);
     EXPECT_EQ(run("xpath //a -", "<a><b></a>").status, 1);
     EXPECT_EQ(run("xpath '//book[@id=]' " + path),

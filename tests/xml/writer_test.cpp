@@ -113,6 +113,17 @@ TEST(XMLWriterContent, EscapingQuotingBodyAndCData) {
               "\t</e>\n"
               "\t<f z=\"\"/>\n"
               "</r>\n");
+
+    // The two options of files that keep every value in double quotes and
+    // every text in a section; a copy of the writer keeps them.
+    writer.setTidyOutput(false);
+    writer.setDoubleQuotes(true);
+    writer.setEmptyAsCData(true);
+    XMLWriter copy(writer);
+    EXPECT_EQ(written(copy, doc.get()),
+              "<r plain=\"a&lt;b &amp; &apos;c&apos;\" quoted=\"say &quot;hi&quot;\"><t>1 &lt; 2 "
+              "&amp; &quot;x&quot;\n</t><d><![CDATA[x<y]]></d><e>b<![CDATA[c]]></e>"
+              "<f z=\"\"><![CDATA[]]></f></r>");
 }
 
 TEST(XMLWriterStream, OpensOnlyAClosedStreamAndFlushesAtTheEnd) {
