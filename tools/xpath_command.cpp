@@ -1,5 +1,6 @@
 // kavrixml xpath: evaluates an XPath 1.0 expression on XML documents and
 // prints the result, a node set one node per line.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -8,6 +9,7 @@
 
 #include "framework/kavrimain/MemoryOutputStream.h"
 #include "framework/plinth/Exception.h"
+#include "syntax/XMLChars.h"
 #include "syntax/XMLSyntax.h"
 #include "tools/Command.h"
 #include "xml/Document.h"
@@ -48,10 +50,8 @@ const char* const XPATH_USAGE =
 
 // "  EXPR\n  ^" under the character at `offset`.
 std::string caret(const std::string& expression, size_t offset) {
-    size_t column = 0;
-    for (size_t i = 0; i < offset && i < expression.size(); ++i) {
-        column += (static_cast<unsigned char>(expression[i]) & 0xC0) != 0x80 ? 1 : 0;
-    }
+    const size_t column =
+        kavri::xml::syntax::countCharacters(expression.data(), std::min(offset, expression.size()));
     return "  " + expression + "\n  " + std::string(column, ' ') + "^\n";
 }
 
