@@ -21,9 +21,9 @@
 #include "i18n/I18N.h"
 #include "i18n/LocaleCode.h"
 #include "i18n/MessageFormat.h"
-#include "i18n/MessageOutline.h"
 #include "tools/Command.h"
 #include "tools/CommandArguments.h"
+#include "tools/MessageChecks.h"
 #include "tools/PluralKeys.h"
 
 namespace kavrixml_tool {
@@ -538,109 +538,18 @@ std::string messageSource(const char* text, const Bundle& texts) {
     return source;
 }
 
-// Why `source` does not compile in language `code`; empty when it does.
-std::string compileFault(const std::string& source, const std::string& code) {
-    try {
-        kavri::i18n::MessageFormat message(source, code.empty() ? "en" : code);
-    } catch (const kavri::i18n::MessageFormatException& e) {
-        return std::string("does not compile: ") + e.getMessage();
-    }
-    return std::string();
-}
-
-std::string describeSelector(const kavri::i18n::MessageOutline::Selector& selector) {
-    if (selector.function.empty()) {
-        return "no function";
-    }
-    std::string text = ":" + selector.function;
-    if (!selector.select.empty() && selector.select != "plural") {
-        text += " select=" + selector.select;
-    }
-    return text;
-}
-
-// The arguments a translation reads against the base text's, and the
-// functions of the selectors both have.
-void compareOutlines(const kavri::i18n::MessageOutline& base,
-                     const kavri::i18n::MessageOutline& translation,
-                     std::vector<std::string>& findings) {
-    for (const std::string& name : translation.arguments()) {
-        if (base.arguments().count(name) == 0) {
-            findings.push_back("uses $" + name + ", which the base text lacks");
-        }
-    }
-    for (const std::string& name : base.arguments()) {
-        if (translation.arguments().count(name) == 0) {
-            findings.push_back("drops $" + name + " of the base text");
-        }
-    }
-    for (const auto& selector : translation.selectors()) {
-        for (const auto& original : base.selectors()) {
-            if (original.variable == selector.variable &&
-                describeSelector(original) != describeSelector(selector)) {
-                findings.push_back("selector $" + selector.variable + " is " +
-                                   describeSelector(selector) + ", the base text's " +
-                                   describeSelector(original));
-            }
-        }
-    }
-}
-
-// The categories of language `code` that each plural selector's variants
-// leave to "*", with numbers that would fall there.
-void checkPluralVariants(const kavri::i18n::MessageOutline& outline, const std::string& code,
-                         std::vector<std::string>& findings) {
-    size_t plurals = 0;
-    for (const auto& selector : outline.selectors()) {
-        plurals += selector.isPlural() ? 1 : 0;
-    }
-    for (const auto& selector : outline.selectors()) {
-        if (!selector.isPlural()) {
-            continue;
-        }
-        const PluralRules& rules = PluralRules::forLanguage(
-            code.c_str(),
-            selector.select == "ordinal" ? PluralRules::ORDINAL : PluralRules::CARDINAL);
-        // :integer only ever selects by whole numbers.
-        const bool integers = selector.function == "integer";
-        for (int k = 0; k < PluralRules::CATEGORY_COUNT; ++k) {
-            auto category = static_cast<PluralRules::Category>(k);
-            const char* name = PluralRules::categoryName(category);
-            if (category == PluralRules::OTHER || !rules.has(category) ||
-                (integers && !rules.reachedByIntegers(category)) || selector.keys.count(name)) {
-                continue;
-            }
-            findings.push_back(std::string("missing plural form ") + name + " (" +
-                               sampleList(rules, category, 4) + ")" +
-                               (plurals > 1 ? " for $" + selector.variable : ""));
-        }
-    }
-}
-
 // The findings of one message: base text (null for a stale key) and its
 // translation in language `code`, both with references from `texts`.
-std::vector<std::string> checkMessage(const char* original, const char* translated,
-                                      const std::string& code, const Bundle& texts) {
-    std::vector<std::string> findings;
-    const std::string source = messageSource(translated, texts);
-    const std::string fault = compileFault(source, code);
-    if (!fault.empty()) {
-        findings.push_back(fault);
-        return findings;
+std::vector<std::string> checkBundleMessage(const char* original, const char* translated,
+                                            const std::string& code, const Bundle& texts) {
+    if (original == nullptr) {
+        return checkMessage(nullptr, messageSource(translated, texts), code);
     }
-    const kavri::i18n::MessageOutline outline(source);
-    if (original != nullptr) {
-        try {
-            compareOutlines(kavri::i18n::MessageOutline(messageSource(original, texts)), outline,
-                            findings);
-        } catch (const kavri::i18n::MessageFormatException&) {
-            // The base file's own finding.
-        }
-    }
-    checkPluralVariants(outline, code, findings);
-    return findings;
+    const std::string base = messageSource(original, texts);
+    return checkMessage(&base, messageSource(translated, texts), code);
 }
 
+// Why `source` does not compile in language `code`; empty when it does.
 void checkBase(const Bundle& base, const I18N& i18n, FileReport& report) {
     for (const auto& entry : base.getTexts()) {
         std::string finding =
@@ -739,8 +648,8 @@ void checkLocalized(const Bundle& base, const Bundle& localized, const Bundle& m
             report.add(entry.first, "stale (not in base file)");
         }
         if (base.isMessageBundle()) {
-            for (const std::string& finding :
-                 checkMessage(inBase ? base[entry.first] : nullptr, entry.second, code, merged)) {
+            for (const std::string& finding : checkBundleMessage(
+                     inBase ? base[entry.first] : nullptr, entry.second, code, merged)) {
                 report.add(entry.first, finding);
             }
             continue;
