@@ -74,6 +74,7 @@
 #include "i18n/I18N.h"
 #include "i18n/LocaleCode.h"
 #include "i18n/MessageFormat.h"
+#include "i18n/MessageOutline.h"
 #include "i18n/NumberFormat.h"
 #include "i18n/PluralExpression.h"
 #include "i18n/PluralKey.h"

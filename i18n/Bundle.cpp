@@ -131,6 +131,7 @@ void Bundle::setLanguage(const char* code) {
         return;
     }
     mLanguage = code;
+    mMessages.clear();
     mPluralRules[0] = nullptr;
     mPluralRules[1] = nullptr;
     for (const auto& child : mChildren) {
@@ -145,6 +146,7 @@ void Bundle::clear() {
     }
     mTexts.clear();
     mTextIndex.clear();
+    mMessages.clear();
     mExactForms = 0;
     for (const auto& child : mChildren) {
         child->clear();

@@ -16,12 +16,17 @@
 //   texts->getText("greeting", out, true, "Ada"); // "Hello, %s!" -> "Hello, Ada!"
 //   texts->getPluralText("files", 3, out, true, 3); // "files_few" in Russian: "3 файла"
 //
+// A bundle whose file says its texts are MessageFormat messages (see
+// BundleFile) formats them with named arguments through formatMessage:
+//   texts->formatMessage("photos", {{"count", 3}}, out, true);  // "3 photos"
+//
 // Bundles take no lock: one thread at a time.
 #ifndef KAVRIXML_I18N_BUNDLE_H
 #define KAVRIXML_I18N_BUNDLE_H
 
 #include <cstdarg>
 #include <cstddef>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -32,6 +37,7 @@
 #include "core/CKHashMap.h"
 #include "core/SmartPtr.h"
 #include "framework/plinth/IRefCount.h"
+#include "i18n/MessageFormat.h"
 #include "i18n/PluralRules.h"
 
 namespace kavri {
@@ -202,6 +208,23 @@ class Bundle : public ::core::IRefCount {
     // The rules of this bundle's language.
     const PluralRules& getPluralRules(bool ordinal) const;
 
+    // --- Messages ---------------------------------------------------------------
+    // Whether a file of this bundle said its texts are messages; a bundle
+    // without the mark keeps its texts for getText and printf alone.
+    bool isMessageBundle() const { return mMessageBundle; }
+    void setMessageBundle(bool messages) { mMessageBundle = messages; }
+    // The text of `key` as getText finds it, its references substituted (one
+    // level deep, as resolve does: a text put in is message source too), then
+    // compiled as a message in the bundle's language (once per text) and
+    // formatted with `arguments` into `out`. A text that does not compile
+    // gives `key`, with a warning once per text. Formatting errors (a missing
+    // argument, say) leave the fallback the message defines, as "{$count}",
+    // and go to `errors` when given. Returns out's C string.
+    const char* formatMessage(
+        const char* key, const MessageArguments& arguments, std::string& out, bool inherit,
+        std::vector<MessageError>* errors = nullptr,
+        MessageFormat::BidiIsolation isolation = MessageFormat::BIDI_DEFAULT) const;
+
     // --- Files ------------------------------------------------------------------
     // Reloads this bundle and its subtree: for each bundle the localized file
     // of its language ("texts_de.xml"), then the base file for the keys still
@@ -212,6 +235,9 @@ class Bundle : public ::core::IRefCount {
 
   private:
     const char* _resolve(const char* text, std::string& out, bool inherit) const;
+    // The compiled message of `text` (references substituted) in the
+    // bundle's language; null, warned about once, when it does not compile.
+    const MessageFormat* compileMessage(const std::string& text, const char* key) const;
     void loadXML(vfs::FileSystem* fileSystem, const char* path);
     void loadJSON(vfs::FileSystem* fileSystem, const char* path);
     void load(const json::JSObject* object, bool overwrite);
@@ -260,6 +286,10 @@ class Bundle : public ::core::IRefCount {
     size_t mExactForms = 0;
     // "LANGUAGE KEY" of each missing form already warned about.
     mutable std::set<std::string> mMissingForms;
+    bool mMessageBundle = false;
+    // Compiled messages by their source text, in mLanguage; null for a text
+    // that does not compile (warned about once).
+    mutable std::unordered_map<std::string, std::unique_ptr<MessageFormat>> mMessages;
 };
 
 }  // namespace i18n

@@ -27,6 +27,7 @@ namespace {
 using JSObjectPtr = ::core::SmartPtr<json::JSObject>;
 
 const char* const LANGUAGE_TAG = "LANGUAGE";
+const char* const FORMAT_ATTRIBUTE = "format";
 
 // The extension of `path` with its dot, or "" when it has none.
 const char* extensionOf(const char* path) {
@@ -59,6 +60,10 @@ JSObjectPtr toObject(const xml::XNode* root, std::string* ignored) {
         return nullptr;
     }
     JSObjectPtr object(new json::JSObject(json::JSObject::OBJECT));
+    const char* format = root->getAttributeChar(FORMAT_ATTRIBUTE, nullptr);
+    if (format != nullptr && std::strcmp(format, BundleFile::MESSAGE_FORMAT) == 0) {
+        object->set(BundleFile::FORMAT_KEY, BundleFile::MESSAGE_FORMAT);
+    }
     std::string text;
     for (const auto& entry : root->getChildren()) {
         const char* key = entry->getAttributeChar("key", nullptr);
@@ -119,11 +124,14 @@ void appendEntry(xml::XMLWriter& writer, const BundleFile::Entry& entry, std::st
 }
 
 std::string writeXML(const BundleFile::Entries& entries) {
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<LANGUAGE>\n";
+    BundleFile::Entries texts = entries;
+    bool messages = BundleFile::takeFormatMarker(texts, true);
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<LANGUAGE";
+    out += messages ? " format=\"messageformat\">\n" : ">\n";
     xml::XMLWriter writer(false, false);
     writer.setDoubleQuotes(true);
     writer.setEmptyAsCData(true);
-    for (const BundleFile::Entry& entry : entries) {
+    for (const BundleFile::Entry& entry : texts) {
         appendEntry(writer, entry, out);
     }
     out += "</LANGUAGE>\n";
@@ -144,6 +152,9 @@ std::string writeJSON(const BundleFile::Entries& entries) {
 }
 
 }  // namespace
+
+const char* const BundleFile::FORMAT_KEY = "@format";
+const char* const BundleFile::MESSAGE_FORMAT = "messageformat";
 
 BundleFile::Format BundleFile::formatOf(const char* path) {
     const char* extension = extensionOf(path);
@@ -218,6 +229,23 @@ BundleFile::Entries BundleFile::entries(const json::JSObject* object) {
         }
     }
     return result;
+}
+
+bool BundleFile::isFormatMarker(const char* key, const char* text) {
+    return key != nullptr && text != nullptr && std::strcmp(key, FORMAT_KEY) == 0 &&
+           std::strcmp(text, MESSAGE_FORMAT) == 0;
+}
+
+bool BundleFile::takeFormatMarker(Entries& entries, bool remove) {
+    for (auto it = entries.begin(); it != entries.end(); ++it) {
+        if (isFormatMarker(it->first.c_str(), it->second.c_str())) {
+            if (remove) {
+                entries.erase(it);
+            }
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string BundleFile::write(const Entries& entries, Format format) {

@@ -8,6 +8,11 @@
 // and their text as CDATA; JSON, one object of string members. The format is
 // chosen by the extension, ignoring case.
 //
+// A file whose texts are MessageFormat messages says so: in XML by the root's
+// attribute format="messageformat", in JSON by the member
+// "@format": "messageformat". Both read as that one JSON member (FORMAT_KEY),
+// first in the file's texts, and both are written back from it.
+//
 //   BundleFile::localizedPath("i18n/texts.xml", "de");   // "i18n/texts_de.xml"
 //   BundleFile::languageCode("texts_de.xml");            // "de"
 //   BundleFile::Entries texts = BundleFile::readEntries(&fileSystem, "texts_de.xml");
@@ -41,6 +46,10 @@ class BundleFile {
     using Entry = std::pair<std::string, std::string>;
     using Entries = std::vector<Entry>;
 
+    // The reserved entry that marks a file of messages, and its value.
+    static const char* const FORMAT_KEY;
+    static const char* const MESSAGE_FORMAT;
+
     // XML or JSON by the extension of `path` (".xml", ".json", any case).
     static Format formatOf(const char* path);
 
@@ -70,12 +79,17 @@ class BundleFile {
     static Entries readEntries(vfs::FileSystem* fileSystem, const char* path);
     // The string members of an object, in order.
     static Entries entries(const json::JSObject* object);
+    // Whether `key` and `text` are the marker of a file of messages.
+    static bool isFormatMarker(const char* key, const char* text);
+    // Whether `entries` hold the marker; with `remove`, it is taken out.
+    static bool takeFormatMarker(Entries& entries, bool remove);
 
     // The bytes of a bundle file holding `entries` in their order. XML: the
     // declaration, then one line per entry, the key as attribute and the
     // text as CDATA (a "]]>" in the text is split over two sections). JSON:
     // one object, two blanks of indentation, one member per line, UTF-8 kept
     // as it is. Both end with a line break. `format` must be XML or JSON.
+    // The marker entry becomes the root's attribute in XML.
     static std::string write(const Entries& entries, Format format);
 };
 

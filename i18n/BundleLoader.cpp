@@ -71,6 +71,7 @@ void Bundle::load(vfs::FileSystem* fileSystem, bool flag) {
 void Bundle::loadXML(vfs::FileSystem* fileSystem, const char* path) {
     // BundleFile::read tells the formats apart by the path's extension, so
     // both formats take these same two steps.
+    mMessageBundle = false;
     std::string localized = localizedPath(path);
     if (!localized.empty()) {
         load(readBundleFile(fileSystem, localized, true), false);
@@ -92,7 +93,9 @@ void Bundle::load(const json::JSObject* object, bool overwrite) {
             continue;
         }
         const char* text = it.getValue()->asString(nullptr);
-        if (text != nullptr) {
+        if (BundleFile::isFormatMarker(key, text)) {
+            mMessageBundle = true;
+        } else if (text != nullptr) {
             storeText(key, text);
         }
     }

@@ -173,6 +173,13 @@ const char* I18N::resolve(const char* text, std::string& out, bool inherit, ...)
     return out.c_str();
 }
 
+const char* I18N::formatMessage(const char* key, const MessageArguments& arguments,
+                                std::string& out, bool inherit,
+                                std::vector<MessageError>* errors) const {
+    const Bundle& bundle = mRootBundle != nullptr ? *mRootBundle : emptyBundle();
+    return bundle.formatMessage(key, arguments, out, inherit, errors);
+}
+
 // --- Registry ---------------------------------------------------------------
 
 void I18N::addBundle(Bundle* bundle) {

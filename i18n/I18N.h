@@ -77,6 +77,9 @@ class I18N : public ::core::Singleton<I18N, 0, 0, ::core::Singleton_Singlethread
     const char* vgetText(const char* key, std::string& out, bool inherit, va_list args) const;
     const char* resolve(const char* text, std::string& out, bool inherit, ...) const;
     const char* vresolve(const char* text, std::string& out, bool inherit, va_list args) const;
+    // The root bundle's message under `key`, formatted (Bundle::formatMessage).
+    const char* formatMessage(const char* key, const MessageArguments& arguments, std::string& out,
+                              bool inherit, std::vector<MessageError>* errors = nullptr) const;
 
     // --- Registry of named bundles -----------------------------------------------
     // Registers `bundle` under its name, replacing an earlier one of that name.

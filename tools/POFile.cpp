@@ -308,13 +308,14 @@ std::string writePO(const Translation& translation) {
     }
     for (const TranslationUnit& unit : translation.units) {
         out += '\n';
-        for (const std::string& note : keepNotes(unit.source)) {
+        for (const std::string& note : keepNotes(unit.source, translation.messages)) {
             out += "#. " + note + "\n";
         }
         if (!unit.numbers.empty()) {
             out += "#. " + unit.numbers + "\n";
         }
-        bool cFormat = isCFormat(unit.source) || (unit.plural && isCFormat(unit.sourcePlural));
+        bool cFormat = !translation.messages &&
+                       (isCFormat(unit.source) || (unit.plural && isCFormat(unit.sourcePlural)));
         bool fuzzy = unit.plural && partlyTranslated(unit.targets);
         if (cFormat || fuzzy) {
             out += std::string("#, ") + (fuzzy ? "fuzzy" : "") + (cFormat && fuzzy ? ", " : "") +

@@ -6,6 +6,8 @@
 #include "framework/plinth/StringUtil.h"
 #include "i18n/Bundle.h"
 #include "i18n/FormatCheck.h"
+#include "i18n/MessageFormat.h"
+#include "i18n/MessageOutline.h"
 #include "tools/Command.h"
 #include "tools/POFile.h"
 #include "tools/XLIFFFile.h"
@@ -27,10 +29,32 @@ TranslationFormat translationFormatOf(const std::string& path) {
     return TranslationFormat::UNKNOWN;
 }
 
-std::vector<std::string> keepNotes(const std::string& text) {
+namespace {
+
+// The arguments of a message, "$a $b"; empty for one without arguments or
+// that does not compile.
+std::string messageArguments(const std::string& text) {
+    std::string names;
+    try {
+        const kavri::i18n::MessageOutline outline(text);
+        for (const std::string& name : outline.arguments()) {
+            names += (names.empty() ? "$" : " $") + name;
+        }
+    } catch (const kavri::i18n::MessageFormatException&) {
+        // The check reports it; the translator is told nothing false.
+    }
+    return names;
+}
+
+}  // namespace
+
+std::vector<std::string> keepNotes(const std::string& text, bool message) {
     std::vector<std::string> notes;
     kavri::i18n::FormatCheck check(text.c_str());
-    if (check.isValid() && !check.getConversions().empty()) {
+    std::string arguments = message ? messageArguments(text) : std::string();
+    if (!arguments.empty()) {
+        notes.push_back("a MessageFormat message: keep the arguments " + arguments);
+    } else if (!message && check.isValid() && !check.getConversions().empty()) {
         std::string conversions;
         for (const auto& conversion : check.getConversions()) {
             conversions += conversions.empty() ? "" : " ";

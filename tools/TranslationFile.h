@@ -44,6 +44,8 @@ struct Translation {
     // PO: the "Plural-Forms" header as read, and its line.
     std::string pluralForms;
     unsigned pluralFormsLine = 0;
+    // The texts are MessageFormat messages, carried whole: no printf flags.
+    bool messages = false;
 };
 
 enum class TranslationFormat { XLIFF, PO, UNKNOWN };
@@ -52,8 +54,9 @@ enum class TranslationFormat { XLIFF, PO, UNKNOWN };
 TranslationFormat translationFormatOf(const std::string& path);
 
 // What a translation of `text` must keep, one line each: its printf
-// conversions and its "${...}" references. Empty for a plain text.
-std::vector<std::string> keepNotes(const std::string& text);
+// conversions (a MessageFormat message's arguments when `message`) and its
+// "${...}" references. Empty for a plain text.
+std::vector<std::string> keepNotes(const std::string& text, bool message = false);
 
 // True for a valid printf format with at least one conversion.
 bool isCFormat(const std::string& text);

@@ -28,10 +28,10 @@ void addText(XNode* parent, const char* name, const std::string& text) {
     }
 }
 
-void addUnit(XNode* file, const TranslationUnit& unit) {
+void addUnit(XNode* file, const TranslationUnit& unit, bool messages) {
     XNode* element = file->addChild("unit");
     element->addAttribute("id", unit.key);
-    std::vector<std::string> notes = keepNotes(unit.source);
+    std::vector<std::string> notes = keepNotes(unit.source, messages);
     if (!notes.empty() || !unit.numbers.empty()) {
         XNode* list = element->addChild("notes");
         if (!unit.numbers.empty()) {
@@ -206,7 +206,7 @@ std::string writeXLIFF(const Translation& translation) {
     // Texts keep every blank and line break.
     file->addAttribute("xml:space", "preserve");
     for (const TranslationUnit& unit : translation.units) {
-        addUnit(file, unit);
+        addUnit(file, unit, translation.messages);
     }
     kavri::xml::XMLWriter writer(true, false);
     kavri::stream::MemoryOutputStream out;

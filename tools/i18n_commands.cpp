@@ -20,7 +20,10 @@
 #include "i18n/FormatCheck.h"
 #include "i18n/I18N.h"
 #include "i18n/LocaleCode.h"
+#include "i18n/MessageFormat.h"
 #include "tools/Command.h"
+#include "tools/CommandArguments.h"
+#include "tools/MessageChecks.h"
 #include "tools/PluralKeys.h"
 
 namespace kavrixml_tool {
@@ -35,6 +38,7 @@ using kavri::i18n::LocaleCode;
 
 const char* const I18N_USAGE =
     "usage: kavrixml i18n [--lang CODE] [--count N [--ordinal]] ROOTFILE [KEY [ARG...]]\n"
+    "       kavrixml i18n [--lang CODE] --arg NAME=VALUE... ROOTFILE KEY\n"
     "\n"
     "Shows the languages of an application's texts, or one text in a language.\n"
     "ROOTFILE is the base bundle file (texts.xml or texts.json); the languages are\n"
@@ -56,8 +60,15 @@ const char* const I18N_USAGE =
     "                conversion (%d, %f or %s), which must show it as it is (a\n"
     "                count too large for %d is refused); the ARGs fill the rest.\n"
     "  --ordinal     the ordinal form instead (KEY_ordinal_one, ...): 1st, 2nd, 3rd\n"
+    "  --arg NAME=VALUE\n"
+    "                an argument of a MessageFormat text (a bundle file marked\n"
+    "                format=\"messageformat\"), read as kavrixml message reads it:\n"
+    "                a JSON string, number or boolean, else the text itself. The\n"
+    "                text of KEY in such a bundle is always formatted as a message,\n"
+    "                with or without arguments; placeholders are not isolated.\n"
     "\n"
-    "Exit status: 0 success, 1 no such text or a text that cannot be filled,\n"
+    "Exit status: 0 success, 1 no such text or a text that cannot be filled (a\n"
+    "message that does not compile or formats with errors, each named on stderr),\n"
     "2 usage error.\n";
 
 const char* const I18N_CHECK_USAGE =
@@ -82,6 +93,16 @@ const char* const I18N_CHECK_USAGE =
     "      form its language needs for those numbers (by CLDR's rules)\n"
     "  FILE: KEY_CATEGORY: plural form CATEGORY is never chosen in CODE\n"
     "      the language's rules give no number that category\n"
+    "  FILE: KEY: does not compile: ERROR\n"
+    "      in a bundle of MessageFormat messages: the syntax or data model error\n"
+    "  FILE: KEY: uses $NAME, which the base text lacks\n"
+    "  FILE: KEY: drops $NAME of the base text\n"
+    "      a message reads other arguments than its base text\n"
+    "  FILE: KEY: selector $NAME is :F, the base text's :G\n"
+    "      a .match selects the same argument by another function\n"
+    "  FILE: KEY: missing plural form CATEGORY (SAMPLES)\n"
+    "      also: a message's plural selector (:number, :integer) has no variant\n"
+    "      for a category its language needs; those numbers fall to *\n"
     "  FILE: language_CODE: missing (display name of language CODE)\n"
     "      the base file does not name a language that was found\n"
     "  FILE: cannot be loaded: REASON\n"
@@ -130,6 +151,8 @@ struct I18NArgs {
     bool hasCount = false;
     std::string count;
     bool ordinal = false;
+    bool hasArguments = false;
+    kavri::i18n::MessageArguments messageArguments;
 };
 
 bool parseI18NArgs(const std::vector<std::string>& args, I18NArgs& parsed) {
@@ -144,6 +167,13 @@ bool parseI18NArgs(const std::vector<std::string>& args, I18NArgs& parsed) {
             parsed.count = args[++i];
         } else if (args[i] == "--ordinal") {
             parsed.ordinal = true;
+        } else if (args[i] == "--arg" && i + 1 < args.size()) {
+            std::string error;
+            if (!readNamedArgument(args[++i], parsed.messageArguments, error)) {
+                report("i18n", EXIT_USAGE, "%s (see kavrixml i18n --help)", error.c_str());
+                return false;
+            }
+            parsed.hasArguments = true;
         } else if (args[i] == "--") {
             ++i;
             break;
@@ -165,6 +195,10 @@ bool parseI18NArgs(const std::vector<std::string>& args, I18NArgs& parsed) {
     }
     if ((parsed.hasCount || parsed.ordinal) && !parsed.hasKey) {
         report("i18n", EXIT_USAGE, "--count and --ordinal need a KEY (see kavrixml i18n --help)");
+        return false;
+    }
+    if (parsed.hasArguments && (!parsed.hasKey || parsed.hasCount)) {
+        report("i18n", EXIT_USAGE, "--arg needs a KEY and no --count (see kavrixml i18n --help)");
         return false;
     }
     if (parsed.ordinal && !parsed.hasCount) {
@@ -253,6 +287,41 @@ bool formatText(const I18N& i18n, const char* text, const CountArgument* count,
         return false;
     }
     return true;
+}
+
+// Prints the message of `key` in a bundle of messages, formatted with the
+// --arg values; a message that does not compile or reports errors is named
+// on stderr, fault by fault.
+int printMessage(const I18N& i18n, const I18NArgs& parsed) {
+    const Bundle* root = i18n.getBundle();
+    const char* key = parsed.key.c_str();
+    if (!parsed.textArguments.empty() || parsed.hasCount) {
+        return report("i18n", EXIT_USAGE,
+                      "the texts of %s are messages: give their arguments with --arg NAME=VALUE",
+                      parsed.rootFile.c_str());
+    }
+    if (!root->containsKey(key)) {
+        return report("i18n", EXIT_FAULT, "no text under \"%s\" in language %s", key,
+                      i18n.getLanguageCode());
+    }
+    std::string source;
+    root->resolveReferences(root->getText(key, true), source, true);
+    try {
+        kavri::i18n::MessageFormat check(source, i18n.getLanguageCode());
+    } catch (const kavri::i18n::MessageFormatException& e) {
+        return report("i18n", EXIT_FAULT, "the message of \"%s\" does not compile: %s", key,
+                      e.getMessage());
+    }
+    std::string out;
+    std::vector<kavri::i18n::MessageError> errors;
+    i18n.getBundle()->formatMessage(key, parsed.messageArguments, out, true, &errors,
+                                    kavri::i18n::MessageFormat::BIDI_NONE);
+    std::printf("%s\n", out.c_str());
+    for (const kavri::i18n::MessageError& error : errors) {
+        std::fprintf(stderr, "kavrixml i18n: %s: %s at offset %zu\n", key, error.name(),
+                     error.offset);
+    }
+    return errors.empty() ? EXIT_OK : EXIT_FAULT;
 }
 
 // Prints the text of `key` (or its form for the count) filled with the
@@ -374,6 +443,15 @@ int runI18N(const std::vector<std::string>& args) {
         listLanguages(i18n, parsed.rootFile);
         return EXIT_OK;
     }
+    if (i18n.getBundle()->isMessageBundle()) {
+        return printMessage(i18n, parsed);
+    }
+    if (parsed.hasArguments) {
+        return report("i18n", EXIT_FAULT,
+                      "%s holds no MessageFormat messages: --arg is for those (see kavrixml "
+                      "i18n --help)",
+                      parsed.rootFile.c_str());
+    }
     return printText(i18n, parsed);
 }
 
@@ -424,7 +502,9 @@ class FileReport {
 bool loadAlone(Bundle& bundle, kavri::vfs::FileSystem& fileSystem, const std::string& name,
                FileReport& report) {
     try {
-        for (const BundleFile::Entry& entry : BundleFile::readEntries(&fileSystem, name.c_str())) {
+        BundleFile::Entries entries = BundleFile::readEntries(&fileSystem, name.c_str());
+        bundle.setMessageBundle(BundleFile::takeFormatMarker(entries, true));
+        for (const BundleFile::Entry& entry : entries) {
             bundle.setText(entry.first, entry.second);
         }
         return true;
@@ -448,9 +528,34 @@ void checkReferences(const Bundle& texts, const Bundle& available, FileReport& r
     }
 }
 
+// --- Messages: what a translation of a MessageFormat text must keep ---------
+
+// The text of a message bundle as it is compiled: its references substituted
+// from `texts`.
+std::string messageSource(const char* text, const Bundle& texts) {
+    std::string source;
+    texts.resolveReferences(text, source, true);
+    return source;
+}
+
+// The findings of one message: base text (null for a stale key) and its
+// translation in language `code`, both with references from `texts`.
+std::vector<std::string> checkBundleMessage(const char* original, const char* translated,
+                                            const std::string& code, const Bundle& texts) {
+    if (original == nullptr) {
+        return checkMessage(nullptr, messageSource(translated, texts), code);
+    }
+    const std::string base = messageSource(original, texts);
+    return checkMessage(&base, messageSource(translated, texts), code);
+}
+
+// Why `source` does not compile in language `code`; empty when it does.
 void checkBase(const Bundle& base, const I18N& i18n, FileReport& report) {
     for (const auto& entry : base.getTexts()) {
-        std::string finding = FormatCheck::checkTranslation(nullptr, entry.second);
+        std::string finding =
+            base.isMessageBundle()
+                ? compileFault(messageSource(entry.second, base), base.getLanguage())
+                : FormatCheck::checkTranslation(nullptr, entry.second);
         if (!finding.empty()) {
             report.add(entry.first, finding);
         }
@@ -541,6 +646,13 @@ void checkLocalized(const Bundle& base, const Bundle& localized, const Bundle& m
         bool inBase = base.containsKey(entry.first);
         if (!inBase) {
             report.add(entry.first, "stale (not in base file)");
+        }
+        if (base.isMessageBundle()) {
+            for (const std::string& finding : checkBundleMessage(
+                     inBase ? base[entry.first] : nullptr, entry.second, code, merged)) {
+                report.add(entry.first, finding);
+            }
+            continue;
         }
         std::string finding =
             FormatCheck::checkTranslation(inBase ? base[entry.first] : nullptr, entry.second);

@@ -10,6 +10,7 @@
 #include "framework/plinth/Exception.h"
 #include "i18n/MessageFormat.h"
 #include "tools/Command.h"
+#include "tools/CommandArguments.h"
 
 namespace kavrixml_tool {
 
@@ -60,40 +61,6 @@ struct Settings {
     bool haveMessage = false;
 };
 
-// A JSON scalar as an argument: strings and booleans as they are, numbers
-// as exact decimals.
-bool argumentOf(const JSObject& value, MessageArgument& out) {
-    switch (value.getValueType()) {
-        case JSObject::STRING:
-            out = MessageArgument(std::string(value.asString("")));
-            return true;
-        case JSObject::NUMBER:
-            out = MessageArgument::decimal(value.toJSON());
-            return true;
-        case JSObject::BOOLEAN:
-            out = MessageArgument(value.toJSON() == "true");
-            return true;
-        default:
-            return false;
-    }
-}
-
-// A number keeps its text, so that no digit is lost on the way through a
-// double.
-MessageArgument parseValue(const std::string& text) {
-    MessageArgument argument(text);
-    try {
-        const core::SmartPtr<JSObject> value(JSObject::parse(text));
-        if (value->getValueType() == JSObject::NUMBER) {
-            return MessageArgument::decimal(text);
-        }
-        argumentOf(*value, argument);
-    } catch (const core::Exception&) {
-        // Not JSON: the text itself.
-    }
-    return argument;
-}
-
 bool parseArgsJson(const std::string& text, MessageArguments& arguments, std::string& error) {
     try {
         const core::SmartPtr<JSObject> object(JSObject::parse(text));
@@ -140,12 +107,7 @@ bool takeOption(const std::vector<std::string>& args, size_t& i, Settings& setti
         error = "--bidi-isolation is default or none";
         return false;
     } else if (arg == "--arg") {
-        const size_t equals = value.find('=');
-        if (equals == std::string::npos || equals == 0) {
-            error = "--arg expects NAME=VALUE";
-            return false;
-        }
-        settings.arguments.set(value.substr(0, equals), parseValue(value.substr(equals + 1)));
+        return readNamedArgument(value, settings.arguments, error);
     } else {
         return parseArgsJson(value, settings.arguments, error);
     }

@@ -15,10 +15,12 @@
 
 #include "framework/kavrimain/DiskFileSystem.h"
 #include "framework/plinth/Exception.h"
+#include "i18n/Bundle.h"
 #include "i18n/BundleFile.h"
 #include "i18n/FormatCheck.h"
 #include "i18n/PluralExpression.h"
 #include "tools/Command.h"
+#include "tools/MessageChecks.h"
 #include "tools/POFile.h"
 #include "tools/PluralKeys.h"
 #include "tools/TranslationFile.h"
@@ -343,9 +345,12 @@ int runExport(const std::vector<std::string>& args) {
     std::string localizedName =
         BundleFile::localizedPath(root.name.c_str(), parsed.language.c_str());
     BundleFile::Entries localized = loadLocalized(fileSystem, root, localizedName);
-    TextIndex translated = indexOf(localized);
+    // The marker of a bundle of messages is no text to translate.
+    const bool messages = BundleFile::takeFormatMarker(base, true);
+    BundleFile::takeFormatMarker(localized, true);
 
     Translation translation{root.name, parsed.sourceLanguage, parsed.language, {}, {}, 0};
+    translation.messages = messages;
     translation.units = exportUnits(base, localized, parsed.language, parsed.format);
     size_t untranslated = 0;
     for (const TranslationUnit& unit : translation.units) {
@@ -416,8 +421,9 @@ bool parseImportArgs(const std::vector<std::string>& args, ImportArgs& parsed) {
 class Merge {
   public:
     Merge(const BundleFile::Entries& base, BundleFile::Entries localized, std::string file,
-          std::string code)
-        : mBase(base),
+          std::string code, bool messages)
+        : mMessages(messages),
+          mBase(base),
           mBaseIndex(indexOf(base)),
           mTexts(std::move(localized)),
           mIndex(indexOf(mTexts)),
@@ -457,8 +463,9 @@ class Merge {
         }
         std::vector<std::string> findings;
         std::string format =
-            checkPluralForm(mBase[base->second].second.c_str(), unit.target.c_str(),
-                            byRules && holdsOneInteger(rules, form.category));
+            mMessages ? compileFault(substituted(unit.target), mCode)
+                      : checkPluralForm(mBase[base->second].second.c_str(), unit.target.c_str(),
+                                        byRules && holdsOneInteger(rules, form.category));
         if (!format.empty()) {
             findings.push_back(format);
         }
@@ -483,6 +490,25 @@ class Merge {
     size_t changed() const { return mChanges.size() - mAdded; }
 
   private:
+    // A message as it is compiled: each reference replaced by the localized
+    // text, else the base text (an unknown one is refused on its own).
+    std::string substituted(const std::string& text) const {
+        std::string out;
+        const char* scan = text.c_str();
+        kavri::i18n::Bundle::Reference reference;
+        while (kavri::i18n::Bundle::findReference(scan, reference)) {
+            out.append(scan, reference.begin);
+            const std::string name(reference.name, reference.nameLength);
+            auto local = mIndex.find(name);
+            auto base = mBaseIndex.find(name);
+            out += local != mIndex.end()      ? mTexts[local->second].second
+                   : base != mBaseIndex.end() ? mBase[base->second].second
+                                              : name;
+            scan = reference.end;
+        }
+        return out + scan;
+    }
+
     void refuse(const TranslationUnit& unit, const std::string& reason) {
         std::string line = mFile + ":" + std::to_string(unit.line) + ": ";
         line += unit.key.empty() ? reason : unit.key + ": " + reason;
@@ -503,6 +529,7 @@ class Merge {
         }
     }
 
+    bool mMessages;
     const BundleFile::Entries& mBase;
     TextIndex mBaseIndex;
     BundleFile::Entries mTexts;
@@ -656,6 +683,7 @@ int runImport(const std::vector<std::string>& args) {
     RootFile root(parsed.rootFile);
     kavri::vfs::DiskFileSystem fileSystem(root.root());
     BundleFile::Entries base = loadBase(fileSystem, root, parsed.rootFile);
+    const bool messages = BundleFile::takeFormatMarker(base, true);
     Translation translation = readTranslation(parsed.translated, parsed.format);
     std::string code = importLanguage(parsed, translation);
     std::string localizedName = BundleFile::localizedPath(root.name.c_str(), code.c_str());
@@ -663,7 +691,7 @@ int runImport(const std::vector<std::string>& args) {
 
     expandPluralEntries(translation, base, code, displayName(parsed.translated));
     Merge merge(base, loadLocalized(fileSystem, root, localizedName),
-                displayName(parsed.translated), code);
+                displayName(parsed.translated), code, messages);
     for (const TranslationUnit& unit : translation.units) {
         merge.take(unit);
     }
@@ -678,7 +706,12 @@ int runImport(const std::vector<std::string>& args) {
         outcome = parsed.dryRun ? "not written (dry run)" : "written";
         if (!parsed.dryRun) {
             BundleFile::Format format = BundleFile::formatOf(root.name.c_str());
-            replaceFile(shown, BundleFile::write(merge.texts(), format));
+            BundleFile::Entries texts = merge.texts();
+            // A new file of messages says so, as its base file does.
+            if (messages && !BundleFile::takeFormatMarker(texts, false)) {
+                texts.insert(texts.begin(), {BundleFile::FORMAT_KEY, BundleFile::MESSAGE_FORMAT});
+            }
+            replaceFile(shown, BundleFile::write(texts, format));
         }
     }
     std::printf("summary %s (%s): %zu added, %zu changed, %zu refused; %s\n", code.c_str(),

@@ -99,15 +99,28 @@ TEST(BundleFile, WritesTheFormatsByteForByte) {
 }
 
 TEST(BundleFile, WrittenFilesReadBackAsTheSameTextsInTheSameOrder) {
-    for (const char* path : {"texts_de.xml", "texts_de.json"}) {
-        MemoryFileSystem files;
-        std::string bytes = BundleFile::write(kHardTexts, BundleFile::formatOf(path));
-        files.addFile(path, bytes);
-        BundleFile::Entries read = BundleFile::readEntries(&files, path);
-        EXPECT_EQ(read, kHardTexts) << path;
-        // Writing what was read changes nothing: a second round is stable.
-        EXPECT_EQ(BundleFile::write(read, BundleFile::formatOf(path)), bytes) << path;
+    BundleFile::Entries messages = kHardTexts;
+    messages.insert(messages.begin(), {BundleFile::FORMAT_KEY, BundleFile::MESSAGE_FORMAT});
+    for (const BundleFile::Entries& texts : {kHardTexts, messages}) {
+        for (const char* path : {"texts_de.xml", "texts_de.json"}) {
+            MemoryFileSystem files;
+            std::string bytes = BundleFile::write(texts, BundleFile::formatOf(path));
+            files.addFile(path, bytes);
+            BundleFile::Entries read = BundleFile::readEntries(&files, path);
+            EXPECT_EQ(read, texts) << path;
+            // Writing what was read changes nothing: a second round is stable.
+            EXPECT_EQ(BundleFile::write(read, BundleFile::formatOf(path)), bytes) << path;
+        }
     }
+    // The marker of a file of messages is the root's attribute in XML.
+    EXPECT_EQ(
+        BundleFile::write(messages, BundleFile::XML).find("<LANGUAGE format=\"messageformat\">\n"),
+        39u);
+    BundleFile::Entries marked = messages;
+    EXPECT_TRUE(BundleFile::takeFormatMarker(marked, true));
+    EXPECT_EQ(marked, kHardTexts);
+    EXPECT_FALSE(BundleFile::takeFormatMarker(marked, false));
+    EXPECT_FALSE(BundleFile::isFormatMarker(BundleFile::FORMAT_KEY, "printf"));
 }
 
 // The import rewrites a localized file from what it read: a fault anywhere

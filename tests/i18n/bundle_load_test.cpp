@@ -232,3 +232,101 @@ TEST_F(BundleFilesTest, AHundredThousandTextsLoadInLinearTime) {
 }
 
 }  // namespace
+
+// --- Files of messages ---------------------------------------------------------
+
+// The same messages in both formats: the marker, a reference, plurals by the
+// language's rules, and a text that does not compile.
+void addMessageBundles(MemoryFileSystem& files) {
+    const char* const photos =
+        ".input {$n :integer} .match $n one {{${app}: {$n} фото}} few {{${app}: {$n} фото!}} "
+        "* {{${app}: {$n} фотографий}}";
+    files.addFile("m.xml",
+                  "<LANGUAGE format=\"messageformat\">"
+                  "<TEXT key=\"app\"><![CDATA[Album]]></TEXT>"
+                  "<TEXT key=\"hi\"><![CDATA[Hi {$name}, ${app} has {$n :integer} photos]]></TEXT>"
+                  "<TEXT key=\"broken\"><![CDATA[Hi {$name]]></TEXT>"
+                  "</LANGUAGE>");
+    files.addFile("m_ru.xml", std::string("<LANGUAGE format=\"messageformat\">"
+                                          "<TEXT key=\"photos\"><![CDATA[") +
+                                  photos + "]]></TEXT></LANGUAGE>");
+    files.addFile("m.json",
+                  "{\"@format\": \"messageformat\", \"app\": \"Album\","
+                  " \"hi\": \"Hi {$name}, ${app} has {$n :integer} photos\","
+                  " \"broken\": \"Hi {$name\"}");
+    files.addFile("m_ru.json",
+                  std::string("{\"@format\": \"messageformat\", \"photos\": \"") + photos + "\"}");
+}
+
+TEST_F(BundleFilesTest, MessageBundlesFormatNamedArgumentsInTheirLanguage) {
+    addMessageBundles(mFiles);
+    const kavri::i18n::MessageArguments arguments{{"name", "Ada"}, {"n", 1234}};
+    const auto none = kavri::i18n::MessageFormat::BIDI_NONE;
+    for (const char* path : {"m.xml", "m.json"}) {
+        SmartPtr<Bundle> base = loaded(path, "de");
+        EXPECT_TRUE(base->isMessageBundle()) << path;
+        EXPECT_FALSE(base->containsKey("@format")) << path;
+        std::string out;
+        // References are substituted first; numbers follow the language.
+        EXPECT_STREQ(base->formatMessage("hi", arguments, out, true, nullptr, none),
+                     "Hi Ada, Album has 1.234 photos")
+            << path;
+        base->setLanguage("en");
+        EXPECT_STREQ(base->formatMessage("hi", arguments, out, true, nullptr, none),
+                     "Hi Ada, Album has 1,234 photos")
+            << path;
+        // The default strategy isolates a string of unknown direction.
+        base->formatMessage("hi", {{"name", "Ada"}, {"n", 1}}, out, true);
+        EXPECT_EQ(out,
+                  "Hi \xe2\x81\xa8"
+                  "Ada\xe2\x81\xa9, Album has 1 photos")
+            << path;
+        std::vector<kavri::i18n::MessageError> errors;
+        EXPECT_STREQ(base->formatMessage("hi", {{"n", 2}}, out, true, &errors, none),
+                     "Hi {$name}, Album has 2 photos")
+            << path;
+        ASSERT_EQ(errors.size(), 1u) << path;
+        EXPECT_EQ(errors[0].type, kavri::i18n::MessageError::UNRESOLVED_VARIABLE) << path;
+
+        SmartPtr<Bundle> russian = loaded(path, "ru");
+        for (const auto& row : {std::make_pair(1, "Album: 1 фото"),
+                                {3, "Album: 3 фото!"},
+                                {22, "Album: 22 фото!"},
+                                {11, "Album: 11 фотографий"}}) {
+            EXPECT_STREQ(
+                russian->formatMessage("photos", {{"n", row.first}}, out, true, nullptr, none),
+                row.second)
+                << path << " " << row.first;
+        }
+    }
+}
+
+TEST_F(BundleFilesTest, AMessageThatDoesNotCompileGivesItsKeyWithOneWarning) {
+    addMessageBundles(mFiles);
+    SmartPtr<Bundle> bundle = loaded("m.json", "");
+    std::string out;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_STREQ(bundle->formatMessage("broken", {}, out, true), "broken");
+    }
+    ASSERT_EQ(mWarnings.size(), 1u);
+    EXPECT_EQ(mWarnings[0].rfind("Bundle::formatMessage:invalid message broken: syntax-error", 0),
+              0u)
+        << mWarnings[0];
+    // A missing key is message source too: it formats to itself.
+    EXPECT_STREQ(bundle->formatMessage("no_such_key", {}, out, true), "no_such_key");
+}
+
+TEST_F(BundleFilesTest, FilesWithoutTheMarkerKeepEveryTextAsItWas) {
+    mFiles.addFile("plain.json", "{\"@format\": \"printf\", \"a\": \"{$x} %s\"}");
+    mFiles.addFile("plain.xml",
+                   "<LANGUAGE format=\"printf\"><TEXT key=\"a\"><![CDATA[{$x} %s]]></TEXT>"
+                   "</LANGUAGE>");
+    SmartPtr<Bundle> json = loaded("plain.json", "");
+    EXPECT_FALSE(json->isMessageBundle());
+    EXPECT_STREQ((*json)["@format"], "printf");
+    SmartPtr<Bundle> xml = loaded("plain.xml", "");
+    EXPECT_FALSE(xml->isMessageBundle());
+    EXPECT_EQ(xml->getTexts().size(), 1u);
+    std::string out;
+    EXPECT_STREQ(xml->getText("a", out, true, "s"), "{$x} s");
+}

@@ -145,6 +145,56 @@ TEST(I18NCheckCommand, ChecksPluralFormsByEachLanguagesRules) {
                        ""}));
 }
 
+// Bundles of messages: each translation compiles, reads the base text's
+// arguments, selects them by the same functions, and has a variant for every
+// plural category its language needs.
+TEST(I18NCheckCommand, ChecksMessagesAgainstTheBaseTextAndTheLanguagesForms) {
+    EXPECT_EQ(runTool(kExamples, "i18n-check messages/texts.xml"),
+              (ToolRun{1,
+                       "messages/texts_ru.xml: photos: missing plural form few (2, 3, 4, 22, …)\n"
+                       "summary base (messages/texts.xml): 6 texts, clean\n"
+                       "summary de (messages/texts_de.xml): 6 texts, clean\n"
+                       "summary ru (messages/texts_ru.xml): 6 texts, 1 finding\n",
+                       ""}));
+    const std::string two = ".input {$a :number} .input {$b :integer} .match $a $b ";
+    std::string folder = writeFolder({
+        {"m.json",
+         R"({"@format": "messageformat", "language_ar": "Arabic", "language_ru": "Russian",)"
+         R"( "bad": "Hi {$name", "n": ".input {$n :integer} .match $n one {{a}} * {{b}}",)"
+         R"( "who": "{$name} and {$other}", "pct": "50% of {$n}", "two": ")" +
+             two + R"(one one {{x}} * * {{y}}"})"},
+        // Without the marker of its own: the base file's decides.
+        {"m_ar.json",
+         R"({"language_ar": "a", "language_ru": "r", "bad": "{{}}", "who": "{$name} {$other}",)"
+         R"( "n": ".input {$n :integer} .match $n zero {{}} one {{}} few {{}} many {{}} * {{}}",)"
+         R"( "pct": "{$n} %", "two": "{$who}"})"},
+        {"m_ru.json",
+         R"({"@format": "messageformat", "language_ar": "a", "language_ru": "r", "bad": "x",)"
+         R"( "n": ".input {$n :string} .match $n one {{a}} * {{b}}", "pct": "{$n}",)"
+         R"( "who": "{$name} и {$third}", "gone": "{{x", "two": ")" +
+             two + R"(one one {{x}} few one {{y}} many many {{z}} * * {{w}}"})"},
+    });
+    EXPECT_EQ(runTool(folder, "i18n-check m.json"),
+              (ToolRun{1,
+                       "m.json: bad: does not compile: syntax-error: unexpected end of message "
+                       "(at offset 9)\n"
+                       "m_ar.json: n: missing plural form two (2)\n"
+                       "m_ar.json: two: uses $who, which the base text lacks\n"
+                       "m_ar.json: two: drops $a of the base text\n"
+                       "m_ar.json: two: drops $b of the base text\n"
+                       "m_ru.json: gone: stale (not in base file)\n"
+                       "m_ru.json: gone: does not compile: syntax-error: unexpected end of "
+                       "message (at offset 3)\n"
+                       "m_ru.json: n: selector $n is :string, the base text's :integer\n"
+                       "m_ru.json: two: missing plural form few (2, 3, 4, 22, …) for $b\n"
+                       "m_ru.json: who: uses $third, which the base text lacks\n"
+                       "m_ru.json: who: drops $other of the base text\n"
+                       "summary base (m.json): 7 texts, 1 finding\n"
+                       "summary ar (m_ar.json): 7 texts, 4 findings\n"
+                       "summary ru (m_ru.json): 8 texts, 6 findings\n",
+                       ""}));
+}
+
 // Languages listed in the chosen language; string conversions filled from
 // the command line, every other conversion refused.
 TEST(I18NCommand, ShowsLanguagesAndTextsOrRefusesWithOneLine) {
@@ -195,6 +245,31 @@ TEST(I18NCommand, ShowsLanguagesAndTextsOrRefusesWithOneLine) {
          {1, "", "kavrixml i18n: no plural forms of \"nothing\" in language en\n"}},
         {"i18n --ordinal plural/texts.xml rank",
          {2, "", "kavrixml i18n: --ordinal needs --count N (see kavrixml i18n --help)\n"}},
+        // Bundles of messages take named arguments, read as kavrixml message reads them.
+        {"i18n --lang ru --arg count=22 messages/texts.xml photos",
+         {0, "Фотоальбом: 22 фотографий.\n", ""}},
+        {"i18n --lang de --arg name=Ada --arg gender=female --arg count=1234 messages/texts.xml "
+         "shared",
+         {0, "Ada hat 1.234 Fotos aus ihrem Album geteilt.\n", ""}},
+        {"i18n --lang de --arg name=Bo --arg count=1 messages/texts.xml shared",
+         {1, "Bo hat 1 Foto geteilt.\n",
+          "kavrixml i18n: shared: unresolved-variable at offset 8\n"}},
+        {"i18n --lang de --arg free=12.5 messages/texts.xml space",
+         {1, "12,5 GB von {$total} GB frei\n",
+          "kavrixml i18n: space: unresolved-variable at offset 48\n"
+          "kavrixml i18n: space: bad-operand at offset 47\n"}},
+        {"i18n --arg x=1 plural/texts.xml photos",
+         {1, "",
+          "kavrixml i18n: plural/texts.xml holds no MessageFormat messages: --arg is for those "
+          "(see kavrixml i18n --help)\n"}},
+        {"i18n --lang ru messages/texts.xml photos 3",
+         {2, "",
+          "kavrixml i18n: the texts of messages/texts.xml are messages: give their arguments "
+          "with --arg NAME=VALUE\n"}},
+        {"i18n --arg count messages/texts.xml photos",
+         {2, "", "kavrixml i18n: --arg expects NAME=VALUE (see kavrixml i18n --help)\n"}},
+        {"i18n --arg x=1 messages/texts.xml",
+         {2, "", "kavrixml i18n: --arg needs a KEY and no --count (see kavrixml i18n --help)\n"}},
         {"i18n --frobnicate xml/texts.xml",
          {2, "", "kavrixml i18n: unknown option --frobnicate (see kavrixml i18n --help)\n"}},
     };

@@ -481,4 +481,50 @@ TEST(I18NExportCommand, GettextsToolsTakeTheExportedFiles) {
               0);
 }
 
+// A bundle of messages: the marker is no unit, messages travel whole with
+// their arguments noted and no printf flag, a translation that does not
+// compile is refused, and a new localized file is marked as its base file.
+TEST(I18NImportCommand, MessagesTravelWholeAndMustCompileToComeBack) {
+    const std::string base =
+        "{\"@format\": \"messageformat\", \"app\": \"Album\",\n"
+        " \"n\": \".input {$n :integer} .match $n one {{${app}: {$n} photo, 100%}} "
+        "* {{{$n} photos}}\",\n"
+        " \"free\": \"{$gb :number} GB free\"}";
+    std::string folder = writeFolder({{"m.json", base}});
+    EXPECT_EQ(tool("i18n-export --lang fr -o fr.po m.json", folder),
+              (ToolRun{0, "fr.po: 3 texts of m_fr.json, 3 untranslated\n", ""}));
+    const std::string po = readFile(folder + "/fr.po");
+    EXPECT_EQ(po.find("@format"), std::string::npos);
+    EXPECT_EQ(po.find("c-format"), std::string::npos);
+    EXPECT_NE(po.find("#. a MessageFormat message: keep the arguments $n\n"
+                      "#. keep the references: ${app}\n"
+                      "msgctxt \"n\"\n"
+                      "msgid \".input {$n :integer} .match $n one {{${app}: {$n} photo, 100%}} * "
+                      "{{{$n} photos}}\"\n"),
+              std::string::npos)
+        << po;
+    EXPECT_NE(tool("i18n-export --lang fr -o fr.xlf m.json", folder).out, "");
+    EXPECT_NE(readFile(folder + "/fr.xlf")
+                  .find("<source>.input {$n :integer} .match $n one {{${app}: {$n} photo, 100%}} "
+                        "* {{{$n} photos}}</source>"),
+              std::string::npos);
+
+    std::string translated = po;
+    auto fill = [&translated](const std::string& id, const std::string& text) {
+        size_t at = translated.find("msgstr \"\"", translated.find("msgctxt \"" + id + "\""));
+        translated.replace(at, 9, "msgstr \"" + text + "\"");
+    };
+    fill("n", ".input {$n :integer} .match $n one {{${app} : {$n} photo}} * {{{$n} photos}}");
+    fill("free", "{$gb :number} Go libres sur {$total");
+    std::ofstream(folder + "/fr.po", std::ios::binary) << translated;
+    ToolRun imported = tool("i18n-import m.json fr.po", folder);
+    EXPECT_EQ(imported.status, 1);
+    EXPECT_NE(imported.out.find(": free: does not compile: syntax-error: "), std::string::npos)
+        << imported.out;
+    EXPECT_NE(imported.out.find("m_fr.json: n: added\n"), std::string::npos) << imported.out;
+    EXPECT_EQ(readFile(folder + "/m_fr.json"),
+              "{\n  \"@format\": \"messageformat\",\n  \"n\": \".input {$n :integer} .match $n "
+              "one {{${app} : {$n} photo}} * {{{$n} photos}}\"\n}\n");
+}
+
 }  // namespace
