@@ -535,7 +535,7 @@ inline bool WellFormedReader::readAttributes(const char*& p, const char* end, co
 
 void WellFormedReader::checkUnique(const char* name, size_t length, const Open& tag) {
     for (const TagAttribute& other : mTag) {
-        if (other.nameLength == length && std::memcmp(other.name, name, length) == 0) {
+        if (other.nameLength == length && syntax::sameName(other.name, name, length)) {
             fail(name, "Attribute %.*s repeated in <%.*s> [WFC: Unique Att Spec]",
                  static_cast<int>(length), name, static_cast<int>(tag.nameLength), tag.name);
         }
@@ -601,7 +601,7 @@ void WellFormedReader::supplyDeclared(const Open& tag) {
         TagAttribute* found = nullptr;
         for (size_t i = 0; i < specified; ++i) {
             if (mTag[i].nameLength == decl.name.size() &&
-                std::memcmp(mTag[i].name, decl.name.data(), decl.name.size()) == 0) {
+                syntax::sameName(mTag[i].name, decl.name.data(), decl.name.size())) {
                 found = &mTag[i];
             }
         }
@@ -667,7 +667,7 @@ void WellFormedReader::readEndTag(const char*& p, const char* end) {
     const Open& open = mOpen[mDepth - 1];
     // The open element's name, checked when its tag was read, and '>'.
     if (static_cast<size_t>(end - name) > open.nameLength &&
-        std::memcmp(name, open.name, open.nameLength) == 0 && name[open.nameLength] == '>') {
+        syntax::sameName(name, open.name, open.nameLength) && name[open.nameLength] == '>') {
         p = name + open.nameLength + 1;
         closeElement();
         return;
@@ -683,7 +683,7 @@ void WellFormedReader::readEndTag(const char*& p, const char* end) {
         ++nameEnd;
     }
     if (static_cast<size_t>(nameEnd - name) != open.nameLength ||
-        std::memcmp(name, open.name, open.nameLength) != 0) {
+        !syntax::sameName(name, open.name, open.nameLength)) {
         // Worded as strict reading words it.
         fail(start + 2, "Unclosed node %.*s", static_cast<int>(open.nameLength), open.name);
     }
