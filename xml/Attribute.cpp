@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "syntax/XMLSyntax.h"
 #include "xml/NameTable.h"
 #include "xml/internal/AttributeMap.h"
-#include "syntax/XMLSyntax.h"
 
 namespace kavri {
 namespace xml {

@@ -7,8 +7,8 @@
 #include <new>
 
 #include "framework/plinth/StringUtil.h"
-#include "xml/NameTable.h"
 #include "syntax/XMLSyntax.h"
+#include "xml/NameTable.h"
 
 namespace kavri {
 namespace xml {

@@ -10,9 +10,9 @@
 #include "framework/kavrimain/LexerException.h"
 #include "framework/kavrimain/Parser.h"
 #include "framework/plinth/CriticalSection.h"
+#include "syntax/XMLBytes.h"
 #include "xml/DOMParser.h"
 #include "xml/XMLLexer.h"
-#include "syntax/XMLBytes.h"
 
 namespace {
 
