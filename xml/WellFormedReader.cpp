@@ -491,8 +491,10 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
 
 // The attributes of the start tag `tag` up to its end, into mTag; true for
 // an empty-element tag.
-inline bool WellFormedReader::readAttributes(const char*& p, const char* end, const char* start,
-                                             const Open& tag) {
+__attribute__((always_inline)) inline bool WellFormedReader::readAttributes(const char*& p,
+                                                                            const char* end,
+                                                                            const char* start,
+                                                                            const Open& tag) {
     mTag.clear();
     mBuffers = 0;
     uint64_t names = 0;
@@ -543,8 +545,8 @@ void WellFormedReader::checkUnique(const char* name, size_t length, const Open& 
 }
 
 // From after an attribute's name to after its value, which goes on mTag.
-inline void WellFormedReader::readAttributeAfterName(const char*& p, const char* end,
-                                                     const char* name, size_t length) {
+__attribute__((always_inline)) inline void WellFormedReader::readAttributeAfterName(
+    const char*& p, const char* end, const char* name, size_t length) {
     skipSpace(p, end);
     if (p == end || *p != '=') {
         fail(p, "'=' expected after attribute %.*s [Attribute]", static_cast<int>(length), name);
@@ -620,7 +622,8 @@ void WellFormedReader::supplyDeclared(const Open& tag) {
 
 // The element of `tag` with the attributes of mTag, made the innermost
 // open one: the document's root when `doc` is given.
-inline void WellFormedReader::openElement(Document* doc, const Open& tag) {
+__attribute__((always_inline)) inline void WellFormedReader::openElement(Document* doc,
+                                                                         const Open& tag) {
     XNode* node;
     if (doc != nullptr) {
         node = mBuild.openRoot(doc, tag.name, tag.nameLength);
