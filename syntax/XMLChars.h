@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace kavri {
 namespace xml {
@@ -43,6 +44,13 @@ constexpr bool isNameChar(uint32_t c) {
 
 constexpr bool isSpace(char c) {
     return c == ' ' || c == '\n' || c == '\t' || c == '\r';
+}
+
+// A character of a public identifier (PubidChar): letters, digits, blank,
+// line feed, carriage return and -'()+,./:=?;!*#@$_%.
+inline bool isPubidChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           (c != '\0' && std::strchr(" \n\r-'()+,./:=?;!*#@$_%", c) != nullptr);
 }
 
 // The code point of the UTF-8 sequence at `p` in `c`, and its length; 0 for

@@ -202,8 +202,10 @@ void DocTypeReader::readEntityDecl(const char*& p, const char* end) {
     table.emplace(name, std::move(entity));  // the first declaration binds
 }
 
-// EntityValue: character references resolved, entity references kept,
-// parameter-entity references not allowed here (the internal subset's rule).
+// EntityValue: character references (as in text: "x" alone marks hexadecimal)
+// resolved here, where the entity is declared; entity references kept until
+// it is referenced; parameter-entity references not allowed here (the
+// internal subset's rule).
 void DocTypeReader::readEntityValue(const char*& p, const char* end, const char* start,
                                     std::string& value) {
     const char quote = *p++;

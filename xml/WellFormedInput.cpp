@@ -17,15 +17,6 @@ using syntax::PlainBytes;
 using syntax::startsWith;
 using syntax::XMLBytes;
 
-namespace {
-
-bool isPubidChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           std::strchr(" \n\r-'()+,./:=?;!*#@$_%", c) != nullptr;
-}
-
-}  // namespace
-
 const char WellFormedInput::PARAMETER_INSIDE_DECLARATION[] =
     "Parameter-entity reference inside a markup declaration [WFC: PEs in Internal Subset]";
 
@@ -229,7 +220,7 @@ void WellFormedInput::readQuoted(const char*& p, const char* end, std::string& o
     }
     if (pubid) {
         for (const char* c = q; c < after; ++c) {
-            if (!isPubidChar(*c)) {
+            if (!syntax::isPubidChar(*c)) {
                 fail(c, "Character not allowed in a public identifier [PubidChar]");
             }
         }

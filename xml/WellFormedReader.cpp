@@ -491,8 +491,10 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
 
 // The attributes of the start tag `tag` up to its end, into mTag; true for
 // an empty-element tag.
-inline bool WellFormedReader::readAttributes(const char*& p, const char* end, const char* start,
-                                             const Open& tag) {
+__attribute__((always_inline)) inline bool WellFormedReader::readAttributes(const char*& p,
+                                                                            const char* end,
+                                                                            const char* start,
+                                                                            const Open& tag) {
     mTag.clear();
     mBuffers = 0;
     uint64_t names = 0;
@@ -535,7 +537,7 @@ inline bool WellFormedReader::readAttributes(const char*& p, const char* end, co
 
 void WellFormedReader::checkUnique(const char* name, size_t length, const Open& tag) {
     for (const TagAttribute& other : mTag) {
-        if (other.nameLength == length && std::memcmp(other.name, name, length) == 0) {
+        if (other.nameLength == length && syntax::sameName(other.name, name, length)) {
             fail(name, "Attribute %.*s repeated in <%.*s> [WFC: Unique Att Spec]",
                  static_cast<int>(length), name, static_cast<int>(tag.nameLength), tag.name);
         }
@@ -543,8 +545,8 @@ void WellFormedReader::checkUnique(const char* name, size_t length, const Open& 
 }
 
 // From after an attribute's name to after its value, which goes on mTag.
-inline void WellFormedReader::readAttributeAfterName(const char*& p, const char* end,
-                                                     const char* name, size_t length) {
+__attribute__((always_inline)) inline void WellFormedReader::readAttributeAfterName(
+    const char*& p, const char* end, const char* name, size_t length) {
     skipSpace(p, end);
     if (p == end || *p != '=') {
         fail(p, "'=' expected after attribute %.*s [Attribute]", static_cast<int>(length), name);
@@ -601,7 +603,7 @@ void WellFormedReader::supplyDeclared(const Open& tag) {
         TagAttribute* found = nullptr;
         for (size_t i = 0; i < specified; ++i) {
             if (mTag[i].nameLength == decl.name.size() &&
-                std::memcmp(mTag[i].name, decl.name.data(), decl.name.size()) == 0) {
+                syntax::sameName(mTag[i].name, decl.name.data(), decl.name.size())) {
                 found = &mTag[i];
             }
         }
@@ -620,7 +622,8 @@ void WellFormedReader::supplyDeclared(const Open& tag) {
 
 // The element of `tag` with the attributes of mTag, made the innermost
 // open one: the document's root when `doc` is given.
-inline void WellFormedReader::openElement(Document* doc, const Open& tag) {
+__attribute__((always_inline)) inline void WellFormedReader::openElement(Document* doc,
+                                                                         const Open& tag) {
     XNode* node;
     if (doc != nullptr) {
         node = mBuild.openRoot(doc, tag.name, tag.nameLength);
@@ -667,7 +670,7 @@ void WellFormedReader::readEndTag(const char*& p, const char* end) {
     const Open& open = mOpen[mDepth - 1];
     // The open element's name, checked when its tag was read, and '>'.
     if (static_cast<size_t>(end - name) > open.nameLength &&
-        std::memcmp(name, open.name, open.nameLength) == 0 && name[open.nameLength] == '>') {
+        syntax::sameName(name, open.name, open.nameLength) && name[open.nameLength] == '>') {
         p = name + open.nameLength + 1;
         closeElement();
         return;
@@ -683,7 +686,7 @@ void WellFormedReader::readEndTag(const char*& p, const char* end) {
         ++nameEnd;
     }
     if (static_cast<size_t>(nameEnd - name) != open.nameLength ||
-        std::memcmp(name, open.name, open.nameLength) != 0) {
+        !syntax::sameName(name, open.name, open.nameLength)) {
         // Worded as strict reading words it.
         fail(start + 2, "Unclosed node %.*s", static_cast<int>(open.nameLength), open.name);
     }
