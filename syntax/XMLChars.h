@@ -88,16 +88,6 @@ inline size_t decodeUTF8(const char* p, const char* end, uint32_t& c) {
     return length;
 }
 
-// The number of characters in the UTF-8 text [p, end): its bytes other than
-// continuation bytes, so that a column counts what an editor shows.
-inline size_t countCharacters(const char* p, const char* end) {
-    size_t count = 0;
-    for (; p < end; ++p) {
-        count += (static_cast<unsigned char>(*p) & 0xC0) != 0x80 ? 1 : 0;
-    }
-    return count;
-}
-
 // Appends the UTF-8 form of a code point (one isChar accepts).
 template <typename String>
 void appendUTF8(String& out, uint32_t c) {

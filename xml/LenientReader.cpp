@@ -71,7 +71,7 @@ unsigned LenientReader::characterColumn(const std::string& text, size_t offset) 
     const size_t lineEnd = offset == 0 ? std::string::npos : text.rfind('\n', offset - 1);
     const size_t lineStart = lineEnd == std::string::npos ? 0 : lineEnd + 1;
     return 1 + static_cast<unsigned>(
-                   syntax::countCharacters(text.data() + lineStart, text.data() + offset));
+                   syntax::countCharacters(text.data() + lineStart, offset - lineStart));
 }
 
 }  // namespace xml

@@ -66,7 +66,8 @@ Transcoder::Place placeAfter(const std::string& converted) {
          lineStart = ++p) {
         ++place.line;
     }
-    place.column = 1 + static_cast<unsigned>(syntax::countCharacters(lineStart, end));
+    place.column = 1 + static_cast<unsigned>(syntax::countCharacters(
+                           lineStart, static_cast<size_t>(end - lineStart)));
     return place;
 }
 

@@ -90,15 +90,13 @@ void WellFormedInput::checkRun(const char* p, const char* end) {
 size_t WellFormedInput::checkChar(const char* p, const char* end) {
     // Two bytes, the most common form outside ASCII, always make a Char.
     const unsigned char lead = static_cast<unsigned char>(*p);
-    if (lead >= 0xC2 && lead <= 0xDF && end - p >= 2 &&
-        (static_cast<unsigned char>(p[1]) & 0xC0) == 0x80) {
+    if (lead >= 0xC2 && lead <= 0xDF && end - p >= 2 && !syntax::startsCharacter(p[1])) {
         return 2;
     }
     // Three bytes (the rest of the Basic Multilingual Plane) are checked
     // here too; anything else is decoded in full.
-    if (lead >= 0xE0 && lead <= 0xEF && end - p >= 3 &&
-        (static_cast<unsigned char>(p[1]) & 0xC0) == 0x80 &&
-        (static_cast<unsigned char>(p[2]) & 0xC0) == 0x80) {
+    if (lead >= 0xE0 && lead <= 0xEF && end - p >= 3 && !syntax::startsCharacter(p[1]) &&
+        !syntax::startsCharacter(p[2])) {
         const uint32_t code = (static_cast<uint32_t>(lead & 0x0F) << 12) |
                               (static_cast<uint32_t>(p[1] & 0x3F) << 6) |
                               static_cast<uint32_t>(p[2] & 0x3F);

@@ -376,8 +376,7 @@ __attribute__((always_inline)) inline void WellFormedReader::readTextWith(const 
 inline const char* WellFormedReader::passTextChar(const char* q, const char* end,
                                                   const char* textEnd) {
     const unsigned char lead = static_cast<unsigned char>(*q);
-    if (lead >= 0xC2 && lead <= 0xDF && textEnd - q >= 2 &&
-        (static_cast<unsigned char>(q[1]) & 0xC0) == 0x80) {
+    if (lead >= 0xC2 && lead <= 0xDF && textEnd - q >= 2 && !syntax::startsCharacter(q[1])) {
         return q + 2;  // two bytes always make a Char: the common case, seen first
     }
     if (lead == ']') {
