@@ -39,7 +39,7 @@ MessageValue& MessageValue::operator=(MessageValue&& other) noexcept {
         applicationName = other.applicationName;
         direction = other.direction;
         isolate = other.isolate;
-        dirName = std::move(other.dirName);
+        dirName = other.dirName;
         id = std::move(other.id);
         mKind = other.mKind;
         const bool owned = other.mText == other.mOwned.data();

@@ -129,7 +129,7 @@ class MessageValue {
     // u:dir and u:id of the expression.
     Direction direction = Direction::UNKNOWN;
     bool isolate = false;
-    std::string dirName;
+    const char* dirName = "";  // "ltr", "rtl", "auto" or "": static text
     std::string id;
 
   private:
