@@ -166,8 +166,7 @@ Formatter::Formatter(const Model& model, const MessageArguments& arguments,
       mArguments(arguments),
       mErrors(errors),
       mLocale(model.locale.c_str()),
-      mSlots(model.declarations.size()),
-      mStates(model.declarations.size()) {}
+      mSlots(model.declarations.size()) {}
 
 void Formatter::formatToString(std::string& out, bool isolate) {
     StringSink sink(out, isolate, mModel.rightToLeft);
@@ -275,7 +274,10 @@ const Pattern& Formatter::_selectPattern() {
         } else if (selector.value->kind() == MessageValue::NUMBER) {
             MessageNumber::selectionKeys(*selector.value, mModel, selector.exact, selector.keyword);
         } else if (selector.value->kind() == MessageValue::STRING) {
-            selector.exact = normalizeNFC(selector.value->textString());
+            selector.exact.assign(selector.value->text(), selector.value->length());
+            if (!isNFC(selector.exact)) {
+                selector.exact = normalizeNFC(selector.exact);
+            }
         }
     }
     return mModel.variants[_bestVariant(selectors.data())].pattern;
@@ -374,14 +376,14 @@ const MessageValue& Formatter::_resolveVariable(uint32_t variable, uint32_t offs
         scratch = _argument(variable, offset);
         return scratch;
     }
-    if (mStates[declaration] == UNRESOLVED) {
+    if (mSlots[declaration].state == UNRESOLVED) {
         _resolveDeclaration(declaration);
     }
-    if (mSlots[declaration].isFallback()) {
+    if (mSlots[declaration].value.isFallback()) {
         scratch = MessageValue::fallback("$" + mModel.variables[variable].name);
         return scratch;
     }
-    return mSlots[declaration];
+    return mSlots[declaration].value;
 }
 
 // The declarations a declaration needs are resolved first, from a stack of
@@ -389,7 +391,7 @@ const MessageValue& Formatter::_resolveVariable(uint32_t variable, uint32_t offs
 // costs no depth of the call stack. One that needs none (an .input, say)
 // needs no stack either.
 void Formatter::_resolveDeclaration(uint32_t first) {
-    mStates[first] = RESOLVING;
+    mSlots[first].state = RESOLVING;
     const Declaration& only = mModel.declarations[first];
     const Expression& onlyExpression = mModel.expressions[only.expression];
     if (_unresolvedDependency(onlyExpression, only.input) == NONE) {
@@ -403,7 +405,7 @@ void Formatter::_resolveDeclaration(uint32_t first) {
         const Expression& expression = mModel.expressions[declaration.expression];
         const uint32_t next = _unresolvedDependency(expression, declaration.input);
         if (next != NONE) {
-            mStates[next] = RESOLVING;
+            mSlots[next].state = RESOLVING;
             stack.push_back(next);
             continue;
         }
@@ -413,12 +415,12 @@ void Formatter::_resolveDeclaration(uint32_t first) {
 }
 
 void Formatter::_resolveInto(uint32_t declaration, const Expression& expression, bool input) {
-    MessageValue& slot = mSlots[declaration];
+    MessageValue& slot = mSlots[declaration].value;
     const MessageValue& value = _resolveExpression(expression, input, slot);
     if (&value != &slot) {
         slot = value;
     }
-    mStates[declaration] = RESOLVED;
+    mSlots[declaration].state = RESOLVED;
 }
 
 uint32_t Formatter::_unresolvedDependency(const Expression& expression, bool input) const {
@@ -427,7 +429,7 @@ uint32_t Formatter::_unresolvedDependency(const Expression& expression, bool inp
             return NONE;
         }
         const uint32_t declaration = mModel.variables[value.variable].declaration;
-        return declaration != NONE && mStates[declaration] == UNRESOLVED ? declaration : NONE;
+        return declaration != NONE && mSlots[declaration].state == UNRESOLVED ? declaration : NONE;
     };
     uint32_t found = input ? NONE : pending(expression.operand);
     for (size_t i = 0; found == NONE && i < expression.options.size(); ++i) {

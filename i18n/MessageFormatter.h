@@ -39,19 +39,20 @@ class Formatter {
     class StringSink;
     class PartsSink;
 
-    // A call's array of default-made elements: within the object for up to
-    // N of them, on the heap beyond.
+    // A call's array of elements made by their default constructors (not
+    // zeroed first: values are large and most of them never used), within
+    // the object for up to N of them, on the heap beyond.
     template <typename T, size_t N>
     class CallArray {
-        static_assert(std::is_nothrow_default_constructible<T>::value, "made without throwing");
-
       public:
         explicit CallArray(size_t size)
             : mData(size <= N ? reinterpret_cast<T*>(mInline)
                               : static_cast<T*>(::operator new(size * sizeof(T)))),
               mSize(size) {
+            static_assert(std::is_nothrow_default_constructible<T>::value, "made without throwing");
+            static_assert(std::is_class<T>::value, "a type whose constructor sets every member");
             for (size_t k = 0; k < size; ++k) {
-                new (mData + k) T();
+                new (mData + k) T;
             }
         }
         ~CallArray() {
@@ -130,8 +131,11 @@ class Formatter {
     const char* mLocale;
     // The values of declarations, once resolved.
     enum SlotState : uint8_t { UNRESOLVED, RESOLVING, RESOLVED };
-    CallArray<MessageValue, 4> mSlots;
-    CallArray<SlotState, 4> mStates;
+    struct Slot {
+        MessageValue value;
+        SlotState state = UNRESOLVED;
+    };
+    CallArray<Slot, 4> mSlots;
 };
 
 }  // namespace message
