@@ -131,8 +131,20 @@ MessageArguments::MessageArguments(
     }
 }
 
-// Names compare as the message's own variable names do, in form C.
+// Names compare as the message's own variable names do, in form C. A name
+// in form C already (any ASCII name) replaces its value without a copy of
+// the name, as a caller setting the same argument call after call does.
 void MessageArguments::set(const std::string& name, MessageArgument value) {
+    if (message::isNFC(name)) {
+        for (auto& entry : mValues) {
+            if (entry.first == name) {
+                entry.second = std::move(value);
+                return;
+            }
+        }
+        mValues.emplace_back(name, std::move(value));
+        return;
+    }
     std::string key = message::normalizeNFC(name);
     for (auto& entry : mValues) {
         if (entry.first == key) {

@@ -162,12 +162,11 @@ void Formatter::PartsSink::placeholder(size_t, const MessageValue* value, const 
 
 Formatter::Formatter(const Model& model, const MessageArguments& arguments,
                      std::vector<MessageError>& errors)
-    : mModel(model), mArguments(arguments), mErrors(errors), mLocale(model.locale.c_str()) {
-    if (!model.declarations.empty()) {
-        mSlots.resize(model.declarations.size());
-        mStates.assign(model.declarations.size(), UNRESOLVED);
-    }
-}
+    : mModel(model),
+      mArguments(arguments),
+      mErrors(errors),
+      mLocale(model.locale.c_str()),
+      mSlots(model.declarations.size()) {}
 
 void Formatter::formatToString(std::string& out, bool isolate) {
     StringSink sink(out, isolate, mModel.rightToLeft);
@@ -197,7 +196,8 @@ void Formatter::_format(Sink& sink) {
 }
 
 void Formatter::_writeExpression(Sink& sink, const Expression& expression) {
-    const MessageValue value = _resolveExpression(expression, false);
+    MessageValue scratch;
+    const MessageValue& value = _resolveExpression(expression, false, scratch);
     std::string& buffer = sink.buffer();
     const size_t mark = buffer.size();
     if (!value.isFallback() && _formatValue(value, buffer, expression.offset)) {
@@ -262,8 +262,8 @@ const Pattern& Formatter::_selectPattern() {
     if (mModel.selectors.empty()) {
         return mModel.pattern;
     }
-    std::vector<Selector> selectors(mModel.selectors.size());
-    for (size_t i = 0; i < selectors.size(); ++i) {
+    CallArray<Selector, 4> selectors(mModel.selectors.size());
+    for (size_t i = 0; i < mModel.selectors.size(); ++i) {
         Selector& selector = selectors[i];
         const uint32_t offset = mModel.selectorOffsets[i];
         selector.value = &_resolveVariable(mModel.selectors[i], offset, selector.storage);
@@ -274,15 +274,18 @@ const Pattern& Formatter::_selectPattern() {
         } else if (selector.value->kind() == MessageValue::NUMBER) {
             MessageNumber::selectionKeys(*selector.value, mModel, selector.exact, selector.keyword);
         } else if (selector.value->kind() == MessageValue::STRING) {
-            selector.exact = normalizeNFC(selector.value->textString());
+            selector.exact.assign(selector.value->text(), selector.value->length());
+            if (!isNFC(selector.exact)) {
+                selector.exact = normalizeNFC(selector.exact);
+            }
         }
     }
-    return mModel.variants[_bestVariant(selectors)].pattern;
+    return mModel.variants[_bestVariant(selectors.data())].pattern;
 }
 
 // The first variant whose keys all match, unless a later one matches better
 // at the first selector where their keys differ.
-size_t Formatter::_bestVariant(const std::vector<Selector>& selectors) {
+size_t Formatter::_bestVariant(const Selector* selectors) {
     size_t best = mModel.variants.size();
     for (size_t v = 0; v < mModel.variants.size(); ++v) {
         const std::vector<Key>& keys = mModel.variants[v].keys;
@@ -373,36 +376,51 @@ const MessageValue& Formatter::_resolveVariable(uint32_t variable, uint32_t offs
         scratch = _argument(variable, offset);
         return scratch;
     }
-    if (mStates[declaration] == UNRESOLVED) {
+    if (mSlots[declaration].state == UNRESOLVED) {
         _resolveDeclaration(declaration);
     }
-    if (mSlots[declaration].isFallback()) {
+    if (mSlots[declaration].value.isFallback()) {
         scratch = MessageValue::fallback("$" + mModel.variables[variable].name);
         return scratch;
     }
-    return mSlots[declaration];
+    return mSlots[declaration].value;
 }
 
 // The declarations a declaration needs are resolved first, from a stack of
 // our own, so that a long chain of declarations each using the one before
-// costs no depth of the call stack.
+// costs no depth of the call stack. One that needs none (an .input, say)
+// needs no stack either.
 void Formatter::_resolveDeclaration(uint32_t first) {
+    mSlots[first].state = RESOLVING;
+    const Declaration& only = mModel.declarations[first];
+    const Expression& onlyExpression = mModel.expressions[only.expression];
+    if (_unresolvedDependency(onlyExpression, only.input) == NONE) {
+        _resolveInto(first, onlyExpression, only.input);
+        return;
+    }
     std::vector<uint32_t> stack(1, first);
-    mStates[first] = RESOLVING;
     while (!stack.empty()) {
         const uint32_t top = stack.back();
         const Declaration& declaration = mModel.declarations[top];
         const Expression& expression = mModel.expressions[declaration.expression];
         const uint32_t next = _unresolvedDependency(expression, declaration.input);
         if (next != NONE) {
-            mStates[next] = RESOLVING;
+            mSlots[next].state = RESOLVING;
             stack.push_back(next);
             continue;
         }
-        mSlots[top] = _resolveExpression(expression, declaration.input);
-        mStates[top] = RESOLVED;
+        _resolveInto(top, expression, declaration.input);
         stack.pop_back();
     }
+}
+
+void Formatter::_resolveInto(uint32_t declaration, const Expression& expression, bool input) {
+    MessageValue& slot = mSlots[declaration].value;
+    const MessageValue& value = _resolveExpression(expression, input, slot);
+    if (&value != &slot) {
+        slot = value;
+    }
+    mSlots[declaration].state = RESOLVED;
 }
 
 uint32_t Formatter::_unresolvedDependency(const Expression& expression, bool input) const {
@@ -411,7 +429,7 @@ uint32_t Formatter::_unresolvedDependency(const Expression& expression, bool inp
             return NONE;
         }
         const uint32_t declaration = mModel.variables[value.variable].declaration;
-        return declaration != NONE && mStates[declaration] == UNRESOLVED ? declaration : NONE;
+        return declaration != NONE && mSlots[declaration].state == UNRESOLVED ? declaration : NONE;
     };
     uint32_t found = input ? NONE : pending(expression.operand);
     for (size_t i = 0; found == NONE && i < expression.options.size(); ++i) {
@@ -448,42 +466,59 @@ MessageValue Formatter::_argument(uint32_t variable, uint32_t offset) {
     }
 }
 
-MessageValue Formatter::_resolveOperand(const Expression& expression, bool input) {
+const MessageValue& Formatter::_resolveOperand(const Expression& expression, bool input,
+                                               MessageValue& scratch) {
     const Value& operand = expression.operand;
     if (operand.kind == Value::LITERAL) {
-        return MessageValue::string(operand.text);
+        scratch = MessageValue::string(operand.text);
+        return scratch;
     }
     // The operand of ".input" is the argument the declaration names.
     if (input) {
-        return _argument(operand.variable, operand.offset);
+        scratch = _argument(operand.variable, operand.offset);
+        return scratch;
     }
-    MessageValue scratch;
     return _resolveVariable(operand.variable, operand.offset, scratch);
 }
 
-MessageValue Formatter::_resolveExpression(const Expression& expression, bool input) {
-    MessageValue operand;
-    if (expression.operand.kind != Value::ABSENT) {
-        operand = _resolveOperand(expression, input);
-        if (expression.function == FunctionId::NONE) {
-            return operand;
-        }
+// A value read as it is (an expression without function) is not copied: it
+// is the argument's, the declaration's or the literal's own.
+const MessageValue& Formatter::_resolveExpression(const Expression& expression, bool input,
+                                                  MessageValue& scratch) {
+    if (expression.operand.kind == Value::ABSENT) {
+        scratch = _callFunction(expression, MessageValue());
+        return scratch;
     }
-    if (expression.function == FunctionId::UNKNOWN) {
-        _error(MessageError::UNKNOWN_FUNCTION, expression.offset);
-        return MessageValue::fallback(_fallbackSource(expression));
+    const MessageValue& operand = _resolveOperand(expression, input, scratch);
+    if (expression.function == FunctionId::NONE) {
+        return operand;
     }
     // :string takes a fallback as the text it shows; other functions fail.
-    if (operand.isFallback() && expression.operand.kind != Value::ABSENT) {
+    if (operand.isFallback() && expression.function != FunctionId::UNKNOWN) {
         if (expression.function != FunctionId::STRING) {
             _error(MessageError::BAD_OPERAND, expression.offset);
             return operand;
         }
-        operand = MessageValue::ownedString("{" + operand.textString() + "}");
+        const MessageValue shown = MessageValue::ownedString("{" + operand.textString() + "}");
+        scratch = _callFunction(expression, shown);
+        return scratch;
+    }
+    // The operand may be `scratch` itself: the new value is whole before it
+    // takes the operand's place.
+    scratch = _callFunction(expression, operand);
+    return scratch;
+}
+
+// A function's value with the expression's u: options; its fallback when
+// the function failed.
+MessageValue Formatter::_callFunction(const Expression& expression, const MessageValue& operand) {
+    if (expression.function == FunctionId::UNKNOWN) {
+        _error(MessageError::UNKNOWN_FUNCTION, expression.offset);
+        return MessageValue::fallback(_fallbackSource(expression));
     }
     MessageValue value = expression.function == FunctionId::APPLICATION
                              ? _callApplication(expression, operand)
-                             : _callBuiltIn(expression, std::move(operand));
+                             : _callBuiltIn(expression, operand);
     if (value.isFallback()) {
         return MessageValue::fallback(_fallbackSource(expression));
     }
@@ -563,7 +598,7 @@ void Formatter::_applyUnicodeOptions(const Expression& expression, MessageValue&
                               : text == "rtl" ? Direction::RTL
                                               : Direction::UNKNOWN;
             value.isolate = true;
-            value.dirName = std::move(text);
+            value.dirName = text == "ltr" ? "ltr" : text == "rtl" ? "rtl" : "auto";
         } else if (text != "inherit") {
             _error(MessageError::BAD_OPTION, option.offset);
         }
@@ -572,7 +607,7 @@ void Formatter::_applyUnicodeOptions(const Expression& expression, MessageValue&
 
 // --- Functions -----------------------------------------------------------------------
 
-MessageValue Formatter::_callBuiltIn(const Expression& expression, MessageValue operand) {
+MessageValue Formatter::_callBuiltIn(const Expression& expression, const MessageValue& operand) {
     if (expression.operand.kind == Value::ABSENT) {
         _error(MessageError::BAD_OPERAND, expression.offset);
         return MessageValue();

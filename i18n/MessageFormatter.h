@@ -7,11 +7,16 @@
 //   Formatter(model, arguments, errors).formatToString(out, true);
 //
 // A formatter lives for one call on one thread; the model and the arguments
-// must outlive it.
+// must outlive it. Its state (the declarations' values, the selectors) lives
+// on the stack for messages of up to a handful of each, so that formatting
+// such a message takes no memory beyond the output.
 #ifndef KAVRIXML_I18N_MESSAGEFORMATTER_H
 #define KAVRIXML_I18N_MESSAGEFORMATTER_H
 
+#include <cstddef>
+#include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "i18n/MessageModel.h"
@@ -34,6 +39,42 @@ class Formatter {
     class StringSink;
     class PartsSink;
 
+    // A call's array of elements made by their default constructors (not
+    // zeroed first: values are large and most of them never used), within
+    // the object for up to N of them, on the heap beyond.
+    template <typename T, size_t N>
+    class CallArray {
+      public:
+        explicit CallArray(size_t size)
+            : mData(size <= N ? reinterpret_cast<T*>(mInline)
+                              : static_cast<T*>(::operator new(size * sizeof(T)))),
+              mSize(size) {
+            static_assert(std::is_nothrow_default_constructible<T>::value, "made without throwing");
+            static_assert(std::is_class<T>::value, "a type whose constructor sets every member");
+            for (size_t k = 0; k < size; ++k) {
+                new (mData + k) T;
+            }
+        }
+        ~CallArray() {
+            for (size_t k = 0; k < mSize; ++k) {
+                mData[k].~T();
+            }
+            if (mSize > N) {
+                ::operator delete(mData);
+            }
+        }
+        CallArray(const CallArray&) = delete;
+        CallArray& operator=(const CallArray&) = delete;
+        T& operator[](size_t k) { return mData[k]; }
+        const T& operator[](size_t k) const { return mData[k]; }
+        const T* data() const { return mData; }
+
+      private:
+        alignas(T) unsigned char mInline[N * sizeof(T)];
+        T* mData;
+        size_t mSize;
+    };
+
     // A selector's value and what keys are compared with: its exact form
     // and category for a number, its form C for a string.
     struct Selector {
@@ -48,17 +89,23 @@ class Formatter {
     bool _supportsSelection(const MessageValue& value) const;
     bool _match(const Selector& selector, const Key& key);
     bool _betterThan(const MessageValue& value, const Key& key1, const Key& key2) const;
-    size_t _bestVariant(const std::vector<Selector>& selectors);
+    size_t _bestVariant(const Selector* selectors);
 
     // Resolution
     // A declared variable's value, or an argument's made in `scratch`.
     const MessageValue& _resolveVariable(uint32_t variable, uint32_t offset, MessageValue& scratch);
     void _resolveDeclaration(uint32_t declaration);
+    void _resolveInto(uint32_t declaration, const Expression& expression, bool input);
     uint32_t _unresolvedDependency(const Expression& expression, bool input) const;
-    MessageValue _resolveExpression(const Expression& expression, bool input);
-    MessageValue _resolveOperand(const Expression& expression, bool input);
+    // The expression's value: its operand's own where no function applies,
+    // else a new one made in `scratch` (which the operand may use too).
+    const MessageValue& _resolveExpression(const Expression& expression, bool input,
+                                           MessageValue& scratch);
+    const MessageValue& _resolveOperand(const Expression& expression, bool input,
+                                        MessageValue& scratch);
     MessageValue _argument(uint32_t variable, uint32_t offset);
-    MessageValue _callBuiltIn(const Expression& expression, MessageValue operand);
+    MessageValue _callFunction(const Expression& expression, const MessageValue& operand);
+    MessageValue _callBuiltIn(const Expression& expression, const MessageValue& operand);
     MessageValue _callString(const Expression& expression, const MessageValue& operand);
     MessageValue _callNumber(const Expression& expression, const MessageValue& operand);
     MessageValue _callApplication(const Expression& expression, const MessageValue& operand);
@@ -84,8 +131,11 @@ class Formatter {
     const char* mLocale;
     // The values of declarations, once resolved.
     enum SlotState : uint8_t { UNRESOLVED, RESOLVING, RESOLVED };
-    std::vector<MessageValue> mSlots;
-    std::vector<SlotState> mStates;
+    struct Slot {
+        MessageValue value;
+        SlotState state = UNRESOLVED;
+    };
+    CallArray<Slot, 4> mSlots;
 };
 
 }  // namespace message

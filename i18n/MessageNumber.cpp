@@ -286,7 +286,9 @@ bool MessageNumber::finish(MessageValue& value, const Model& model, MessageError
     } else if (value.function == FunctionId::CURRENCY && options.currency[0] == 0) {
         error = MessageError::BAD_OPERAND;
         return false;
-    } else if (value.function == FunctionId::INTEGER) {
+    } else if (value.function == FunctionId::INTEGER && value.number.exponent() != 0) {
+        // A number without fraction digits or trailing exponent is whole
+        // already, and rounding would give back the same digits.
         value.number = model.wholeNumber->rounded(value.number);
     }
     return true;
@@ -422,10 +424,14 @@ void MessageNumber::selectionKeys(const MessageValue& value, const Model& model,
                                   const char*& keyword) {
     std::unique_ptr<NumberFormat> holder;
     const NumberFormat& numberFormat = formatOf(value, model, holder);
-    const Decimal shown = numberFormat.rounded(value.number);
     const NumberOptions& o = value.options;
     const bool digitOptions = o.minimumFractionDigits >= 0 || o.minimumIntegerDigits >= 0 ||
                               o.minimumSignificantDigits >= 0 || o.maximumSignificantDigits >= 0;
+    if (!digitOptions && numberFormat.keepsWholeNumbers() &&
+        wholeSelectionKeys(value, model, exact, keyword)) {
+        return;
+    }
+    const Decimal shown = numberFormat.rounded(value.number);
     const Decimal number =
         value.function == FunctionId::PERCENT ? value.number.scaled(2) : value.number;
     if (digitOptions || !number.isInteger()) {
@@ -446,6 +452,33 @@ void MessageNumber::selectionKeys(const MessageValue& value, const Model& model,
         }
         keyword = PluralRules::categoryName(category);
     }
+}
+
+// The usual count: a whole number of at most 18 digits, shown as it is.
+// Its exact form is its digits, and its category is read from the integer,
+// with no text made for either.
+bool MessageNumber::wholeSelectionKeys(const MessageValue& value, const Model& model,
+                                       std::string& exact, const char*& keyword) {
+    const Decimal& number = value.number;
+    const std::string& digits = number.digits();
+    if (value.function == FunctionId::PERCENT || number.exponent() < 0 ||
+        digits.size() + number.exponent() > 18) {
+        return false;
+    }
+    long long whole = 0;
+    exact.assign(number.isNegative() && !number.isZero() ? "-" : "");
+    exact += digits.empty() ? "0" : digits.c_str();
+    exact.append(static_cast<size_t>(digits.empty() ? 0 : number.exponent()), '0');
+    for (size_t k = exact[0] == '-' ? 1 : 0; k < exact.size(); ++k) {
+        whole = whole * 10 + (exact[k] - '0');
+    }
+    keyword = nullptr;
+    if (value.options.select != NumberOptions::EXACT) {
+        const PluralRules& rules =
+            value.options.select == NumberOptions::ORDINAL ? *model.ordinal : *model.cardinal;
+        keyword = PluralRules::categoryName(rules.select(whole));
+    }
+    return true;
 }
 
 }  // namespace message

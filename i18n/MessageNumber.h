@@ -62,6 +62,8 @@ class MessageNumber {
     static bool betterThan(const std::string& key1, const std::string& key2);
 
   private:
+    static bool wholeSelectionKeys(const MessageValue& value, const Model& model,
+                                   std::string& exact, const char*& keyword);
     static NumberFormat makeFormat(const MessageValue& value, const char* locale);
     // The value's own format, or one made into `holder`.
     static const NumberFormat& formatOf(const MessageValue& value, const Model& model,

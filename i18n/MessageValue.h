@@ -68,8 +68,7 @@ class MessageValue {
     static MessageValue fallback(std::string source) {
         MessageValue value;
         value.mOwned = std::move(source);
-        value.mText = value.mOwned.data();
-        value.mLength = value.mOwned.size();
+        value.mOwnsText = true;
         return value;
     }
     static MessageValue string(const char* text, size_t length) {
@@ -100,20 +99,18 @@ class MessageValue {
         return value;
     }
 
+    // Copies and moves are member by member: a value that holds its text
+    // finds it through the flag, not through a pointer into itself.
     MessageValue() = default;
-    MessageValue(const MessageValue& other) { *this = other; }
-    MessageValue& operator=(const MessageValue& other);
-    MessageValue(MessageValue&& other) noexcept { *this = std::move(other); }
-    MessageValue& operator=(MessageValue&& other) noexcept;
 
     Kind kind() const { return mKind; }
     bool isFallback() const { return mKind == FALLBACK; }
     // STRING: the text; FALLBACK: the source ("$x", "|lit|", ":fn").
-    const char* text() const { return mText; }
-    size_t length() const { return mLength; }
-    std::string textString() const { return std::string(mText, mLength); }
+    const char* text() const { return mOwnsText ? mOwned.data() : mText; }
+    size_t length() const { return mOwnsText ? mOwned.size() : mLength; }
+    std::string textString() const { return std::string(text(), length()); }
     // Whether the text lives in this value (and goes with it).
-    bool ownsText() const { return mText == mOwned.data(); }
+    bool ownsText() const { return mOwnsText; }
 
     // NUMBER
     FunctionId function = FunctionId::NONE;  // which function made it (STRING: :string or none)
@@ -129,12 +126,13 @@ class MessageValue {
     // u:dir and u:id of the expression.
     Direction direction = Direction::UNKNOWN;
     bool isolate = false;
-    std::string dirName;
+    const char* dirName = "";  // "ltr", "rtl", "auto" or "": static text
     std::string id;
 
   private:
     Kind mKind = FALLBACK;
-    const char* mText = "";
+    bool mOwnsText = false;
+    const char* mText = "";  // when the text lives elsewhere
     size_t mLength = 0;
     std::string mOwned;  // the text when the value holds it
 };

@@ -82,6 +82,12 @@ class NumberFormat {
     // plural selection reads.
     Decimal rounded(const Decimal& value) const;
 
+    // Whether rounded() gives every whole number back as it is: no
+    // significant digits, no fraction digits that must show, no percent.
+    bool keepsWholeNumbers() const {
+        return mMaximumSignificant == 0 && mMinimumFraction == 0 && mStyle != PERCENT;
+    }
+
     // The CLDR locale whose data this format uses ("de_CH", "root").
     const char* locale() const;
     // The separators this format writes (a currency format's may differ

@@ -37,6 +37,47 @@ TEST(MessageFormatAllocation, PlaceholdersTakeNoMemoryBeyondTheOutput) {
     }
 }
 
+// Declarations, selectors and the chosen variant's placeholders live on the
+// stack: a choice by gender and count, and a double as German writes it,
+// take no memory whatever the count, the form chosen or the isolation.
+TEST(MessageFormatAllocation, SelectionAndNumbersTakeNoMemoryBeyondTheOutput) {
+    const MessageFormat select2(
+        ".input {$count :integer}\n.input {$gender :string}\n.match $gender $count\n"
+        "female one {{Sie hat {$count} Foto geteilt.}}\n"
+        "female * {{Sie hat {$count} Fotos geteilt.}}\n"
+        "male one {{Er hat {$count} Foto geteilt.}}\n"
+        "* * {{Sie haben {$count} Fotos geteilt.}}",
+        "de");
+    const MessageFormat number("Sie haben {$count :number} neue Nachrichten.", "de");
+    const struct {
+        const MessageFormat& message;
+        MessageArguments arguments;
+        const char* expected;
+    } rows[] = {
+        {select2, {{"gender", "female"}, {"count", 1}}, "Sie hat 1 Foto geteilt."},
+        {select2, {{"gender", "male"}, {"count", 1000000}}, "Sie haben 1.000.000 Fotos geteilt."},
+        {select2, {{"gender", "other"}, {"count", -1}}, "Sie haben -1 Fotos geteilt."},
+        {select2, {{"gender", "male"}, {"count", 2.5}}, "Sie haben 2 Fotos geteilt."},
+        {number, {{"count", 1234567.5}}, "Sie haben 1.234.567,5 neue Nachrichten."},
+        {number, {{"count", 0.5}}, "Sie haben 0,5 neue Nachrichten."},
+    };
+    for (const auto& row : rows) {
+        for (const auto isolation : {MessageFormat::BIDI_NONE, MessageFormat::BIDI_DEFAULT}) {
+            std::string out;
+            out.reserve(256);
+            std::vector<MessageError> errors;
+            errors.reserve(4);
+            failing::Armed counting(1000000, failing::Mode::ONCE);
+            row.message.format(row.arguments, out, errors, isolation);
+            EXPECT_EQ(counting.finish(), 0u) << out;
+            if (isolation == MessageFormat::BIDI_NONE) {
+                EXPECT_EQ(out, row.expected);
+            }
+            EXPECT_TRUE(errors.empty()) << out;
+        }
+    }
+}
+
 TEST(MessageFormatAllocation, EveryFailedAllocationThrowsAndLeavesNothingBehind) {
     const std::string text =
         ".input {$n :integer} .local $g = {$gender :string} .match $g $n\n"
