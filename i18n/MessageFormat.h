@@ -9,13 +9,13 @@
 //   arguments.set("count", 3);
 //   std::string text = message.format(arguments);          // "3 files"
 //
-// The syntax is the whole of the specification's (simple and complex
+// The syntax is the whole of MessageFormat 2's (simple and complex
 // messages, .input, .local, .match with any number of selectors, quoted and
 // unquoted literals, markup, attributes, options, namespaces). The functions
 // :string, :number, :integer, :percent, :currency and :offset are built in;
 // an application adds its own through MessageFunctions, by name.
 //
-// Faults: compiling throws MessageFormatException for what the specification
+// Faults: compiling throws MessageFormatException for what MessageFormat 2
 // calls syntax and data model errors, with the error's name and the byte
 // offset of the fault. Formatting never throws for the message or its
 // arguments: it returns the output with each failed part replaced by its
@@ -28,7 +28,7 @@
 // during one call and may be changed or released after it.
 //
 // Bidirectional text: formatting to a string isolates each placeholder as
-// the specification's default strategy says (U+2066..U+2069 around it), unless
+// MessageFormat 2's default strategy says (U+2066..U+2069 around it), unless
 // the caller asks for no isolation; parts carry the isolation marks as parts of
 // their own.
 #ifndef KAVRIXML_I18N_MESSAGEFORMAT_H
@@ -52,7 +52,7 @@ struct Model;
 class Formatter;
 }  // namespace message
 
-// One error of compiling or formatting, by the specification's names.
+// One error of compiling or formatting, by MessageFormat 2's names.
 struct MessageError {
     enum Type : uint8_t {
         SYNTAX_ERROR,
@@ -75,8 +75,8 @@ struct MessageError {
     // Byte offset in the message text of the part at fault.
     size_t offset;
 
-    // "syntax-error", "unresolved-variable", ...: the names the
-    // specification's test suite uses.
+    // "syntax-error", "unresolved-variable", ...: the names that
+    // MessageFormat 2's test suite uses.
     static const char* name(Type type);
     const char* name() const { return name(type); }
     // Syntax and data model errors are found by compiling.
@@ -100,7 +100,7 @@ class MessageFormatException : public ::core::Exception {
 // The value of one argument: a string, an integer, a double, a decimal given
 // as text ("1234.50", kept exactly) or a boolean. Numbers may be formatted
 // and selected with the number functions; strings that read as numbers may
-// be too, as the specification allows.
+// be too, as MessageFormat 2 allows.
 class MessageArgument {
   public:
     enum Type : uint8_t { STRING, INTEGER, DOUBLE, DECIMAL, BOOLEAN };

@@ -27,7 +27,7 @@ class MessageNumber {
     // What applying an option came to.
     enum OptionResult { APPLIED, IGNORED, BAD_OPTION, UNSUPPORTED };
 
-    // The specification's number-literal (JSON's number syntax).
+    // MessageFormat 2's number-literal (JSON's number syntax).
     static bool isNumberLiteral(const char* text, size_t length);
     static bool parse(const char* text, size_t length, Decimal& out);
 

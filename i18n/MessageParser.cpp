@@ -12,8 +12,9 @@ namespace message {
 
 namespace {
 
+// XML's white space and the ideographic space.
 bool isBlank(uint32_t c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0x3000;
+    return (c < 0x80 && xml::syntax::isSpace(static_cast<char>(c))) || c == 0x3000;
 }
 
 // The marks a message may carry around names and between tokens so that it

@@ -8,6 +8,7 @@
 
 #include "i18n/LocaleCode.h"
 #include "i18n/NumberData.h"
+#include "syntax/XMLChars.h"
 
 namespace kavri {
 namespace i18n {
@@ -103,15 +104,11 @@ bool wantsSpace(const std::string& symbol, bool atEnd) {
     size_t start = 0;
     if (atEnd) {
         start = symbol.size() - 1;
-        while (start > 0 && (static_cast<unsigned char>(symbol[start]) & 0xC0) == 0x80) {
+        while (start > 0 && !xml::syntax::startsCharacter(symbol[start])) {
             --start;
         }
     }
-    size_t length = 1;
-    while (start + length < symbol.size() &&
-           (static_cast<unsigned char>(symbol[start + length]) & 0xC0) == 0x80) {
-        ++length;
-    }
+    const size_t length = xml::syntax::characterLength(symbol.data(), symbol.size(), start);
     static const char* const SIGNS[] = {"$",
                                         " ",
                                         "\xC2\xA0",

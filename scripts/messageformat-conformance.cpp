@@ -1,4 +1,4 @@
-// Runs the JSON test files of the MessageFormat specification's test suite
+// Runs the JSON test files of MessageFormat 2's test suite
 // against the library: compiles each message, formats it with the test's
 // arguments, and compares output, parts and error names. The suite's test
 // functions :test:function, :test:select and :test:format are registered as

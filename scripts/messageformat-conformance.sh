@@ -1,9 +1,9 @@
 #!/bin/sh
-# Runs the MessageFormat specification's conformance tests against the
+# Runs the MessageFormat 2 conformance tests against the
 # library: builds scripts/messageformat-conformance.cpp against the library
 # of BUILD_DIR (default: build) and runs it on the suite's files for the
 # syntax, errors, selection, fallback, bidi, u: options and the functions the
-# library implements. SUITE_DIR is a checkout of the specification's
+# library implements. SUITE_DIR is a checkout of MessageFormat 2's
 # repository (its test/tests folder is read).
 #
 #   scripts/messageformat-conformance.sh ~/message-format-wg

@@ -1,5 +1,5 @@
 # XML's rules live in syntax/ and nowhere else: every reader, writer and query
-# calls them there, because copies drift apart. This check fails when a known
+# calls them there, because copies drift apart (the `rule_homes` test). It fails when a known
 # rule is written again outside its home (comment lines are passed over):
 #   white space      a comparison with ' ' beside one with '\t'
 #   UTF-8            a continuation-byte test ((c & 0xC0) == 0x80 or != 0x80)

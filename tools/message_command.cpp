@@ -9,6 +9,7 @@
 #include "framework/kavrimain/JSObject.h"
 #include "framework/plinth/Exception.h"
 #include "i18n/MessageFormat.h"
+#include "syntax/XMLChars.h"
 #include "tools/Command.h"
 #include "tools/CommandArguments.h"
 
@@ -43,7 +44,7 @@ const char* const MESSAGE_USAGE =
     "\"parts\" too when --parts is given; a message that does not compile has the\n"
     "output \"{\\ufffd}\" and its one error.\n"
     "\n"
-    "Errors are named as the specification names them (syntax-error,\n"
+    "Errors are named as MessageFormat 2 names them (syntax-error,\n"
     "unresolved-variable, bad-operand, ...). A failed placeholder shows its\n"
     "fallback, as {$name}.\n"
     "\n"
@@ -230,10 +231,8 @@ std::string caret(const std::string& message, size_t offset) {
     const size_t begin = start == std::string::npos || offset == 0 ? 0 : start + 1;
     const size_t end = message.find('\n', begin);
     std::string line = message.substr(begin, end == std::string::npos ? end : end - begin);
-    size_t column = 0;
-    for (size_t i = begin; i < offset; ++i) {
-        column += (static_cast<unsigned char>(message[i]) & 0xC0) != 0x80 ? 1 : 0;
-    }
+    const size_t column =
+        kavri::xml::syntax::countCharacters(message.data() + begin, offset - begin);
     return "  " + line + "\n  " + std::string(column, ' ') + "^\n";
 }
 
