@@ -49,6 +49,38 @@ const char* readLength(const char*& text) {
     return "";
 }
 
+// The types that integer conversions read, by length modifier in the order
+// of LENGTHS ("q" is another spelling of "ll", "Z" of "z").
+const char* const LENGTHS[] = {"", "hh", "h", "l", "ll", "j", "z", "t"};
+const char* const SIGNED_TYPES[] = {"int",       "signed char", "short",   "long",
+                                    "long long", "intmax_t",    "ssize_t", "ptrdiff_t"};
+const char* const UNSIGNED_TYPES[] = {"unsigned int",  "unsigned char",      "unsigned short",
+                                      "unsigned long", "unsigned long long", "uintmax_t",
+                                      "size_t",        "ptrdiff_t"};
+const char* const COUNT_TYPES[] = {"int*",       "signed char*", "short*",   "long*",
+                                   "long long*", "intmax_t*",    "ssize_t*", "ptrdiff_t*"};
+
+// The entry of `types` for an integer conversion's length modifier; "" for
+// a modifier integers do not take.
+std::string integerType(const char* const (&types)[8], const std::string& length) {
+    const std::string spelt = length == "q" ? "ll" : length == "Z" ? "z" : length;
+    for (size_t i = 0; i < 8; ++i) {
+        if (spelt == LENGTHS[i]) {
+            return types[i];
+        }
+    }
+    return "";
+}
+
+// The type when the conversion takes no modifier, or "l" for `withL`
+// (null: "l" is refused too).
+std::string plainOrL(const std::string& length, const char* plain, const char* withL) {
+    if (length.empty()) {
+        return plain;
+    }
+    return length == "l" && withL != nullptr ? withL : "";
+}
+
 // The C type of the argument that conversion `c` with length modifier
 // `length` reads; "-" for conversions that read none; "" when the pair is
 // not a valid conversion.
@@ -56,44 +88,14 @@ std::string argumentType(const std::string& length, char c) {
     switch (c) {
         case 'd':
         case 'i':
-            if (length.empty())
-                return "int";
-            if (length == "hh")
-                return "signed char";
-            if (length == "h")
-                return "short";
-            if (length == "l")
-                return "long";
-            if (length == "ll" || length == "q")
-                return "long long";
-            if (length == "j")
-                return "intmax_t";
-            if (length == "z" || length == "Z")
-                return "ssize_t";
-            if (length == "t")
-                return "ptrdiff_t";
-            return "";
+            return integerType(SIGNED_TYPES, length);
         case 'o':
         case 'u':
         case 'x':
         case 'X':
-            if (length.empty())
-                return "unsigned int";
-            if (length == "hh")
-                return "unsigned char";
-            if (length == "h")
-                return "unsigned short";
-            if (length == "l")
-                return "unsigned long";
-            if (length == "ll" || length == "q")
-                return "unsigned long long";
-            if (length == "j")
-                return "uintmax_t";
-            if (length == "z" || length == "Z")
-                return "size_t";
-            if (length == "t")
-                return "ptrdiff_t";
-            return "";
+            return integerType(UNSIGNED_TYPES, length);
+        case 'n':
+            return integerType(COUNT_TYPES, length);
         case 'e':
         case 'E':
         case 'f':
@@ -102,45 +104,19 @@ std::string argumentType(const std::string& length, char c) {
         case 'G':
         case 'a':
         case 'A':
-            if (length.empty() || length == "l")
-                return "double";
-            if (length == "L")
-                return "long double";
-            return "";
+            return length == "L" ? "long double" : plainOrL(length, "double", "double");
         case 'c':
-            if (length.empty())
-                return "char";
-            return length == "l" ? "wint_t" : "";
+            return plainOrL(length, "char", "wint_t");
         case 'C':
-            return length.empty() ? "wint_t" : "";
+            return plainOrL(length, "wint_t", nullptr);
         case 's':
-            if (length.empty())
-                return "char*";
-            return length == "l" ? "wchar_t*" : "";
+            return plainOrL(length, "char*", "wchar_t*");
         case 'S':
-            return length.empty() ? "wchar_t*" : "";
+            return plainOrL(length, "wchar_t*", nullptr);
         case 'p':
-            return length.empty() ? "void*" : "";
-        case 'n':
-            if (length.empty())
-                return "int*";
-            if (length == "hh")
-                return "signed char*";
-            if (length == "h")
-                return "short*";
-            if (length == "l")
-                return "long*";
-            if (length == "ll" || length == "q")
-                return "long long*";
-            if (length == "j")
-                return "intmax_t*";
-            if (length == "z" || length == "Z")
-                return "ssize_t*";
-            if (length == "t")
-                return "ptrdiff_t*";
-            return "";
+            return plainOrL(length, "void*", nullptr);
         case 'm':  // the text of errno (POSIX): reads no argument
-            return length.empty() ? "-" : "";
+            return plainOrL(length, "-", nullptr);
         default:
             return "";
     }
