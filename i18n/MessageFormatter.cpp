@@ -1,6 +1,7 @@
 #include "i18n/MessageFormatter.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "i18n/MessageNormalizer.h"
 #include "i18n/MessageNumber.h"
@@ -263,57 +264,74 @@ const Pattern& Formatter::_selectPattern() {
         return mModel.pattern;
     }
     CallArray<Selector, 4> selectors(mModel.selectors.size());
+    MessageValue scratch;
     for (size_t i = 0; i < mModel.selectors.size(); ++i) {
-        Selector& selector = selectors[i];
-        const uint32_t offset = mModel.selectorOffsets[i];
-        selector.value = &_resolveVariable(mModel.selectors[i], offset, selector.storage);
-        if (!_supportsSelection(*selector.value)) {
-            _error(MessageError::BAD_SELECTOR, offset);
-            selector.storage = MessageValue();
-            selector.value = &selector.storage;
-        } else if (selector.value->kind() == MessageValue::NUMBER) {
-            MessageNumber::selectionKeys(*selector.value, mModel, selector.exact, selector.keyword);
-        } else if (selector.value->kind() == MessageValue::STRING) {
-            selector.exact.assign(selector.value->text(), selector.value->length());
-            if (!isNFC(selector.exact)) {
-                selector.exact = normalizeNFC(selector.exact);
-            }
-        }
+        _prepareSelector(selectors[i], i, scratch);
     }
     return mModel.variants[_bestVariant(selectors.data())].pattern;
+}
+
+// A selector is always a declared variable (the parser sees to it), whose
+// value lives in its declaration's slot; `scratch` only takes the fallback
+// of one that failed, which cannot select.
+void Formatter::_prepareSelector(Selector& selector, size_t index, MessageValue& scratch) {
+    const uint32_t offset = mModel.selectorOffsets[index];
+    const MessageValue& value = _resolveVariable(mModel.selectors[index], offset, scratch);
+    if (&value == &scratch || !_supportsSelection(value)) {
+        _error(MessageError::BAD_SELECTOR, offset);
+        return;
+    }
+    selector.value = &value;
+    if (value.kind() == MessageValue::NUMBER) {
+        MessageNumber::selectionKeys(value, mModel, mModel.exactKeys[index], selector.exact,
+                                     selector.category);
+    } else if (value.kind() == MessageValue::STRING) {
+        selector.text = value.text();
+        selector.length = value.length();
+        if (!isNFC(selector.text, selector.length)) {
+            selector.exact = normalizeNFC(value.textString());
+            selector.text = selector.exact.data();
+            selector.length = selector.exact.size();
+        }
+    }
 }
 
 // The first variant whose keys all match, unless a later one matches better
 // at the first selector where their keys differ.
 size_t Formatter::_bestVariant(const Selector* selectors) {
-    size_t best = mModel.variants.size();
-    for (size_t v = 0; v < mModel.variants.size(); ++v) {
-        const std::vector<Key>& keys = mModel.variants[v].keys;
-        bool matches = true;
-        for (size_t i = 0; matches && i < keys.size(); ++i) {
-            matches = keys[i].catchAll || _match(selectors[i], keys[i]);
+    const Variant* variants = mModel.variants.data();
+    const size_t count = mModel.variants.size();
+    size_t best = count;
+    for (size_t v = 0; v < count; ++v) {
+        const Key* keys = variants[v].keys.data();
+        const size_t width = variants[v].keys.size();
+        size_t i = 0;
+        while (i < width && (keys[i].catchAll || _match(selectors[i], keys[i]))) {
+            ++i;
         }
-        if (!matches) {
+        if (i < width) {
             continue;
         }
-        if (best == mModel.variants.size()) {
+        if (best == count || _preferred(selectors, keys, variants[best].keys.data(), width)) {
             best = v;
-            continue;
-        }
-        const std::vector<Key>& bestKeys = mModel.variants[best].keys;
-        for (size_t i = 0; i < keys.size(); ++i) {
-            if (keys[i].catchAll != bestKeys[i].catchAll) {
-                best = keys[i].catchAll ? best : v;
-                break;
-            }
-            if (keys[i].catchAll || keys[i].value == bestKeys[i].value) {
-                continue;
-            }
-            best = _betterThan(*selectors[i].value, keys[i], bestKeys[i]) ? v : best;
-            break;
         }
     }
     return best;  // the all-"*" variant always matches
+}
+
+// Whether the keys of one matching variant beat another's.
+bool Formatter::_preferred(const Selector* selectors, const Key* keys, const Key* bestKeys,
+                           size_t width) const {
+    for (size_t i = 0; i < width; ++i) {
+        if (keys[i].catchAll != bestKeys[i].catchAll) {
+            return !keys[i].catchAll;
+        }
+        if (!keys[i].catchAll && keys[i].value != bestKeys[i].value) {
+            return selectors[i].value != nullptr &&
+                   _betterThan(*selectors[i].value, keys[i], bestKeys[i]);
+        }
+    }
+    return false;
 }
 
 bool Formatter::_supportsSelection(const MessageValue& value) const {
@@ -330,14 +348,18 @@ bool Formatter::_supportsSelection(const MessageValue& value) const {
 }
 
 bool Formatter::_match(const Selector& selector, const Key& key) {
+    if (selector.value == nullptr) {
+        return false;
+    }
     const MessageValue& value = *selector.value;
     switch (value.kind()) {
         case MessageValue::STRING:
-            return selector.exact == key.value;
+            return key.value.size() == selector.length &&
+                   std::memcmp(key.value.data(), selector.text, selector.length) == 0;
         case MessageValue::NUMBER: {
             bool badKey = false;
             const bool matches =
-                MessageNumber::match(selector.exact, selector.keyword, key.value, badKey);
+                MessageNumber::match(selector.exact, selector.category, key, badKey);
             if (badKey) {
                 _error(MessageError::BAD_VARIANT_KEY, key.offset);
             }
@@ -359,7 +381,7 @@ bool Formatter::_match(const Selector& selector, const Key& key) {
 bool Formatter::_betterThan(const MessageValue& value, const Key& key1, const Key& key2) const {
     switch (value.kind()) {
         case MessageValue::NUMBER:
-            return MessageNumber::betterThan(key1.value, key2.value);
+            return MessageNumber::betterThan(key1, key2);
         case MessageValue::CUSTOM:
             return value.custom->betterThan(key1.value, key2.value);
         default:
@@ -373,14 +395,14 @@ const MessageValue& Formatter::_resolveVariable(uint32_t variable, uint32_t offs
                                                 MessageValue& scratch) {
     const uint32_t declaration = mModel.variables[variable].declaration;
     if (declaration == NONE) {
-        scratch = _argument(variable, offset);
+        _argument(variable, offset, scratch);
         return scratch;
     }
     if (mSlots[declaration].state == UNRESOLVED) {
         _resolveDeclaration(declaration);
     }
     if (mSlots[declaration].value.isFallback()) {
-        scratch = MessageValue::fallback("$" + mModel.variables[variable].name);
+        scratch.setFallback("$" + mModel.variables[variable].name);
         return scratch;
     }
     return mSlots[declaration].value;
@@ -438,31 +460,39 @@ uint32_t Formatter::_unresolvedDependency(const Expression& expression, bool inp
     return found;
 }
 
-MessageValue Formatter::_argument(uint32_t variable, uint32_t offset) {
+void Formatter::_argument(uint32_t variable, uint32_t offset, MessageValue& out) {
     const std::string& name = mModel.variables[variable].name;
     const MessageArgument* argument = mArguments.get(name);
     if (argument == nullptr) {
         _error(MessageError::UNRESOLVED_VARIABLE, offset);
-        return MessageValue::fallback("$" + name);
+        out.setFallback("$" + name);
+        return;
     }
     switch (argument->type()) {
         case MessageArgument::STRING:
-            return MessageValue::string(argument->text());
+            out.setString(argument->text().data(), argument->text().size());
+            break;
         case MessageArgument::INTEGER:
-            return MessageValue::numeric(FunctionId::NONE,
-                                         Decimal::fromInteger(argument->integer()));
+            out.setNumber(FunctionId::NONE);
+            out.number = Decimal::fromInteger(argument->integer());
+            break;
         case MessageArgument::DOUBLE:
-            return MessageValue::numeric(FunctionId::NONE, Decimal::fromDouble(argument->number()));
+            out.setNumber(FunctionId::NONE);
+            out.number = Decimal::fromDouble(argument->number());
+            break;
         case MessageArgument::DECIMAL: {
             Decimal number;
             if (MessageNumber::parse(argument->text().data(), argument->text().size(), number)) {
-                return MessageValue::numeric(FunctionId::NONE, number);
+                out.setNumber(FunctionId::NONE);
+                out.number = std::move(number);
+            } else {
+                out.setString(argument->text().data(), argument->text().size());
             }
-            return MessageValue::string(argument->text());
+            break;
         }
         default:
-            return MessageValue::string(argument->integer() != 0 ? "true" : "false",
-                                        argument->integer() != 0 ? 4 : 5);
+            out.setString(argument->integer() != 0 ? "true" : "false",
+                          argument->integer() != 0 ? 4 : 5);
     }
 }
 
@@ -470,12 +500,12 @@ const MessageValue& Formatter::_resolveOperand(const Expression& expression, boo
                                                MessageValue& scratch) {
     const Value& operand = expression.operand;
     if (operand.kind == Value::LITERAL) {
-        scratch = MessageValue::string(operand.text);
+        scratch.setString(operand.text.data(), operand.text.size());
         return scratch;
     }
     // The operand of ".input" is the argument the declaration names.
     if (input) {
-        scratch = _argument(operand.variable, operand.offset);
+        _argument(operand.variable, operand.offset, scratch);
         return scratch;
     }
     return _resolveVariable(operand.variable, operand.offset, scratch);
@@ -486,7 +516,8 @@ const MessageValue& Formatter::_resolveOperand(const Expression& expression, boo
 const MessageValue& Formatter::_resolveExpression(const Expression& expression, bool input,
                                                   MessageValue& scratch) {
     if (expression.operand.kind == Value::ABSENT) {
-        scratch = _callFunction(expression, MessageValue());
+        const MessageValue none;
+        _callFunction(expression, none, scratch);
         return scratch;
     }
     const MessageValue& operand = _resolveOperand(expression, input, scratch);
@@ -500,30 +531,31 @@ const MessageValue& Formatter::_resolveExpression(const Expression& expression, 
             return operand;
         }
         const MessageValue shown = MessageValue::ownedString("{" + operand.textString() + "}");
-        scratch = _callFunction(expression, shown);
+        _callFunction(expression, shown, scratch);
         return scratch;
     }
-    // The operand may be `scratch` itself: the new value is whole before it
-    // takes the operand's place.
-    scratch = _callFunction(expression, operand);
+    // The operand may be `scratch` itself, which the result then replaces.
+    _callFunction(expression, operand, scratch);
     return scratch;
 }
 
 // A function's value with the expression's u: options; its fallback when
 // the function failed.
-MessageValue Formatter::_callFunction(const Expression& expression, const MessageValue& operand) {
+void Formatter::_callFunction(const Expression& expression, const MessageValue& operand,
+                              MessageValue& out) {
     if (expression.function == FunctionId::UNKNOWN) {
         _error(MessageError::UNKNOWN_FUNCTION, expression.offset);
-        return MessageValue::fallback(_fallbackSource(expression));
+        out.setFallback(_fallbackSource(expression));
+        return;
     }
-    MessageValue value = expression.function == FunctionId::APPLICATION
-                             ? _callApplication(expression, operand)
-                             : _callBuiltIn(expression, operand);
-    if (value.isFallback()) {
-        return MessageValue::fallback(_fallbackSource(expression));
+    const bool made = expression.function == FunctionId::APPLICATION
+                          ? _callApplication(expression, operand, out)
+                          : _callBuiltIn(expression, operand, out);
+    if (!made) {
+        out.setFallback(_fallbackSource(expression));
+    } else if (!expression.options.empty()) {
+        _applyUnicodeOptions(expression, out);
     }
-    _applyUnicodeOptions(expression, value);
-    return value;
 }
 
 std::string Formatter::_fallbackSource(const Expression& expression) const {
@@ -607,92 +639,117 @@ void Formatter::_applyUnicodeOptions(const Expression& expression, MessageValue&
 
 // --- Functions -----------------------------------------------------------------------
 
-MessageValue Formatter::_callBuiltIn(const Expression& expression, const MessageValue& operand) {
+bool Formatter::_callBuiltIn(const Expression& expression, const MessageValue& operand,
+                             MessageValue& out) {
     if (expression.operand.kind == Value::ABSENT) {
         _error(MessageError::BAD_OPERAND, expression.offset);
-        return MessageValue();
+        return false;
     }
-    MessageValue value = expression.function == FunctionId::STRING
-                             ? _callString(expression, operand)
-                             : _callNumber(expression, operand);
-    if (!value.isFallback() && value.kind() == MessageValue::NUMBER) {
-        value.direction = mModel.rightToLeft ? Direction::RTL : Direction::LTR;
+    if (expression.function == FunctionId::STRING) {
+        return _callString(expression, operand, out);
     }
-    return value;
+    if (!_callNumber(expression, operand, out)) {
+        return false;
+    }
+    out.direction = mModel.rightToLeft ? Direction::RTL : Direction::LTR;
+    return true;
 }
 
-MessageValue Formatter::_callString(const Expression& expression, const MessageValue& operand) {
-    MessageValue value;
+bool Formatter::_callString(const Expression& expression, const MessageValue& operand,
+                            MessageValue& out) {
     switch (operand.kind()) {
         case MessageValue::STRING:
-            value = operand.ownsText() ? MessageValue::ownedString(operand.textString())
-                                       : MessageValue::string(operand.text(), operand.length());
+            if (&operand == &out) {
+                out.clearAnnotations();
+            } else if (operand.ownsText()) {
+                out.setOwnedString(operand.textString());
+            } else {
+                out.setString(operand.text(), operand.length());
+            }
             break;
         case MessageValue::NUMBER:
-            value = MessageValue::ownedString(operand.number.toString());
+            out.setOwnedString(operand.number.toString());
             break;
         case MessageValue::CUSTOM: {
             std::string text;
             if (!operand.custom->toString(text)) {
                 _error(MessageError::BAD_OPERAND, expression.offset);
-                return MessageValue();
+                return false;
             }
-            value = MessageValue::ownedString(std::move(text));
+            out.setOwnedString(std::move(text));
             break;
-        }
-        default:
-            return MessageValue();
-    }
-    value.function = FunctionId::STRING;
-    return value;
-}
-
-MessageValue Formatter::_callNumber(const Expression& expression, const MessageValue& operand) {
-    MessageValue value = MessageValue::numeric(expression.function, Decimal());
-    if (!_numberOperand(operand, value)) {
-        _error(MessageError::BAD_OPERAND, expression.offset);
-        return MessageValue();
-    }
-    const bool inherited =
-        operand.kind() == MessageValue::NUMBER && operand.function != FunctionId::NONE;
-    const bool badOption = _applyNumberOptions(expression, value);
-    if (!inherited && expression.numberFormat != nullptr) {
-        value.numberFormat = expression.numberFormat.get();
-    }
-    MessageError::Type error;
-    if (!MessageNumber::finish(value, mModel, error)) {
-        // An :offset whose amount was refused has been reported already.
-        if (!(badOption && error == MessageError::BAD_OPTION)) {
-            _error(error, expression.offset);
-        }
-        return MessageValue();
-    }
-    return value;
-}
-
-// A number, a string in number-literal syntax, or an application's value
-// that reads as one; a number keeps the options its function gave it.
-bool Formatter::_numberOperand(const MessageValue& operand, MessageValue& result) {
-    switch (operand.kind()) {
-        case MessageValue::NUMBER:
-            result.number = operand.number;
-            if (operand.function != FunctionId::NONE) {
-                result.options = MessageNumber::inherited(result.function, operand.options);
-                if (!operand.selectable && result.function != FunctionId::PERCENT) {
-                    result.selectable = false;
-                }
-            }
-            return true;
-        case MessageValue::STRING:
-            return MessageNumber::parse(operand.text(), operand.length(), result.number);
-        case MessageValue::CUSTOM: {
-            std::string text;
-            return operand.custom->toNumber(text) &&
-                   MessageNumber::parse(text.data(), text.size(), result.number);
         }
         default:
             return false;
     }
+    out.function = FunctionId::STRING;
+    return true;
+}
+
+bool Formatter::_callNumber(const Expression& expression, const MessageValue& operand,
+                            MessageValue& out) {
+    const bool inherited =
+        operand.kind() == MessageValue::NUMBER && operand.function != FunctionId::NONE;
+    if (!_numberOperand(operand, expression.function, out)) {
+        _error(MessageError::BAD_OPERAND, expression.offset);
+        return false;
+    }
+    const bool badOption = _applyNumberOptions(expression, out);
+    if (!inherited && expression.numberFormat != nullptr) {
+        out.numberFormat = expression.numberFormat.get();
+    }
+    MessageError::Type error;
+    if (!MessageNumber::finish(out, mModel, error)) {
+        // An :offset whose amount was refused has been reported already.
+        if (!(badOption && error == MessageError::BAD_OPTION)) {
+            _error(error, expression.offset);
+        }
+        return false;
+    }
+    return true;
+}
+
+// A number, a string in number-literal syntax, or an application's value
+// that reads as one; a number keeps the options its function gave it.
+// `out` is left as it was when the operand is none of these.
+bool Formatter::_numberOperand(const MessageValue& operand, FunctionId function,
+                               MessageValue& out) {
+    Decimal number;
+    switch (operand.kind()) {
+        case MessageValue::NUMBER: {
+            if (&operand != &out) {
+                out.number = operand.number;
+            }
+            if (operand.function == FunctionId::NONE) {
+                out.setNumber(function);
+                return true;
+            }
+            const NumberOptions options = MessageNumber::inherited(function, operand.options);
+            const bool selectable = operand.selectable || function == FunctionId::PERCENT;
+            out.setNumber(function);
+            out.options = options;
+            out.selectable = selectable;
+            return true;
+        }
+        case MessageValue::STRING:
+            if (!MessageNumber::parse(operand.text(), operand.length(), number)) {
+                return false;
+            }
+            break;
+        case MessageValue::CUSTOM: {
+            std::string text;
+            if (!operand.custom->toNumber(text) ||
+                !MessageNumber::parse(text.data(), text.size(), number)) {
+                return false;
+            }
+            break;
+        }
+        default:
+            return false;
+    }
+    out.setNumber(function);
+    out.number = std::move(number);
+    return true;
 }
 
 // A `select` the operand brought along was not written by the translator of
@@ -729,8 +786,8 @@ bool Formatter::_applyNumberOptions(const Expression& expression, MessageValue& 
     return badOption;
 }
 
-MessageValue Formatter::_callApplication(const Expression& expression,
-                                         const MessageValue& operand) {
+bool Formatter::_callApplication(const Expression& expression, const MessageValue& operand,
+                                 MessageValue& out) {
     MessageFunctionCall call;
     call.mLocale = mLocale;
     call.mErrors = &mErrors;
@@ -764,11 +821,11 @@ MessageValue Formatter::_callApplication(const Expression& expression,
     std::shared_ptr<const MessageCustomValue> custom = (*expression.application)(call, error);
     if (custom == nullptr) {
         _error(error, expression.offset);
-        return MessageValue();
+        return false;
     }
-    MessageValue value = MessageValue::customValue(std::move(custom));
-    value.applicationName = &expression.functionName;
-    return value;
+    out.setCustom(std::move(custom));
+    out.applicationName = &expression.functionName;
+    return true;
 }
 
 }  // namespace message

@@ -75,41 +75,53 @@ class Formatter {
         size_t mSize;
     };
 
-    // A selector's value and what keys are compared with: its exact form
-    // and category for a number, its form C for a string.
+    // A selector's value (null: a bad selector, which matches no key) and
+    // what keys are compared with: a string's text in form C (its own, or
+    // made in `exact`); a number's category, and its exact form in `exact`
+    // when a key is a number literal.
     struct Selector {
         const MessageValue* value = nullptr;
-        MessageValue storage;
+        const char* text = "";
+        size_t length = 0;
         std::string exact;
-        const char* keyword = nullptr;
+        int8_t category = -1;
     };
 
     void _format(Sink& sink);
     const Pattern& _selectPattern();
+    void _prepareSelector(Selector& selector, size_t index, MessageValue& scratch);
     bool _supportsSelection(const MessageValue& value) const;
     bool _match(const Selector& selector, const Key& key);
     bool _betterThan(const MessageValue& value, const Key& key1, const Key& key2) const;
     size_t _bestVariant(const Selector* selectors);
+    bool _preferred(const Selector* selectors, const Key* keys, const Key* bestKeys,
+                    size_t width) const;
 
-    // Resolution
+    // Resolution. Values are made in place: `scratch` and `out` come as
+    // their default constructor made them, or `out` is the operand itself,
+    // whose place the function's result takes.
     // A declared variable's value, or an argument's made in `scratch`.
     const MessageValue& _resolveVariable(uint32_t variable, uint32_t offset, MessageValue& scratch);
     void _resolveDeclaration(uint32_t declaration);
     void _resolveInto(uint32_t declaration, const Expression& expression, bool input);
     uint32_t _unresolvedDependency(const Expression& expression, bool input) const;
     // The expression's value: its operand's own where no function applies,
-    // else a new one made in `scratch` (which the operand may use too).
+    // else one made in `scratch` (which the operand may be too).
     const MessageValue& _resolveExpression(const Expression& expression, bool input,
                                            MessageValue& scratch);
     const MessageValue& _resolveOperand(const Expression& expression, bool input,
                                         MessageValue& scratch);
-    MessageValue _argument(uint32_t variable, uint32_t offset);
-    MessageValue _callFunction(const Expression& expression, const MessageValue& operand);
-    MessageValue _callBuiltIn(const Expression& expression, const MessageValue& operand);
-    MessageValue _callString(const Expression& expression, const MessageValue& operand);
-    MessageValue _callNumber(const Expression& expression, const MessageValue& operand);
-    MessageValue _callApplication(const Expression& expression, const MessageValue& operand);
-    bool _numberOperand(const MessageValue& operand, MessageValue& result);
+    void _argument(uint32_t variable, uint32_t offset, MessageValue& out);
+    // The function's value, or its fallback when it failed.
+    void _callFunction(const Expression& expression, const MessageValue& operand,
+                       MessageValue& out);
+    // False when the function failed; `out` is then as it was.
+    bool _callBuiltIn(const Expression& expression, const MessageValue& operand, MessageValue& out);
+    bool _callString(const Expression& expression, const MessageValue& operand, MessageValue& out);
+    bool _callNumber(const Expression& expression, const MessageValue& operand, MessageValue& out);
+    bool _callApplication(const Expression& expression, const MessageValue& operand,
+                          MessageValue& out);
+    bool _numberOperand(const MessageValue& operand, FunctionId function, MessageValue& out);
     // True when an option was refused.
     bool _applyNumberOptions(const Expression& expression, MessageValue& result);
     // The string form of an option's value; false (with the error emitted)

@@ -79,9 +79,14 @@ struct Element {
 
 using Pattern = std::vector<Element>;
 
+// A key is read once, when the message is compiled, as a number selector
+// reads it: a number literal (matched by its exact form), a plural
+// category, or neither (a bad key for a number).
 struct Key {
     bool catchAll = false;
-    std::string value;  // in Unicode normalisation form C
+    bool numberLiteral = false;
+    int8_t category = -1;  // PluralRules::Category; -1: none
+    std::string value;     // in Unicode normalisation form C
     uint32_t offset = 0;
 };
 
@@ -111,6 +116,9 @@ struct Model {
     std::vector<Declaration> declarations;
     std::vector<uint32_t> selectors;  // variable indexes; empty: no .match
     std::vector<uint32_t> selectorOffsets;
+    // Per selector: whether a variant has a number literal as its key, and
+    // so whether a number selector needs its exact form at all.
+    std::vector<bool> exactKeys;
     std::vector<Variant> variants;
     Pattern pattern;  // the body when there are no selectors
     // The locale's rules and its plain formats, found once.

@@ -118,9 +118,9 @@ void compose(std::vector<uint32_t>& codes) {
     codes.resize(out);
 }
 
-bool isASCII(const std::string& text) {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
+bool isASCII(const char* text, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        if (static_cast<unsigned char>(text[i]) >= 0x80) {
             return false;
         }
     }
@@ -130,7 +130,7 @@ bool isASCII(const std::string& text) {
 }  // namespace
 
 std::string normalizeNFC(const std::string& text) {
-    if (isASCII(text)) {
+    if (isASCII(text.data(), text.size())) {
         return text;
     }
     std::vector<uint32_t> codes;
@@ -156,8 +156,16 @@ std::string normalizeNFC(const std::string& text) {
     return out;
 }
 
+bool isNFC(const char* text, size_t length) {
+    if (isASCII(text, length)) {
+        return true;
+    }
+    const std::string copy(text, length);
+    return normalizeNFC(copy) == copy;
+}
+
 bool isNFC(const std::string& text) {
-    return isASCII(text) || normalizeNFC(text) == text;
+    return isNFC(text.data(), text.size());
 }
 
 }  // namespace message

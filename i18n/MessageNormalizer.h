@@ -44,6 +44,7 @@ extern const size_t NFC_COMPOSITION_COUNT;
 std::string normalizeNFC(const std::string& text);
 // True when `text` is in form C already (ASCII always is).
 bool isNFC(const std::string& text);
+bool isNFC(const char* text, size_t length);
 
 }  // namespace message
 }  // namespace i18n

@@ -298,6 +298,7 @@ void MessageNumber::prepare(Model& model) {
     const char* locale = model.locale.c_str();
     model.cardinal = &PluralRules::forLanguage(locale, PluralRules::CARDINAL);
     model.ordinal = &PluralRules::forLanguage(locale, PluralRules::ORDINAL);
+    classifyKeys(model);
     MessageValue plain = MessageValue::numeric(FunctionId::NUMBER, Decimal());
     model.plainNumber = std::make_shared<const NumberFormat>(makeFormat(plain, locale));
     NumberFormat::Options whole;
@@ -399,58 +400,75 @@ bool MessageNumber::selects(const MessageValue& value) {
             f == FunctionId::OFFSET);
 }
 
-bool MessageNumber::match(const std::string& exact, const char* keyword, const std::string& key,
-                          bool& badKey) {
+bool MessageNumber::match(const std::string& exact, int8_t category, const Key& key, bool& badKey) {
     badKey = false;
-    if (isNumberLiteral(key.data(), key.size())) {
-        return key == exact;
+    if (key.numberLiteral) {
+        return key.value == exact;
     }
-    PluralRules::Category category;
-    if (!PluralRules::categoryOf(key.data(), key.size(), category)) {
+    if (key.category < 0) {
         badKey = true;
         return false;
     }
-    return keyword != nullptr && key == keyword;
+    return key.category == category;
 }
 
-bool MessageNumber::betterThan(const std::string& key1, const std::string& key2) {
-    return isNumberLiteral(key1.data(), key1.size()) && !isNumberLiteral(key2.data(), key2.size());
+void MessageNumber::classifyKeys(Model& model) {
+    model.exactKeys.assign(model.selectors.size(), false);
+    for (Variant& variant : model.variants) {
+        for (size_t i = 0; i < variant.keys.size(); ++i) {
+            Key& key = variant.keys[i];
+            PluralRules::Category category;
+            if (key.catchAll) {
+                continue;
+            }
+            if (isNumberLiteral(key.value.data(), key.value.size())) {
+                key.numberLiteral = true;
+                if (i < model.exactKeys.size()) {
+                    model.exactKeys[i] = true;
+                }
+            } else if (PluralRules::categoryOf(key.value.data(), key.value.size(), category)) {
+                key.category = static_cast<int8_t>(category);
+            }
+        }
+    }
 }
 
 // The exact form: an integer value without digit options reads as the
 // integer itself ("1" for 1.0); other values as their options round them.
 // The category is read from the value as shown.
-void MessageNumber::selectionKeys(const MessageValue& value, const Model& model, std::string& exact,
-                                  const char*& keyword) {
+void MessageNumber::selectionKeys(const MessageValue& value, const Model& model, bool needExact,
+                                  std::string& exact, int8_t& category) {
     std::unique_ptr<NumberFormat> holder;
     const NumberFormat& numberFormat = formatOf(value, model, holder);
     const NumberOptions& o = value.options;
     const bool digitOptions = o.minimumFractionDigits >= 0 || o.minimumIntegerDigits >= 0 ||
                               o.minimumSignificantDigits >= 0 || o.maximumSignificantDigits >= 0;
     if (!digitOptions && numberFormat.keepsWholeNumbers() &&
-        wholeSelectionKeys(value, model, exact, keyword)) {
+        wholeSelectionKeys(value, model, needExact, exact, category)) {
         return;
     }
     const Decimal shown = numberFormat.rounded(value.number);
-    const Decimal number =
-        value.function == FunctionId::PERCENT ? value.number.scaled(2) : value.number;
-    if (digitOptions || !number.isInteger()) {
-        exact = shown.isZero() ? "0" : shown.toString();
-    } else {
-        exact = number.isZero() ? "0" : number.toString();
-        const size_t point = exact.find('.');
-        exact.resize(point != std::string::npos ? point : exact.size());
+    if (needExact) {
+        const Decimal number =
+            value.function == FunctionId::PERCENT ? value.number.scaled(2) : value.number;
+        if (digitOptions || !number.isInteger()) {
+            exact = shown.isZero() ? "0" : shown.toString();
+        } else {
+            exact = number.isZero() ? "0" : number.toString();
+            const size_t point = exact.find('.');
+            exact.resize(point != std::string::npos ? point : exact.size());
+        }
     }
     const int8_t select = value.function == FunctionId::PERCENT ? -1 : o.select;
-    keyword = nullptr;
+    category = -1;
     if (select != NumberOptions::EXACT) {
         const PluralRules& rules =
             select == NumberOptions::ORDINAL ? *model.ordinal : *model.cardinal;
-        PluralRules::Category category = PluralRules::OTHER;
-        if (!rules.select(shown.toString().c_str(), category)) {
-            category = PluralRules::OTHER;
+        PluralRules::Category found = PluralRules::OTHER;
+        if (!rules.select(shown.toString().c_str(), found)) {
+            found = PluralRules::OTHER;
         }
-        keyword = PluralRules::categoryName(category);
+        category = static_cast<int8_t>(found);
     }
 }
 
@@ -458,7 +476,7 @@ void MessageNumber::selectionKeys(const MessageValue& value, const Model& model,
 // Its exact form is its digits, and its category is read from the integer,
 // with no text made for either.
 bool MessageNumber::wholeSelectionKeys(const MessageValue& value, const Model& model,
-                                       std::string& exact, const char*& keyword) {
+                                       bool needExact, std::string& exact, int8_t& category) {
     const Decimal& number = value.number;
     const std::string& digits = number.digits();
     if (value.function == FunctionId::PERCENT || number.exponent() < 0 ||
@@ -466,17 +484,22 @@ bool MessageNumber::wholeSelectionKeys(const MessageValue& value, const Model& m
         return false;
     }
     long long whole = 0;
-    exact.assign(number.isNegative() && !number.isZero() ? "-" : "");
-    exact += digits.empty() ? "0" : digits.c_str();
-    exact.append(static_cast<size_t>(digits.empty() ? 0 : number.exponent()), '0');
-    for (size_t k = exact[0] == '-' ? 1 : 0; k < exact.size(); ++k) {
-        whole = whole * 10 + (exact[k] - '0');
+    for (char digit : digits) {
+        whole = whole * 10 + (digit - '0');
     }
-    keyword = nullptr;
+    for (int k = digits.empty() ? 0 : number.exponent(); k > 0; --k) {
+        whole *= 10;
+    }
+    if (needExact) {
+        exact.assign(number.isNegative() && !number.isZero() ? "-" : "");
+        exact += digits.empty() ? "0" : digits.c_str();
+        exact.append(static_cast<size_t>(digits.empty() ? 0 : number.exponent()), '0');
+    }
+    category = -1;
     if (value.options.select != NumberOptions::EXACT) {
         const PluralRules& rules =
             value.options.select == NumberOptions::ORDINAL ? *model.ordinal : *model.cardinal;
-        keyword = PluralRules::categoryName(rules.select(whole));
+        category = static_cast<int8_t>(rules.select(whole));
     }
     return true;
 }

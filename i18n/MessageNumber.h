@@ -50,20 +50,23 @@ class MessageNumber {
 
     static void format(const MessageValue& value, const Model& model, std::string& out);
 
-    // Selection reads two things of a value once: its exact form and its
-    // plural or ordinal category (null for select=exact). A key that is
-    // neither a number literal nor a category is a bad variant key
-    // (`badKey` set, no match).
+    // Selection reads two things of a value once: its exact form (only
+    // when a key is a number literal: `needExact`) and its plural or
+    // ordinal category (-1 for select=exact). A key that is neither a
+    // number literal nor a category is a bad variant key (`badKey` set, no
+    // match).
     static bool selects(const MessageValue& value);
-    static void selectionKeys(const MessageValue& value, const Model& model, std::string& exact,
-                              const char*& keyword);
-    static bool match(const std::string& exact, const char* keyword, const std::string& key,
-                      bool& badKey);
-    static bool betterThan(const std::string& key1, const std::string& key2);
+    static void selectionKeys(const MessageValue& value, const Model& model, bool needExact,
+                              std::string& exact, int8_t& category);
+    static bool match(const std::string& exact, int8_t category, const Key& key, bool& badKey);
+    static bool betterThan(const Key& key1, const Key& key2) {
+        return key1.numberLiteral && !key2.numberLiteral;
+    }
 
   private:
-    static bool wholeSelectionKeys(const MessageValue& value, const Model& model,
-                                   std::string& exact, const char*& keyword);
+    static bool wholeSelectionKeys(const MessageValue& value, const Model& model, bool needExact,
+                                   std::string& exact, int8_t& category);
+    static void classifyKeys(Model& model);
     static NumberFormat makeFormat(const MessageValue& value, const char* locale);
     // The value's own format, or one made into `holder`.
     static const NumberFormat& formatOf(const MessageValue& value, const Model& model,

@@ -45,6 +45,16 @@ struct NumberOptions {
     int16_t offsetSubtract = -1;
     char currency[4] = {0, 0, 0, 0};
 
+    // Unsets every option, field by field: a value cleared in place takes
+    // no temporary to copy from.
+    void clear() {
+        select = signDisplay = grouping = currencyDisplay = trailingZeroDisplay = -1;
+        minimumIntegerDigits = minimumFractionDigits = maximumFractionDigits = -1;
+        minimumSignificantDigits = maximumSignificantDigits = fractionDigits = -1;
+        offsetAdd = offsetSubtract = -1;
+        currency[0] = currency[1] = currency[2] = currency[3] = 0;
+    }
+
     bool operator==(const NumberOptions& o) const {
         return std::tie(select, signDisplay, grouping, currencyDisplay, trailingZeroDisplay,
                         minimumIntegerDigits, minimumFractionDigits, maximumFractionDigits,
@@ -73,30 +83,73 @@ class MessageValue {
     }
     static MessageValue string(const char* text, size_t length) {
         MessageValue value;
-        value.mKind = STRING;
-        value.mText = text;
-        value.mLength = length;
+        value.setString(text, length);
         return value;
     }
     static MessageValue string(const std::string& text) { return string(text.data(), text.size()); }
     static MessageValue ownedString(std::string text) {
-        MessageValue value = fallback(std::move(text));
-        value.mKind = STRING;
+        MessageValue value;
+        value.setOwnedString(std::move(text));
         return value;
     }
     static MessageValue numeric(FunctionId function, Decimal number) {
         MessageValue value;
-        value.mKind = NUMBER;
-        value.function = function;
+        value.setNumber(function);
         value.number = std::move(number);
         return value;
     }
     static MessageValue customValue(std::shared_ptr<const MessageCustomValue> custom) {
         MessageValue value;
-        value.mKind = CUSTOM;
-        value.function = FunctionId::APPLICATION;
-        value.custom = std::move(custom);
+        value.setCustom(std::move(custom));
         return value;
+    }
+
+    // A value becomes another in place, as a function's result takes its
+    // operand's place: the new kind and text, and nothing of what an
+    // earlier function gave it (options, direction, id). setNumber keeps
+    // `number`, which the caller sets.
+    void setFallback(std::string source) {
+        clearAnnotations();
+        mKind = FALLBACK;
+        mOwned = std::move(source);
+        mOwnsText = true;
+    }
+    void setString(const char* text, size_t length) {
+        clearAnnotations();
+        mKind = STRING;
+        mOwnsText = false;
+        mText = text;
+        mLength = length;
+    }
+    void setOwnedString(std::string text) {
+        setFallback(std::move(text));
+        mKind = STRING;
+    }
+    void setNumber(FunctionId made) {
+        clearAnnotations();
+        mKind = NUMBER;
+        mOwnsText = false;
+        function = made;
+    }
+    void setCustom(std::shared_ptr<const MessageCustomValue> made) {
+        clearAnnotations();
+        mKind = CUSTOM;
+        mOwnsText = false;
+        function = FunctionId::APPLICATION;
+        custom = std::move(made);
+    }
+    // Keeps the kind, the text and the number; drops the rest.
+    void clearAnnotations() {
+        function = FunctionId::NONE;
+        options.clear();
+        numberFormat = nullptr;
+        selectable = true;
+        custom.reset();
+        applicationName = nullptr;
+        direction = Direction::UNKNOWN;
+        isolate = false;
+        dirName = "";
+        id.clear();
     }
 
     // Copies and moves are member by member: a value that holds its text
