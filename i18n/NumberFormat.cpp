@@ -34,6 +34,44 @@ struct NumberFormat::Shown {
     int magnitude() const { return count == 0 ? 0 : count + exponent - 1; }
 };
 
+// A number's characters on their way to the output, gathered so that they
+// are appended a run at a time rather than one by one.
+class NumberFormat::Run {
+  public:
+    explicit Run(std::string& out) : mOut(out) {}
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+
+    void add(char c) {
+        if (mLength == sizeof mBuffer) {
+            flush();
+        }
+        mBuffer[mLength++] = c;
+    }
+    void add(const char* text, size_t length) {
+        if (mLength + length > sizeof mBuffer) {
+            flush();
+        }
+        if (length > sizeof mBuffer) {
+            mOut.append(text, length);
+            return;
+        }
+        std::memcpy(mBuffer + mLength, text, length);
+        mLength += length;
+    }
+    // Appends what is gathered; called once at the end, and never from a
+    // destructor, as appending may throw.
+    void flush() {
+        mOut.append(mBuffer, mLength);
+        mLength = 0;
+    }
+
+  private:
+    std::string& mOut;
+    char mBuffer[64];
+    size_t mLength = 0;
+};
+
 namespace {
 
 const char NO_BREAK_SPACE[] = "\xC2\xA0";
@@ -175,6 +213,8 @@ NumberFormat::NumberFormat(const char* locale, const Options& options)
     bool currency = options.style == CURRENCY;
     mDecimal = currency ? mSymbols->currencyDecimal : mSymbols->decimal;
     mGroup = currency ? mSymbols->currencyGroup : mSymbols->group;
+    mDecimalLength = std::strlen(mDecimal);
+    mGroupLength = std::strlen(mGroup);
     mDigits = std::strcmp(system->digits, "0123456789") == 0 ? nullptr : system->digits;
     mDigitLength = mDigits == nullptr ? 1 : static_cast<int>(std::strlen(mDigits) / 10);
     uint16_t pattern = options.style == PERCENT
@@ -346,29 +386,31 @@ int NumberFormat::shownFractions(const Shown& shown) const {
 }
 
 void NumberFormat::appendNumber(const Shown& shown, std::string& out) const {
-    int integers = std::max(shown.integerDigits(), mMinimumInteger);
-    int fractions = shownFractions(shown);
-    bool grouped = mPrimaryGrouping > 0 && integers >= mPrimaryGrouping + mMinimumGrouping;
+    const int integers = std::max(shown.integerDigits(), mMinimumInteger);
+    const int fractions = shownFractions(shown);
+    const bool grouped = mPrimaryGrouping > 0 && integers >= mPrimaryGrouping + mMinimumGrouping;
+    Run run(out);
     for (int power = integers - 1; power >= 0; --power) {
-        appendDigit(shown.at(power), out);
+        appendDigit(shown.at(power), run);
         if (grouped && power >= mPrimaryGrouping &&
             (power - mPrimaryGrouping) % mSecondaryGrouping == 0) {
-            out += mGroup;
+            run.add(mGroup, mGroupLength);
         }
     }
     if (fractions > 0) {
-        out += mDecimal;
+        run.add(mDecimal, mDecimalLength);
     }
     for (int power = -1; power >= -fractions; --power) {
-        appendDigit(shown.at(power), out);
+        appendDigit(shown.at(power), run);
     }
+    run.flush();
 }
 
-void NumberFormat::appendDigit(int digit, std::string& out) const {
+void NumberFormat::appendDigit(int digit, Run& run) const {
     if (mDigits == nullptr) {
-        out += static_cast<char>('0' + digit);
+        run.add(static_cast<char>('0' + digit));
     } else {
-        out.append(mDigits + digit * mDigitLength, mDigitLength);
+        run.add(mDigits + digit * mDigitLength, static_cast<size_t>(mDigitLength));
     }
 }
 

@@ -100,6 +100,7 @@ class NumberFormat {
     // The digits a value shows after rounding: a prefix of its digits,
     // the last one raised by one when the rounding carried into it.
     struct Shown;
+    class Run;
 
     void resolveDigits(const Options& options);
     void resolveCurrency(const Options& options);
@@ -108,7 +109,7 @@ class NumberFormat {
     void appendAffix(const char* affix, const char* sign, bool prefix, std::string& out) const;
     int shownFractions(const Shown& shown) const;
     void appendNumber(const Shown& shown, std::string& out) const;
-    void appendDigit(int digit, std::string& out) const;
+    void appendDigit(int digit, Run& run) const;
 
     const NumberLocaleData* mLocale;
     const NumberFormatsData* mFormats;
@@ -119,6 +120,8 @@ class NumberFormat {
     const char* mSystemName;
     const char* mDecimal;  // the style's: currency amounts may have their own
     const char* mGroup;
+    size_t mDecimalLength = 1;
+    size_t mGroupLength = 1;
     Style mStyle;
     SignDisplay mSignDisplay;
     int mMinimumInteger = 1;

@@ -98,6 +98,11 @@ TEST(NumberFormat, WritesEachLocalesSymbolsGroupingSizesAndDigits) {
         {"zh-Hant", "1234.5", {}, "1,234.5"},
         {"he", "-5", {}, "\u200E-5"},
         {"fa", "-5", {}, "\u200E\u2212\u06F5"},
+        // Sixty digits, far more than a number usually writes at once.
+        {"de",
+         "123456789012345678901234567890123456789012345678901234567890.5",
+         {},
+         "123.456.789.012.345.678.901.234.567.890.123.456.789.012.345.678.901.234.567.890,5"},
     });
 }
 
