@@ -25,8 +25,11 @@ class MessageOutline {
         // The selecting function without ":" ("integer", "string", an
         // application's), found through the declarations; empty for none.
         std::string function;
-        // :number and :integer: "plural", "ordinal" or "exact" (the select
-        // option when it is a literal, else "plural"); empty for others.
+        // A number function that selects (:number, :integer, :percent,
+        // :offset): "plural", "ordinal" or "exact", as its literal select
+        // option says ("plural" when none). Empty for other functions, and
+        // for a number whose select option is a variable or came along
+        // with its operand: MessageFormat 2 lets no such value select.
         std::string select;
         std::set<std::string> keys;  // the variants' keys here, "*" left out
 
