@@ -215,9 +215,10 @@ class Bundle : public ::core::IRefCount {
     void setMessageBundle(bool messages) { mMessageBundle = messages; }
     // The text of `key` as getText finds it, its references substituted (one
     // level deep, as resolve does: a text put in is message source too), then
-    // compiled as a message in the bundle's language (once per text) and
+    // compiled as a message in the bundle's language (once per key and
+    // text: a new text for the key replaces the compiled old one) and
     // formatted with `arguments` into `out`. A text that does not compile
-    // gives `key`, with a warning once per text. Formatting errors (a missing
+    // gives `key`, with a warning once per key and text. Formatting errors (a missing
     // argument, say) leave the fallback the message defines, as "{$count}",
     // and go to `errors` when given. Returns out's C string.
     const char* formatMessage(
@@ -235,7 +236,7 @@ class Bundle : public ::core::IRefCount {
 
   private:
     const char* _resolve(const char* text, std::string& out, bool inherit) const;
-    // The compiled message of `text` (references substituted) in the
+    // The compiled message of `key`'s text (references substituted) in the
     // bundle's language; null, warned about once, when it does not compile.
     const MessageFormat* compileMessage(const std::string& text, const char* key) const;
     void loadXML(vfs::FileSystem* fileSystem, const char* path);
@@ -287,9 +288,11 @@ class Bundle : public ::core::IRefCount {
     // "LANGUAGE KEY" of each missing form already warned about.
     mutable std::set<std::string> mMissingForms;
     bool mMessageBundle = false;
-    // Compiled messages by their source text, in mLanguage; null for a text
-    // that does not compile (warned about once).
-    mutable std::unordered_map<std::string, std::unique_ptr<MessageFormat>> mMessages;
+    // Compiled messages by key, each with the source text it was compiled
+    // from, in mLanguage; null for a text that does not compile (warned
+    // about once). One entry per key formatted, whatever setText does.
+    mutable std::unordered_map<std::string, std::pair<std::string, std::unique_ptr<MessageFormat>>>
+        mMessages;
 };
 
 }  // namespace i18n

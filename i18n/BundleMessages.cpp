@@ -1,4 +1,4 @@
-// Bundle: texts formatted as MessageFormat messages, compiled once per text.
+// Bundle: texts formatted as MessageFormat messages, compiled once per key and text.
 #include <utility>
 
 #include "framework/plinth/Logger.h"
@@ -7,10 +7,12 @@
 namespace kavri {
 namespace i18n {
 
+// An entry whose source is no longer the key's text (set anew, or an
+// ancestor's or a referenced text changed) is compiled again in its place.
 const MessageFormat* Bundle::compileMessage(const std::string& text, const char* key) const {
-    auto found = mMessages.find(text);
-    if (found != mMessages.end()) {
-        return found->second.get();
+    auto found = mMessages.find(key);
+    if (found != mMessages.end() && found->second.first == text) {
+        return found->second.second.get();
     }
     std::unique_ptr<MessageFormat> message;
     try {
@@ -19,9 +21,10 @@ const MessageFormat* Bundle::compileMessage(const std::string& text, const char*
         logging::Logger::mROOT_LOGGER->warn("Bundle::formatMessage:invalid message %s: %s", key,
                                             e.getMessage());
     }
-    const MessageFormat* compiled = message.get();
-    mMessages.emplace(text, std::move(message));
-    return compiled;
+    auto& entry = mMessages[key];
+    entry.first = text;
+    entry.second = std::move(message);
+    return entry.second.get();
 }
 
 const char* Bundle::formatMessage(const char* key, const MessageArguments& arguments,

@@ -8,11 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "core/SmartPtr.h"
 #include "failing_allocator.h"
+#include "i18n/Bundle.h"
 #include "i18n/MessageFormat.h"
 
 namespace {
 
+using kavri::i18n::Bundle;
 using kavri::i18n::MessageArguments;
 using kavri::i18n::MessageError;
 using kavri::i18n::MessageFormat;
@@ -115,6 +118,26 @@ TEST(MessageFormatAllocation, EveryFailedAllocationThrowsAndLeavesNothingBehind)
             break;
         }
     }
+}
+
+// A bundle keeps one compiled message per key: each text set anew under a
+// key replaces the one compiled before, so that the blocks alive stay as
+// they were however many texts the key has had.
+TEST(MessageFormatAllocation, ABundleKeepsOneCompiledMessagePerKey) {
+    core::SmartPtr<Bundle> bundle(new Bundle("texts", "texts.json"));
+    bundle->setMessageBundle(true);
+    std::string out;
+    long settled = 0;
+    for (int i = 100; i < 300; ++i) {
+        const std::string n = std::to_string(i);
+        bundle->setText("k", "Text number " + n + " of {$n :integer}");
+        bundle->formatMessage("k", {{"n", i}}, out, true, nullptr, MessageFormat::BIDI_NONE);
+        ASSERT_EQ(out, "Text number " + n + " of " + n);
+        if (i == 110) {
+            settled = failing::liveBlocks();
+        }
+    }
+    EXPECT_EQ(failing::liveBlocks(), settled);
 }
 
 }  // namespace
