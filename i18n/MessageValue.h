@@ -3,8 +3,8 @@
 // options of the function that made it, or an application's value. It also
 // carries the u:dir and u:id options of its expression.
 //
-//   MessageValue value = MessageValue::string(literal.text);
-//   if (value.isFallback()) ...
+//   MessageValue value;
+//   value.setString(literal.text.data(), literal.text.size());
 //
 // Strings point into the compiled message or the call's arguments, which
 // outlive one formatting call; a value owns text only when a function made
@@ -75,18 +75,6 @@ class MessageValue {
   public:
     enum Kind : uint8_t { FALLBACK, STRING, NUMBER, CUSTOM };
 
-    static MessageValue fallback(std::string source) {
-        MessageValue value;
-        value.mOwned = std::move(source);
-        value.mOwnsText = true;
-        return value;
-    }
-    static MessageValue string(const char* text, size_t length) {
-        MessageValue value;
-        value.setString(text, length);
-        return value;
-    }
-    static MessageValue string(const std::string& text) { return string(text.data(), text.size()); }
     static MessageValue ownedString(std::string text) {
         MessageValue value;
         value.setOwnedString(std::move(text));
@@ -96,11 +84,6 @@ class MessageValue {
         MessageValue value;
         value.setNumber(function);
         value.number = std::move(number);
-        return value;
-    }
-    static MessageValue customValue(std::shared_ptr<const MessageCustomValue> custom) {
-        MessageValue value;
-        value.setCustom(std::move(custom));
         return value;
     }
 
