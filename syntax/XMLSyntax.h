@@ -26,6 +26,7 @@
 
 #include "syntax/XMLBytes.h"
 #include "syntax/XMLChars.h"
+#include "syntax/XMLScan.h"
 
 namespace kavri {
 namespace xml {
@@ -72,8 +73,8 @@ inline bool startsWith(const char* p, const char* end, const char* prefix) {
 // The place just after the next `marker` from `p`, or null when none comes.
 inline const char* past(const char* p, const char* end, const char* marker) {
     const size_t length = std::strlen(marker);
-    const void* found = memmem(p, static_cast<size_t>(end - p), marker, length);
-    return found != nullptr ? static_cast<const char*>(found) + length : nullptr;
+    const char* const found = findMarker(p, end, marker, length);
+    return found != end ? found + length : nullptr;
 }
 
 // The end of the name that begins at `p`. The input must end with a NUL
@@ -299,8 +300,8 @@ void putCData(const char* data, size_t size, Put&& put) {
     static const char SPLIT[] = "]]><![CDATA[";
     put(CDATA_START, sizeof CDATA_START - 1);
     size_t run = 0;
-    for (const char* found; (found = static_cast<const char*>(
-                                 memmem(data + run, size - run, CDATA_END, 3))) != nullptr;) {
+    const char* const end = data + size;
+    for (const char* found; (found = findMarker(data + run, end, CDATA_END, 3)) != end;) {
         const size_t cut = static_cast<size_t>(found - data) + 2;
         put(data + run, cut - run);
         put(SPLIT, sizeof SPLIT - 1);
