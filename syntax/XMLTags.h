@@ -50,8 +50,14 @@ enum TagEnd { TAG_END_NONE, TAG_END_CONTENT /* ">" */, TAG_END_EMPTY /* "/>" */ 
 // The strict reader's bytes. Its input ends with a NUL (a std::string's
 // terminator), which ends every name: a name's scan needs no bound.
 struct StrictTagBytes {
-    static bool isBlank(char c) { return XMLBytes::is(c, XMLBytes::BLANK); }
-    static const char* nameEnd(const char* p, const char*) { return skipName(p); }
+    static bool isBlank(char c) { return syntax::isBlank(c); }
+    // No bound: the NUL at the end is no name byte.
+    static const char* nameEnd(const char* p, const char*) {
+        while (XMLBytes::is(*p, XMLBytes::NAME)) {
+            ++p;
+        }
+        return p;
+    }
     // Whether `c`, right after a name, surely ends it.
     static bool endsName(char c) { return !XMLBytes::is(c, XMLBytes::NAME); }
 };

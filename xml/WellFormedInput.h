@@ -4,7 +4,9 @@
 // comments and processing instructions, and turns a fault into an
 // XMLException that names the rule broken, remembering where it lies (for a
 // fault inside an entity's replacement text: the document's reference that
-// led there).
+// led there). Its scans are syntax's, over XML's bytes (XMLTagBytes): the
+// blanks, the ASCII names, and the checked runs up to a marker
+// (findMarkerChecking), whose every byte needing a look it checks here.
 //
 // It reads a text it does not own, which outlives it; the text must be
 // UTF-8 with LF line ends. One object reads one text on one thread.

@@ -671,7 +671,8 @@ void WellFormedReader::readEndTag(const char*& p, const char* end) {
     p += 2;
     const char* const name = p;
     const Open& open = mOpen[mDepth - 1];
-    // The open element's name, checked when its tag was read, and '>'.
+    // The open element's name, checked when its tag was read, and '>' after
+    // any white space.
     if (const char* const after =
             syntax::endTagAt<syntax::XMLTagBytes>(start, end, open.name, open.nameLength)) {
         p = after;
