@@ -136,6 +136,42 @@ class PluralExpression::Parser {
     const char* mPos;
 };
 
+namespace {
+
+// The value of the binary operator `op` (its code) on a and b.
+inline uint64_t applyBinary(char op, uint64_t a, uint64_t b) {
+    switch (op) {
+        case '|':
+            return a != 0 || b != 0;
+        case '&':
+            return a != 0 && b != 0;
+        case 'e':
+            return a == b;
+        case 'N':
+            return a != b;
+        case 'l':
+            return a <= b;
+        case 'g':
+            return a >= b;
+        case '<':
+            return a < b;
+        case '>':
+            return a > b;
+        case '+':
+            return a + b;
+        case '-':
+            return a - b;
+        case '*':
+            return a * b;
+        case '/':
+            return b != 0 ? a / b : 0;
+        default:
+            return b != 0 ? a % b : 0;
+    }
+}
+
+}  // namespace
+
 PluralExpression::PluralExpression(const char* text) {
     Parser(mNodes, text != nullptr ? text : "").parse();
 }
@@ -162,50 +198,9 @@ uint64_t PluralExpression::evaluate(uint64_t n) const {
             stack.back() = stack.back() != 0 ? then : otherwise;
             continue;
         }
-        uint64_t b = stack.back();
+        const uint64_t b = stack.back();
         stack.pop_back();
-        uint64_t& a = stack.back();
-        switch (node.op) {
-            case '|':
-                a = a != 0 || b != 0;
-                break;
-            case '&':
-                a = a != 0 && b != 0;
-                break;
-            case 'e':
-                a = a == b;
-                break;
-            case 'N':
-                a = a != b;
-                break;
-            case 'l':
-                a = a <= b;
-                break;
-            case 'g':
-                a = a >= b;
-                break;
-            case '<':
-                a = a < b;
-                break;
-            case '>':
-                a = a > b;
-                break;
-            case '+':
-                a = a + b;
-                break;
-            case '-':
-                a = a - b;
-                break;
-            case '*':
-                a = a * b;
-                break;
-            case '/':
-                a = b != 0 ? a / b : 0;
-                break;
-            default:
-                a = b != 0 ? a % b : 0;
-                break;
-        }
+        stack.back() = applyBinary(node.op, stack.back(), b);
     }
     return stack.empty() ? 0 : stack.back();
 }

@@ -49,6 +49,59 @@ size_t countDigits(const char* p) {
     return n;
 }
 
+// The digits of a decimal number "[+-]digits[.digits][(c|e|E)[+-]digits]":
+// its integer part, fraction and exponent (up to MAX_EXPONENT). False when
+// `p` holds anything else.
+bool readDecimal(const char* p, std::string& integer, std::string& fraction, int& exponent) {
+    if (*p == '-' || *p == '+') {
+        ++p;
+    }
+    const size_t integerLength = countDigits(p);
+    if (integerLength == 0) {
+        return false;
+    }
+    integer.assign(p, integerLength);
+    p += integerLength;
+    if (*p == '.') {
+        const size_t length = countDigits(++p);
+        if (length == 0) {
+            return false;
+        }
+        fraction.assign(p, length);
+        p += length;
+    }
+    if (*p == 'c' || *p == 'e' || *p == 'E') {
+        ++p;
+        const bool negative = *p == '-';
+        if (*p == '-' || *p == '+') {
+            ++p;
+        }
+        const size_t length = countDigits(p);
+        if (length == 0 || length > 3) {
+            return false;
+        }
+        exponent = std::atoi(std::string(p, length).c_str());
+        exponent = negative ? -exponent : exponent;
+        p += length;
+    }
+    return *p == '\0' && exponent <= MAX_EXPONENT;
+}
+
+// The exponent moves the decimal point; what stays right of it shows.
+void movePoint(int exponent, std::string& integer, std::string& fraction) {
+    if (exponent > 0) {
+        const size_t moved = std::min(fraction.size(), static_cast<size_t>(exponent));
+        integer += fraction.substr(0, moved);
+        fraction.erase(0, moved);
+        integer.append(static_cast<size_t>(exponent) - moved, '0');
+    } else if (exponent < 0) {
+        const size_t moved = std::min(integer.size(), static_cast<size_t>(-exponent));
+        fraction.insert(0, integer.substr(integer.size() - moved));
+        fraction.insert(0, static_cast<size_t>(-exponent) - moved, '0');
+        integer.erase(integer.size() - moved);
+    }
+}
+
 std::string trimmed(const char* begin, const char* end) {
     while (begin < end && xml::syntax::isSpace(*begin)) {
         ++begin;
@@ -64,58 +117,13 @@ std::string trimmed(const char* begin, const char* end) {
 // --- Operands ---------------------------------------------------------------------
 
 bool PluralRules::Operands::parse(const char* text, Operands& out) {
-    if (text == nullptr) {
-        return false;
-    }
-    const char* p = text;
-    if (*p == '-' || *p == '+') {
-        ++p;
-    }
-    size_t integerLength = countDigits(p);
-    if (integerLength == 0) {
-        return false;
-    }
-    std::string integer(p, integerLength);
-    p += integerLength;
+    std::string integer;
     std::string fraction;
-    if (*p == '.') {
-        size_t length = countDigits(++p);
-        if (length == 0) {
-            return false;
-        }
-        fraction.assign(p, length);
-        p += length;
-    }
     int exponent = 0;
-    if (*p == 'c' || *p == 'e' || *p == 'E') {
-        ++p;
-        bool negative = *p == '-';
-        if (*p == '-' || *p == '+') {
-            ++p;
-        }
-        size_t length = countDigits(p);
-        if (length == 0 || length > 3) {
-            return false;
-        }
-        exponent = std::atoi(std::string(p, length).c_str());
-        exponent = negative ? -exponent : exponent;
-        p += length;
-    }
-    if (*p != '\0' || exponent > MAX_EXPONENT) {
+    if (text == nullptr || !readDecimal(text, integer, fraction, exponent)) {
         return false;
     }
-    // The exponent moves the decimal point; what stays right of it shows.
-    if (exponent > 0) {
-        size_t moved = std::min(fraction.size(), static_cast<size_t>(exponent));
-        integer += fraction.substr(0, moved);
-        fraction.erase(0, moved);
-        integer.append(static_cast<size_t>(exponent) - moved, '0');
-    } else if (exponent < 0) {
-        size_t moved = std::min(integer.size(), static_cast<size_t>(-exponent));
-        fraction.insert(0, integer.substr(integer.size() - moved));
-        fraction.insert(0, static_cast<size_t>(-exponent) - moved, '0');
-        integer.erase(integer.size() - moved);
-    }
+    movePoint(exponent, integer, fraction);
     Operands result;
     result.i = digitsValue(integer);
     result.v = static_cast<unsigned>(fraction.size());

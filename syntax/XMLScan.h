@@ -1,23 +1,32 @@
-// XMLScan is the vector layer of the readers: finding, sixteen bytes at a
-// time where the processor has SSE2 (thirty-two with AVX2 for the
+// XMLScan is the one scanning layer of the readers: it finds, sixteen bytes
+// at a time where the processor has SSE2 (thirty-two with AVX2 for the
 // conforming reader's texts) and byte by byte elsewhere, where a run of
-// text, a value, a comment, a CDATA section or an instruction stops. Both
-// readers scan with it: the strict reader's texts stop at '<', '&' or NUL
-// (findTextStop); the conforming reader's runs stop at every byte that
-// needs a look of its own (PlainBytes, TextBlocks), since it checks every
-// character. Each vector path has its portable fallback beside it, which
-// the tests and the fuzz targets compare with it.
+// text, a value, a comment, a CDATA section or an instruction stops. Every
+// scan is the one loop `scan` over a class of stop bytes:
+// - AnyOf: up to three bytes. The strict reader's texts stop at '<', '&' or
+//   NUL (findTextStop), its values at the quote, '&' or NUL, and the ends
+//   of comments, CDATA sections and instructions are found at their
+//   marker's first byte (findMarker, which the lexer's raw reading uses).
+// - PlainBytes: everything but plain ASCII text. The conforming reader
+//   checks every character, so its runs stop at every byte that needs a
+//   look of its own; its checked runs up to a marker (comments, sections,
+//   instructions, literals) are the same loop with the marker's first byte
+//   among the stops.
+// The portable fallback of each (the same loop byte by byte, VECTOR false)
+// stands beside it; the tests and the fuzz targets compare the two.
 //
 // Depends on the standard library and the compiler's intrinsics alone.
 // Everything is inline: it is the inner loop of every read.
 //
 //   const char* stop = syntax::findTextStop(text, end);   // '<', '&' or NUL
+//   const char* close = syntax::findMarker(p, end, "]]>", 3);   // or end
 //   const char* run = syntax::PlainBytes<true>('&', ']', ']').skip(p, end);
 #ifndef KAVRIXML_SYNTAX_XMLSCAN_H
 #define KAVRIXML_SYNTAX_XMLSCAN_H
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__) && defined(__GNUC__)
 #include <emmintrin.h>
@@ -58,29 +67,131 @@ inline __m128i equalsAny(__m128i v, __m128i a, __m128i b, __m128i c) {
 }
 #endif
 
-// The first '<', '&' or NUL in [p, end), or `end`: where a text between
-// tags stops or needs a look. One pass, sixteen bytes at a time where the
-// processor allows, instead of a search per byte sought: most texts are a
-// few bytes of indentation or a short word, where the set-up of each search
-// costs more than the search.
-inline const char* findTextStop(const char* p, const char* end) {
-#if KAVRIXML_SSE2
-    const __m128i lt = _mm_set1_epi8('<');
-    const __m128i amp = _mm_set1_epi8('&');
-    const __m128i nul = _mm_setzero_si128();
-    for (; end - p >= 16; p += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const int mask = _mm_movemask_epi8(equalsAny(chunk, lt, amp, nul));
-        if (mask != 0) {
-            return p + lowestBit(static_cast<unsigned>(mask));
+// --- The one loop ---------------------------------------------------------------------
+
+// Passes over [p, end) up to the first stop byte (of the class `bytes`:
+// stops(c) for one byte, stopsIn(p) for the sixteen at `p`, bit i for p[i])
+// where `look` ends the scan, and returns that place, or `end`. At each stop
+// `look(at)` returns null to end the scan there, or the place the scan goes
+// on from (past a character, a reference, a byte that is no marker).
+// Sixteen bytes are classified at once when VECTOR; the fallback, with
+// VECTOR false, goes byte by byte and must find the same place.
+template <bool VECTOR = true, class Bytes, class Look>
+inline const char* scan(const char* p, const char* end, const Bytes& bytes, Look&& look) {
+    if (VECTOR) {
+        while (end - p >= 16) {
+            const char* const block = p;
+            for (unsigned bits = bytes.stopsIn(block); bits != 0; bits &= bits - 1) {
+                const char* const at = block + lowestBit(bits);
+                if (at < p) {
+                    continue;  // within what the last look passed over
+                }
+                const char* const next = look(at);
+                if (next == nullptr) {
+                    return at;
+                }
+                p = next;
+            }
+            if (p < block + 16) {
+                p = block + 16;
+            }
         }
     }
-#endif
-    while (p < end && *p != '<' && *p != '&' && *p != '\0') {
-        ++p;
+    while (p < end) {
+        if (!bytes.stops(*p)) {
+            ++p;
+            continue;
+        }
+        const char* const next = look(p);
+        if (next == nullptr) {
+            return p;
+        }
+        p = next;
     }
-    return p;
+    return end;
 }
+
+// A look that ends the scan at the first stop.
+struct StopAtFirst {
+    const char* operator()(const char*) const { return nullptr; }
+};
+
+// Stop bytes that are up to three given bytes (repeat one for fewer).
+class AnyOf {
+  public:
+    AnyOf(char a, char b, char c) : mA(a), mB(b), mC(c) {
+#if KAVRIXML_SSE2
+        mFirst = _mm_set1_epi8(a);
+        mSecond = _mm_set1_epi8(b);
+        mThird = _mm_set1_epi8(c);
+#endif
+    }
+
+    bool stops(char c) const {
+        return c == mA || c == mB || c == mC;
+    }
+
+    unsigned stopsIn(const char* p) const {
+#if KAVRIXML_SSE2
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        return static_cast<unsigned>(_mm_movemask_epi8(equalsAny(v, mFirst, mSecond, mThird)));
+#else
+        unsigned bits = 0;
+        for (unsigned i = 0; i < 16; ++i) {
+            bits |= stops(p[i]) ? 1u << i : 0u;
+        }
+        return bits;
+#endif
+    }
+
+  private:
+    char mA, mB, mC;
+#if KAVRIXML_SSE2
+    __m128i mFirst, mSecond, mThird;
+#endif
+};
+
+// --- Texts, values and markers of the strict reader --------------------------------
+
+// The first '<', '&' or NUL in [p, end), or `end`: where a text between
+// tags stops or needs a look. One pass instead of a search per byte sought:
+// most texts are a few bytes of indentation or a short word, where the
+// set-up of each search costs more than the search.
+template <bool VECTOR = true>
+inline const char* findTextStop(const char* p, const char* end) {
+    return scan<VECTOR>(p, end, AnyOf('<', '&', '\0'), StopAtFirst());
+}
+
+// The closing `quote` of a value that begins at `p`, or null when a NUL
+// (which the lexer's strings cannot hold) or the end comes first;
+// `references` is set when the value holds '&'.
+template <bool VECTOR = true>
+inline const char* findValueEnd(const char* p, const char* end, char quote, bool& references) {
+    const char* const stop = scan<VECTOR>(p, end, AnyOf(quote, '&', '\0'), [&](const char* at) {
+        if (*at != '&') {
+            return static_cast<const char*>(nullptr);
+        }
+        references = true;
+        return at + 1;
+    });
+    return stop != end && *stop == quote ? stop : nullptr;
+}
+
+// The first place in [p, end) where `marker` (`length` bytes, at least
+// one) begins, or `end`: the end of a comment, a CDATA section or an
+// instruction. Candidates are found by the marker's first byte, sixteen
+// bytes at a time, and compared whole.
+template <bool VECTOR = true>
+inline const char* findMarker(const char* p, const char* end, const char* marker, size_t length) {
+    const char first = marker[0];
+    return scan<VECTOR>(p, end, AnyOf(first, first, first), [&](const char* at) {
+        const bool found =
+            static_cast<size_t>(end - at) >= length && std::memcmp(at, marker, length) == 0;
+        return found ? nullptr : at + 1;
+    });
+}
+
+// --- Runs of the conforming reader ---------------------------------------------------
 
 // Bytes a run of plain ASCII text passes over: printable ASCII other than
 // `a`, `b`, `c`, and tab and line feed when `PASS_BLANKS`. A run stops at
@@ -153,15 +264,7 @@ class PlainBytes {
 
     // The first byte of [p, end) that stops a run.
     const char* skip(const char* p, const char* end) const {
-        for (; end - p >= 16; p += 16) {
-            if (const unsigned bits = stopsIn(p)) {
-                return p + lowestBit(bits);
-            }
-        }
-        while (p < end && !stops(*p)) {
-            ++p;
-        }
-        return p;
+        return scan(p, end, *this, StopAtFirst());
     }
 
     static unsigned lowestBit(uint32_t bits) {
@@ -221,6 +324,40 @@ inline bool hasAVX2() {
     return __builtin_cpu_supports("avx2");
 }
 #endif
+
+// The stops of a checked run: PlainBytes<true> with `stop` among them,
+// besides whole characters of two bytes within a block.
+class CheckedBytes {
+  public:
+    explicit CheckedBytes(char stop) : mPlain(stop, stop, stop) {}
+    bool stops(char c) const { return mPlain.stops(c); }
+    unsigned stopsIn(const char* p) const { return mPlain.stopsBesidesPairs(p); }
+
+  private:
+    PlainBytes<true> mPlain;
+};
+
+// The first place in [p, end) where `marker` (`length` bytes of printable
+// ASCII; none when 0) begins, or `end`, in one pass that hands every other
+// byte needing a look to `pass`, which returns the place after the
+// character there (and fails where it may not stand). The conforming
+// reader's comments, sections, instructions and literals are read so: a
+// marker's bytes never stand inside a character of several bytes.
+template <bool VECTOR = true, class Pass>
+inline const char* findMarkerChecking(const char* p, const char* end, const char* marker,
+                                      size_t length, Pass&& pass) {
+    // No marker: NUL, which stops anyway.
+    const char first = length != 0 ? marker[0] : '\0';
+    return scan<VECTOR>(p, end, CheckedBytes(first), [&](const char* at) -> const char* {
+        if (*at == first && length != 0) {
+            if (static_cast<size_t>(end - at) >= length && std::memcmp(at, marker, length) == 0) {
+                return nullptr;
+            }
+            return at + 1;
+        }
+        return pass(at);
+    });
+}
 
 template <bool PASS_BLANKS>
 inline const char* skipPlain(const char* p, const char* end, char a, char b, char c) {

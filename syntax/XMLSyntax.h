@@ -1,6 +1,7 @@
 // XMLSyntax is the one place where this library writes down XML's rules:
-// the scans over names, blanks and markers, the comments and processing
-// instructions that are passed over unread, the references (the five
+// blanks, quotes, markers and the comparison of names (the scans over them
+// are XMLScan's and XMLTags'), the comments and processing instructions
+// that are passed over unread, the references (the five
 // predefined entities and character references, written out as UTF-8), and
 // the escaping of text, attribute values and CDATA sections, and the names
 // of encodings. The reader and its fast path, lenient reading, the
@@ -8,10 +9,10 @@
 // reference decodes the same wherever it is allowed and a byte is escaped
 // the same by every writer.
 //
-// Depends on the standard library alone (like XMLBytes, the byte classes)
-// and XMLScan, the vector scans):
-// it sits below every other folder. The scans and the escaping are inline,
-// because the reader and the writer call them once per tag, name or value.
+// Depends on the standard library alone, like XMLBytes (the byte classes)
+// and XMLScan (the scans): it sits below every other folder. The scans and
+// the escaping are inline, because the reader and the writer call them once
+// per tag, name or value.
 //
 //   std::string out;
 //   syntax::decodeReferences("a &amp; &#xE9;", 14, out);   // "a & é"
@@ -26,6 +27,7 @@
 
 #include "syntax/XMLBytes.h"
 #include "syntax/XMLChars.h"
+#include "syntax/XMLScan.h"
 
 namespace kavri {
 namespace xml {
@@ -41,13 +43,6 @@ inline bool isBlank(char c) {
 // A double quote or an apostrophe: the two quotes of a literal.
 inline bool isQuote(char c) {
     return XMLBytes::is(c, XMLBytes::QUOTE);
-}
-
-inline const char* skipBlanks(const char* p, const char* end) {
-    while (p < end && isBlank(*p)) {
-        ++p;
-    }
-    return p;
 }
 
 // Drops the blanks (bytes 0 to 32) at both ends of `text`: a trimmed body.
@@ -72,18 +67,8 @@ inline bool startsWith(const char* p, const char* end, const char* prefix) {
 // The place just after the next `marker` from `p`, or null when none comes.
 inline const char* past(const char* p, const char* end, const char* marker) {
     const size_t length = std::strlen(marker);
-    const void* found = memmem(p, static_cast<size_t>(end - p), marker, length);
-    return found != nullptr ? static_cast<const char*>(found) + length : nullptr;
-}
-
-// The end of the name that begins at `p`. The input must end with a NUL
-// (a std::string's terminator), which is no name byte: the loop needs no
-// bound.
-inline const char* skipName(const char* p) {
-    while (XMLBytes::is(*p, XMLBytes::NAME)) {
-        ++p;
-    }
-    return p;
+    const char* const found = findMarker(p, end, marker, length);
+    return found != end ? found + length : nullptr;
 }
 
 // --- Names --------------------------------------------------------------------------------
@@ -299,8 +284,8 @@ void putCData(const char* data, size_t size, Put&& put) {
     static const char SPLIT[] = "]]><![CDATA[";
     put(CDATA_START, sizeof CDATA_START - 1);
     size_t run = 0;
-    for (const char* found; (found = static_cast<const char*>(
-                                 memmem(data + run, size - run, CDATA_END, 3))) != nullptr;) {
+    const char* const end = data + size;
+    for (const char* found; (found = findMarker(data + run, end, CDATA_END, 3)) != end;) {
         const size_t cut = static_cast<size_t>(found - data) + 2;
         put(data + run, cut - run);
         put(SPLIT, sizeof SPLIT - 1);

@@ -324,6 +324,38 @@ int printMessage(const I18N& i18n, const I18NArgs& parsed) {
     return errors.empty() ? EXIT_OK : EXIT_FAULT;
 }
 
+// The text of `key`, or its form for the count (parsed into `count`), in
+// `text`; EXIT_OK, or the exit status after reporting why there is none.
+int findText(const I18N& i18n, const I18NArgs& parsed, CountArgument& count, const char*& text) {
+    const std::string& key = parsed.key;
+    const Bundle* root = i18n.getBundle();
+    if (!parsed.hasCount) {
+        if (!root->containsKey(key.c_str())) {
+            return report("i18n", EXIT_FAULT, "no text under \"%s\" in language %s", key.c_str(),
+                          i18n.getLanguageCode());
+        }
+        text = root->getText(key.c_str(), true);
+        return EXIT_OK;
+    }
+    count.text = parsed.count;
+    if (!kavri::i18n::PluralCount::fromText(count.text.c_str(), count.count)) {
+        return report("i18n", EXIT_FAULT, "'%s' is no decimal number", count.text.c_str());
+    }
+    // A text that shows the count as a fraction chooses by what it shows.
+    std::string otherKey = key + (parsed.ordinal ? "_ordinal_other" : "_other");
+    FormatCheck other(root->getText(otherKey.c_str(), true));
+    if (other.isValid() && !other.getArguments().empty() &&
+        other.getArguments().front() == "double") {
+        count.count = kavri::i18n::PluralCount(std::strtod(count.text.c_str(), nullptr));
+    }
+    if (!root->containsKey(key.c_str()) && !root->containsKey(otherKey.c_str())) {
+        return report("i18n", EXIT_FAULT, "no plural forms of \"%s\" in language %s", key.c_str(),
+                      i18n.getLanguageCode());
+    }
+    text = root->getPluralForm(key.c_str(), count.count, parsed.ordinal, true);
+    return EXIT_OK;
+}
+
 // Prints the text of `key` (or its form for the count) filled with the
 // arguments; refuses texts that would make the formatter read anything else.
 int printText(const I18N& i18n, const I18NArgs& parsed) {
@@ -332,29 +364,9 @@ int printText(const I18N& i18n, const I18NArgs& parsed) {
     const Bundle* root = i18n.getBundle();
     CountArgument count;
     const char* text = nullptr;
-    if (parsed.hasCount) {
-        count.text = parsed.count;
-        if (!kavri::i18n::PluralCount::fromText(count.text.c_str(), count.count)) {
-            return report("i18n", EXIT_FAULT, "'%s' is no decimal number", count.text.c_str());
-        }
-        // A text that shows the count as a fraction chooses by what it shows.
-        std::string otherKey = key + (parsed.ordinal ? "_ordinal_other" : "_other");
-        FormatCheck other(root->getText(otherKey.c_str(), true));
-        if (other.isValid() && !other.getArguments().empty() &&
-            other.getArguments().front() == "double") {
-            count.count = kavri::i18n::PluralCount(std::strtod(count.text.c_str(), nullptr));
-        }
-        if (!root->containsKey(key.c_str()) && !root->containsKey(otherKey.c_str())) {
-            return report("i18n", EXIT_FAULT, "no plural forms of \"%s\" in language %s",
-                          key.c_str(), i18n.getLanguageCode());
-        }
-        text = root->getPluralForm(key.c_str(), count.count, parsed.ordinal, true);
-    } else {
-        if (!root->containsKey(key.c_str())) {
-            return report("i18n", EXIT_FAULT, "no text under \"%s\" in language %s", key.c_str(),
-                          i18n.getLanguageCode());
-        }
-        text = root->getText(key.c_str(), true);
+    const int found = findText(i18n, parsed, count, text);
+    if (found != EXIT_OK) {
+        return found;
     }
     std::string substituted;
     root->resolveReferences(text, substituted, true);

@@ -562,6 +562,27 @@ std::string importLanguage(const ImportArgs& parsed, const Translation& translat
     return code;
 }
 
+// The Plural-Forms header of a PO file compiled, with its nplurals in
+// `count`. Throws WHERE REASON when it is missing or does not compile.
+std::unique_ptr<kavri::i18n::PluralExpression> pluralFormsExpression(const Translation& translation,
+                                                                     const std::string& where,
+                                                                     unsigned& count) {
+    std::string text;
+    if (translation.pluralForms.empty()) {
+        throw core::Exception("%splural entries, but no Plural-Forms header", where.c_str());
+    }
+    if (!kavri::i18n::PluralExpression::splitHeader(translation.pluralForms, count, text)) {
+        throw core::Exception("%sPlural-Forms is not \"nplurals=N; plural=EXPRESSION;\"",
+                              where.c_str());
+    }
+    try {
+        return std::unique_ptr<kavri::i18n::PluralExpression>(
+            new kavri::i18n::PluralExpression(text.c_str()));
+    } catch (const core::Exception& e) {
+        throw core::Exception("%s%s", where.c_str(), e.getMessage());
+    }
+}
+
 // For each form of a PO file, the category it holds: the file's own
 // Plural-Forms expression is evaluated for n from 0 to 10,000, 100,000 and
 // 1,000,000 and must give each of the language's whole-number categories a
@@ -572,20 +593,8 @@ std::vector<int> formCategories(const Translation& translation, const std::strin
     std::vector<PluralRules::Category> order = integerCategories(rules);
     std::string where = file + ":" + std::to_string(line) + ": ";
     unsigned count = 0;
-    std::string text;
-    if (translation.pluralForms.empty()) {
-        throw core::Exception("%splural entries, but no Plural-Forms header", where.c_str());
-    }
-    if (!kavri::i18n::PluralExpression::splitHeader(translation.pluralForms, count, text)) {
-        throw core::Exception("%sPlural-Forms is not \"nplurals=N; plural=EXPRESSION;\"",
-                              where.c_str());
-    }
-    std::unique_ptr<kavri::i18n::PluralExpression> expression;
-    try {
-        expression.reset(new kavri::i18n::PluralExpression(text.c_str()));
-    } catch (const core::Exception& e) {
-        throw core::Exception("%s%s", where.c_str(), e.getMessage());
-    }
+    const std::unique_ptr<kavri::i18n::PluralExpression> expression =
+        pluralFormsExpression(translation, where, count);
     if (count != order.size()) {
         std::string names;
         for (PluralRules::Category category : order) {

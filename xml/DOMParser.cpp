@@ -12,6 +12,7 @@
 #include "framework/plinth/StringUtil.h"
 #include "syntax/XMLScan.h"
 #include "syntax/XMLSyntax.h"
+#include "syntax/XMLTags.h"
 #include "xml/LenientReader.h"
 #include "xml/TreeBuilder.h"
 #include "xml/XMLException.h"
@@ -48,8 +49,6 @@ void checkName(const Token* name) {
         throw XMLException("Unterminated quoted string %s", name->getText());
     }
 }
-
-using syntax::skipBlanks;
 
 }  // namespace
 
@@ -599,7 +598,7 @@ void DOMParser::appendText(XNode* element) {
     // Blanks before any text would be trimmed at the end: most of them are
     // the indentation between child elements, which then costs nothing.
     if (mTrimBodies && element->getBodySize() == 0 &&
-        skipBlanks(text, text + length) == text + length) {
+        syntax::skipBlanksOf<syntax::StrictTagBytes>(text, text + length) == text + length) {
         return;
     }
     if (references) {

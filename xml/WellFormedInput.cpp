@@ -1,6 +1,5 @@
 #include "xml/WellFormedInput.h"
 
-#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -13,7 +12,6 @@
 namespace kavri {
 namespace xml {
 
-using syntax::PlainBytes;
 using syntax::startsWith;
 using syntax::XMLBytes;
 
@@ -34,49 +32,17 @@ void WellFormedInput::fail(const char* at, const char* format, ...) {
 
 // Checks the characters of [p, end) up to `stop` (a text that ends the run,
 // or null), and returns where the run ends; `stopped` says whether at `stop`.
-// One pass both checks and looks for the stop, sixteen bytes at a time: the
-// stop's first byte stops a plain run like a byte that needs a look.
+// One pass both checks and looks for the stop: the stop's first byte stops a
+// plain run like a byte that needs a look.
 const char* WellFormedInput::checkChars(const char* p, const char* end, const char* stop,
                                         bool& stopped) {
-    // Every stop begins with printable ASCII; none: NUL, which stops anyway.
-    const char first = stop != nullptr ? stop[0] : '\0';
     const size_t length = stop != nullptr ? std::strlen(stop) : 0;
-    const PlainBytes<true> plain(first, first, first);
-    const auto isStop = [&](const char* at) {
-        return *at == first && first != '\0' && static_cast<size_t>(end - at) >= length &&
-               std::memcmp(at, stop, length) == 0;
-    };
-    const auto pass = [&](const char* at) {
-        // The stop's first byte elsewhere, a carriage return, or a character
-        // outside ASCII.
-        const bool plainByte =
-            XMLBytes::is(*at, XMLBytes::PLAIN_TEXT) || (*at == first && first != '\0');
-        return at + (plainByte ? 1 : checkChar(at, end));
-    };
-    while (end - p >= 16) {
-        const char* const block = p;
-        for (unsigned bits = plain.stopsBesidesPairs(block); bits != 0; bits &= bits - 1) {
-            const char* const at = block + PlainBytes<true>::lowestBit(bits);
-            if (at < p) {
-                continue;  // a trail byte of the character just read
-            }
-            if (isStop(at)) {
-                stopped = true;
-                return at;
-            }
-            p = pass(at);
-        }
-        p = std::max(p, block + 16);
-    }
-    while ((p = plain.skip(p, end)) < end) {
-        if (isStop(p)) {
-            stopped = true;
-            return p;
-        }
-        p = pass(p);
-    }
-    stopped = false;
-    return end;
+    const char* const found = syntax::findMarkerChecking(p, end, stop, length, [&](const char* at) {
+        // A carriage return or a character outside ASCII.
+        return at + (XMLBytes::is(*at, XMLBytes::PLAIN_TEXT) ? 1 : checkChar(at, end));
+    });
+    stopped = found != end;
+    return found;
 }
 
 // Fails at the first character of [p, end) that XML does not allow.

@@ -4,7 +4,9 @@
 // comments and processing instructions, and turns a fault into an
 // XMLException that names the rule broken, remembering where it lies (for a
 // fault inside an entity's replacement text: the document's reference that
-// led there).
+// led there). Its scans are syntax's, over XML's bytes (XMLTagBytes): the
+// blanks, the ASCII names, and the checked runs up to a marker
+// (findMarkerChecking), whose every byte needing a look it checks here.
 //
 // It reads a text it does not own, which outlives it; the text must be
 // UTF-8 with LF line ends. One object reads one text on one thread.
@@ -20,7 +22,7 @@
 #include <cstdint>
 #include <string>
 
-#include "syntax/XMLBytes.h"
+#include "syntax/XMLTags.h"
 
 namespace kavri {
 namespace xml {
@@ -76,24 +78,17 @@ class WellFormedInput {
 
 inline bool WellFormedInput::skipSpace(const char*& p, const char* end) {
     const char* const start = p;
-    while (p < end && syntax::XMLBytes::is(*p, syntax::XMLBytes::SPACE)) {
-        ++p;
-    }
+    p = syntax::skipBlanksOf<syntax::XMLTagBytes>(p, end);
     return p != start;
 }
 
-// The end of the name at `p`. Most names are ASCII, read from the table
-// here; the first byte outside ASCII hands the name to scanAnyName.
+// The end of the name at `p`. Most names are ASCII, read from the byte
+// table; a name that begins or goes on outside ASCII is handed to
+// scanAnyName.
 inline const char* WellFormedInput::scanName(const char* p, const char* end, const char* what) {
-    using syntax::XMLBytes;
-    if (p < end && XMLBytes::is(*p, XMLBytes::NAME_START_CHAR)) {
-        const char* q = p + 1;
-        while (q < end && XMLBytes::is(*q, XMLBytes::NAME_CHAR)) {
-            ++q;
-        }
-        if (q == end || static_cast<unsigned char>(*q) < 0x80) {
-            return q;
-        }
+    const char* const q = syntax::XMLTagBytes::nameEnd(p, end);
+    if (q != p && (q == end || static_cast<unsigned char>(*q) < 0x80)) {
+        return q;
     }
     return scanAnyName(p, end, what);
 }

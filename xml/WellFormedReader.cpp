@@ -9,6 +9,7 @@
 #include "syntax/XMLChars.h"
 #include "syntax/XMLScan.h"
 #include "syntax/XMLSyntax.h"
+#include "syntax/XMLTags.h"
 #include "xml/Document.h"
 #include "xml/TreeBuilder.h"
 #include "xml/XMLException.h"
@@ -503,15 +504,18 @@ __attribute__((always_inline)) inline bool WellFormedReader::readAttributes(cons
             fail(start, "Unterminated start tag <%.*s> [STag]", static_cast<int>(tag.nameLength),
                  tag.name);
         }
-        if (*p == '>') {
-            ++p;
-            return false;
+        const char* after;
+        switch (syntax::tagCloseAt(p, end, after)) {
+            case syntax::TAG_END_CONTENT:
+                p = after;
+                return false;
+            case syntax::TAG_END_EMPTY:
+                p = after;
+                return true;
+            case syntax::TAG_END_NONE:
+                break;
         }
         if (*p == '/') {
-            if (p + 1 < end && p[1] == '>') {
-                p += 2;
-                return true;
-            }
             fail(p, "'>' expected after '/' [EmptyElemTag]");
         }
         if (!spaced) {
@@ -667,10 +671,11 @@ void WellFormedReader::readEndTag(const char*& p, const char* end) {
     p += 2;
     const char* const name = p;
     const Open& open = mOpen[mDepth - 1];
-    // The open element's name, checked when its tag was read, and '>'.
-    if (static_cast<size_t>(end - name) > open.nameLength &&
-        syntax::sameName(name, open.name, open.nameLength) && name[open.nameLength] == '>') {
-        p = name + open.nameLength + 1;
+    // The open element's name, checked when its tag was read, and '>' after
+    // any white space.
+    if (const char* const after =
+            syntax::endTagAt<syntax::XMLTagBytes>(start, end, open.name, open.nameLength)) {
+        p = after;
         closeElement();
         return;
     }

@@ -22,9 +22,10 @@
 //   attributeAt, tagEndAt) covers the same bytes as the scans one by one:
 //   the place reached is written back before the tokens read on, and no
 //   token is read in between.
-// Bytes are classified by syntax::XMLBytes, the table the lexer's hooks answer
-// from, so that a plain name ends exactly where the lexer's word does. Scans
-// rely on the NUL that ends the input (a std::string's terminator).
+// The forms themselves are syntax::XMLTags' over the strict reader's bytes
+// (syntax::StrictTagBytes), so that a plain name ends exactly where the
+// lexer's word does; this class ties them to the lexer's place. Scans rely
+// on the NUL that ends the input (a std::string's terminator).
 //
 //   XMLScanner scanner(parser, true);      // parser: the DOMParser reading
 //   XMLScanner::Span name;
@@ -39,11 +40,11 @@
 #define KAVRIXML_XML_XMLSCANNER_H
 
 #include <cstddef>
-#include <cstring>
 #include <string>
 
 #include "framework/kavrimain/Parser.h"
 #include "syntax/XMLSyntax.h"
+#include "syntax/XMLTags.h"
 
 namespace kavri {
 namespace xml {
@@ -51,16 +52,12 @@ namespace xml {
 class XMLScanner {
   public:
     // Bytes of the input; valid until the next input is set.
-    struct Span {
-        const char* data = nullptr;
-        size_t size = 0;
-    };
-    struct Attribute {
-        Span name;
-        Span value;       // between the quotes, not decoded
-        bool references;  // the value holds '&': it needs decoding
-    };
-    enum TagEnd { TAG_END_NONE, TAG_END_CONTENT /* ">" */, TAG_END_EMPTY /* "/>" */ };
+    using Span = syntax::Span;
+    using Attribute = syntax::ScannedAttribute;
+    using TagEnd = syntax::TagEnd;
+    static constexpr TagEnd TAG_END_NONE = syntax::TAG_END_NONE;
+    static constexpr TagEnd TAG_END_CONTENT = syntax::TAG_END_CONTENT;
+    static constexpr TagEnd TAG_END_EMPTY = syntax::TAG_END_EMPTY;
 
     // A scanner that is not `enabled` fails every scan (tests compare the
     // token path alone with the two together).
@@ -127,94 +124,19 @@ inline void XMLScanner::moveTo(const char* p) {
 }
 
 inline const char* XMLScanner::startTagAt(const char* p, const char* end, Span& name) {
-    if (end - p < 3 || *p != '<') {
-        return nullptr;
-    }
-    const char* const first = p + 1;
-    const char* const last = syntax::skipName(first);
-    // The name must end where the lexer's word ends for certain: at a
-    // blank, or where ">" or "/" begins.
-    if (last == first || last == end || !(syntax::isBlank(*last) || *last == '>' || *last == '/')) {
-        return nullptr;
-    }
-    name.data = first;
-    name.size = static_cast<size_t>(last - first);
-    return last;
+    return syntax::startTagAt<syntax::StrictTagBytes>(p, end, name);
 }
 
 inline const char* XMLScanner::endTagAt(const char* p, const char* end, const std::string& name) {
-    if (static_cast<size_t>(end - p) < name.size() + 3 || p[0] != '<' || p[1] != '/') {
-        return nullptr;
-    }
-    // The open element's name, compared whole, then a byte that ends a
-    // name: the lexer's word is then the name too (a name never holds the
-    // byte that ends it), without a second scan over the name's bytes.
-    const char* const first = p + 2;
-    const char* const last = first + name.size();
-    if (!syntax::sameName(first, name.data(), name.size()) ||
-        syntax::XMLBytes::is(*last, syntax::XMLBytes::NAME)) {
-        return nullptr;
-    }
-    p = syntax::skipBlanks(last, end);
-    if (p == end || *p != '>') {
-        return nullptr;
-    }
-    return p + 1;
+    return syntax::endTagAt<syntax::StrictTagBytes>(p, end, name.data(), name.size());
 }
 
 inline const char* XMLScanner::attributeAt(const char* p, const char* end, Attribute& found) {
-    p = syntax::skipBlanks(p, end);
-    const char* const name = p;
-    p = syntax::skipName(p);
-    const char* const nameEnd = p;
-    if (nameEnd == name) {
-        return nullptr;
-    }
-    p = syntax::skipBlanks(p, end);
-    if (p == end || *p != '=') {
-        return nullptr;
-    }
-    p = syntax::skipBlanks(p + 1, end);
-    if (p == end || !syntax::isQuote(*p)) {
-        return nullptr;
-    }
-    // One pass for the closing quote, a NUL (which cuts the token's string
-    // short; the input's terminator is one too) and references to decode.
-    const char quote = *p;
-    const char* const value = p + 1;
-    const char* valueEnd = value;
-    bool references = false;
-    for (;; ++valueEnd) {
-        while (!syntax::XMLBytes::is(*valueEnd, syntax::XMLBytes::VALUE_STOP)) {
-            ++valueEnd;
-        }
-        if (*valueEnd == quote) {
-            break;
-        }
-        if (*valueEnd == '\0') {
-            return nullptr;
-        }
-        references = references || *valueEnd == '&';
-    }
-    found.name.data = name;
-    found.name.size = static_cast<size_t>(nameEnd - name);
-    found.value.data = value;
-    found.value.size = static_cast<size_t>(valueEnd - value);
-    found.references = references;
-    return valueEnd + 1;
+    return syntax::attributeAt<syntax::StrictTagBytes>(p, end, found);
 }
 
 inline XMLScanner::TagEnd XMLScanner::tagEndAt(const char* p, const char* end, const char*& after) {
-    p = syntax::skipBlanks(p, end);
-    if (p < end && *p == '>') {
-        after = p + 1;
-        return TAG_END_CONTENT;
-    }
-    if (end - p >= 2 && p[0] == '/' && p[1] == '>') {
-        after = p + 2;
-        return TAG_END_EMPTY;
-    }
-    return TAG_END_NONE;
+    return syntax::tagEndAt<syntax::StrictTagBytes>(p, end, after);
 }
 
 inline bool XMLScanner::attribute(Attribute& found) {
@@ -244,20 +166,20 @@ inline XMLScanner::TagEnd XMLScanner::tagEnd(bool peek) {
 inline bool XMLScanner::cdataStart() {
     const char* p;
     const char* end;
-    if (!unread(p, end) || end - p < 9 || std::memcmp(p, "<![CDATA[", 9) != 0) {
+    if (!unread(p, end) || !syntax::startsWith(p, end, syntax::CDATA_START)) {
         return false;
     }
-    moveTo(p + 9);
+    moveTo(p + sizeof syntax::CDATA_START - 1);
     return true;
 }
 
 inline bool XMLScanner::cdataEnd() {
     const char* p;
     const char* end;
-    if (!unread(p, end) || end - p < 3 || std::memcmp(p, "]]>", 3) != 0) {
+    if (!unread(p, end) || !syntax::startsWith(p, end, syntax::CDATA_END)) {
         return false;
     }
-    moveTo(p + 3);
+    moveTo(p + sizeof syntax::CDATA_END - 1);
     return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include "framework/kavrimain/InputStream.h"
 #include "syntax/XMLChars.h"
+#include "syntax/XMLScan.h"
 
 namespace kavri {
 namespace parser {
@@ -265,12 +266,11 @@ void Lexer::setInput(std::string bytes) {
 const char* Lexer::skipMultiLineComment(const char* p, const char* end) {
     const char* from = p + mCommentStart.size();
     while (from < end) {
-        const void* found =
-            memmem(from, static_cast<size_t>(end - from), mCommentEnd.data(), mCommentEnd.size());
-        if (found == nullptr) {
+        const char* marker =
+            xml::syntax::findMarker(from, end, mCommentEnd.data(), mCommentEnd.size());
+        if (marker == end) {
             break;
         }
-        const char* marker = static_cast<const char*>(found);
         if (isEndMultiLineComment(marker) == COMMENT_FOUND) {
             return std::min(end, marker + mCommentEndLength);
         }
@@ -298,69 +298,77 @@ Token* Lexer::pieceToken(const char* begin, const char* end) {
     return text2Token(mPiece.data());
 }
 
+// Past the ignorable characters and (with SKIP_COMMENTS) the comments at `p`.
+const char* Lexer::skipIgnored(const char* p, const char* end) {
+    const bool skipComments = (mFlags & SKIP_COMMENTS) != 0;
+    for (;;) {
+        while (p < end && (mClass[static_cast<unsigned char>(*p)] & CLASS_IGNORABLE) != 0) {
+            ++p;
+        }
+        if (p >= end || !skipComments) {
+            return p;
+        }
+        if ((mClass[static_cast<unsigned char>(*p)] & CLASS_COMMENT) != 0 &&
+            isMultiLineComment(p) == COMMENT_FOUND) {
+            p = skipMultiLineComment(p, end);
+        } else if (isLineComment(p) == COMMENT_FOUND) {
+            p = skipLineComment(p, end);
+        } else {
+            return p;
+        }
+    }
+}
+
+// The end of the word that begins at `p`: it runs until an ignorable
+// character or a quote, or until a place where a token or a comment begins
+// (only bytes that could begin one are asked about).
+const char* Lexer::wordEnd(const char* p, const char* end) {
+    const char* q = p + 1;
+    while (q < end) {
+        const unsigned char next = mClass[static_cast<unsigned char>(*q)];
+        if (next != 0) {
+            if ((next & (CLASS_IGNORABLE | CLASS_QUOTE)) != 0) {
+                break;
+            }
+            if ((next & (CLASS_TOKEN | CLASS_COMMENT)) != 0 && !isIdentifier(q)) {
+                break;
+            }
+        }
+        ++q;
+    }
+    return q;
+}
+
 Token* Lexer::nextToken() {
     if (!mReady) {
         prepare();
     }
     const char* base = mInput.data();
     const char* end = base + mInput.size();
-    const char* p = base + mPos;
-    const bool skipComments = (mFlags & SKIP_COMMENTS) != 0;
-    for (;;) {
-        while (p < end && (mClass[static_cast<unsigned char>(*p)] & CLASS_IGNORABLE) != 0) {
-            ++p;
-        }
-        if (p >= end) {
-            mPos = mTokenStart = mInput.size();
-            return &gEndToken;
-        }
-        const unsigned char kind = mClass[static_cast<unsigned char>(*p)];
-        if (skipComments) {
-            if ((kind & CLASS_COMMENT) != 0 && isMultiLineComment(p) == COMMENT_FOUND) {
-                p = skipMultiLineComment(p, end);
-                continue;
-            }
-            if (isLineComment(p) == COMMENT_FOUND) {
-                p = skipLineComment(p, end);
-                continue;
-            }
-        }
-        mTokenStart = static_cast<size_t>(p - base);
-
-        if ((kind & CLASS_QUOTE) != 0) {
-            // The whole string, both quotes included; an unterminated one runs
-            // to the end and reaches text2Token without its closing quote.
-            const void* close = std::memchr(p + 1, *p, static_cast<size_t>(end - p - 1));
-            const char* stop = close != nullptr ? static_cast<const char*>(close) + 1 : end;
-            return pieceToken(p, stop);
-        }
-        if ((kind & CLASS_TOKEN) != 0) {
-            Token* token = findToken(p, true);
-            if (token != nullptr) {
-                const size_t length =
-                    token == mLastMatch ? mLastMatchLength : std::strlen(token->getText());
-                mPos = std::min(mInput.size(), mTokenStart + length);
-                return token;
-            }
-        }
-        // A word: it runs until an ignorable character or a quote, or until a
-        // place where a token or a comment begins (only bytes that could begin
-        // one are asked about).
-        const char* q = p + 1;
-        while (q < end) {
-            const unsigned char next = mClass[static_cast<unsigned char>(*q)];
-            if (next != 0) {
-                if ((next & (CLASS_IGNORABLE | CLASS_QUOTE)) != 0) {
-                    break;
-                }
-                if ((next & (CLASS_TOKEN | CLASS_COMMENT)) != 0 && !isIdentifier(q)) {
-                    break;
-                }
-            }
-            ++q;
-        }
-        return pieceToken(p, q);
+    const char* p = skipIgnored(base + mPos, end);
+    if (p >= end) {
+        mPos = mTokenStart = mInput.size();
+        return &gEndToken;
     }
+    const unsigned char kind = mClass[static_cast<unsigned char>(*p)];
+    mTokenStart = static_cast<size_t>(p - base);
+    if ((kind & CLASS_QUOTE) != 0) {
+        // The whole string, both quotes included; an unterminated one runs
+        // to the end and reaches text2Token without its closing quote.
+        const void* close = std::memchr(p + 1, *p, static_cast<size_t>(end - p - 1));
+        const char* stop = close != nullptr ? static_cast<const char*>(close) + 1 : end;
+        return pieceToken(p, stop);
+    }
+    if ((kind & CLASS_TOKEN) != 0) {
+        Token* token = findToken(p, true);
+        if (token != nullptr) {
+            const size_t length =
+                token == mLastMatch ? mLastMatchLength : std::strlen(token->getText());
+            mPos = std::min(mInput.size(), mTokenStart + length);
+            return token;
+        }
+    }
+    return pieceToken(p, wordEnd(p, end));
 }
 
 size_t Lexer::readUntil(const char* marker, const char*& text) {
@@ -371,12 +379,11 @@ size_t Lexer::readUntil(const char* marker, const char*& text) {
     const char* base = mInput.data();
     const size_t rest = mInput.size() - mPos;
     text = base + mPos;
-    const void* found = nullptr;
-    if (markerLength > 1) {
-        found = memmem(text, rest, marker, markerLength);
-    }
     const size_t length =
-        found != nullptr ? static_cast<size_t>(static_cast<const char*>(found) - text) : rest;
+        markerLength > 1
+            ? static_cast<size_t>(xml::syntax::findMarker(text, text + rest, marker, markerLength) -
+                                  text)
+            : rest;
     mPos += length;
     return length;
 }

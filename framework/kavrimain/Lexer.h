@@ -158,6 +158,8 @@ class Lexer {
     Token* matchRegistered(const char* text, bool prefix);
     const char* skipMultiLineComment(const char* p, const char* end);
     const char* skipLineComment(const char* p, const char* end) const;
+    const char* skipIgnored(const char* p, const char* end);
+    const char* wordEnd(const char* p, const char* end);
     Token* pieceToken(const char* begin, const char* end);
 
     unsigned mFlags;
