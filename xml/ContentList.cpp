@@ -263,6 +263,7 @@ XNode* ContentList::insertElement(size_t index, const std::string& name) {
     }
     items.insert(items.begin() + static_cast<std::ptrdiff_t>(index), inserted.begin(),
                  inserted.end());
+    mElement->rejoinBody();
     refresh();
     return child;
 }

@@ -707,6 +707,7 @@ void XNode::noteAddedChild(XNode* child) {
     }
     added.push_back(ContentItem::element(child));
     items.insert(items.begin() + static_cast<std::ptrdiff_t>(last), added.begin(), added.end());
+    rejoinBody();
 }
 
 // The element goes with the white space that put it on a line of its own.

@@ -226,6 +226,12 @@ TEST(LosslessWriting, EditsTouchOnlyWhatChanged) {
         std::unique_ptr<Document> doc = readLossless(e.input);
         e.edit(*doc);
         EXPECT_EQ(written(*doc), e.expected) << e.what;
+        // What was written reads back as the tree it was edited into.
+        std::string edited;
+        std::string reread;
+        doc->getRootNode()->dump(edited);
+        readLossless(written(*doc))->getRootNode()->dump(reread);
+        EXPECT_EQ(reread, edited) << e.what;
     }
 }
 
