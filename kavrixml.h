@@ -57,6 +57,8 @@
 
 // XML
 #include "xml/Attribute.h"
+#include "xml/ContentItem.h"
+#include "xml/ContentList.h"
 #include "xml/DOMParser.h"
 #include "xml/Document.h"
 #include "xml/ParameterParser.h"

@@ -14,6 +14,7 @@
 #include "syntax/XMLSyntax.h"
 #include "syntax/XMLTags.h"
 #include "xml/LenientReader.h"
+#include "xml/SourceText.h"
 #include "xml/TreeBuilder.h"
 #include "xml/XMLException.h"
 #include "xml/XMLLexer.h"
@@ -88,6 +89,7 @@ DOMParser::DOMParser(const DOMParser& other)
       mMaxDepth(other.mMaxDepth),
       mTrimBodies(other.mTrimBodies),
       mLenient(other.mLenient),
+      mLossless(other.mLossless),
       mScanning(other.mScanning) {}
 
 DOMParser& DOMParser::operator=(const DOMParser& other) {
@@ -95,6 +97,7 @@ DOMParser& DOMParser::operator=(const DOMParser& other) {
         mMaxDepth = other.mMaxDepth;
         mTrimBodies = other.mTrimBodies;
         mLenient = other.mLenient;
+        mLossless = other.mLossless;
         mScanning = other.mScanning;
     }
     return *this;
@@ -117,8 +120,9 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, const char* name)
 Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
     setInputStream(stream, true);
     mLine = mColumn = 0;
-    if (mLenient) {
-        LenientReader(*this).readAsUTF8(mLine, mColumn);
+    std::unique_ptr<SourceText> source(mLossless && node == nullptr ? new SourceText() : nullptr);
+    if (isLenient()) {
+        LenientReader(*this).readAsUTF8(mLine, mColumn, source.get());
     }
     mState->reset(node != nullptr);
     std::unique_ptr<Document> doc(new Document());
@@ -128,7 +132,11 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
     ::core::CriticalSection::Guard guard(gCS);
     try {
         if (node == nullptr) {
-            if (mLenient) {
+            if (source != nullptr) {
+                LenientReader(*this).readDocument(doc.get(), mState->failOffset, mMaxDepth,
+                                                  mTrimBodies, source.get());
+                doc->setSource(std::move(source));
+            } else if (mLenient) {
                 LenientReader(*this).readDocument(doc.get(), mState->failOffset, mMaxDepth,
                                                   mTrimBodies);
             } else {
@@ -139,7 +147,7 @@ Document* DOMParser::parse(kavri::stream::InputStream* stream, XNode* node) {
         } else {
             mState->build.setDocument(node, doc.get());
             mState->depth = 1;
-            if (mLenient) {
+            if (isLenient()) {
                 // Room for the walk that restores documents after a failure.
                 LenientReader(*this).readFragment(
                     node, mState->failOffset, mMaxDepth, mTrimBodies, [this](size_t depth) {
@@ -177,7 +185,7 @@ void DOMParser::ParseState::reset(bool forFragment) {
 void DOMParser::recordFailure() {
     size_t offset = mState->failOffset != NO_OFFSET ? mState->failOffset : getTokenOffset();
     getLineColumn(offset, mLine, mColumn);
-    if (mLenient) {
+    if (isLenient()) {
         mColumn = LenientReader::characterColumn(getLexer()->getInput(), offset);
     }
 }

@@ -101,9 +101,21 @@ class DOMParser : public kavri::parser::Parser {
     void setTrimBodies(bool trim) { mTrimBodies = trim; }
     bool getTrimBodies() const { return mTrimBodies; }
 
-    // Lenient reading (see above). Off by default.
+    // Lenient reading (see above). Off by default; lossless reading implies it.
     void setLenient(bool lenient) { mLenient = lenient; }
-    bool isLenient() const { return mLenient; }
+    bool isLenient() const { return mLenient || mLossless; }
+
+    // Lossless reading (off by default) is lenient reading that keeps the
+    // whole document: its input, and each element's content in order, text
+    // runs, CDATA sections, comments and instructions in place, before and
+    // after the root too (xml/ContentList.h). Document::writeLossless gives
+    // the input back byte for byte, or with the edits made since. The tree
+    // is the one lenient reading makes, except that attribute-list
+    // declarations supply no default values: the element holds the
+    // attributes its tag holds. A fragment (parse into a node) is read as
+    // lenient reading reads it.
+    void setLossless(bool lossless) { mLossless = lossless; }
+    bool isLossless() const { return mLossless; }
 
     // Where the last parse failed (1-based, in bytes); 0 after a success.
     unsigned getLine() const { return mLine; }
@@ -150,6 +162,7 @@ class DOMParser : public kavri::parser::Parser {
     unsigned mColumn = 0;
     bool mTrimBodies = false;
     bool mLenient = false;
+    bool mLossless = false;
     // Off: every input is read by the tokens alone (see DOMParserPaths).
     bool mScanning = true;
 

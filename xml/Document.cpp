@@ -3,6 +3,8 @@
 #include <functional>
 
 #include "core/Callback.h"
+#include "xml/LosslessWriter.h"
+#include "xml/SourceText.h"
 #include "xml/XMLException.h"
 
 namespace kavri {
@@ -24,6 +26,17 @@ Document::~Document() {
     mXmlDeclaration.release();
 }
 
+void Document::setSource(std::unique_ptr<SourceText> source) {
+    mSource = std::move(source);
+}
+
+void Document::writeLossless(std::string& out) const {
+    if (mSource == nullptr) {
+        throw XMLException("The document was not read losslessly");
+    }
+    LosslessWriter(*this, out).write();
+}
+
 XNode* Document::createNode(const char* name, XNode* parent) {
     return new XNode(this, name, parent);
 }
@@ -35,6 +48,9 @@ XNode* Document::createNode(const std::string& name, XNode* parent) {
 void Document::importNode(XNode* node) {
     if (node->getParent() != nullptr) {
         throw XMLException("Trying to import an attached XNode");
+    }
+    if (node->getDocument() != this) {
+        node->leaveSource();
     }
     // The walk calls enter(node, depth, maxDepth): the two depths are dropped,
     // the node reaches setDocument with this document bound behind it, and

@@ -12,14 +12,18 @@
 #ifndef KAVRIXML_XML_DOCUMENT_H
 #define KAVRIXML_XML_DOCUMENT_H
 
+#include <memory>
 #include <string>
 
 #include "core/SmartPtr.h"
 #include "framework/kavrimain/Object.h"
 #include "xml/XNode.h"
+#include "xml/internal/EditCount.h"
 
 namespace kavri {
 namespace xml {
+
+class SourceText;
 
 class Document : public kavri::core::Object {
   public:
@@ -39,7 +43,10 @@ class Document : public kavri::core::Object {
     XNode* createNode(const std::string& name, XNode* parent);
 
     XNode* getRootNode() const { return mRootNode; }
-    void setRootNode(XNode* node) { mRootNode = node; }
+    void setRootNode(XNode* node) {
+        internal::EditCount::note();
+        mRootNode = node;
+    }
     XNode* getXmlDeclaration() const { return mXmlDeclaration; }
     void setXmlDeclaration(XNode* node) { mXmlDeclaration = node; }
 
@@ -58,7 +65,20 @@ class Document : public kavri::core::Object {
     // parent, and changes nothing then.
     void importNode(XNode* node);
 
+    // --- Documents read losslessly (DOMParser::setLossless) ----------------
+    bool isLossless() const { return mSource != nullptr; }
+    // Appends the document as its author wrote it: the input byte for byte
+    // where nothing changed, the edited parts written anew in between (see
+    // README, "Keeping documents whole"), in the input's encoding. Throws
+    // XMLException for a document that was not read losslessly.
+    void writeLossless(std::string& out) const;
+    // The kept input, or null (for the library).
+    const SourceText* getSource() const { return mSource.get(); }
+    SourceText* getSource() { return mSource.get(); }
+    void setSource(std::unique_ptr<SourceText> source);
+
   private:
+    std::unique_ptr<SourceText> mSource;
     ::core::SmartPtr<XNode> mRootNode;
     ::core::SmartPtr<XNode> mXmlDeclaration;
     std::string mDocType;

@@ -22,6 +22,7 @@ namespace kavri {
 namespace xml {
 
 class Document;
+class SourceText;
 class XNode;
 
 class LenientReader {
@@ -33,11 +34,19 @@ class LenientReader {
     // left as it was, `line` and `column` say where, and the exception
     // propagates.
     void readAsUTF8(unsigned& line, unsigned& column);
+    // The same for lossless reading: `source` keeps what it takes to give
+    // the input back (the carriage returns taken out, the input itself
+    // when it was not UTF-8, a byte-order mark).
+    void readAsUTF8(unsigned& line, unsigned& column, SourceText* source);
 
     // The whole document, read as XML 1.0 says by WellFormedReader: the
     // declaration, the DOCTYPE with its internal subset, the root and what
     // may follow it. On a fault `failOffset` is where it lies.
     void readDocument(Document* doc, size_t& failOffset, int maxDepth, bool trimBodies);
+    // The same for lossless reading: the places go into `source`, which
+    // then takes the text read over from the parser.
+    void readDocument(Document* doc, size_t& failOffset, int maxDepth, bool trimBodies,
+                      SourceText* source);
 
     // A fragment's content, read into `node` (which belongs to the document
     // being made) as WellFormedReader reads an element's content, up to the

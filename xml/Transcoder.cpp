@@ -3,7 +3,9 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "framework/plinth/StringUtil.h"
 #include "syntax/XMLChars.h"
@@ -219,6 +221,46 @@ void Transcoder::convert(const std::string& bytes, size_t from, const std::strin
         }
         flushing = inLeft == 0;
     }
+}
+
+void Transcoder::fromUTF8(std::string& text, const std::string& encoding) {
+    iconv_t handle = iconv_open(encoding.c_str(), "UTF-8");
+    if (handle == reinterpret_cast<iconv_t>(-1)) {
+        throw XMLException("Unsupported encoding %s", encoding.c_str());
+    }
+    std::unique_ptr<void, int (*)(iconv_t)> closer(handle, iconv_close);
+    const bool ascii =
+        !namesFamily(encoding, "UTF-16", "UCS-2") && !namesFamily(encoding, "UTF-32", "UCS-4");
+    std::string converted;
+    converted.reserve(text.size() + text.size() / 2);
+    char* in = &text[0];
+    size_t inLeft = text.size();
+    char chunk[16384];
+    while (inLeft != 0) {
+        char* out = chunk;
+        size_t outLeft = sizeof chunk;
+        const size_t result = iconv(handle, &in, &inLeft, &out, &outLeft);
+        const int error = errno;
+        converted.append(chunk, static_cast<size_t>(out - chunk));
+        if (result != static_cast<size_t>(-1) || error == E2BIG) {
+            continue;
+        }
+        uint32_t c = 0;
+        const size_t length = syntax::decodeUTF8(in, in + inLeft, c);
+        if (!ascii || length == 0) {
+            throw XMLException("Character U+%04X cannot be written in %s", c, encoding.c_str());
+        }
+        char reference[16];
+        converted.append(reference, static_cast<size_t>(
+                                        std::snprintf(reference, sizeof reference, "&#x%X;", c)));
+        in += length;
+        inLeft -= length;
+    }
+    char* out = chunk;
+    size_t outLeft = sizeof chunk;
+    iconv(handle, nullptr, nullptr, &out, &outLeft);
+    converted.append(chunk, static_cast<size_t>(out - chunk));
+    text.swap(converted);
 }
 
 }  // namespace xml

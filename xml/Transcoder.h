@@ -42,6 +42,12 @@ class Transcoder {
     // the name begins.
     static std::string declaredEncoding(const std::string& bytes, size_t& offset);
 
+    // Converts the UTF-8 `text` into `encoding` in place (no byte-order
+    // mark). A character the encoding lacks goes out as a character
+    // reference ("&#xE9;"), when the encoding writes ASCII as ASCII; throws
+    // XMLException "Character U+%04X cannot be written in %s" otherwise.
+    static void fromUTF8(std::string& text, const std::string& encoding);
+
   private:
     // convert, for UTF-16 and UTF-32 found by their first bytes, and a check
     // that the declaration names no other encoding.

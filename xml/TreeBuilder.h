@@ -21,11 +21,13 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "syntax/XMLSyntax.h"
 #include "xml/Attribute.h"
 #include "xml/Document.h"
+#include "xml/SourceText.h"
 #include "xml/XNode.h"
 
 namespace kavri {
@@ -58,6 +60,20 @@ class TreeBuilder {
             syntax::trimBlanks(element->content().body);
         }
     }
+    // --- Lossless reading ---------------------------------------------------------
+    // Where an element read from the kept input stands in it: its start tag
+    // from `start` to `contentStart`; an empty-element tag ends there.
+    void place(XNode* element, uint32_t start, uint32_t contentStart, bool empty) const {
+        element->makeMarkup(start, contentStart, empty ? contentStart : SourceText::NONE);
+    }
+    // After the end tag of an element placed so.
+    void placeEnd(XNode* element, uint32_t end) const { element->markup()->end = end; }
+    // An element an entity's replacement text made: it stands in the
+    // reference, which the kept input holds.
+    void placeInReference(XNode* element) const {
+        element->makeMarkup(SourceText::NONE, SourceText::NONE, 0);
+    }
+
     // The document an element being read belongs to (a fragment's node, and
     // the nodes read into it when the read fails).
     void setDocument(XNode* element, Document* doc) const { element->setDocument(doc); }
@@ -93,7 +109,7 @@ class TreeBuilder {
     }
     // Appends the bytes of a CDATA section, unchanged.
     void cdata(XNode* element, const char* data, size_t size) const {
-        element->addCData(data, static_cast<unsigned>(size));
+        element->appendCData(data, static_cast<unsigned>(size));
     }
 
   private:

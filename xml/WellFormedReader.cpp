@@ -49,15 +49,28 @@ void WellFormedReader::read(Document* doc, size_t& failOffset) {
     const char* p = mBegin;
     try {
         if (startsWith(p, mEnd, "<?xml") && mEnd - p > 5 && isSpace(p[5])) {
+            const char* const start = p;
             readDeclaration(p, mEnd, doc);
+            if (mSource != nullptr) {
+                mSource->declarationStart = offsetOf(start);
+                mSource->declarationEnd = offsetOf(p);
+            }
         }
         readMisc(p, mEnd, false);
         if (startsWith(p, mEnd, "<!DOCTYPE")) {
+            const char* const start = p;
             readDocType(p, mEnd, doc);
+            if (mSource != nullptr) {
+                mSource->docTypeStart = offsetOf(start);
+                mSource->docTypeEnd = offsetOf(p);
+            }
             readMisc(p, mEnd, false);
         }
         if (p == mEnd) {
             fail(p, "No root element [document]");
+        }
+        if (mSource != nullptr) {
+            mSource->rootStart = offsetOf(p);
         }
         readContent(p, mEnd, IN_DOCUMENT);
     } catch (...) {
@@ -186,6 +199,9 @@ void WellFormedReader::readContent(const char* p, const char* end, Context conte
         }
         readStartTag(p, end, mDocument);
         if (mDepth == 0) {
+            if (mSource != nullptr) {
+                mSource->rootEnd = offsetOf(p);
+            }
             readMisc(p, end, true);
             return;
         }
@@ -221,6 +237,9 @@ void WellFormedReader::readContent(const char* p, const char* end, Context conte
             }
             readEndTag(p, end);
             if (mDepth == 0) {
+                if (mSource != nullptr) {
+                    mSource->rootEnd = offsetOf(p);
+                }
                 readMisc(p, end, true);
                 return;
             }
@@ -464,7 +483,9 @@ void WellFormedReader::readReference(const char*& p, const char* end) {
     }
     const Entity* entity = enterEntity(at, std::string(mName), false);
     const char* text = entity->value.data();
+    ++mInReference;
     readContent(text, text + entity->value.size(), IN_ENTITY);
+    --mInReference;
     leaveEntity();
 }
 
@@ -484,8 +505,27 @@ void WellFormedReader::readStartTag(const char*& p, const char* end, Document* d
         supplyDeclared(tag);
     }
     openElement(doc, tag);
+    if (mSource != nullptr) {
+        placeElement(start, p, empty);
+    }
     if (empty) {
         closeElement();
+    }
+}
+
+// The innermost open element's place in the text, and the values of its
+// attributes that their bytes do not spell.
+void WellFormedReader::placeElement(const char* start, const char* contentStart, bool empty) {
+    XNode* const node = mOpen[mDepth - 1].node;
+    if (mInReference != 0) {
+        mBuild.placeInReference(node);
+        return;
+    }
+    mBuild.place(node, offsetOf(start), offsetOf(contentStart), empty);
+    for (const TagAttribute& attribute : mTag) {
+        if (attribute.buffer != NO_BUFFER) {
+            mSource->values[offsetOf(attribute.value)] = mValues[attribute.buffer];
+        }
     }
 }
 
@@ -581,6 +621,7 @@ __attribute__((always_inline)) inline void WellFormedReader::readAttributeAfterN
         p = q + 1;
         return;
     }
+    attribute.value = p + 1;  // where the value's bytes begin
     attribute.buffer = takeBuffer();
     readAttributeValue(p, end, mValues[attribute.buffer]);
 }
@@ -610,7 +651,7 @@ void WellFormedReader::supplyDeclared(const Open& tag) {
                 found = &mTag[i];
             }
         }
-        if (found == nullptr && decl.hasDefault) {
+        if (found == nullptr && decl.hasDefault && mSource == nullptr) {
             mTag.push_back({decl.name.data(), decl.name.size(), decl.value.data(),
                             decl.value.size(), NO_BUFFER});
         } else if (found != nullptr && decl.tokenized) {
@@ -676,6 +717,9 @@ void WellFormedReader::readEndTag(const char*& p, const char* end) {
     if (const char* const after =
             syntax::endTagAt<syntax::XMLTagBytes>(start, end, open.name, open.nameLength)) {
         p = after;
+        if (mSource != nullptr && mInReference == 0) {
+            mBuild.placeEnd(open.node, offsetOf(p));
+        }
         closeElement();
         return;
     }
@@ -695,6 +739,9 @@ void WellFormedReader::readEndTag(const char*& p, const char* end) {
         fail(start + 2, "Unclosed node %.*s", static_cast<int>(open.nameLength), open.name);
     }
     ++p;
+    if (mSource != nullptr && mInReference == 0) {
+        mBuild.placeEnd(open.node, offsetOf(p));
+    }
     closeElement();
 }
 

@@ -71,6 +71,13 @@ class WellFormedReader : public DocTypeReader {
     // for a walk of that depth can then be made before anything fails.
     void onDeeper(std::function<void(size_t)> callback) { mOnDeeper = std::move(callback); }
 
+    // Lossless reading: read() records in `source` where the declaration,
+    // the DOCTYPE and the root stand in the text, and gives each element
+    // its place; attribute-list declarations then supply no defaults (the
+    // tree holds the attributes as written), and the values an attribute's
+    // bytes do not spell are kept in `source`.
+    void keepPlaces(SourceText* source) { mSource = source; }
+
   private:
     // An open element; its name stands in the document, in an entity's
     // replacement text or in the fragment's node, which all outlive the read.
@@ -126,8 +133,14 @@ class WellFormedReader : public DocTypeReader {
     }
     std::string& openBody();
 
+    // Where `p`, in the text, stands in it.
+    uint32_t offsetOf(const char* p) const { return static_cast<uint32_t>(p - mBegin); }
+    void placeElement(const char* start, const char* contentStart, bool empty);
+
     const int mMaxDepth;
     const bool mTrimBodies;
+    SourceText* mSource = nullptr;
+    size_t mInReference = 0;  // entities whose replacement text is being read
 
     Document* mDocument = nullptr;
     TreeBuilder mBuild;

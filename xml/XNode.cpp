@@ -8,7 +8,12 @@
 
 #include "framework/plinth/StringUtil.h"
 #include "syntax/XMLSyntax.h"
+#include "xml/ContentItem.h"
+#include "xml/ContentList.h"
+#include "xml/Document.h"
 #include "xml/NameTable.h"
+#include "xml/SourceText.h"
+#include "xml/internal/EditCount.h"
 
 namespace kavri {
 namespace xml {
@@ -122,6 +127,11 @@ void XNode::releaseChildren() {
 // --- Tree -------------------------------------------------------------------
 
 XNode* XNode::addChild(const char* name) {
+    if (markup() != nullptr) {
+        std::unique_ptr<XNode> child(new XNode(mDocument, name, nullptr));
+        addChild(child.get());
+        return child.release();
+    }
     std::unique_ptr<XNode> child(new XNode(mDocument, name, this));
     mChildren.emplace_back(child.get());
     return child.release();
@@ -156,11 +166,21 @@ XNode* XNode::addChild(const std::string& name) {
 }
 
 void XNode::addChild(XNode* node) {
+    Markup* held = markup();
+    if (held != nullptr) {
+        editedContent();  // read in order while the children are the input's
+    }
+    if (node->mDocument != mDocument && node->markup() != nullptr) {
+        node->leaveSource();
+    }
     // The reference is taken only once the list has room, so a failed append
     // leaves the node untouched.
     mChildren.emplace_back(node);
     node->mParent = this;
     node->mDocument = mDocument;
+    if (held != nullptr) {
+        noteAddedChild(node);
+    }
 }
 
 XNode* XNode::getFirstChild() const {
@@ -185,12 +205,21 @@ bool XNode::removeChild(XNode* child) {
     if (it == mChildren.end()) {
         return false;
     }
+    if (markup() != nullptr) {
+        noteRemovedChild(child);
+    }
     child->mParent = nullptr;
     mChildren.erase(it);
     return true;
 }
 
 void XNode::removeChildren() {
+    if (markup() != nullptr) {
+        while (!mChildren.empty()) {
+            removeChild(mChildren.back().get());
+        }
+        return;
+    }
     for (auto& child : mChildren) {
         child->mParent = nullptr;
     }
@@ -202,6 +231,15 @@ void XNode::removeChildren() {
 
 unsigned XNode::removeChildren(const char* name) {
     unsigned removed = 0;
+    if (markup() != nullptr) {
+        for (size_t i = mChildren.size(); i-- > 0;) {
+            if (sameName(mChildren[i], name)) {
+                removeChild(mChildren[i].get());
+                ++removed;
+            }
+        }
+        return removed;
+    }
     auto kept = mChildren.begin();
     for (auto it = mChildren.begin(); it != mChildren.end(); ++it) {
         if (sameName(*it, name)) {
@@ -222,6 +260,7 @@ unsigned XNode::removeChildren(const char* name) {
 // --- Attributes ---------------------------------------------------------------
 
 Attribute* XNode::addAttribute(const char* name, const char* value) {
+    internal::EditCount::note();
     std::unique_ptr<Attribute> attribute(new Attribute(name, value));
     mAttributes.put(attribute->getName(), attribute.get());
     return attribute.release();
@@ -278,6 +317,7 @@ bool XNode::hasAttribute(const char* name) const {
 }
 
 bool XNode::removeAttribute(const char* name) {
+    internal::EditCount::note();
     return mAttributes.remove(name);
 }
 
@@ -286,6 +326,7 @@ bool XNode::removeAttribute(const std::string& name) {
 }
 
 void XNode::removeAttributes() {
+    internal::EditCount::note();
     mAttributes.clear();
 }
 
@@ -346,6 +387,7 @@ double XNode::getAttributeDouble(const std::string& name, double defaultValue) c
 }
 
 void XNode::setAttributeChar(const char* name, const char* value) {
+    internal::EditCount::note();
     Attribute* attribute = getAttribute(name);
     if (attribute != nullptr) {
         attribute->setValue(value);
@@ -361,9 +403,15 @@ void XNode::setAttributeChar(const std::string& name, const std::string& value) 
 // --- Body and CDATA -----------------------------------------------------------
 
 void XNode::addBody(const char* text, bool /*flag*/) {
-    if (text[0] != '\0') {
-        content().body.append(text);
+    if (text[0] == '\0') {
+        return;
     }
+    if (markup() != nullptr) {
+        editedContent().push_back(ContentItem(ContentItem::TEXT, text));
+        rejoinBody();
+        return;
+    }
+    content().body.append(text);
 }
 
 void XNode::addBody(const std::string& text, bool flag) {
@@ -391,7 +439,9 @@ XNode::CDataContent& XNode::cdataContent() {
 }
 
 void XNode::releaseHeldContent() noexcept {
-    if ((mContent & HAS_CDATA) != 0) {
+    if ((mContent & IS_MARKUP) != 0) {
+        delete markup();
+    } else if ((mContent & HAS_CDATA) != 0) {
         delete heldCData();
     } else {
         delete heldContent();
@@ -403,6 +453,13 @@ void XNode::addCData(const char* data, unsigned size) {
     if (data == nullptr || size == 0) {
         return;
     }
+    if (markup() != nullptr) {
+        editedContent().push_back(ContentItem(ContentItem::CDATA, std::string(data, size)));
+    }
+    appendCData(data, size);
+}
+
+void XNode::appendCData(const char* data, unsigned size) {
     CDataContent& held = cdataContent();
     char* block = new char[static_cast<size_t>(held.cdataSize) + size + 1];
     if (held.cdata != nullptr) {
@@ -416,6 +473,14 @@ void XNode::addCData(const char* data, unsigned size) {
 }
 
 void XNode::setCData(const char* data, unsigned size) {
+    if (markup() != nullptr) {
+        std::vector<ContentItem>& items = editedContent();
+        items.erase(std::remove_if(items.begin(), items.end(),
+                                   [](const ContentItem& item) {
+                                       return item.getKind() == ContentItem::CDATA;
+                                   }),
+                    items.end());
+    }
     if ((mContent & HAS_CDATA) != 0) {
         CDataContent& held = cdataContent();
         delete[] held.cdata;
@@ -518,7 +583,169 @@ XNode* XNode::cloneNode(bool deep) const {
             childCopy.release();
         }
     }
+    if (markup() != nullptr) {
+        copyContentInOrder(*copy);
+    }
     return copy.release();
+}
+
+// A copy's content in order holds its own texts (it is written anew) and
+// its own children, or none for a shallow copy.
+void XNode::copyContentInOrder(XNode& copy) const {
+    std::vector<ContentItem> items;
+    ContentList::itemsOf(this, items);
+    auto copies = copy.mChildren.begin();
+    std::unique_ptr<std::vector<ContentItem>> kept(new std::vector<ContentItem>());
+    kept->reserve(items.size());
+    for (const ContentItem& item : items) {
+        if (item.getKind() != ContentItem::ELEMENT) {
+            kept->push_back(item.detached());
+        } else if (copies != copy.mChildren.end()) {
+            kept->push_back(ContentItem::element((copies++)->get()));
+        }
+    }
+    copy.makeMarkup(SourceText::NONE, SourceText::NONE, SourceText::NONE).edited = kept.release();
+}
+
+// --- Content in order (documents read losslessly) ------------------------------
+
+XNode::Markup::~Markup() {
+    delete edited;
+}
+
+XNode::Markup& XNode::makeMarkup(uint32_t start, uint32_t contentStart, uint32_t end) {
+    if (markup() == nullptr) {
+        std::unique_ptr<Markup> made(new Markup(start, contentStart, end));
+        if (mContent != 0) {
+            Content* held = const_cast<Content*>(heldContent());
+            made->body.swap(held->body);
+            if ((mContent & HAS_CDATA) != 0) {
+                CDataContent* cdata = static_cast<CDataContent*>(held);
+                std::swap(made->cdata, cdata->cdata);
+                std::swap(made->cdataSize, cdata->cdataSize);
+            }
+            releaseHeldContent();
+        }
+        mContent = reinterpret_cast<uintptr_t>(made.release()) | HAS_CDATA | IS_MARKUP;
+    }
+    return *markup();
+}
+
+std::vector<ContentItem>& XNode::editedContent() {
+    internal::EditCount::note();
+    Markup* held = markup();
+    if (held->edited == nullptr) {
+        std::unique_ptr<std::vector<ContentItem>> items(new std::vector<ContentItem>());
+        ContentList::itemsOf(this, *items);
+        held->edited = items.release();
+    }
+    return *held->edited;
+}
+
+void XNode::rejoinBody() {
+    std::string body;
+    for (const ContentItem& item : *markup()->edited) {
+        if (item.getKind() == ContentItem::TEXT) {
+            body += item.getText();
+        }
+    }
+    const SourceText* source = mDocument != nullptr ? mDocument->getSource() : nullptr;
+    if (source != nullptr && source->trimBodies) {
+        syntax::trimBlanks(body);
+    }
+    markup()->body.swap(body);
+}
+
+void XNode::rejoinCData() {
+    Markup* held = markup();
+    delete[] held->cdata;
+    held->cdata = nullptr;
+    held->cdataSize = 0;
+    for (const ContentItem& item : *held->edited) {
+        if (item.getKind() == ContentItem::CDATA) {
+            const std::string bytes = item.getText();
+            appendCData(bytes.data(), static_cast<unsigned>(bytes.size()));
+        }
+    }
+}
+
+XNode* XNode::insertChild(const std::string& name, size_t position) {
+    std::unique_ptr<XNode> child(new XNode(mDocument, name, this));
+    child->makeMarkup(SourceText::NONE, SourceText::NONE, SourceText::NONE).edited =
+        new std::vector<ContentItem>();
+    mChildren.emplace_back(child.get());
+    XNode* const made = child.release();
+    std::rotate(mChildren.begin() + static_cast<std::ptrdiff_t>(position), mChildren.end() - 1,
+                mChildren.end());
+    return made;
+}
+
+// Appended after the last element, indented as it is when it stands on a
+// line of its own.
+void XNode::noteAddedChild(XNode* child) {
+    if (child->markup() == nullptr) {
+        std::unique_ptr<std::vector<ContentItem>> own(new std::vector<ContentItem>());
+        ContentList::itemsOf(child, *own);
+        child->makeMarkup(SourceText::NONE, SourceText::NONE, SourceText::NONE).edited =
+            own.release();
+    }
+    std::vector<ContentItem>& items = editedContent();
+    size_t last = items.size();
+    while (last > 0 && items[last - 1].getKind() != ContentItem::ELEMENT) {
+        --last;
+    }
+    std::vector<ContentItem> added;
+    if (last >= 2 && items[last - 2].getKind() == ContentItem::TEXT) {
+        const std::string before = items[last - 2].getText();
+        if (before.find('\n') != std::string::npos &&
+            before.find_first_not_of(" \t\n") == std::string::npos) {
+            added.push_back(items[last - 2]);
+        }
+    }
+    if (last == 0) {
+        last = items.size();
+    }
+    added.push_back(ContentItem::element(child));
+    items.insert(items.begin() + static_cast<std::ptrdiff_t>(last), added.begin(), added.end());
+    rejoinBody();
+}
+
+// The element goes with the white space that put it on a line of its own.
+void XNode::noteRemovedChild(XNode* child) {
+    std::vector<ContentItem>& items = editedContent();
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i].getElement() != child) {
+            continue;
+        }
+        size_t first = i;
+        if (i > 0 && items[i - 1].getKind() == ContentItem::TEXT) {
+            const std::string before = items[i - 1].getText();
+            if (before.find_first_not_of(" \t\n") == std::string::npos) {
+                first = i - 1;
+            }
+        }
+        items.erase(items.begin() + static_cast<std::ptrdiff_t>(first),
+                    items.begin() + static_cast<std::ptrdiff_t>(i + 1));
+        rejoinBody();
+        return;
+    }
+}
+
+void XNode::leaveSource() {
+    Markup* held = markup();
+    if (held == nullptr) {
+        return;
+    }
+    if (held->edited == nullptr) {
+        editedContent();
+    }
+    for (ContentItem& item : *held->edited) {
+        item = item.detached();
+    }
+    held->start = held->contentStart = held->end = SourceText::NONE;
+    for (const auto& child : mChildren) {
+        child->leaveSource();
+    }
 }
 
 void XNode::dump(std::string& out) const {

@@ -45,7 +45,10 @@
 namespace kavri {
 namespace xml {
 
+class ContentItem;
+class ContentList;
 class Document;
+class LosslessWriter;
 class TreeBuilder;
 
 class XNode : public kavri::core::NamedObject {
@@ -130,7 +133,9 @@ class XNode : public kavri::core::NamedObject {
     void setAttributeChar(const std::string& name, const std::string& value);
 
     // --- Body and CDATA -------------------------------------------------------
-    // Appends to the body; both values of the flag append the same way.
+    // Appends to the body; both values of the flag append the same way. In a
+    // document read losslessly the text also goes last in the element's
+    // content in order (xml/ContentList.h), as do CDATA and children added.
     void addBody(const char* text, bool flag = false);
     void addBody(const std::string& text, bool flag = false);
     const char* getBody() const { return getBodyString().c_str(); }
@@ -185,7 +190,9 @@ class XNode : public kavri::core::NamedObject {
     void dump(std::string& out) const;
 
   protected:
+    friend class ContentList;
     friend class Document;
+    friend class LosslessWriter;
     friend class TreeBuilder;
 
     XNode(Document* document, const char* name, XNode* parent);
@@ -262,17 +269,64 @@ class XNode : public kavri::core::NamedObject {
         CDataContent& operator=(const CDataContent&) = delete;
         ~CDataContent() { delete[] cdata; }
     };
+    // The block of an element of a document read losslessly: where the
+    // element stands in the document's SourceText (start tag from `start`,
+    // content from `contentStart`, up to after its end tag at `end`; all
+    // NONE for an element made by an edit, contentStart == end for an
+    // empty-element tag) and, once an edit has changed its content, that
+    // content in order. Until then the content in order is read back from
+    // the source between the children's spans (ContentList).
+    struct Markup : CDataContent {
+        uint32_t start;
+        uint32_t contentStart;
+        uint32_t end;
+        std::vector<ContentItem>* edited = nullptr;
+
+        Markup(uint32_t startAt, uint32_t contentAt, uint32_t endAt)
+            : start(startAt), contentStart(contentAt), end(endAt) {}
+        Markup(const Markup&) = delete;
+        Markup& operator=(const Markup&) = delete;
+        ~Markup();
+    };
     static constexpr uintptr_t HAS_CDATA = 1;
+    static constexpr uintptr_t IS_MARKUP = 2;
 
     // What getBodyString() answers for a node without a body.
     static const std::string NO_BODY;
     const Content* heldContent() const {
-        return reinterpret_cast<const Content*>(mContent & ~HAS_CDATA);
+        return reinterpret_cast<const Content*>(mContent & ~(HAS_CDATA | IS_MARKUP));
     }
     const CDataContent* heldCData() const {
         return (mContent & HAS_CDATA) != 0 ? static_cast<const CDataContent*>(heldContent())
                                            : nullptr;
     }
+    // The lossless block, or null for an element of the design's tree.
+    Markup* markup() const {
+        return (mContent & IS_MARKUP) != 0
+                   ? static_cast<Markup*>(const_cast<CDataContent*>(heldCData()))
+                   : nullptr;
+    }
+    // Makes the node's block a Markup with these spans, keeping its body
+    // and CDATA.
+    Markup& makeMarkup(uint32_t start, uint32_t contentStart, uint32_t end);
+    // The content in order, made editable: read from the source first.
+    std::vector<ContentItem>& editedContent();
+    // After an edit of the content in order: the body is its texts again,
+    // the CDATA its sections.
+    void rejoinBody();
+    void rejoinCData();
+    // A new child named `name` at `position` among the children.
+    XNode* insertChild(const std::string& name, size_t position);
+    // A new child of a lossless element takes a block of its own, so that
+    // its content is kept in order too; `child` goes last in the content.
+    void noteAddedChild(XNode* child);
+    void noteRemovedChild(XNode* child);
+    // The subtree no longer refers to a source: its texts are copied out
+    // and it is written anew (a move into another document).
+    void leaveSource();
+    void copyContentInOrder(XNode& copy) const;
+    // Appends to the CDATA block alone.
+    void appendCData(const char* data, unsigned size);
     // The block, made when there is none yet.
     Content& content();
     // The block with room for CDATA, made (or made larger) when needed.

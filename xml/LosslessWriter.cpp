@@ -1,0 +1,313 @@
+#include "xml/LosslessWriter.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "syntax/XMLBytes.h"
+#include "syntax/XMLChars.h"
+#include "syntax/XMLSyntax.h"
+#include "xml/ContentItem.h"
+#include "xml/ContentList.h"
+#include "xml/Document.h"
+#include "xml/SourceText.h"
+#include "xml/XNode.h"
+#include "xml/internal/EditCount.h"
+
+namespace kavri {
+namespace xml {
+
+namespace {
+
+const uint32_t NONE = SourceText::NONE;
+
+}  // namespace
+
+// An element an entity's replacement text made: the reference that stands
+// for it is part of the text around it.
+bool LosslessWriter::inReference(const XNode* node) {
+    const XNode::Markup* markup = node->markup();
+    return markup != nullptr && markup->start == NONE && markup->end == 0;
+}
+
+LosslessWriter::LosslessWriter(const Document& doc, std::string& out)
+    : mDocument(doc), mSource(*doc.getSource()), mOut(out), mFirst(out.size()) {}
+
+void LosslessWriter::write() {
+    mOut.reserve(mFirst + mSource.size() + mSource.crlf.size() + mSource.loneCR.size() + 3);
+    if (internal::EditCount::now() == mSource.editsAtRead) {
+        // No tree has changed since the reading: nothing to compare.
+        if (mSource.keptOriginal()) {
+            mOut += mSource.original;
+            return;
+        }
+        bytes(0, mSource.size());
+    } else {
+        writeAround(mSource.beforeRoot.get(), 0, mSource.rootStart);
+        if (mDocument.getRootNode() != nullptr) {
+            writeElement(mDocument.getRootNode());
+        }
+        writeAround(mSource.afterRoot.get(), mSource.rootEnd, mSource.size());
+    }
+    if (!mChanged && mSource.keptOriginal()) {
+        mOut.resize(mFirst);
+        mOut += mSource.original;
+    } else if (!mSource.encoding.empty() || mSource.byteOrderMark) {
+        std::string written(mOut, mFirst);
+        mSource.encode(written);
+        mOut.replace(mFirst, std::string::npos, written);
+    }
+}
+
+void LosslessWriter::writeAround(const std::vector<ContentItem>* edited, uint32_t from,
+                                 uint32_t to) {
+    if (edited != nullptr) {
+        writeItems(*edited);
+    } else {
+        bytes(from, to);
+    }
+}
+
+void LosslessWriter::bytes(uint32_t from, uint32_t to) {
+    mSource.appendBytes(mOut, from, to);
+}
+
+void LosslessWriter::escaped(const std::string& text, const char* specials) {
+    struct Put {
+        std::string& out;
+        void operator()(const char* run, size_t length) { out.append(run, length); }
+        void operator()(const char* reference) { out += reference; }
+    };
+    syntax::putEscaped(text.c_str(), specials, Put{mOut});
+}
+
+// --- Elements ---------------------------------------------------------------------------------
+
+void LosslessWriter::writeElement(const XNode* node) {
+    const XNode::Markup* markup = node->markup();
+    if (markup == nullptr || markup->start == NONE) {
+        writeNewElement(node);
+        return;
+    }
+    const bool asRead = tagAsRead(node);
+    const bool hasEndTag = markup->contentStart != markup->end;
+    const std::vector<ContentItem>* edited = markup->edited;
+    const bool opens = !hasEndTag && edited != nullptr && !edited->empty();
+    if (asRead && !opens) {
+        bytes(markup->start, markup->contentStart);
+    } else {
+        writeStartTag(node, opens);
+    }
+    const uint32_t endTag = ContentList::endTagStart(mSource, markup->contentStart, markup->end);
+    if (edited != nullptr) {
+        writeItems(*edited);
+    } else {
+        writeContentAsRead(node, markup->contentStart, endTag);
+    }
+    // The start tag told whether the name is still the one read.
+    if (hasEndTag && asRead) {
+        bytes(endTag, markup->end);
+    } else if (hasEndTag || opens) {
+        writeEndTag(node);
+    }
+}
+
+// The content between `from` and `to` as read, the children written in
+// their places.
+void LosslessWriter::writeContentAsRead(const XNode* node, uint32_t from, uint32_t to) {
+    uint32_t pos = from;
+    for (const auto& child : node->getChildren()) {
+        const XNode::Markup* held = child->markup();
+        if (held != nullptr && held->start != NONE && held->start >= pos && held->end <= to) {
+            bytes(pos, held->start);
+            writeElement(child.get());
+            pos = held->end;
+        }
+    }
+    bytes(pos, to);
+}
+
+void LosslessWriter::writeItems(const std::vector<ContentItem>& items) {
+    for (const ContentItem& item : items) {
+        writeItem(item);
+    }
+}
+
+void LosslessWriter::writeItem(const ContentItem& item) {
+    if (item.getKind() == ContentItem::ELEMENT) {
+        if (!inReference(item.getElement())) {
+            writeElement(item.getElement());
+        }
+        return;
+    }
+    if (item.isFromInput()) {
+        bytes(item.mStart, item.mEnd);
+        return;
+    }
+    mChanged = true;
+    const std::string text = item.getText();
+    switch (item.getKind()) {
+        case ContentItem::TEXT:
+            escaped(text, syntax::XMLBytes::TEXT_ESCAPES);
+            break;
+        case ContentItem::COMMENT:
+            mOut.append(syntax::COMMENT_START).append(text).append(syntax::COMMENT_END);
+            break;
+        case ContentItem::INSTRUCTION:
+            mOut.append(syntax::INSTRUCTION_START).append(item.getTarget());
+            if (!text.empty()) {
+                mOut.append(1, ' ').append(text);
+            }
+            mOut.append(syntax::INSTRUCTION_END);
+            break;
+        case ContentItem::CDATA:
+            syntax::putCData(text.data(), text.size(),
+                             [this](const char* run, size_t length) { mOut.append(run, length); });
+            break;
+        default:
+            mOut += text;  // a declaration or DOCTYPE, as it was written
+    }
+}
+
+void LosslessWriter::writeNewElement(const XNode* node) {
+    mChanged = true;
+    mOut.append(1, '<').append(node->getName());
+    writeNewAttributes(node, std::vector<TagAttribute>());
+    std::vector<ContentItem> items;
+    ContentList::itemsOf(node, items);
+    if (items.empty()) {
+        mOut += "/>";
+        return;
+    }
+    mOut += '>';
+    writeItems(items);
+    writeEndTag(node);
+}
+
+void LosslessWriter::writeEndTag(const XNode* node) {
+    mOut.append("</").append(node->getName()).append(1, '>');
+}
+
+// --- Start tags -----------------------------------------------------------------------------
+
+// Reads the attributes of the start tag at `start` into mTag; returns where
+// the tag's name ends. The tag was read well-formed.
+uint32_t LosslessWriter::readTag(uint32_t start) {
+    const char* const begin = mSource.at(0);
+    const char* p = mSource.at(start + 1);
+    while (!syntax::isSpace(*p) && *p != '/' && *p != '>') {
+        ++p;
+    }
+    const uint32_t nameEnd = static_cast<uint32_t>(p - begin);
+    mTag.clear();
+    for (;;) {
+        const char* const lead = p;
+        while (syntax::isSpace(*p)) {
+            ++p;
+        }
+        if (*p == '>' || *p == '/') {
+            mTagEnd = static_cast<uint32_t>(lead - begin);
+            return nameEnd;
+        }
+        TagAttribute attribute;
+        attribute.lead = static_cast<uint32_t>(lead - begin);
+        attribute.name = static_cast<uint32_t>(p - begin);
+        while (*p != '=' && !syntax::isSpace(*p)) {
+            ++p;
+        }
+        attribute.nameEnd = static_cast<uint32_t>(p - begin);
+        while (*p != '"' && *p != '\'') {
+            ++p;
+        }
+        const char quote = *p++;
+        attribute.valueStart = static_cast<uint32_t>(p - begin);
+        p = static_cast<const char*>(
+            std::memchr(p, quote, static_cast<size_t>(mSource.at(mSource.size()) - p)));
+        attribute.valueEnd = static_cast<uint32_t>(p - begin);
+        ++p;
+        mTag.push_back(attribute);
+    }
+}
+
+bool LosslessWriter::sameValue(const TagAttribute& attribute, const std::string& value) const {
+    const std::string* read = mSource.readValue(attribute.valueStart);
+    if (read != nullptr) {
+        return *read == value;
+    }
+    const size_t length = attribute.valueEnd - attribute.valueStart;
+    return value.size() == length &&
+           std::memcmp(value.data(), mSource.at(attribute.valueStart), length) == 0;
+}
+
+// Whether the element's name and attributes are the ones its tag holds.
+bool LosslessWriter::tagAsRead(const XNode* node) {
+    const uint32_t start = node->markup()->start;
+    const uint32_t nameEnd = readTag(start);
+    const size_t nameLength = nameEnd - start - 1;
+    if (std::strlen(node->getName()) != nameLength ||
+        std::memcmp(node->getName(), mSource.at(start + 1), nameLength) != 0 ||
+        mTag.size() != node->getAttributeCount()) {
+        return false;
+    }
+    for (const TagAttribute& attribute : mTag) {
+        mName.assign(mSource.at(attribute.name), attribute.nameEnd - attribute.name);
+        const Attribute* held = node->getAttribute(mName.c_str());
+        if (held == nullptr || held->getNameString() != mName ||
+            !sameValue(attribute, held->getValueString())) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The start tag from the pieces of the one read (mTag, by tagAsRead);
+// `opens` turns an empty-element tag into a start tag.
+void LosslessWriter::writeStartTag(const XNode* node, bool opens) {
+    mChanged = true;
+    const uint32_t contentStart = node->markup()->contentStart;
+    mOut.append(1, '<').append(node->getName());
+    for (const TagAttribute& attribute : mTag) {
+        mName.assign(mSource.at(attribute.name), attribute.nameEnd - attribute.name);
+        const Attribute* held = node->getAttribute(mName.c_str());
+        if (held == nullptr) {
+            continue;  // removed, with the white space before it
+        }
+        if (held->getNameString() != mName) {
+            bytes(attribute.lead, attribute.name);
+            mOut += held->getNameString();
+            bytes(attribute.nameEnd, attribute.valueStart);
+        } else if (sameValue(attribute, held->getValueString())) {
+            bytes(attribute.lead, attribute.valueEnd + 1);
+            continue;
+        } else {
+            bytes(attribute.lead, attribute.valueStart);
+        }
+        escaped(held->getValueString(), syntax::XMLBytes::ATTRIBUTE_ESCAPES);
+        bytes(attribute.valueEnd, attribute.valueEnd + 1);
+    }
+    writeNewAttributes(node, mTag);
+    if (opens) {
+        bytes(mTagEnd, contentStart - 2);
+        mOut += '>';
+    } else {
+        bytes(mTagEnd, contentStart);
+    }
+}
+
+// The attributes of `node` that `kept` does not hold, at the end of its tag.
+void LosslessWriter::writeNewAttributes(const XNode* node, const std::vector<TagAttribute>& kept) {
+    node->forEachAttribute([&](const char* name, const Attribute* attribute) {
+        const size_t length = std::strlen(name);
+        for (const TagAttribute& read : kept) {
+            if (read.nameEnd - read.name == length &&
+                std::memcmp(mSource.at(read.name), name, length) == 0) {
+                return;
+            }
+        }
+        mOut.append(1, ' ').append(attribute->getNameString()).append("=\"");
+        escaped(attribute->getValueString(), syntax::XMLBytes::ATTRIBUTE_ESCAPES);
+        mOut += '"';
+    });
+}
+
+}  // namespace xml
+}  // namespace kavri
