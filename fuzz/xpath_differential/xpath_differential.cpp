@@ -162,8 +162,8 @@ std::string pathOf(const XPathNode& node) {
         return path + "/text()";
     }
     // A node of a lossless tree: its place among its parent's children.
-    const std::string place = "/node()[" +
-                              std::to_string(node.index() & ~XPathNode::AROUND_ROOT) + "]";
+    const std::string place =
+        "/node()[" + std::to_string(node.index() & ~XPathNode::AROUND_ROOT) + "]";
     if ((node.index() & XPathNode::AROUND_ROOT) != 0) {
         return place;
     }
@@ -317,9 +317,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     xmlSetGenericErrorFunc(nullptr, quiet);
     xmlSetStructuredErrorFunc(nullptr, quietStructured);
-    xmlDocPtr theirDocument =
-        xmlReadMemory(text.data(), static_cast<int>(text.size()), "fuzz.xml", nullptr,
-                      mixedTree ? XML_PARSE_NOCDATA : 0);
+    xmlDocPtr theirDocument = xmlReadMemory(text.data(), static_cast<int>(text.size()), "fuzz.xml",
+                                            nullptr, mixedTree ? XML_PARSE_NOCDATA : 0);
     FUZZ_CHECK(theirDocument != nullptr, "libxml2 reads the document");
     xmlXPathContextPtr context = xmlXPathNewContext(theirDocument);
     context->node = reinterpret_cast<xmlNodePtr>(theirDocument);
