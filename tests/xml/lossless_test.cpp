@@ -9,10 +9,12 @@
 #include <vector>
 
 #include "framework/kavrimain/MemoryInputStream.h"
+#include "framework/kavrimain/MemoryOutputStream.h"
 #include "xml/ContentList.h"
 #include "xml/DOMParser.h"
 #include "xml/Document.h"
 #include "xml/XMLException.h"
+#include "xml/XMLWriter.h"
 #include "xml/XNode.h"
 
 namespace {
@@ -136,6 +138,9 @@ TEST(LosslessWriting, UnchangedGivesTheBytesBack) {
     for (const std::string& text : texts) {
         std::unique_ptr<Document> doc = readLossless(text);
         EXPECT_EQ(written(*doc), text);
+        // After an edit of another tree, each part is compared with its input.
+        readLossless("<o a='1'/>")->getRootNode()->getAttribute("a")->setValue("2");
+        EXPECT_EQ(written(*doc), text);
     }
 }
 
@@ -187,6 +192,14 @@ TEST(LosslessWriting, EditsTouchOnlyWhatChanged) {
              content.insertInstruction(2, "pi", "d");
          },
          "<a><!-- new -->x<?pi d?></a>"},
+        {"several edits of one element", "<p>Hello <b>world</b><!--x--> again</p>",
+         [](Document& d) {
+             ContentList content(d.getRootNode());
+             content.insertComment(0, " checked ");
+             content.setText(4, " & again");
+             d.getRootNode()->getFirstChild("b")->addAttribute("class", "x");
+         },
+         "<p><!-- checked -->Hello <b class=\"x\">world</b><!--x--> &amp; again</p>"},
         {"before and after the root", "<?xml version='1.0'?>\n<a/>\n",
          [](Document& d) {
              ContentList(&d, ContentList::BEFORE_ROOT).insertComment(2, "c");
@@ -213,6 +226,12 @@ TEST(LosslessWriting, EditsTouchOnlyWhatChanged) {
         std::unique_ptr<Document> doc = readLossless(e.input);
         e.edit(*doc);
         EXPECT_EQ(written(*doc), e.expected) << e.what;
+        // What was written reads back as the tree it was edited into.
+        std::string edited;
+        std::string reread;
+        doc->getRootNode()->dump(edited);
+        readLossless(written(*doc))->getRootNode()->dump(reread);
+        EXPECT_EQ(reread, edited) << e.what;
     }
 }
 
@@ -262,6 +281,28 @@ TEST(LosslessTree, EditsAreChecked) {
     EXPECT_THROW(ContentList(doc.get(), ContentList::AFTER_ROOT).insertText(0, "x"),
                  kavri::xml::XMLException);
     EXPECT_EQ(written(*doc), "<a/>");
+}
+
+std::string laidOut(Document* doc, bool tidy) {
+    kavri::stream::MemoryOutputStream out;
+    kavri::xml::XMLWriter(true, tidy, false).write(doc, &out);
+    return out.str();
+}
+
+TEST(LosslessLayouts, IndentOnlyContentOfElements) {
+    std::unique_ptr<Document> doc = readLossless(
+        "<?xml version='1.0'?>\n<!--top-->\n<doc>\n    <p>Hello <b>world</b> again</p>\n"
+        "  <list><i>1</i>  <i>2</i><!--c--><?p d?></list>\n"
+        " <pre xml:space='preserve'>\n  <x/>\n </pre><e/>\n</doc>\n<!--end-->");
+    EXPECT_EQ(laidOut(doc.get(), true),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!--top-->\n<doc>\n"
+              "\t<p>Hello <b>world</b> again</p>\n"
+              "\t<list>\n\t\t<i>1</i>\n\t\t<i>2</i>\n\t\t<!--c-->\n\t\t<?p d?>\n\t</list>\n"
+              "\t<pre xml:space=\"preserve\">\n  <x/>\n </pre>\n\t<e/>\n</doc>\n<!--end-->\n");
+    EXPECT_EQ(laidOut(doc.get(), false),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!--top--><doc>"
+              "<p>Hello <b>world</b> again</p><list><i>1</i><i>2</i><!--c--><?p d?></list>"
+              "<pre xml:space=\"preserve\">\n  <x/>\n </pre><e/></doc><!--end-->");
 }
 
 }  // namespace
