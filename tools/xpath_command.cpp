@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "framework/kavrimain/MemoryInputStream.h"
 #include "framework/kavrimain/MemoryOutputStream.h"
 #include "framework/plinth/Exception.h"
 #include "syntax/XMLChars.h"
 #include "syntax/XMLSyntax.h"
 #include "tools/Command.h"
+#include "xml/DOMParser.h"
 #include "xml/Document.h"
 #include "xml/XMLWriter.h"
 #include "xml/XPath.h"
@@ -27,22 +29,27 @@ using kavri::xml::XPathQuery;
 using kavri::xml::XPathValue;
 
 const char* const XPATH_USAGE =
-    "usage: kavrixml xpath [--strict] [--] EXPR FILE...\n"
+    "usage: kavrixml xpath [--strict | --lenient] [--] EXPR FILE...\n"
     "\n"
     "Evaluates the XPath 1.0 expression EXPR on each document, from its root\n"
     "node, and prints the result. A node set is printed one node per line in\n"
     "document order: an element as compact XML, an attribute as name=\"value\",\n"
-    "a text node as its text. Any other result is printed as its string: a\n"
-    "number as XPath writes it, a boolean as true or false.\n"
+    "a text node as its text, a comment as <!--TEXT-->, a processing\n"
+    "instruction as <?TARGET DATA?>. Any other result is printed as its\n"
+    "string: a number as XPath writes it, a boolean as true or false.\n"
     "\n"
-    "Documents are read leniently, with each element's body trimmed, as format\n"
-    "reads them; --strict reads only what the library reads by default. FILE\n"
-    "may be \"-\" for standard input; -- ends the options (for an EXPR that\n"
-    "begins with '-').\n"
+    "Documents are read whole by default: text in place among the elements,\n"
+    "comments and processing instructions are nodes, as XPath 1.0 describes\n"
+    "them. --lenient reads the library's tree instead (each element's body as\n"
+    "one trimmed text node before its children, no comments), as format\n"
+    "--lenient reads it; --strict reads only what the library reads by\n"
+    "default, into the same tree. FILE may be \"-\" for standard input; --\n"
+    "ends the options (for an EXPR that begins with '-').\n"
     "\n"
-    "Attribute values are escaped as in XML (tab, line feed and carriage\n"
-    "return as references, so that each result stays on one line). With\n"
-    "several files, an empty result names its file.\n"
+    "Attribute values, and the texts, comments and instructions of a document\n"
+    "read whole, are escaped as in XML (tab, line feed and carriage return as\n"
+    "references, so that each result stays on one line). With several files,\n"
+    "an empty result names its file.\n"
     "\n"
     "Exit status: 0 every result is non-empty, 1 an empty node set or a file\n"
     "that cannot be read, 2 a usage error or an expression that does not\n"
@@ -92,19 +99,31 @@ class Printer {
                 mWriter.write(const_cast<kavri::xml::XNode*>(node.element()), &mStream);
                 out += mStream.str();
                 break;
-            case XPathNode::ATTRIBUTE: {
+            case XPathNode::ATTRIBUTE:
                 out += node.name() + "=\"";
-                kavri::xml::syntax::putEscaped(
-                    node.value().c_str(), kavri::xml::syntax::XMLBytes::ATTRIBUTE_ESCAPES,
-                    [&out](const char* bytes, size_t length = std::string::npos) {
-                        out.append(bytes,
-                                   length != std::string::npos ? length : std::strlen(bytes));
-                    });
+                appendEscaped(node.value(), out);
                 out += '"';
+                break;
+            case XPathNode::COMMENT:
+                out += "<!--";
+                appendEscaped(node.value(), out);
+                out += "-->";
+                break;
+            case XPathNode::INSTRUCTION: {
+                const std::string data = node.value();
+                out += "<?" + node.name() + (data.empty() ? "" : " ");
+                appendEscaped(data, out);
+                out += "?>";
                 break;
             }
             default:
-                out += node.value();
+                // The library's tree keeps its texts as they were printed
+                // before documents were read whole.
+                if (node.index() != 0) {
+                    appendEscaped(node.value(), out);
+                } else {
+                    out += node.value();
+                }
                 break;
         }
         if (out.empty() || out.back() != '\n') {
@@ -112,20 +131,52 @@ class Printer {
         }
     }
 
+    static void appendEscaped(const std::string& text, std::string& out) {
+        kavri::xml::syntax::putEscaped(
+            text.c_str(), kavri::xml::syntax::XMLBytes::ATTRIBUTE_ESCAPES,
+            [&out](const char* bytes, size_t length = std::string::npos) {
+                out.append(bytes, length != std::string::npos ? length : std::strlen(bytes));
+            });
+    }
+
     kavri::xml::XMLWriter mWriter{false, false};
     kavri::stream::MemoryOutputStream mStream;
 };
+
+// Reads a document whole (DOMParser::setLossless); on a fault, the error
+// is the lenient reader's, which reads the same documents.
+std::unique_ptr<Document> readWhole(const std::string& path, std::string& error) {
+    std::string bytes = readInput(path);
+    {
+        kavri::stream::MemoryInputStream in(bytes);
+        kavri::xml::DOMParser parser;
+        parser.setLossless(true);
+        try {
+            return std::unique_ptr<Document>(parser.parse(&in));
+        } catch (const ::core::Exception&) {
+        }
+    }
+    ReadOptions lenient;
+    lenient.lenient = true;
+    std::unique_ptr<Document> doc = parseDocument(std::move(bytes), path, error, lenient);
+    if (doc) {
+        error = std::string(path) + ": the document reads leniently but not whole";
+    }
+    return nullptr;
+}
 
 int runXPath(const std::vector<std::string>& args) {
     ReadOptions reading;
     reading.trimBodies = true;
     reading.lenient = true;
+    bool whole = true;
     std::vector<std::string> words;
     bool options = true;
     for (const std::string& arg : args) {
         if (options && arg == "--") {
             options = false;
         } else if (options && readingOption(arg, reading)) {
+            whole = false;
             continue;
         } else if (options && isOption(arg)) {
             return unknownOption("xpath", arg);
@@ -149,7 +200,7 @@ int runXPath(const std::vector<std::string>& args) {
         std::string error;
         std::unique_ptr<Document> doc;
         try {
-            doc = readDocument(words[i], error, reading);
+            doc = whole ? readWhole(words[i], error) : readDocument(words[i], error, reading);
         } catch (const ::core::Exception& e) {
             error = e.getMessage();
         }
@@ -158,6 +209,9 @@ int runXPath(const std::vector<std::string>& args) {
             continue;
         }
         try {
+            // The document is unchanged while its results are printed: what
+            // the query read of its content serves the printing too.
+            const kavri::xml::XPathSession session;
             const char* file = words.size() > 2 ? words[i].c_str() : nullptr;
             if (!printer.print(query->evaluate(*doc), file)) {
                 status = EXIT_FAULT;

@@ -9,6 +9,7 @@
 #include "syntax/XMLChars.h"
 #include "xml/Document.h"
 #include "xml/XPathEvaluator.h"
+#include "xml/XPathParts.h"
 
 namespace kavri {
 namespace xml {
@@ -59,14 +60,8 @@ XPathNode::XPathNode(const Document& document)
     : mElement(document.getRootNode()), mKind(document.getRootNode() != nullptr ? ROOT : NONE) {}
 
 std::string XPathNode::name() const {
-    switch (mKind) {
-        case ELEMENT:
-            return mElement->getName();
-        case ATTRIBUTE:
-            return mAttribute->filedName();
-        default:
-            return std::string();
-    }
+    const xpath::PartsScope scope;
+    return xpath::Axes::nameOf(*this);
 }
 
 std::string XPathNode::value() const {
@@ -76,9 +71,20 @@ std::string XPathNode::value() const {
     return std::string(evaluator.stringValue(*this, scratch));
 }
 
+// --- XPathSession ---------------------------------------------------------------
+
+XPathSession::XPathSession() {
+    xpath::Parts::enter();
+}
+
+XPathSession::~XPathSession() {
+    xpath::Parts::leave();
+}
+
 // --- XPathValue -------------------------------------------------------------------
 
 XPathValue::XPathValue(XPathNodeSet nodes) : mType(NODE_SET), mNodes(std::move(nodes)) {
+    const xpath::PartsScope scope;
     mNodes.erase(std::remove(mNodes.begin(), mNodes.end(), XPathNode()), mNodes.end());
     std::sort(mNodes.begin(), mNodes.end(), [](const XPathNode& a, const XPathNode& b) {
         return xpath::Axes::compareOrder(a, b) < 0;

@@ -13,12 +13,20 @@
 // order of their names; an element's body as one text node and its CDATA as
 // a second text node after it, both before the element's children (text
 // nodes exist only for non-empty texts). Comments, processing instructions
-// and namespace nodes do not exist: comment(), processing-instruction() and
-// the namespace axis select nothing, and id() gives an empty set. Name
+// and namespace nodes do not exist there: comment(), processing-instruction()
+// and the namespace axis select nothing, and id() gives an empty set. Name
 // tests compare names as written, prefix included; local-name(),
 // namespace-uri() and lang() read the xmlns and xml:lang attributes in
 // scope. The string value of an element is its body, then its CDATA, then
 // its children's string values in order.
+//
+// A document read losslessly (DOMParser::setLossless) is seen as XPath 1.0
+// describes it: among an element's children, in document order, a text node
+// for each run of text (white space included, CDATA sections merged with the
+// text beside them), comment and processing-instruction nodes; the comments
+// and instructions before and after the top element are children of the
+// root node. The string value of an element is its text nodes joined in
+// document order; name() of an instruction is its target.
 //
 // Ownership and threads: a compiled query is immutable (copies share it) and
 // may be evaluated by any number of threads at once on one shared tree;
@@ -79,31 +87,42 @@ class XPathException : public ::core::Exception {
 
 // One node of the tree as XPath sees it. ROOT stands above `element`, the
 // top element of its tree; TEXT is an element's body, CDATA its CDATA block.
+// In a document read losslessly a TEXT, COMMENT or INSTRUCTION node is a
+// part of `element`'s content in order, and `index()` tells which; the
+// comments and instructions around the top element are children of ROOT.
 class XPathNode {
   public:
-    enum Kind : uint8_t { NONE, ROOT, ELEMENT, ATTRIBUTE, TEXT, CDATA };
+    enum Kind : uint8_t { NONE, ROOT, ELEMENT, ATTRIBUTE, TEXT, CDATA, COMMENT, INSTRUCTION };
+    // index(): 0 for a node of the design's tree; for a part, its place in
+    // its element's content (from 1), with AROUND_ROOT set when it stands
+    // before or after the top element.
+    static constexpr uint32_t AROUND_ROOT = 0x80000000u;
 
     XPathNode() = default;
     // The element itself (null: no node).
     XPathNode(const XNode* element);  // NOLINT: a node is a context as it is
     // The root node of the document's tree (no node when it has no root).
     XPathNode(const Document& document);  // NOLINT
-    XPathNode(Kind kind, const XNode* element, const Attribute* attribute = nullptr)
-        : mElement(element), mAttribute(attribute), mKind(kind) {}
+    XPathNode(Kind kind, const XNode* element, const Attribute* attribute = nullptr,
+              uint32_t index = 0)
+        : mElement(element), mAttribute(attribute), mKind(kind), mIndex(index) {}
 
     Kind kind() const { return mKind; }
     explicit operator bool() const { return mKind != NONE; }
     // The element; for an attribute or text its element, for ROOT the top one.
     const XNode* element() const { return mElement; }
     const Attribute* attribute() const { return mAttribute; }
+    uint32_t index() const { return mIndex; }
 
-    // name() of XPath: "" for the root and text nodes.
+    // name() of XPath: "" for the root, text and comment nodes, the target
+    // of an instruction.
     std::string name() const;
     // The string value (text nodes: their text; attributes: their value).
     std::string value() const;
 
     bool operator==(const XPathNode& other) const {
-        return mKind == other.mKind && mElement == other.mElement && mAttribute == other.mAttribute;
+        return mKind == other.mKind && mElement == other.mElement &&
+               mAttribute == other.mAttribute && mIndex == other.mIndex;
     }
     bool operator!=(const XPathNode& other) const { return !(*this == other); }
 
@@ -111,6 +130,7 @@ class XPathNode {
     const XNode* mElement = nullptr;
     const Attribute* mAttribute = nullptr;
     Kind mKind = NONE;
+    uint32_t mIndex = 0;
 };
 
 // Nodes in document order, without duplicates.
@@ -195,6 +215,19 @@ struct XPathOptions {
     const XPathVariables* variables = nullptr;
     uint64_t maxSteps = DEFAULT_MAX_STEPS;
     uint64_t maxNodes = DEFAULT_MAX_NODES;
+};
+
+// While an XPathSession lives, evaluations and node values on its thread
+// keep what they read of the content of lossless elements, instead of
+// reading it again each time: printing each of many text nodes of one large
+// element then costs as much as printing one. The tree must not change while
+// a session lives; sessions nest.
+class XPathSession {
+  public:
+    XPathSession();
+    ~XPathSession();
+    XPathSession(const XPathSession&) = delete;
+    XPathSession& operator=(const XPathSession&) = delete;
 };
 
 class XPathQuery {

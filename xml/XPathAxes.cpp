@@ -107,6 +107,8 @@ const char* Axes::nameOf(const XPathNode& node) {
             return node.element()->getName();
         case XPathNode::ATTRIBUTE:
             return node.attribute()->filedName();
+        case XPathNode::INSTRUCTION:
+            return partOf(node).target.c_str();
         default:
             return "";
     }
@@ -122,7 +124,10 @@ XPathNode Axes::parentOf(const XPathNode& node) {
         case XPathNode::ATTRIBUTE:
         case XPathNode::TEXT:
         case XPathNode::CDATA:
-            return XPathNode(XPathNode::ELEMENT, node.element());
+        case XPathNode::COMMENT:
+        case XPathNode::INSTRUCTION:
+            return isAroundRoot(node) ? XPathNode(XPathNode::ROOT, node.element())
+                                      : XPathNode(XPathNode::ELEMENT, node.element());
         default:
             return XPathNode();
     }
@@ -151,9 +156,56 @@ int Axes::compareSameElement(const XPathNode& a, const XPathNode& b) {
     return 0;
 }
 
+size_t Axes::placeAmongParts(const XNode* element, const PartList*& list) {
+    const XNode* parent = element->getParent();
+    if (parent == nullptr) {
+        list = &Parts::around(element);
+        return list->elementAt.front();
+    }
+    list = &Parts::of(parent);
+    const size_t ordinal = static_cast<size_t>(positionOf(element) - parent->getChildren().begin());
+    return ordinal < list->elementAt.size() ? list->elementAt[ordinal] : list->parts.size();
+}
+
+int Axes::comparePart(const XPathNode& part, const XPathNode& other) {
+    if (isPart(other) && isAroundRoot(part) == isAroundRoot(other) &&
+        part.element() == other.element()) {
+        return placeOf(part) < placeOf(other) ? -1 : placeOf(part) > placeOf(other) ? 1 : 0;
+    }
+    const XNode* owner = part.element();
+    const PartList* list = nullptr;
+    if (isAroundRoot(part)) {
+        // The other node lies in the top element, or in another tree.
+        const XNode* top = rootOf(other).element();
+        if (top != owner) {
+            return owner < top ? -1 : 1;
+        }
+        return placeOf(part) < placeAmongParts(owner, list) ? -1 : 1;
+    }
+    // A part of `owner` comes after the element and its attributes, and
+    // before or after each child's subtree as it stands before or after
+    // that child.
+    const XNode* inner = isAroundRoot(other) ? nullptr : other.element();
+    if (inner == owner) {
+        return 1;
+    }
+    for (const XNode* at = inner; at != nullptr; at = at->getParent()) {
+        if (at->getParent() == owner) {
+            return placeOf(part) < placeAmongParts(at, list) ? -1 : 1;
+        }
+    }
+    return compareOrder(XPathNode(XPathNode::ELEMENT, owner), other);
+}
+
 int Axes::compareOrder(const XPathNode& a, const XPathNode& b) {
     if (a.kind() == XPathNode::ROOT || b.kind() == XPathNode::ROOT) {
         return (a.kind() == XPathNode::ROOT ? 0 : 1) - (b.kind() == XPathNode::ROOT ? 0 : 1);
+    }
+    if (isPart(a)) {
+        return comparePart(a, b);
+    }
+    if (isPart(b)) {
+        return -comparePart(b, a);
     }
     const XNode* x = a.element();
     const XNode* y = b.element();
@@ -182,7 +234,8 @@ bool Axes::inSubtree(const XPathNode& earlier, const XPathNode& later) {
     if (earlier.kind() == XPathNode::ROOT) {
         return later.kind() != XPathNode::ROOT;
     }
-    if (earlier.kind() != XPathNode::ELEMENT || later.kind() == XPathNode::ROOT) {
+    if (earlier.kind() != XPathNode::ELEMENT || later.kind() == XPathNode::ROOT ||
+        isAroundRoot(later)) {
         return false;
     }
     if (later.element() == earlier.element()) {

@@ -1,8 +1,14 @@
 // Axes is the tree as XPath sees it: which nodes an element stands for (the
-// element, its attributes, its body and CDATA as text nodes), their parents,
-// their document order, and the walks of the thirteen axes over them. Every
-// rule about node kinds lives here, so that a new kind of node is a change
-// of this unit alone. Internal to the library.
+// element, its attributes, its body and CDATA as text nodes; in a document
+// read losslessly, the parts of its content in order: texts, comments and
+// instructions among the child elements), their parents, their document
+// order, and the walks of the thirteen axes over them. Every rule about node
+// kinds lives here, so that a new kind of node is a change of this unit
+// alone. Internal to the library.
+//
+// Walks that want only elements (and attributes) are the same on both
+// kinds of tree; the lossless parts are read only by walks that want text,
+// comments or instructions, and only for documents read losslessly.
 //
 // An Axes object belongs to one evaluation and holds the frames of the walks
 // in progress in one vector (nested walks stack above each other), so that
@@ -22,6 +28,7 @@
 
 #include "core/SmartPtr.h"
 #include "xml/XNode.h"
+#include "xml/XPathParts.h"
 #include "xml/XPathProgram.h"
 
 namespace kavri {
@@ -45,8 +52,32 @@ class Axes {
         const char* data = element->getCData(size);
         return data != nullptr ? std::string_view(data, size) : std::string_view();
     }
+    // A part of the content in order of a lossless element (or of the root
+    // node, when it stands around the top element).
+    static bool isPart(const XPathNode& node) { return node.index() != 0; }
+    static bool isAroundRoot(const XPathNode& node) {
+        return (node.index() & XPathNode::AROUND_ROOT) != 0;
+    }
+    static uint32_t placeOf(const XPathNode& node) {
+        return (node.index() & ~XPathNode::AROUND_ROOT) - 1;
+    }
+    static const PartList& listOf(const XPathNode& node) {
+        return isAroundRoot(node) ? Parts::around(node.element()) : Parts::of(node.element());
+    }
+    static const Part& partOf(const XPathNode& node) { return listOf(node).parts[placeOf(node)]; }
+    // The node of part `place` of `list`, which belongs to `owner`.
+    static XPathNode partNode(const PartList& list, size_t place, const XNode* owner,
+                              uint32_t flags) {
+        const Part& part = list.parts[place];
+        return part.kind == XPathNode::ELEMENT
+                   ? XPathNode(XPathNode::ELEMENT, part.element)
+                   : XPathNode(part.kind, owner, nullptr, static_cast<uint32_t>(place + 1) | flags);
+    }
     // The text of a text node.
     static std::string_view textOf(const XPathNode& node) {
+        if (isPart(node)) {
+            return partOf(node).text;
+        }
         return node.kind() == XPathNode::TEXT ? bodyOf(node.element()) : cdataOf(node.element());
     }
     static bool isText(const XPathNode& node) {
@@ -58,6 +89,9 @@ class Axes {
         if (node.kind() == XPathNode::ATTRIBUTE) {
             return node.attribute()->getValueString();
         }
+        if (isPart(node)) {
+            return partOf(node).text;
+        }
         return isText(node) ? textOf(node) : std::string_view();
     }
     // xmlns and xmlns:* are no attributes to XPath.
@@ -65,14 +99,15 @@ class Axes {
         return name[0] == 'x' && std::strncmp(name, "xmlns", 5) == 0 &&
                (name[5] == '\0' || name[5] == ':');
     }
-    // name() of XPath: the element's or attribute's name, "" for the others.
+    // name() of XPath: the element's or attribute's name, an instruction's
+    // target, "" for the others.
     static const char* nameOf(const XPathNode& node);
     static XPathNode parentOf(const XPathNode& node);
     // The root node above `node`'s tree.
     static XPathNode rootOf(const XPathNode& node);
     // Document order of two nodes of one tree: negative, 0 or positive.
     static int compareOrder(const XPathNode& a, const XPathNode& b);
-    // The order of two nodes that `element()` shares.
+    // The order of two nodes that `element()` shares, neither of them a part.
     static int compareSameElement(const XPathNode& a, const XPathNode& b);
     // True when `later` lies inside the subtree of `earlier`: below it, or
     // one of the nodes its element stands for.
@@ -109,13 +144,36 @@ class Axes {
         const Child* end;
         const XNode* owner;  // whose children these are (walks backwards only)
     };
-    // Gives the frame stack back the height it had when a walk began,
-    // however the walk ends.
+    // A lossless element's parts being walked: `at` is the next one (one
+    // past it, walking backwards).
+    struct PartFrame {
+        const PartList* list;
+        const XNode* owner;
+        size_t at;
+    };
+    // Gives a frame stack back the height it had when a walk began, however
+    // the walk ends.
+    template <class F>
     struct FramesUnwind {
-        std::vector<Frame>& frames;
+        std::vector<F>& frames;
         size_t base;
         ~FramesUnwind() { frames.resize(base); }
     };
+
+    // The order of a part and another node of one tree.
+    static int comparePart(const XPathNode& part, const XPathNode& other);
+    // Where a lossless element stands among its parent's parts (among the
+    // root node's for the top element), and that list.
+    static size_t placeAmongParts(const XNode* element, const PartList*& list);
+    // The lossless walks.
+    template <class Emit>
+    bool partsBelow(const XNode* top, Emit&& emit);
+    template <class Emit>
+    bool partsBelowBackwards(const XNode* top, Emit&& emit);
+    template <class Emit>
+    static bool partSiblings(const XPathNode& node, bool forward, bool withText, Emit&& emit);
+    template <class Emit>
+    bool rootDescendants(const XNode* top, Emit&& emit);
 
     template <class Emit>
     static bool ownTextsBackwards(const XNode* element, Emit&& emit) {
@@ -141,6 +199,7 @@ class Axes {
     bool precedingSiblings(const XPathNode& node, bool withText, Emit&& emit);
 
     std::vector<Frame> mFrames;
+    std::vector<PartFrame> mPartFrames;
 };
 
 template <class Emit>
@@ -156,6 +215,9 @@ bool Axes::attributes(const XNode* element, Emit&& emit) {
 
 template <class Emit>
 bool Axes::descendants(const XNode* top, bool withText, Emit&& emit) {
+    if (withText && Parts::isLossless(top)) {
+        return partsBelow(top, emit);
+    }
     if (withText && !ownTexts(top, emit)) {
         return false;
     }
@@ -164,7 +226,7 @@ bool Axes::descendants(const XNode* top, bool withText, Emit&& emit) {
         return true;
     }
     const size_t base = mFrames.size();
-    FramesUnwind unwind{mFrames, base};
+    FramesUnwind<Frame> unwind{mFrames, base};
     mFrames.push_back(Frame{children.begin(), children.end(), top});
     while (mFrames.size() > base) {
         Frame& frame = mFrames.back();
@@ -193,7 +255,7 @@ bool Axes::elementsBelow(const XNode* top, Visit&& visit) {
     // `base`. A visit that walks on its own stacks its frames above ours
     // and may move the vector, so it is addressed afresh on each use.
     const size_t base = mFrames.size();
-    FramesUnwind unwind{mFrames, base};
+    FramesUnwind<Frame> unwind{mFrames, base};
     size_t saved = 0;
     const Child* at = top->getChildren().begin();
     const Child* end = top->getChildren().end();
@@ -235,8 +297,11 @@ bool Axes::elementsBelow(const XNode* top, Visit&& visit) {
 
 template <class Emit>
 bool Axes::descendantsBackwards(const XNode* top, bool withText, Emit&& emit) {
+    if (withText && Parts::isLossless(top)) {
+        return partsBelowBackwards(top, emit);
+    }
     const size_t base = mFrames.size();
-    FramesUnwind unwind{mFrames, base};
+    FramesUnwind<Frame> unwind{mFrames, base};
     const XNode::ChildList& children = top->getChildren();
     // Frames walk their children backwards: `at` is one past the next one.
     mFrames.push_back(Frame{children.end(), children.begin(), top});
@@ -261,6 +326,10 @@ bool Axes::descendantsBackwards(const XNode* top, bool withText, Emit&& emit) {
 
 template <class Emit>
 bool Axes::followingSiblings(const XPathNode& node, bool withText, Emit&& emit) {
+    if (isPart(node) ||
+        (withText && node.kind() == XPathNode::ELEMENT && Parts::isLossless(node.element()))) {
+        return partSiblings(node, true, withText, emit);
+    }
     const XNode* owner = node.element();
     const Child* from;
     switch (node.kind()) {
@@ -293,6 +362,10 @@ bool Axes::followingSiblings(const XPathNode& node, bool withText, Emit&& emit) 
 
 template <class Emit>
 bool Axes::precedingSiblings(const XPathNode& node, bool withText, Emit&& emit) {
+    if (isPart(node) ||
+        (withText && node.kind() == XPathNode::ELEMENT && Parts::isLossless(node.element()))) {
+        return partSiblings(node, false, withText, emit);
+    }
     const XNode* owner = node.element();
     switch (node.kind()) {
         case XPathNode::ELEMENT: {
@@ -317,11 +390,22 @@ bool Axes::precedingSiblings(const XPathNode& node, bool withText, Emit&& emit) 
 
 template <class Emit>
 bool Axes::child(const XPathNode& node, bool withText, Emit&& emit) {
+    if (node.kind() != XPathNode::ROOT && node.kind() != XPathNode::ELEMENT) {
+        return true;
+    }
+    if (withText && Parts::isLossless(node.element())) {
+        const bool root = node.kind() == XPathNode::ROOT;
+        const PartList& list = root ? Parts::around(node.element()) : Parts::of(node.element());
+        const uint32_t flags = root ? XPathNode::AROUND_ROOT : 0;
+        for (size_t place = 0; place < list.parts.size(); ++place) {
+            if (!emit(partNode(list, place, node.element(), flags))) {
+                return false;
+            }
+        }
+        return true;
+    }
     if (node.kind() == XPathNode::ROOT) {
         return emit(XPathNode(XPathNode::ELEMENT, node.element()));
-    }
-    if (node.kind() != XPathNode::ELEMENT) {
-        return true;
     }
     if (withText && !ownTexts(node.element(), emit)) {
         return false;
@@ -375,6 +459,108 @@ bool Axes::preceding(const XPathNode& node, bool withText, Emit&& emit) {
 }
 
 template <class Emit>
+bool Axes::partsBelow(const XNode* top, Emit&& emit) {
+    const size_t base = mPartFrames.size();
+    FramesUnwind<PartFrame> unwind{mPartFrames, base};
+    mPartFrames.push_back(PartFrame{&Parts::of(top), top, 0});
+    while (mPartFrames.size() > base) {
+        // emit may walk on its own and move the stack: the frame is not
+        // used after it.
+        PartFrame& frame = mPartFrames.back();
+        if (frame.at == frame.list->parts.size()) {
+            mPartFrames.pop_back();
+            continue;
+        }
+        const XPathNode node = partNode(*frame.list, frame.at++, frame.owner, 0);
+        if (!emit(node)) {
+            return false;
+        }
+        if (node.kind() == XPathNode::ELEMENT) {
+            mPartFrames.push_back(PartFrame{&Parts::of(node.element()), node.element(), 0});
+        }
+    }
+    return true;
+}
+
+template <class Emit>
+bool Axes::partsBelowBackwards(const XNode* top, Emit&& emit) {
+    const size_t base = mPartFrames.size();
+    FramesUnwind<PartFrame> unwind{mPartFrames, base};
+    const PartList* list = &Parts::of(top);
+    mPartFrames.push_back(PartFrame{list, top, list->parts.size()});
+    while (mPartFrames.size() > base) {
+        PartFrame& frame = mPartFrames.back();
+        if (frame.at == 0) {
+            // An element comes before its content: after it, walking back.
+            const XNode* owner = frame.owner;
+            mPartFrames.pop_back();
+            if (owner != top && !emit(XPathNode(XPathNode::ELEMENT, owner))) {
+                return false;
+            }
+            continue;
+        }
+        const size_t place = --frame.at;
+        const Part& part = frame.list->parts[place];
+        if (part.kind == XPathNode::ELEMENT) {
+            list = &Parts::of(part.element);
+            mPartFrames.push_back(PartFrame{list, part.element, list->parts.size()});
+        } else if (!emit(partNode(*frame.list, place, frame.owner, 0))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+template <class Emit>
+bool Axes::partSiblings(const XPathNode& node, bool forward, bool withText, Emit&& emit) {
+    const PartList* list = nullptr;
+    const XNode* owner = node.element();
+    uint32_t flags = node.index() & XPathNode::AROUND_ROOT;
+    size_t place;
+    if (isPart(node)) {
+        list = &listOf(node);
+        place = placeOf(node);
+    } else {
+        place = placeAmongParts(owner, list);
+        if (owner->getParent() != nullptr) {
+            owner = owner->getParent();
+        } else {
+            flags = XPathNode::AROUND_ROOT;
+        }
+    }
+    auto visit = [&](size_t at) {
+        return (!withText && list->parts[at].kind != XPathNode::ELEMENT) ||
+               emit(partNode(*list, at, owner, flags));
+    };
+    if (forward) {
+        for (size_t at = place + 1; at < list->parts.size(); ++at) {
+            if (!visit(at)) {
+                return false;
+            }
+        }
+        return true;
+    }
+    for (size_t at = place; at-- > 0;) {
+        if (!visit(at)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+template <class Emit>
+bool Axes::rootDescendants(const XNode* top, Emit&& emit) {
+    const PartList& list = Parts::around(top);
+    for (size_t place = 0; place < list.parts.size(); ++place) {
+        const XPathNode node = partNode(list, place, top, XPathNode::AROUND_ROOT);
+        if (!emit(node) || (node.kind() == XPathNode::ELEMENT && !partsBelow(top, emit))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+template <class Emit>
 bool Axes::axis(Axis axis, const XPathNode& node, bool withText, Emit&& emit) {
     const XPathNode::Kind kind = node.kind();
     switch (axis) {
@@ -386,6 +572,9 @@ bool Axes::axis(Axis axis, const XPathNode& node, bool withText, Emit&& emit) {
         case Axis::DESCENDANT:
             if (axis == Axis::DESCENDANT_OR_SELF && !emit(node)) {
                 return false;
+            }
+            if (kind == XPathNode::ROOT && withText && Parts::isLossless(node.element())) {
+                return rootDescendants(node.element(), emit);
             }
             if (kind == XPathNode::ROOT) {
                 return emit(XPathNode(XPathNode::ELEMENT, node.element())) &&

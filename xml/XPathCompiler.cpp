@@ -720,13 +720,16 @@ class Parser {
         const Token& name = take();
         if (peek().kind == Tok::LPAREN && isNodeType(name.text)) {
             take();
-            if (name.text == "processing-instruction" && peek().kind == Tok::LITERAL) {
-                take();
+            step.test = name.text == "node"      ? Test::NODE
+                        : name.text == "text"    ? Test::TEXT
+                        : name.text == "comment" ? Test::COMMENT
+                                                 : Test::INSTRUCTION;
+            if (step.test == Test::INSTRUCTION && peek().kind == Tok::LITERAL) {
+                // Only instructions of this target; there are none of "".
+                step.name = take().text;
+                step.test = step.name.empty() ? Test::NOTHING : Test::INSTRUCTION;
             }
             expect(Tok::RPAREN, "')'");
-            step.test = name.text == "node"   ? Test::NODE
-                        : name.text == "text" ? Test::TEXT
-                                              : Test::NOTHING;
             return;
         }
         step.test = Test::NAME;

@@ -311,7 +311,8 @@ bool isFalse(Evaluator&, Call, const Context&) {
 bool lang(Evaluator& evaluator, Call call, const Context& context) {
     Evaluator::PooledString scratch = evaluator.pooledString();
     const std::string_view language = evaluator.string(call->args[0], context, *scratch);
-    if (!context.node || context.node.kind() == XPathNode::ROOT) {
+    if (!context.node || context.node.kind() == XPathNode::ROOT ||
+        Axes::isAroundRoot(context.node)) {
         return false;
     }
     for (const XNode* at = context.node.element(); at != nullptr; at = at->getParent()) {

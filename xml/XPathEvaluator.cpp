@@ -33,6 +33,11 @@ bool matchesOther(const Step& step, const XPathNode& node) {
             return true;
         case Test::TEXT:
             return Axes::isText(node);
+        case Test::COMMENT:
+            return node.kind() == XPathNode::COMMENT;
+        case Test::INSTRUCTION:
+            return node.kind() == XPathNode::INSTRUCTION &&
+                   (step.name.empty() || step.name == Axes::nameOf(node));
         case Test::PREFIX:
             return node.kind() == principalKind(step) &&
                    std::strncmp(Axes::nameOf(node), step.name.c_str(), step.name.size()) == 0;
@@ -56,8 +61,10 @@ inline bool matches(const Step& step, const XPathNode& node) {
     return matchesOther(step, node);
 }
 
+// Whether the step selects nodes other than elements and attributes.
 bool wantsText(const Step& step) {
-    return step.test == Test::NODE || step.test == Test::TEXT;
+    return step.test == Test::NODE || step.test == Test::TEXT || step.test == Test::COMMENT ||
+           step.test == Test::INSTRUCTION;
 }
 
 double toNumber(std::string_view text) {
@@ -606,6 +613,14 @@ void Evaluator::sortUnique(NodeVec& nodes, const Expr* where) {
 // which costs one look-up per element instead of comparisons that climb the
 // tree and scan sibling lists.
 void Evaluator::sortLarge(NodeVec& nodes) {
+    if (std::any_of(nodes.begin(), nodes.end(), Axes::isPart)) {
+        // The parts of a lossless element stand between its children's
+        // subtrees, not with the element: the comparison orders them.
+        std::sort(nodes.begin(), nodes.end(), [](const XPathNode& a, const XPathNode& b) {
+            return Axes::compareOrder(a, b) < 0;
+        });
+        return;
+    }
     const auto byElement = [](const XPathNode& a, const XPathNode& b) {
         return std::less<const XNode*>()(a.element(), b.element());
     };
@@ -652,7 +667,7 @@ std::string_view Evaluator::stringValue(const XPathNode& node, std::string& scra
         return Axes::leafValue(node);
     }
     const XNode* element = node.element();
-    if (element->getChildren().empty() && !Axes::hasCData(element)) {
+    if (element->getChildren().empty() && !Axes::hasCData(element) && !Parts::isLossless(element)) {
         return Axes::bodyOf(element);
     }
     scratch.clear();

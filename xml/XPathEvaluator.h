@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "xml/XPathAxes.h"
+#include "xml/XPathParts.h"
 #include "xml/XPathProgram.h"
 #include "xml/XPathSeenNodes.h"
 
@@ -193,6 +194,7 @@ class Evaluator {
     void appendText(const XNode* element, std::string& out);
     void sortLarge(NodeVec& nodes);
 
+    PartsScope mScope;  // the lossless content read stays while evaluating
     const Program& mProgram;
     const XPathOptions& mOptions;
     uint64_t mSteps = 0;

@@ -40,9 +40,10 @@ inline bool isReverse(Axis axis) {
            axis == Axis::PRECEDING_SIBLING;
 }
 
-// NAME: a QName as written; PREFIX: "p:*"; ANY_NAME: "*"; NOTHING: comment()
-// and processing-instruction(), which no node of the tree passes.
-enum class Test : uint8_t { NAME, PREFIX, ANY_NAME, NODE, TEXT, NOTHING };
+// NAME: a QName as written; PREFIX: "p:*"; ANY_NAME: "*"; INSTRUCTION:
+// processing-instruction(), of the target in `name` when it is given;
+// NOTHING: processing-instruction(''), which no node passes.
+enum class Test : uint8_t { NAME, PREFIX, ANY_NAME, NODE, TEXT, COMMENT, INSTRUCTION, NOTHING };
 
 struct CoreFunction;
 
@@ -51,7 +52,7 @@ struct Expr;
 struct Step {
     Axis axis = Axis::CHILD;
     Test test = Test::NODE;
-    std::string name;  // NAME: the QName; PREFIX: "p:" (with the colon)
+    std::string name;  // NAME: the QName; PREFIX: "p:" (with the colon); INSTRUCTION: a target
     std::vector<const Expr*> predicates;
     // Some predicate reads position() or last() of this step, or is a number.
     bool positional = false;

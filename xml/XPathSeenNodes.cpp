@@ -25,7 +25,8 @@ void SeenNodes::clear() {
 size_t SeenNodes::hash(const XPathNode& node) {
     // Nodes are pool blocks: their addresses differ in the middle bits.
     uint64_t key = reinterpret_cast<uintptr_t>(node.element()) ^
-                   (reinterpret_cast<uintptr_t>(node.attribute()) << 1) ^ node.kind();
+                   (reinterpret_cast<uintptr_t>(node.attribute()) << 1) ^ node.kind() ^
+                   (static_cast<uint64_t>(node.index()) << 8);
     key ^= key >> 29;
     key *= 0xBF58476D1CE4E5B9ull;
     key ^= key >> 32;

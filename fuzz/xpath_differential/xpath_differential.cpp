@@ -1,10 +1,15 @@
-// XPath against libxml2's over element-only documents. The input holds the
-// bytes that build a document (elements a, b, c below r, attributes x, y, z
-// written in name order, text only in elements without children) and, after
-// the separator, an expression. When both libraries accept the expression
-// and finish it, their results must agree: node sets as the paths of their
-// nodes, numbers exactly, booleans, and strings up to the digits that each
-// writes a non-integer number with.
+// XPath against libxml2's. The input holds the bytes that build a document
+// (elements a, b, c below r, attributes x, y, z written in name order) and,
+// after the separator, an expression. An input whose first byte is even
+// builds an element-only document (text only in elements without children),
+// read with the library's default reader; an odd one builds mixed content
+// with comments, processing instructions and CDATA sections, also around r,
+// read losslessly, which libxml2 reads with CDATA as text (it keeps a
+// section as a node of its own, where XPath merges it with the text beside
+// it). When both libraries accept the expression and finish it, their
+// results must agree: node sets as the paths of their nodes, numbers
+// exactly, booleans, and strings up to the digits that each writes a
+// non-integer number with.
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
 
@@ -29,29 +34,62 @@ struct Element {
     std::map<std::string, std::string> attributes;
     std::string text;
     std::vector<std::unique_ptr<Element>> children;
+    // Mixed documents: the content in order, a child (by its index in
+    // `children`) or the markup of a text, comment, instruction or CDATA.
+    std::vector<std::pair<int, std::string>> content;
 
-    void write(std::string& out) const {
+    void write(std::string& out, bool mixed) const {
         out += "<" + name;
         for (const auto& attribute : attributes) {
             out += " " + attribute.first + "=\"" + attribute.second + "\"";
         }
         out += ">";
-        if (children.empty()) {
-            out += text;
-        }
-        for (const auto& child : children) {
-            child->write(out);
+        if (mixed) {
+            for (const auto& piece : content) {
+                if (piece.first < 0) {
+                    out += piece.second;
+                } else {
+                    children[static_cast<size_t>(piece.first)]->write(out, true);
+                }
+            }
+        } else {
+            if (children.empty()) {
+                out += text;
+            }
+            for (const auto& child : children) {
+                child->write(out, false);
+            }
         }
         out += "</" + name + ">";
     }
 };
 
+// A text, comment, instruction or CDATA section of a mixed document.
+std::string piece(unsigned choice, const char* value) {
+    static const char* const TARGETS[] = {"p", "q"};
+    switch (choice % 5) {
+        case 0:
+            return std::string("<!--") + value + "-->";
+        case 1:
+            return std::string("<?") + TARGETS[choice / 5 % 2] + " " + value + "?>";
+        case 2:
+            return std::string("<![CDATA[") + (*value != '\0' ? value : "<") + "]]>";
+        case 3:
+            return "\n  ";
+        default:
+            return value;
+    }
+}
+
 std::string buildDocument(const std::string& bytes) {
     static const char* const NAMES[] = {"a", "b", "c"};
     static const char* const ATTRIBUTES[] = {"x", "y", "z"};
     static const char* const VALUES[] = {"1", "2", "10", "-3", "1.5", "a", "b", "", " 4 ", "NaN"};
+    const bool mixed = !bytes.empty() && (bytes[0] & 1) != 0;
     Element root;
     root.name = "r";
+    std::string prolog;
+    std::string epilog;
     std::vector<Element*> open = {&root};
     size_t elements = 1;
     for (size_t i = 0; i < bytes.size(); ++i) {
@@ -63,6 +101,8 @@ std::string buildDocument(const std::string& bytes) {
             case 1:
             case 2:
                 if (open.size() < 7 && elements < 40) {
+                    current->content.emplace_back(static_cast<int>(current->children.size()),
+                                                  std::string());
                     current->children.emplace_back(new Element());
                     current->children.back()->name = NAMES[choice % 3];
                     open.push_back(current->children.back().get());
@@ -81,12 +121,17 @@ std::string buildDocument(const std::string& bytes) {
                 break;
             default:
                 current->text = VALUES[choice % 10];
+                if (mixed && choice % 5 < 2 && open.size() == 1 && choice >= 20) {
+                    (root.content.empty() ? prolog : epilog) += piece(choice, VALUES[choice % 10]);
+                } else if (mixed) {
+                    current->content.emplace_back(-1, piece(choice, VALUES[choice % 10]));
+                }
                 break;
         }
     }
-    std::string text;
-    root.write(text);
-    return text;
+    std::string text = prolog;
+    root.write(text, mixed);
+    return text + epilog;
 }
 
 std::string pathOf(const XPathNode& node) {
@@ -110,8 +155,32 @@ std::string pathOf(const XPathNode& node) {
     if (node.kind() == XPathNode::ATTRIBUTE) {
         return path + "/@" + node.name();
     }
-    return node.kind() == XPathNode::ELEMENT ? path : path + "/text()";
+    if (node.kind() == XPathNode::ELEMENT) {
+        return path;
+    }
+    if (node.index() == 0) {
+        return path + "/text()";
+    }
+    // A node of a lossless tree: its place among its parent's children.
+    const std::string place =
+        "/node()[" + std::to_string(node.index() & ~XPathNode::AROUND_ROOT) + "]";
+    if ((node.index() & XPathNode::AROUND_ROOT) != 0) {
+        return place;
+    }
+    return path + place;
 }
+
+// The place of a node among all its siblings, as in "node()[3]".
+std::string placeOf(const xmlNode* node) {
+    size_t index = 1;
+    for (const xmlNode* at = node->prev; at != nullptr; at = at->prev) {
+        ++index;
+    }
+    return "/node()[" + std::to_string(index) + "]";
+}
+
+// Whether the document being compared was read losslessly.
+bool mixedTree = false;
 
 std::string pathOf(const xmlNode* node) {
     switch (node->type) {
@@ -120,7 +189,13 @@ std::string pathOf(const xmlNode* node) {
         case XML_ATTRIBUTE_NODE:
             return pathOf(node->parent) + "/@" + reinterpret_cast<const char*>(node->name);
         case XML_TEXT_NODE:
-            return pathOf(node->parent) + "/text()";
+        case XML_COMMENT_NODE:
+        case XML_PI_NODE:
+            if (!mixedTree) {
+                return pathOf(node->parent) + "/text()";
+            }
+            return (node->parent->type == XML_DOCUMENT_NODE ? "" : pathOf(node->parent)) +
+                   placeOf(node);
         case XML_ELEMENT_NODE: {
             size_t index = 1;
             for (const xmlNode* at = node->prev; at != nullptr; at = at->prev) {
@@ -219,6 +294,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     const std::string text = buildDocument(parts[0]);
+    mixedTree = !parts[0].empty() && (parts[0][0] & 1) != 0;
 
     std::unique_ptr<XPathQuery> query;
     try {
@@ -227,6 +303,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     DOMParser parser;
+    parser.setLossless(mixedTree);
     kavri::stream::MemoryInputStream in(text);
     std::unique_ptr<Document> document(parser.parse(&in));
     XPathOptions options;
@@ -240,8 +317,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     xmlSetGenericErrorFunc(nullptr, quiet);
     xmlSetStructuredErrorFunc(nullptr, quietStructured);
-    xmlDocPtr theirDocument =
-        xmlReadMemory(text.data(), static_cast<int>(text.size()), "fuzz.xml", nullptr, 0);
+    xmlDocPtr theirDocument = xmlReadMemory(text.data(), static_cast<int>(text.size()), "fuzz.xml",
+                                            nullptr, mixedTree ? XML_PARSE_NOCDATA : 0);
     FUZZ_CHECK(theirDocument != nullptr, "libxml2 reads the document");
     xmlXPathContextPtr context = xmlXPathNewContext(theirDocument);
     context->node = reinterpret_cast<xmlNodePtr>(theirDocument);

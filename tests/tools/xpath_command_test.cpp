@@ -21,7 +21,16 @@ TEST(XPathCommand, PrintsEachKindOfResult) {
               (ToolRun{0, "<title>Alpha</title>\n<title>Beta</title>\n", ""}));
     EXPECT_EQ(run("xpath '//book/@*' " + path),
               (ToolRun{0, "id=\"b1\"\nnote=\"a&quot;b&#9;&#10;&#13;\"\nid=\"b2\"\n", ""}));
-    EXPECT_EQ(run("xpath '//text()' " + path), (ToolRun{0, "Alpha\n<cd>\nBeta\n", ""}));
+    // Read whole by default: white space between elements is text, CDATA
+    // joins the text beside it, and texts are escaped to stay on one line.
+    EXPECT_EQ(run("xpath '//text()' " + path),
+              (ToolRun{0, "&#10;  \nAlpha\n&#10;  \nBeta\n&lt;cd&gt;\n&#10;\n", ""}));
+    EXPECT_EQ(run("xpath --lenient '//text()' " + path), (ToolRun{0, "Alpha\n<cd>\nBeta\n", ""}));
+    EXPECT_EQ(run("xpath '//comment() | //processing-instruction()' -",
+                  "<!--a\tb--><r>x<?go to=\"c\"?><?stop?></r>"),
+              (ToolRun{0, "<!--a&#9;b-->\n<?go to=&quot;c&quot;?>\n<?stop?>\n", ""}));
+    EXPECT_EQ(run("xpath 'string(/r)' -", "<r>Hello <b>world</b> again</r>"),
+              (ToolRun{0, "Hello world again\n", ""}));
     EXPECT_EQ(run("xpath 'count(//book) div 4' " + path + " " + path),
               (ToolRun{0, "0.5\n0.5\n", ""}));
     EXPECT_EQ(run("xpath -- '-1 = -1' -", "<a/>"), (ToolRun{0, "true\n", ""}));
