@@ -45,6 +45,14 @@ FreshCommands::FreshCommands(FreshCommandSettings settings) : mSettings(std::mov
          {tool, "format", "-o", "/dev/null", kFile},
          {xmllint, "--format", kFile}},
     };
+    // One attribute changed, the document written out whole: the first
+    // attribute in document order, which every corpus document has.
+    if (runProcess({mSettings.xmlstarlet, "--version"}, Output::DISCARD, Output::DISCARD).started) {
+        mPairs.push_back({"kavrixml edit -u",
+                          "xmlstarlet ed -u",
+                          {tool, "edit", "-u", "(//@*)[1]", "-v", "edited", kFile},
+                          {mSettings.xmlstarlet, "ed", "-u", "(//@*)[1]", "-v", "edited", kFile}});
+    }
     mUnavailable = findUnavailable();
 }
 
