@@ -52,6 +52,15 @@ double BenchmarkJson::counter(const std::string& name, const char* key) const {
     return found->second[key].get<double>();
 }
 
+std::vector<std::string> BenchmarkJson::suffixes(const std::string& prefix) const {
+    std::vector<std::string> found;
+    for (auto entry = mByName.lower_bound(prefix);
+         entry != mByName.end() && entry->first.compare(0, prefix.size(), prefix) == 0; ++entry) {
+        found.push_back(entry->first.substr(prefix.size()));
+    }
+    return found;
+}
+
 double BenchmarkJson::cpuShare() const {
     double cpu = 0;
     double wall = 0;

@@ -11,6 +11,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -25,6 +26,9 @@ class BenchmarkJson {
     double nanoseconds(const std::string& name) const;
     // A user counter of `name` ("bytes_per_second"), or -1.
     double counter(const std::string& name, const char* key) const;
+    // What follows `prefix` in the names that begin with it ("parse/" gives
+    // the documents), in name order.
+    std::vector<std::string> suffixes(const std::string& prefix) const;
     // The share of the wall-clock time the benchmarks spent on the CPU.
     double cpuShare() const;
 

@@ -99,6 +99,29 @@ std::vector<TargetOutcome> Figures::outcomes() const {
     return all;
 }
 
+// Benchmarks named by document ("parse_lossless/mime-20M"): the time of
+// ours over the peer's for each document both ran, or, for a peer that
+// names no benchmark ("extra_heap_per_input_byte"), that counter of ours.
+void Figures::gatherPerDocument(TargetOutcome& outcome) const {
+    const std::string ours = outcome.target.ours;
+    const std::string peer = outcome.target.peer;
+    const bool counter = peer.find('/') == std::string::npos;
+    for (const std::string& document : mOurs.suffixes(ours)) {
+        if (counter) {
+            const double value = mOurs.counter(ours + document, peer.c_str());
+            if (value >= 0) {
+                outcome.values.emplace_back(document, value);
+            }
+            continue;
+        }
+        const double mine = mOurs.nanoseconds(ours + document);
+        const double theirs = mOurs.nanoseconds(peer + document);
+        if (mine > 0 && theirs > 0) {
+            outcome.values.emplace_back(document, mine / theirs);
+        }
+    }
+}
+
 void Figures::gatherParse(TargetOutcome& outcome) const {
     const std::string peer = outcome.target.peer;
     const int p = findSubject(peer);
@@ -183,6 +206,11 @@ void Figures::gatherCommand(TargetOutcome& outcome) const {
 }
 
 void Figures::gatherBundle(TargetOutcome& outcome) const {
+    const std::string ours = outcome.target.ours;
+    if (!ours.empty() && ours.back() == '/') {
+        gatherPerDocument(outcome);
+        return;
+    }
     const double ns = mOurs.nanoseconds(outcome.target.peer);
     if (ns < 0) {
         return;

@@ -62,6 +62,7 @@ class Figures {
     void gatherHeap(TargetOutcome& outcome) const;
     void gatherCommand(TargetOutcome& outcome) const;
     void gatherBundle(TargetOutcome& outcome) const;
+    void gatherPerDocument(TargetOutcome& outcome) const;
     void gatherQuery(TargetOutcome& outcome) const;
 
     const Comparison& mComparison;

@@ -1,6 +1,8 @@
 // kavrixml_bench: our own figures with Google Benchmark, on every corpus
 // document: parse from a memory stream (strictly and leniently), write tidy
 // and compact, deep clone,
+// (on the 20 MB documents also lossless reading, its heap beyond lenient
+// reading's, and writing the unchanged lossless document back),
 // a breadth-first search for a missing name, a full walk, and the live heap
 // per input byte; and look-ups and resolution on a bundle of 10,000 keys.
 // The peer table comes from kavrixml_compare, which pairs libraries within
@@ -13,8 +15,10 @@
 #include <cstdlib>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/BenchSupport.h"
@@ -44,10 +48,13 @@ namespace {
 using kavri::xml::Document;
 using kavri::xml::XNode;
 
-Document* parseDocument(const std::string& bytes, bool lenient = false) {
+enum class Reading { STRICT, LENIENT, LOSSLESS };
+
+Document* parseDocument(const std::string& bytes, Reading reading = Reading::STRICT) {
     kavri::stream::MemoryInputStream in{std::string(bytes)};
     kavri::xml::DOMParser parser;
-    parser.setLenient(lenient);
+    parser.setLenient(reading == Reading::LENIENT);
+    parser.setLossless(reading == Reading::LOSSLESS);
     return parser.parse(&in);
 }
 
@@ -111,19 +118,19 @@ size_t countElements(XNode* root) {
 
 // Live heap bytes per input byte of the parsed document, measured once per
 // document (Google Benchmark may call a benchmark function several times).
-double heapPerInputByte(const bench::CorpusDocument& document) {
-    static std::map<const bench::CorpusDocument*, double> measured;
-    auto found = measured.find(&document);
+double heapPerInputByte(const bench::CorpusDocument& document, Reading reading = Reading::STRICT) {
+    static std::map<std::pair<const bench::CorpusDocument*, Reading>, double> measured;
+    auto found = measured.find({&document, reading});
     if (found != measured.end()) {
         return found->second;
     }
     Document* probe = nullptr;
     heap::Footprint footprint = heap::measure(
-        [&] { probe = parseDocument(document.bytes); }, [&] { delete probe; },
+        [&] { probe = parseDocument(document.bytes, reading); }, [&] { delete probe; },
         [] { return static_cast<long long>(::core::internal::BlockPool::statistics().free); });
     const double perByte =
         static_cast<double>(footprint.bytes) / static_cast<double>(document.bytes.size());
-    measured[&document] = perByte;
+    measured[{&document, reading}] = perByte;
     return perByte;
 }
 
@@ -146,11 +153,23 @@ void parseBenchmark(benchmark::State& state, const bench::CorpusDocument* docume
     state.counters["heap_per_input_byte"] = perByte;
 }
 
-// The same document read leniently (every well-formedness rule checked).
-void lenientParseBenchmark(benchmark::State& state, const bench::CorpusDocument* document) {
+// The same document read leniently (every well-formedness rule checked), or
+// losslessly; for the latter, the heap it takes beyond lenient reading's.
+void conformingParseBenchmark(benchmark::State& state, const bench::CorpusDocument* document,
+                              Reading reading) {
+    if (reading == Reading::LOSSLESS) {
+        try {
+            state.counters["extra_heap_per_input_byte"] =
+                heapPerInputByte(*document, Reading::LOSSLESS) -
+                heapPerInputByte(*document, Reading::LENIENT);
+        } catch (const ::core::Exception& e) {
+            state.SkipWithError(e.getMessage());
+            return;
+        }
+    }
     for (auto _ : state) {
         try {
-            Document* parsed = parseDocument(document->bytes, true);
+            Document* parsed = parseDocument(document->bytes, reading);
             benchmark::DoNotOptimize(parsed);
             delete parsed;
         } catch (const ::core::Exception& e) {
@@ -177,6 +196,30 @@ void writeBenchmark(benchmark::State& state, const bench::CorpusDocument* docume
         kavri::xml::XMLWriter writer(true, tidy, false);
         writer.write(parsed, &out);
         written += out.str().size();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(written));
+}
+
+// The unchanged lossless document written back (its input, byte for byte).
+void writeLosslessBenchmark(benchmark::State& state, const bench::CorpusDocument* document) {
+    std::unique_ptr<Document> parsed;
+    try {
+        parsed.reset(parseDocument(document->bytes, Reading::LOSSLESS));
+    } catch (const ::core::Exception& e) {
+        state.SkipWithError(e.getMessage());
+        return;
+    }
+    std::string out;
+    parsed->writeLossless(out);
+    if (out != document->bytes) {
+        state.SkipWithError("the lossless round trip changed the document");
+        return;
+    }
+    size_t written = 0;
+    for (auto _ : state) {
+        out.clear();
+        parsed->writeLossless(out);
+        written += out.size();
     }
     state.SetBytesProcessed(static_cast<int64_t>(written));
 }
@@ -226,7 +269,16 @@ void registerDocumentBenchmarks(const std::vector<bench::CorpusDocument>& docume
     for (const bench::CorpusDocument& document : documents) {
         const bench::CorpusDocument* d = &document;
         registerTimed("parse/" + document.name, parseBenchmark, d);
-        registerTimed("parse_lenient/" + document.name, lenientParseBenchmark, d);
+        registerTimed("parse_lenient/" + document.name, conformingParseBenchmark, d,
+                      Reading::LENIENT);
+        const std::string suffix = "-20M";
+        if (document.name.size() > suffix.size() &&
+            document.name.compare(document.name.size() - suffix.size(), suffix.size(), suffix) ==
+                0) {
+            registerTimed("parse_lossless/" + document.name, conformingParseBenchmark, d,
+                          Reading::LOSSLESS);
+            registerTimed("write_lossless/" + document.name, writeLosslessBenchmark, d);
+        }
         registerTimed("write_tidy/" + document.name, writeBenchmark, d, true);
         registerTimed("write_compact/" + document.name, writeBenchmark, d, false);
         registerTimed("clone/" + document.name, cloneBenchmark, d);

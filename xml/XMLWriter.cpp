@@ -1,11 +1,16 @@
 #include "xml/XMLWriter.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "core/Callback.h"
 #include "framework/kavrimain/OutputStream.h"
 #include "framework/plinth/Logger.h"
+#include "syntax/XMLChars.h"
 #include "syntax/XMLSyntax.h"
+#include "xml/ContentItem.h"
+#include "xml/ContentList.h"
 #include "xml/Document.h"
 #include "xml/WriteBuffer.h"
 
@@ -78,6 +83,16 @@ void XMLWriter::write(Document* doc, kavri::stream::OutputStream* stream) {
     }
     ::core::CriticalSection::Guard guard(mLock);
     writeStart(stream, doc->getXmlDeclaration());
+    if (doc->isLossless()) {
+        writeAroundRoot(doc, ContentList::BEFORE_ROOT);
+        writeInOrder(root, 0, isPreserved(root));
+        if (mTidyOutput) {
+            writeLine();
+        }
+        writeAroundRoot(doc, ContentList::AFTER_ROOT);
+        mOut->finish();
+        return;
+    }
     writeXML(root);
 }
 
@@ -87,6 +102,11 @@ void XMLWriter::write(XNode* node, kavri::stream::OutputStream* stream) {
     }
     ::core::CriticalSection::Guard guard(mLock);
     writeStart(stream, nullptr);
+    if (node->getDocument() != nullptr && node->getDocument()->isLossless()) {
+        writeInOrder(node, 0, isPreserved(node));
+        mOut->finish();
+        return;
+    }
     writeXML(node);
 }
 
@@ -185,6 +205,127 @@ XNode::VisitResult XMLWriter::visitExit(XNode* node, int depth, int) {
         writeLine();
     }
     return XNode::VISIT_CONTINUE;
+}
+
+// --- Trees read losslessly: all content in order -----------------------------------------
+
+namespace {
+
+bool isBlank(const ContentItem& item) {
+    if (item.getKind() != ContentItem::TEXT) {
+        return false;
+    }
+    const std::string text = item.getText();
+    return std::all_of(text.begin(), text.end(), [](char c) { return syntax::isSpace(c); });
+}
+
+// Content of elements and layout alone: the writer's own layout may replace
+// the white space (as xmllint --format does); any other text keeps it.
+bool elementsOnly(const ContentList& content) {
+    return std::all_of(content.begin(), content.end(), [](const ContentItem& item) {
+        return item.getKind() != ContentItem::TEXT ? item.getKind() != ContentItem::CDATA
+                                                   : isBlank(item);
+    });
+}
+
+// The value of xml:space on the element, or null.
+const char* spaceOf(const XNode* node) {
+    return node->getAttributeChar("xml:space", nullptr);
+}
+
+}  // namespace
+
+bool XMLWriter::isPreserved(const XNode* node) {
+    for (; node != nullptr; node = node->getParent()) {
+        const char* space = spaceOf(node);
+        if (space != nullptr) {
+            return std::strcmp(space, "preserve") == 0;
+        }
+    }
+    return false;
+}
+
+// Comments, instructions and the DOCTYPE before or after the root, a line
+// each in the tidy layout; the writer writes its own declaration.
+void XMLWriter::writeAroundRoot(Document* doc, ContentList::Place place) {
+    for (const ContentItem& item : ContentList(doc, place)) {
+        if (item.getKind() == ContentItem::TEXT || item.getKind() == ContentItem::DECLARATION) {
+            continue;
+        }
+        writeItem(item, 0, false);
+        if (mTidyOutput) {
+            writeLine();
+        }
+    }
+}
+
+// The element and its content in order. Only the content of elements and
+// white space is laid out anew (tidy: a line per part, indented; compact:
+// the white space dropped); text beside elements, and everything under
+// xml:space="preserve", is written as it stands.
+void XMLWriter::writeInOrder(XNode* node, unsigned depth, bool preserve) {
+    const char* space = spaceOf(node);
+    if (space != nullptr) {
+        preserve = std::strcmp(space, "preserve") == 0;
+    }
+    const ContentList content(node);
+    WriteBuffer& out = *mOut;
+    out.putChar('<');
+    writeTagAndAttributes(node);
+    out.putTagEnd(content.size() == 0);
+    if (content.size() == 0) {
+        return;
+    }
+    const bool layout = !preserve && elementsOnly(content);
+    for (const ContentItem& item : content) {
+        if (layout && isBlank(item)) {
+            continue;
+        }
+        if (layout && mTidyOutput) {
+            writeLine();
+            writeTabs(depth + 1);
+        }
+        writeItem(item, depth + 1, preserve);
+    }
+    if (layout && mTidyOutput) {
+        writeLine();
+        writeTabs(depth);
+    }
+    out.putEndTag(node->getNameString());
+}
+
+void XMLWriter::writeItem(const ContentItem& item, unsigned depth, bool preserve) {
+    WriteBuffer& out = *mOut;
+    const std::string text = item.getText();
+    switch (item.getKind()) {
+        case ContentItem::ELEMENT:
+            writeInOrder(item.getElement(), depth, preserve);
+            break;
+        case ContentItem::TEXT:
+            out.putEscaped(text.c_str(), XMLBytes::TEXT_ESCAPES);
+            break;
+        case ContentItem::CDATA:
+            out.putCData(text.data(), text.size());
+            break;
+        case ContentItem::COMMENT:
+            out.put(syntax::COMMENT_START);
+            out.put(text.data(), text.size());
+            out.put(syntax::COMMENT_END);
+            break;
+        case ContentItem::INSTRUCTION: {
+            const std::string target = item.getTarget();
+            out.put(syntax::INSTRUCTION_START);
+            out.put(target.data(), target.size());
+            if (!text.empty()) {
+                out.putChar(' ');
+                out.put(text.data(), text.size());
+            }
+            out.put(syntax::INSTRUCTION_END);
+            break;
+        }
+        default:
+            out.put(text.data(), text.size());  // the DOCTYPE as written
+    }
 }
 
 void XMLWriter::writeTagAndAttributes(XNode* node) {

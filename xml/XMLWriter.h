@@ -6,6 +6,13 @@
 // carriage return in attribute values, carriage return in text); names and
 // CDATA are written as they are, except that a CDATA text holding "]]>" is
 // cut into several sections; attributes come in byte order of their names.
+// A document read losslessly is written with all its content in order
+// (text runs, CDATA sections, comments, instructions, elements, and the
+// DOCTYPE, comments and instructions around the root); the tidy layout then
+// indents only elements whose content is elements and white space, never
+// mixed content nor anything under xml:space="preserve", and the compact
+// layout drops only that white space. Document::writeLossless writes such
+// a document as its author wrote it instead.
 //
 // Ownership: the writer never owns the stream or the tree. One writer may be
 // shared by threads: each write holds the writer's lock, so their outputs
@@ -21,6 +28,7 @@
 #include <memory>
 
 #include "framework/plinth/CriticalSection.h"
+#include "xml/ContentList.h"
 #include "xml/XNode.h"
 
 namespace kavri {
@@ -78,6 +86,15 @@ class XMLWriter {
     // The empty-element tag "<a/>" for this node.
     bool writesEmptyTag(const XNode* node) const;
     void writeLine();
+
+    // A tree read losslessly: every part in order, laid out anew only where
+    // the content is elements and white space.
+    void writeInOrder(XNode* node, unsigned depth, bool preserve);
+    void writeItem(const ContentItem& item, unsigned depth, bool preserve);
+    void writeAroundRoot(Document* doc, ContentList::Place place);
+    // Whether xml:space on the node or its nearest ancestor that has one says
+    // "preserve".
+    static bool isPreserved(const XNode* node);
 
   private:
     bool skipWrite(const void* what, kavri::stream::OutputStream* stream, const char* warning);

@@ -9,10 +9,12 @@
 #include <vector>
 
 #include "framework/kavrimain/MemoryInputStream.h"
+#include "framework/kavrimain/MemoryOutputStream.h"
 #include "xml/ContentList.h"
 #include "xml/DOMParser.h"
 #include "xml/Document.h"
 #include "xml/XMLException.h"
+#include "xml/XMLWriter.h"
 #include "xml/XNode.h"
 
 namespace {
@@ -262,6 +264,28 @@ TEST(LosslessTree, EditsAreChecked) {
     EXPECT_THROW(ContentList(doc.get(), ContentList::AFTER_ROOT).insertText(0, "x"),
                  kavri::xml::XMLException);
     EXPECT_EQ(written(*doc), "<a/>");
+}
+
+std::string laidOut(Document* doc, bool tidy) {
+    kavri::stream::MemoryOutputStream out;
+    kavri::xml::XMLWriter(true, tidy, false).write(doc, &out);
+    return out.str();
+}
+
+TEST(LosslessLayouts, IndentOnlyContentOfElements) {
+    std::unique_ptr<Document> doc = readLossless(
+        "<?xml version='1.0'?>\n<!--top-->\n<doc>\n    <p>Hello <b>world</b> again</p>\n"
+        "  <list><i>1</i>  <i>2</i><!--c--><?p d?></list>\n"
+        " <pre xml:space='preserve'>\n  <x/>\n </pre><e/>\n</doc>\n<!--end-->");
+    EXPECT_EQ(laidOut(doc.get(), true),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!--top-->\n<doc>\n"
+              "\t<p>Hello <b>world</b> again</p>\n"
+              "\t<list>\n\t\t<i>1</i>\n\t\t<i>2</i>\n\t\t<!--c-->\n\t\t<?p d?>\n\t</list>\n"
+              "\t<pre xml:space=\"preserve\">\n  <x/>\n </pre>\n\t<e/>\n</doc>\n<!--end-->\n");
+    EXPECT_EQ(laidOut(doc.get(), false),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!--top--><doc>"
+              "<p>Hello <b>world</b> again</p><list><i>1</i><i>2</i><!--c--><?p d?></list>"
+              "<pre xml:space=\"preserve\">\n  <x/>\n </pre><e/></doc><!--end-->");
 }
 
 }  // namespace
