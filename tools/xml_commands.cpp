@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/kavrimain/FileOutputStream.h"
+#include "framework/kavrimain/MemoryOutputStream.h"
 #include "framework/plinth/Exception.h"
 #include "framework/plinth/Logger.h"
 #include "tools/Command.h"
@@ -275,9 +276,16 @@ int runFind(const std::vector<std::string>& args) {
                       displayName(path));
     }
     kavri::xml::XMLWriter writer(false, true);
-    kavri::stream::StdOutputStream out;
-    writer.write(found, &out);
-    return out.good() ? EXIT_OK : report("find", EXIT_FAULT, "cannot write standard output");
+    kavri::stream::MemoryOutputStream element;
+    writer.write(found, &element);
+    // One element per line, whether the tree was laid out anew or in order.
+    std::string text = element.str();
+    if (text.empty() || text.back() != '\n') {
+        text += '\n';
+    }
+    const bool written =
+        std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+    return written ? EXIT_OK : report("find", EXIT_FAULT, "cannot write standard output");
 }
 
 const CommandRegistrar kFormat({"format", "read an XML document and write it back, tidy or compact",
