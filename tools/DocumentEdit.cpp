@@ -6,6 +6,7 @@
 #include "syntax/XMLChars.h"
 #include "xml/Attribute.h"
 #include "xml/ContentList.h"
+#include "xml/XMLException.h"
 #include "xml/XNode.h"
 
 namespace kavrixml_tool {
@@ -238,6 +239,11 @@ bool DocumentEdit::addBeside(XNode* element, bool after) const {
 
 bool DocumentEdit::rename(const XPathNode& node) const {
     if (node.kind() == XPathNode::ATTRIBUTE) {
+        const kavri::xml::Attribute* same = node.element()->getAttribute(mValue);
+        if (same != nullptr && same != node.attribute()) {
+            throw kavri::xml::XMLException("<%s> has an attribute %s already",
+                                           node.element()->getName(), mValue.c_str());
+        }
         const_cast<kavri::xml::Attribute*>(node.attribute())->setName(mValue);
         return true;
     }

@@ -53,7 +53,8 @@ class DocumentEdit {
     // selected descendant behind it dangling). Returns how many nodes it
     // changed: 0 when the expression selected none the action applies to.
     // Throws XPathException for a fault only evaluation shows, XMLException
-    // for a value the document cannot hold.
+    // for a value the document cannot hold or a rename to an attribute's
+    // name that its element has already.
     size_t apply(kavri::xml::Document& doc) const;
 
   private:

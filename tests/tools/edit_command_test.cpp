@@ -121,6 +121,8 @@ TEST(EditCommand, WritesInPlaceOrToAFileAndNothingOnFailure) {
     EXPECT_EQ(readFile(path), "<s><a v=\"2\"/></s>");
     EXPECT_EQ(run("edit -d / -", "<r/>"),
               (ToolRun{1, "", "kavrixml edit: <stdin>: / selects no node to change\n"}));
+    EXPECT_EQ(run("edit -r //@a -v b -", "<x a='1' b='2'/>"),
+              (ToolRun{1, "", "kavrixml edit: <x> has an attribute b already\n"}));
     EXPECT_EQ(run("edit -u //a -v 1 -", "<a>\n<b></a>"),
               (ToolRun{1, "", "kavrixml edit: <stdin>:2:6: Unclosed node b\n"}));
 }
