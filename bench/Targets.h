@@ -62,7 +62,7 @@ inline const std::vector<Target>& targetTable() {
         {"Fresh process: format", Measure::FRESH_COMMAND, "kavrixml format", "xmllint --format",
          2.0, Direction::AT_LEAST, Scope::EVERY_DOCUMENT},
         {"Fresh process: edit one attribute", Measure::FRESH_COMMAND, "kavrixml edit -u",
-         "xmlstarlet ed -u", 3.0, Direction::AT_LEAST, Scope::EVERY_DOCUMENT},
+         "xmlstarlet ed -P -u", 3.0, Direction::AT_LEAST, Scope::EVERY_DOCUMENT},
         {"Bundle::getText", Measure::BUNDLE, "", "bundle/getText", 150, Direction::BELOW,
          Scope::EVERY_DOCUMENT},
         {"Bundle::resolve, 3 references", Measure::BUNDLE, "", "bundle/resolve_3_references", 1000,

@@ -10,8 +10,9 @@ For each file under the roots (default /usr/share /usr/lib /etc) named *.xml,
   - `kavrixml edit -s /* -t attr -n kx-check -v 'a<b"c'` adds an attribute
     to the root element. Its output must be the input with one run of bytes
     inserted (nothing else changed), must read again (xmllint), and its
-    canonical form (`xmllint --c14n`) must equal that of `xmlstarlet ed`
-    making the same edit: the same tree, comments and white space included.
+    canonical form (`xmllint --c14n`) must equal that of `xmlstarlet ed -P`
+    (which keeps the white space between elements) making the same edit:
+    the same tree, comments and white space included.
 
 Usage:
   scripts/lossless-check.py [--tool build/bin/kavrixml] [--roots DIR ...]
@@ -87,7 +88,7 @@ def check(tool, path):
     mine = canonical(ours)
     if mine is None:
         return "edited file does not read"
-    status, theirs = run(["xmlstarlet", "ed"] + EDIT + [path])
+    status, theirs = run(["xmlstarlet", "ed", "-P"] + EDIT + [path])
     reference = canonical(theirs) if status == 0 else None
     if reference is None:
         return "skipped: xmlstarlet's output does not read"

@@ -91,8 +91,8 @@ TEST(EditCommand, ChangesWhatItIsToldAndKeepsEveryOtherByte) {
         EXPECT_EQ(ours, (ToolRun{0, c.expected, ""}));
         if (xmlstarlet) {
             const std::string theirs = tmpPath("xmlstarlet.xml");
-            ASSERT_EQ(std::system(("xmlstarlet ed " + std::string(c.args) + " '" + path + "' >'" +
-                                   theirs + "'")
+            ASSERT_EQ(std::system(("xmlstarlet ed -P " + std::string(c.args) + " '" + path +
+                                   "' >'" + theirs + "'")
                                       .c_str()),
                       0);
             EXPECT_EQ(run("format --lenient --compact -", ours.out),
