@@ -19,6 +19,7 @@ Attribute::Attribute(const char* name, size_t nameLength, const char* value, siz
 
 Attribute& Attribute::operator=(const Attribute& other) {
     if (this != &other) {
+        internal::EditCount::note();
         std::string value = other.mValue;
         rename(other.mName.duplicate());
         mValue.swap(value);
@@ -27,6 +28,7 @@ Attribute& Attribute::operator=(const Attribute& other) {
 }
 
 void Attribute::setName(const char* name) {
+    internal::EditCount::note();
     rename(::core::internal::NameRef::copyOf(name, std::strlen(name)));
 }
 

@@ -15,6 +15,7 @@
 
 #include "framework/plinth/internal/BlockPool.h"
 #include "framework/plinth/internal/NameRef.h"
+#include "xml/internal/EditCount.h"
 
 namespace kavri {
 namespace xml {
@@ -57,8 +58,14 @@ class Attribute final {
     // still finds it under the name it was added with.
     void setName(const char* name);
     void setName(const std::string& name) { setName(name.c_str()); }
-    void setValue(const char* value) { mValue = value; }
-    void setValue(const std::string& value) { mValue = value.c_str(); }
+    void setValue(const char* value) {
+        internal::EditCount::note();
+        mValue = value;
+    }
+    void setValue(const std::string& value) {
+        internal::EditCount::note();
+        mValue = value.c_str();
+    }
 
     // The name its map files it under: the first name it had.
     const char* filedName() const { return mName.firstCStr(); }

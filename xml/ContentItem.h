@@ -41,8 +41,10 @@ class ContentItem {
     std::string getText() const;
     // The target of an INSTRUCTION ("" for the other kinds).
     std::string getTarget() const;
-    // Whether the item's own bytes go out when the document is written:
-    // read from the input and not changed since.
+    // Whether the item stands as the input had it, so that its own bytes go
+    // out when the document is written (an element's tags and content are
+    // then compared with their input in turn); false for a part made or
+    // changed by an edit, and for an element moved or added.
     bool isFromInput() const { return mStart != NONE; }
 
   private:

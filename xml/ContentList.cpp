@@ -9,6 +9,7 @@
 #include "xml/SourceText.h"
 #include "xml/XMLException.h"
 #include "xml/XNode.h"
+#include "xml/internal/EditCount.h"
 
 namespace kavri {
 namespace xml {
@@ -161,6 +162,7 @@ void ContentList::itemsAround(const Document* doc, Place place, std::vector<Cont
 // --- Editing -------------------------------------------------------------------------------
 
 std::vector<ContentItem>& ContentList::edit() {
+    internal::EditCount::note();
     if (mElement != nullptr) {
         if (mElement->markup() == nullptr) {
             throw XMLException("Element %s was not read losslessly", mElement->getName());
@@ -261,6 +263,7 @@ XNode* ContentList::insertElement(size_t index, const std::string& name) {
     }
     items.insert(items.begin() + static_cast<std::ptrdiff_t>(index), inserted.begin(),
                  inserted.end());
+    mElement->rejoinBody();
     refresh();
     return child;
 }

@@ -18,6 +18,7 @@
 #include "core/SmartPtr.h"
 #include "framework/kavrimain/Object.h"
 #include "xml/XNode.h"
+#include "xml/internal/EditCount.h"
 
 namespace kavri {
 namespace xml {
@@ -42,7 +43,10 @@ class Document : public kavri::core::Object {
     XNode* createNode(const std::string& name, XNode* parent);
 
     XNode* getRootNode() const { return mRootNode; }
-    void setRootNode(XNode* node) { mRootNode = node; }
+    void setRootNode(XNode* node) {
+        internal::EditCount::note();
+        mRootNode = node;
+    }
     XNode* getXmlDeclaration() const { return mXmlDeclaration; }
     void setXmlDeclaration(XNode* node) { mXmlDeclaration = node; }
 

@@ -10,6 +10,7 @@
 #include "xml/Transcoder.h"
 #include "xml/WellFormedReader.h"
 #include "xml/XMLException.h"
+#include "xml/internal/EditCount.h"
 
 namespace kavri {
 namespace xml {
@@ -105,6 +106,7 @@ void LenientReader::readDocument(Document* doc, size_t& failOffset, int maxDepth
     reader.read(doc, failOffset);
     mParser.getLexer()->setOffset(input.size());
     source->trimBodies = trimBodies;
+    source->editsAtRead = internal::EditCount::now();
     source->text = mParser.getLexer()->takeInput();
 }
 

@@ -11,6 +11,7 @@
 #include "xml/Document.h"
 #include "xml/SourceText.h"
 #include "xml/XNode.h"
+#include "xml/internal/EditCount.h"
 
 namespace kavri {
 namespace xml {
@@ -33,11 +34,20 @@ LosslessWriter::LosslessWriter(const Document& doc, std::string& out)
 
 void LosslessWriter::write() {
     mOut.reserve(mFirst + mSource.size() + mSource.crlf.size() + mSource.loneCR.size() + 3);
-    writeAround(mSource.beforeRoot.get(), 0, mSource.rootStart);
-    if (mDocument.getRootNode() != nullptr) {
-        writeElement(mDocument.getRootNode());
+    if (internal::EditCount::now() == mSource.editsAtRead) {
+        // No tree has changed since the reading: nothing to compare.
+        if (mSource.keptOriginal()) {
+            mOut += mSource.original;
+            return;
+        }
+        bytes(0, mSource.size());
+    } else {
+        writeAround(mSource.beforeRoot.get(), 0, mSource.rootStart);
+        if (mDocument.getRootNode() != nullptr) {
+            writeElement(mDocument.getRootNode());
+        }
+        writeAround(mSource.afterRoot.get(), mSource.rootEnd, mSource.size());
     }
-    writeAround(mSource.afterRoot.get(), mSource.rootEnd, mSource.size());
     if (!mChanged && mSource.keptOriginal()) {
         mOut.resize(mFirst);
         mOut += mSource.original;
@@ -210,7 +220,8 @@ uint32_t LosslessWriter::readTag(uint32_t start) {
         }
         const char quote = *p++;
         attribute.valueStart = static_cast<uint32_t>(p - begin);
-        p = static_cast<const char*>(std::memchr(p, quote, mSource.size()));
+        p = static_cast<const char*>(
+            std::memchr(p, quote, static_cast<size_t>(mSource.at(mSource.size()) - p)));
         attribute.valueEnd = static_cast<uint32_t>(p - begin);
         ++p;
         mTag.push_back(attribute);

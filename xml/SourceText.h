@@ -68,6 +68,7 @@ class SourceText {
     uint32_t docTypeStart = NONE;  // the DOCTYPE with its internal subset
     uint32_t docTypeEnd = NONE;
     std::unordered_map<uint32_t, std::string> values;
+    uint64_t editsAtRead = 0;  // internal::EditCount when the reading ended
     // The content before and after the root once an edit has changed it.
     std::unique_ptr<std::vector<ContentItem>> beforeRoot;
     std::unique_ptr<std::vector<ContentItem>> afterRoot;

@@ -13,6 +13,7 @@
 #include "xml/Document.h"
 #include "xml/NameTable.h"
 #include "xml/SourceText.h"
+#include "xml/internal/EditCount.h"
 
 namespace kavri {
 namespace xml {
@@ -259,6 +260,7 @@ unsigned XNode::removeChildren(const char* name) {
 // --- Attributes ---------------------------------------------------------------
 
 Attribute* XNode::addAttribute(const char* name, const char* value) {
+    internal::EditCount::note();
     std::unique_ptr<Attribute> attribute(new Attribute(name, value));
     mAttributes.put(attribute->getName(), attribute.get());
     return attribute.release();
@@ -315,6 +317,7 @@ bool XNode::hasAttribute(const char* name) const {
 }
 
 bool XNode::removeAttribute(const char* name) {
+    internal::EditCount::note();
     return mAttributes.remove(name);
 }
 
@@ -323,6 +326,7 @@ bool XNode::removeAttribute(const std::string& name) {
 }
 
 void XNode::removeAttributes() {
+    internal::EditCount::note();
     mAttributes.clear();
 }
 
@@ -383,6 +387,7 @@ double XNode::getAttributeDouble(const std::string& name, double defaultValue) c
 }
 
 void XNode::setAttributeChar(const char* name, const char* value) {
+    internal::EditCount::note();
     Attribute* attribute = getAttribute(name);
     if (attribute != nullptr) {
         attribute->setValue(value);
@@ -627,6 +632,7 @@ XNode::Markup& XNode::makeMarkup(uint32_t start, uint32_t contentStart, uint32_t
 }
 
 std::vector<ContentItem>& XNode::editedContent() {
+    internal::EditCount::note();
     Markup* held = markup();
     if (held->edited == nullptr) {
         std::unique_ptr<std::vector<ContentItem>> items(new std::vector<ContentItem>());
@@ -701,6 +707,7 @@ void XNode::noteAddedChild(XNode* child) {
     }
     added.push_back(ContentItem::element(child));
     items.insert(items.begin() + static_cast<std::ptrdiff_t>(last), added.begin(), added.end());
+    rejoinBody();
 }
 
 // The element goes with the white space that put it on a line of its own.

@@ -138,6 +138,9 @@ TEST(LosslessWriting, UnchangedGivesTheBytesBack) {
     for (const std::string& text : texts) {
         std::unique_ptr<Document> doc = readLossless(text);
         EXPECT_EQ(written(*doc), text);
+        // After an edit of another tree, each part is compared with its input.
+        readLossless("<o a='1'/>")->getRootNode()->getAttribute("a")->setValue("2");
+        EXPECT_EQ(written(*doc), text);
     }
 }
 
@@ -189,6 +192,14 @@ TEST(LosslessWriting, EditsTouchOnlyWhatChanged) {
              content.insertInstruction(2, "pi", "d");
          },
          "<a><!-- new -->x<?pi d?></a>"},
+        {"several edits of one element", "<p>Hello <b>world</b><!--x--> again</p>",
+         [](Document& d) {
+             ContentList content(d.getRootNode());
+             content.insertComment(0, " checked ");
+             content.setText(4, " & again");
+             d.getRootNode()->getFirstChild("b")->addAttribute("class", "x");
+         },
+         "<p><!-- checked -->Hello <b class=\"x\">world</b><!--x--> &amp; again</p>"},
         {"before and after the root", "<?xml version='1.0'?>\n<a/>\n",
          [](Document& d) {
              ContentList(&d, ContentList::BEFORE_ROOT).insertComment(2, "c");
@@ -215,6 +226,12 @@ TEST(LosslessWriting, EditsTouchOnlyWhatChanged) {
         std::unique_ptr<Document> doc = readLossless(e.input);
         e.edit(*doc);
         EXPECT_EQ(written(*doc), e.expected) << e.what;
+        // What was written reads back as the tree it was edited into.
+        std::string edited;
+        std::string reread;
+        doc->getRootNode()->dump(edited);
+        readLossless(written(*doc))->getRootNode()->dump(reread);
+        EXPECT_EQ(reread, edited) << e.what;
     }
 }
 
