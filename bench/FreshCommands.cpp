@@ -45,6 +45,16 @@ FreshCommands::FreshCommands(FreshCommandSettings settings) : mSettings(std::mov
          {tool, "format", "-o", "/dev/null", kFile},
          {xmllint, "--format", kFile}},
     };
+    // One attribute changed, the document written out whole: the root's
+    // first attribute, or its first child's (every corpus document has one).
+    // xmlstarlet keeps the white space between elements with -P, as we do.
+    if (runProcess({mSettings.xmlstarlet, "--version"}, Output::DISCARD, Output::DISCARD).started) {
+        mPairs.push_back({"kavrixml edit -u",
+                          "xmlstarlet ed -P -u",
+                          {tool, "edit", "-u", "(/*/@* | /*/*[1]/@*)[1]", "-v", "edited", kFile},
+                          {mSettings.xmlstarlet, "ed", "-P", "-u", "(/*/@* | /*/*[1]/@*)[1]", "-v",
+                           "edited", kFile}});
+    }
     mUnavailable = findUnavailable();
 }
 

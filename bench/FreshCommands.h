@@ -1,6 +1,8 @@
 // FreshCommands times whole programs on the large corpus documents, as a
 // user runs them: `kavrixml check FILE` against `xmllint --noout FILE`, and
-// `kavrixml format -o /dev/null FILE` against `xmllint --format FILE`, each
+// `kavrixml format -o /dev/null FILE` against `xmllint --format FILE`, and
+// `kavrixml edit -u` of one attribute against `xmlstarlet ed -u` (when
+// xmlstarlet is installed), each
 // run a new process that reads the file itself, so page faults on new
 // memory and the start of the program are part of every time.
 //
@@ -26,10 +28,11 @@
 namespace bench {
 
 struct FreshCommandSettings {
-    std::string tool;                    // our kavrixml program; empty when not built
-    std::string xmllint = "xmllint";     // looked up in PATH
-    int runs = 7;                        // pairs of timed runs per document and pair
-    size_t minBytes = 10 * 1000 * 1000;  // documents smaller than this are left out
+    std::string tool;                       // our kavrixml program; empty when not built
+    std::string xmllint = "xmllint";        // looked up in PATH
+    int runs = 7;                           // pairs of timed runs per document and pair
+    size_t minBytes = 10 * 1000 * 1000;     // documents smaller than this are left out
+    std::string xmlstarlet = "xmlstarlet";  // looked up in PATH; its pair is left out without it
 };
 
 struct CommandFigures {

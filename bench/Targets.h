@@ -61,6 +61,8 @@ inline const std::vector<Target>& targetTable() {
          Direction::AT_LEAST, Scope::EVERY_DOCUMENT},
         {"Fresh process: format", Measure::FRESH_COMMAND, "kavrixml format", "xmllint --format",
          2.0, Direction::AT_LEAST, Scope::EVERY_DOCUMENT},
+        {"Fresh process: edit one attribute", Measure::FRESH_COMMAND, "kavrixml edit -u",
+         "xmlstarlet ed -P -u", 3.0, Direction::AT_LEAST, Scope::EVERY_DOCUMENT},
         {"Bundle::getText", Measure::BUNDLE, "", "bundle/getText", 150, Direction::BELOW,
          Scope::EVERY_DOCUMENT},
         {"Bundle::resolve, 3 references", Measure::BUNDLE, "", "bundle/resolve_3_references", 1000,

@@ -16,7 +16,8 @@ shift 2
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(dom_document dom_fragment roundtrip bundle_load bundle_resolve differential
                                   lenient_document lenient_entities lenient_differential plural_rules
-                                  xpath_expression xpath_differential message_format)
+                                  xpath_expression xpath_differential message_format
+                                  lossless_roundtrip)
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:detect_stack_use_after_return=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}

@@ -109,6 +109,7 @@ bool readingOption(const std::string& arg, ReadOptions& options) {
         return false;
     }
     options.lenient = arg == "--lenient";
+    options.lossless = false;
     return true;
 }
 
@@ -166,13 +167,15 @@ std::unique_ptr<kavri::xml::Document> parseDocument(std::string bytes, const std
     kavri::xml::DOMParser parser;
     parser.setTrimBodies(options.trimBodies);
     parser.setLenient(options.lenient);
+    parser.setLossless(options.lossless);
     try {
         return std::unique_ptr<kavri::xml::Document>(parser.parse(&in));
     } catch (const core::Exception& e) {
         error = std::string(displayName(path)) + ":" + std::to_string(parser.getLine()) + ":" +
                 std::to_string(parser.getColumn()) + ": " + oneLine(e.getMessage());
         // The strict reader keeps the bytes it was given as its input.
-        if (!options.lenient && readsLeniently(parser.getLexer()->getInput())) {
+        if (!options.lenient && !options.lossless &&
+            readsLeniently(parser.getLexer()->getInput())) {
             error += " (reads with --lenient)";
         }
         return nullptr;

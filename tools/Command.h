@@ -68,14 +68,17 @@ void appendEscaped(const std::string& text, size_t from, size_t to, std::string&
 const char* displayName(const std::string& path);
 
 // How a command reads a document: with each element's body trimmed
-// (DOMParser::setTrimBodies), and strictly or leniently (DOMParser::setLenient).
+// (DOMParser::setTrimBodies), and strictly, leniently (DOMParser::setLenient)
+// or losslessly (DOMParser::setLossless, lenient reading that keeps the
+// whole document).
 struct ReadOptions {
     bool trimBodies = false;
     bool lenient = false;
+    bool lossless = false;
 };
 
-// Takes the words "--lenient" and "--strict" into `options`; false for any
-// other word.
+// Takes the words "--lenient" and "--strict" into `options` (either turns
+// lossless reading off); false for any other word.
 bool readingOption(const std::string& arg, ReadOptions& options);
 
 // Reads and parses one document from a file or standard input ("-"). On a

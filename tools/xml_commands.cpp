@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/kavrimain/FileOutputStream.h"
+#include "framework/kavrimain/MemoryOutputStream.h"
 #include "framework/plinth/Exception.h"
 #include "framework/plinth/Logger.h"
 #include "tools/Command.h"
@@ -28,23 +29,30 @@ using kavri::xml::XNode;
     "Lenient reading takes XML as it is found in files: any encoding iconv knows\n" \
     "(converted to UTF-8), version 1.1, every DOCTYPE form, entities declared in\n" \
     "the document, processing instructions (skipped) and text after comments.\n"    \
+    "Lossless reading is lenient reading that keeps the whole document.\n"          \
     "\n"
 
 const char* const FORMAT_USAGE =
-    "usage: kavrixml format [--compact] [--crlf] [--bom] [--no-declaration] [--strict]\n"
-    "                       [-o OUT] FILE\n"
+    "usage: kavrixml format [--compact] [--crlf] [--bom] [--no-declaration]\n"
+    "                       [--strict | --lenient] [-o OUT] FILE\n"
     "\n"
     "Reads an XML document and writes it back: tidy by default (one line per\n"
     "tag, body and CDATA section, indented with tabs), attributes in byte order\n"
-    "of their names, text and attribute values escaped, comments dropped.\n"
-    "White space around each element's text is dropped, so that formatting a\n"
-    "formatted document changes nothing. The document is read leniently (see\n"
-    "below); the output is always UTF-8.\n"
+    "of their names, text and attribute values escaped. The document is read\n"
+    "losslessly: comments, processing instructions, the DOCTYPE and the text of\n"
+    "mixed content stay where they stand, and indentation is added only inside\n"
+    "elements whose content is elements alone, never inside mixed content or\n"
+    "xml:space=\"preserve\". White space around each element's text is dropped,\n"
+    "so that formatting a formatted document changes nothing. The output is\n"
+    "always UTF-8 (kavrixml edit keeps a document's own bytes).\n"
     "\n"
     "  --compact          everything on one line, no indentation\n"
     "  --crlf             end lines with CR LF instead of LF\n"
     "  --bom              begin with the UTF-8 byte-order mark\n"
     "  --no-declaration   leave out the <?xml ...?> declaration\n"
+    "  --lenient          read leniently (see below) into the tree without\n"
+    "                     comments: attribute defaults supplied, comments and\n"
+    "                     instructions dropped, text before the children\n"
     "  --strict           read only what the library reads by default\n"
     "  -o OUT             write to the file OUT instead of standard output\n"
     "\n" LENIENT_TEXT
@@ -68,34 +76,39 @@ const char* const CHECK_USAGE =
     "failed, 2 usage error.\n";
 
 const char* const DUMP_USAGE =
-    "usage: kavrixml dump [--strict] FILE\n"
+    "usage: kavrixml dump [--strict | --lenient] FILE\n"
     "\n"
     "Reads an XML document and prints the debugging picture of its tree on\n"
     "standard error: three blanks of indentation per level, each element's\n"
     "children before its text and CDATA, nothing escaped. The document is read\n"
-    "leniently; --strict reads only what the library reads by default.\n"
+    "losslessly; --lenient reads it leniently (attribute defaults supplied),\n"
+    "--strict reads only what the library reads by default.\n"
     "\n"
     "FILE may be \"-\" for standard input. Exit status: 0 success, 1 unreadable\n"
     "or malformed input, 2 usage error.\n";
 
 const char* const FIND_USAGE =
-    "usage: kavrixml find [--strict] NAME FILE\n"
+    "usage: kavrixml find [--strict | --lenient] NAME FILE\n"
     "\n"
     "Reads an XML document and writes the first element named NAME, in\n"
     "breadth-first order (the shallowest, then the leftmost; the root counts),\n"
-    "as tidy XML without a declaration. The document is read leniently;\n"
-    "--strict reads only what the library reads by default.\n"
+    "as tidy XML without a declaration, its comments and mixed content in\n"
+    "order. The document is read losslessly; --lenient reads it leniently\n"
+    "(attribute defaults supplied, comments dropped), --strict reads only what\n"
+    "the library reads by default.\n"
     "\n"
     "FILE may be \"-\" for standard input. Exit status: 0 found, 1 no such\n"
     "element or unreadable or malformed input, 2 usage error.\n";
 
 // The writer lays the tree out anew: white space around text is layout.
-// Commands that show a document to a person read it leniently unless told
-// otherwise; check reads as the library does by default.
+// Commands that show a document to a person read it losslessly unless told
+// otherwise, so that nothing the author wrote goes missing; check reads as
+// the library does by default.
 ReadOptions showing() {
     ReadOptions options;
     options.trimBodies = true;
     options.lenient = true;
+    options.lossless = true;
     return options;
 }
 
@@ -161,6 +174,7 @@ int runCheck(const std::vector<std::string>& args) {
     bool verbose = false;
     ReadOptions reading = showing();
     reading.lenient = false;
+    reading.lossless = false;
     std::vector<std::string> files;
     for (const std::string& arg : args) {
         if (readingOption(arg, reading)) {
@@ -262,9 +276,16 @@ int runFind(const std::vector<std::string>& args) {
                       displayName(path));
     }
     kavri::xml::XMLWriter writer(false, true);
-    kavri::stream::StdOutputStream out;
-    writer.write(found, &out);
-    return out.good() ? EXIT_OK : report("find", EXIT_FAULT, "cannot write standard output");
+    kavri::stream::MemoryOutputStream element;
+    writer.write(found, &element);
+    // One element per line, whether the tree was laid out anew or in order.
+    std::string text = element.str();
+    if (text.empty() || text.back() != '\n') {
+        text += '\n';
+    }
+    const bool written =
+        std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+    return written ? EXIT_OK : report("find", EXIT_FAULT, "cannot write standard output");
 }
 
 const CommandRegistrar kFormat({"format", "read an XML document and write it back, tidy or compact",

@@ -69,13 +69,13 @@ bench::CorpusDocument document(const std::string& name, size_t bytes) {
 }
 
 TEST(BenchFreshCommands, PairsEveryRunAndLeavesOutSmallDocuments) {
-    bench::FreshCommands commands(
-        {script("fast-tool", "exit 0"), script("slow-lint", "sleep 0.02"), 5, 100});
+    bench::FreshCommands commands({script("fast-tool", "exit 0"), script("slow-lint", "sleep 0.02"),
+                                   5, 100, script("slow-starlet", "sleep 0.02")});
     ASSERT_EQ(commands.unavailable(), "");
     std::ostringstream log;
     commands.run({document("big", 100), document("small", 99)}, log);
 
-    ASSERT_EQ(commands.figures().size(), 2u);  // check and format, on "big" only
+    ASSERT_EQ(commands.figures().size(), 3u);  // check, format and edit, on "big" only
     for (const bench::CommandFigures& figures : commands.figures()) {
         EXPECT_EQ(figures.document, "big");
         EXPECT_EQ(figures.problem, "");
@@ -85,12 +85,14 @@ TEST(BenchFreshCommands, PairsEveryRunAndLeavesOutSmallDocuments) {
     }
     EXPECT_EQ(commands.figuresOf("kavrixml check").size(), 1u);
     EXPECT_EQ(commands.figuresOf("kavrixml format").front()->peer, "xmllint --format");
+    EXPECT_EQ(commands.figuresOf("kavrixml edit -u").front()->peer, "xmlstarlet ed -P -u");
 }
 
 TEST(BenchFreshCommands, AProgramThatFailsLeavesNoFigure) {
     // The tool fails on format only: its check is still timed.
-    bench::FreshCommands commands(
-        {script("half-tool", "[ \"$1\" = check ]"), script("lint", "exit 0"), 5, 0});
+    // Without xmlstarlet, edit is left out.
+    bench::FreshCommands commands({script("half-tool", "[ \"$1\" = check ]"),
+                                   script("lint", "exit 0"), 5, 0, "/no/xmlstarlet"});
     std::ostringstream log;
     commands.run({document("doc", 10)}, log);
     ASSERT_EQ(commands.figures().size(), 2u);
