@@ -108,6 +108,21 @@ void appendUTF8(String& out, uint32_t c) {
     }
 }
 
+// True when [p, p + length) is an XML Name: a NameStartChar, then
+// NameChars, in UTF-8 (colons included, as XML 1.0's Name has them).
+inline bool isName(const char* p, size_t length) {
+    const char* const end = p + length;
+    for (bool first = true; p < end; first = false) {
+        uint32_t c = 0;
+        const size_t n = decodeUTF8(p, end, c);
+        if (n == 0 || !(first ? isNameStartChar(c) : isNameChar(c))) {
+            return false;
+        }
+        p += n;
+    }
+    return length != 0;
+}
+
 // UTF-8 counted in characters, as text functions count them: a character
 // is a byte that is no continuation byte (10xxxxxx) with the continuation
 // bytes after it, so that a stray byte counts as one character.

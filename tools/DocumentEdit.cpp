@@ -18,20 +18,9 @@ using kavri::xml::ContentList;
 using kavri::xml::XNode;
 using kavri::xml::XPathNode;
 
-// An XML name: a name start character, then name characters.
+// An XML name.
 bool isName(const std::string& name) {
-    const char* p = name.data();
-    const char* end = p + name.size();
-    for (bool first = true; p < end; first = false) {
-        uint32_t c = 0;
-        const size_t length = kavri::xml::syntax::decodeUTF8(p, end, c);
-        if (length == 0 ||
-            !(first ? kavri::xml::syntax::isNameStartChar(c) : kavri::xml::syntax::isNameChar(c))) {
-            return false;
-        }
-        p += length;
-    }
-    return !name.empty();
+    return kavri::xml::syntax::isName(name.data(), name.size());
 }
 
 bool isBlank(const std::string& text) {

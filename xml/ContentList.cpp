@@ -220,8 +220,7 @@ void ContentList::insertComment(size_t index, const std::string& text) {
 void ContentList::insertInstruction(size_t index, const std::string& target,
                                     const std::string& data) {
     check(ContentItem::INSTRUCTION, data);
-    const char* end = syntax::skipName(target.c_str());
-    if (target.empty() || *end != '\0' ||
+    if (!syntax::isName(target.data(), target.size()) ||
         (target.size() == 3 && (target[0] | 0x20) == 'x' && (target[1] | 0x20) == 'm' &&
          (target[2] | 0x20) == 'l')) {
         throw XMLException("Invalid processing instruction target %s", target.c_str());
@@ -236,8 +235,7 @@ XNode* ContentList::insertElement(size_t index, const std::string& name) {
     if (mElement == nullptr) {
         throw XMLException("A document has one root element");
     }
-    const char* end = syntax::skipName(name.c_str());
-    if (name.empty() || *end != '\0') {
+    if (!syntax::isName(name.data(), name.size())) {
         throw XMLException("Invalid element name %s", name.c_str());
     }
     std::vector<ContentItem>& items = edit();
