@@ -48,7 +48,7 @@ void LosslessWriter::write() {
         }
         writeAround(mSource.afterRoot.get(), mSource.rootEnd, mSource.size());
     }
-    if (!mChanged && mSource.keptOriginal()) {
+    if (!mChanged && mSource.keptOriginal() && writtenAsRead()) {
         mOut.resize(mFirst);
         mOut += mSource.original;
     } else if (!mSource.encoding.empty() || mSource.byteOrderMark) {
@@ -56,6 +56,14 @@ void LosslessWriter::write() {
         mSource.encode(written);
         mOut.replace(mFirst, std::string::npos, written);
     }
+}
+
+// Nothing was written anew, yet a removal leaves no trace of its own:
+// whether what was written is the input's text as read.
+bool LosslessWriter::writtenAsRead() const {
+    std::string asRead;
+    mSource.appendBytes(asRead, 0, mSource.size());
+    return mOut.compare(mFirst, std::string::npos, asRead) == 0;
 }
 
 void LosslessWriter::writeAround(const std::vector<ContentItem>* edited, uint32_t from,

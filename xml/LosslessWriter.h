@@ -55,6 +55,7 @@ class LosslessWriter {
     };
 
     static bool inReference(const XNode* node);
+    bool writtenAsRead() const;
     void writeAround(const std::vector<ContentItem>* edited, uint32_t from, uint32_t to);
     void writeElement(const XNode* node);
     void writeContentAsRead(const XNode* node, uint32_t from, uint32_t to);

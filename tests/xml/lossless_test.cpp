@@ -221,6 +221,10 @@ TEST(LosslessWriting, EditsTouchOnlyWhatChanged) {
          "<?xml version='1.0' encoding='ISO-8859-1'?><a>caf\xE9</a>",
          [](Document& d) { ContentList(d.getRootNode()).setText(0, "\xC3\xA9\xE2\x82\xAC"); },
          "<?xml version='1.0' encoding='ISO-8859-1'?><a>\xE9&#x20AC;</a>"},
+        {"ISO-8859-1 with an element removed, nothing written anew",
+         "<?xml version='1.0' encoding='ISO-8859-1'?><a>caf\xE9<b/></a>",
+         [](Document& d) { d.getRootNode()->removeChild(first(d, "b")); },
+         "<?xml version='1.0' encoding='ISO-8859-1'?><a>caf\xE9</a>"},
     };
     for (const Edit& e : edits) {
         std::unique_ptr<Document> doc = readLossless(e.input);
