@@ -206,8 +206,8 @@ void Figures::gatherCommand(TargetOutcome& outcome) const {
 }
 
 void Figures::gatherBundle(TargetOutcome& outcome) const {
-    const std::string ours = outcome.target.ours;
-    if (!ours.empty() && ours.back() == '/') {
+    const std::string oursName = outcome.target.ours;
+    if (!oursName.empty() && oursName.back() == '/') {
         gatherPerDocument(outcome);
         return;
     }
