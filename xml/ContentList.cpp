@@ -273,14 +273,7 @@ void ContentList::setText(size_t index, const std::string& text) {
     ContentItem& item = items[index];
     item = kind == ContentItem::INSTRUCTION ? ContentItem::instruction(item.getTarget(), text)
                                             : ContentItem(kind, text);
-    if (mElement != nullptr) {
-        if (kind == ContentItem::TEXT) {
-            mElement->rejoinBody();
-        } else if (kind == ContentItem::CDATA) {
-            mElement->rejoinCData();
-        }
-    }
-    refresh();
+    rejoin(kind);
 }
 
 void ContentList::remove(size_t index) {
@@ -293,6 +286,12 @@ void ContentList::remove(size_t index) {
     const ContentItem::Kind kind = item.getKind();
     std::vector<ContentItem>& items = edit();
     items.erase(items.begin() + static_cast<std::ptrdiff_t>(index));
+    rejoin(kind);
+}
+
+// After an edit of an item of `kind`: the element's body or CDATA is its
+// texts or sections again, and the list shows the content anew.
+void ContentList::rejoin(ContentItem::Kind kind) {
     if (mElement != nullptr) {
         if (kind == ContentItem::TEXT) {
             mElement->rejoinBody();

@@ -84,6 +84,7 @@ class ContentList {
     std::vector<ContentItem>& edit();
     void check(ContentItem::Kind kind, const std::string& text) const;
     void refresh();
+    void rejoin(ContentItem::Kind kind);
 
     XNode* mElement;
     Document* mDocument;
