@@ -109,7 +109,7 @@ void ContentList::itemsOf(const XNode* element, std::vector<ContentItem>& out) {
         return;
     }
     if (markup == nullptr || markup->start == NONE) {
-        // The design's tree: body, CDATA, then the children.
+        // The default tree: body, CDATA, then the children.
         if (element->getBodySize() != 0) {
             out.push_back(ContentItem(ContentItem::TEXT, element->getBodyString()));
         }

@@ -3,7 +3,7 @@
 // between elements included), CDATA sections, comments, processing
 // instructions and child elements, each a ContentItem (xml/ContentItem.h).
 // The same list stands before and after the root element, with the XML
-// declaration and the DOCTYPE. The design's view of the element follows
+// declaration and the DOCTYPE. The default view of the element follows
 // every edit: getBody() is the text runs joined (trimmed as the reader
 // trimmed them), getChildren() the elements, in this order.
 //
@@ -69,7 +69,7 @@ class ContentList {
     // Removes the item; an element is removed as removeChild removes it.
     void remove(size_t index);
 
-    // The content in order of `element` (also of a design's tree), and of
+    // The content in order of `element` (also of a tree read by default), and of
     // what stands before or after a document's root, into `out`.
     static void itemsOf(const XNode* element, std::vector<ContentItem>& out);
     static void itemsAround(const Document* doc, Place place, std::vector<ContentItem>& out);

@@ -300,7 +300,7 @@ class XNode : public kavri::core::NamedObject {
         return (mContent & HAS_CDATA) != 0 ? static_cast<const CDataContent*>(heldContent())
                                            : nullptr;
     }
-    // The lossless block, or null for an element of the design's tree.
+    // The lossless block, or null for an element of the default tree.
     Markup* markup() const {
         return (mContent & IS_MARKUP) != 0
                    ? static_cast<Markup*>(const_cast<CDataContent*>(heldCData()))

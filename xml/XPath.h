@@ -93,7 +93,7 @@ class XPathException : public ::core::Exception {
 class XPathNode {
   public:
     enum Kind : uint8_t { NONE, ROOT, ELEMENT, ATTRIBUTE, TEXT, CDATA, COMMENT, INSTRUCTION };
-    // index(): 0 for a node of the design's tree; for a part, its place in
+    // index(): 0 for a node of the default tree; for a part, its place in
     // its element's content (from 1), with AROUND_ROOT set when it stands
     // before or after the top element.
     static constexpr uint32_t AROUND_ROOT = 0x80000000u;

@@ -1,7 +1,7 @@
 // Reads whole documents losslessly. A document that reads must be written
 // back unchanged byte for byte; then one edit chosen from the input's hash
 // (an attribute set or removed, a text, comment or element inserted, an
-// item's text changed, an item removed, a child added the design's way) is
+// item's text changed, an item removed, a child added with addChild) is
 // made through the API, and the document written after it must read again,
 // losslessly, as the edited tree: same elements, attributes, bodies (but for
 // white space at their ends) and CDATA, and the same content in order

@@ -1,5 +1,5 @@
 // Lossless reading and writing: the content in order and its API, the
-// design's view of a lossless tree, what the tree's own operations do to
+// default view of a lossless tree, what the tree's own operations do to
 // the content in order, and edits written back with every other byte kept.
 #include <gtest/gtest.h>
 
@@ -76,7 +76,7 @@ TEST(LosslessReading, ContentInOrder) {
     EXPECT_EQ(shape(ContentList(doc.get(), ContentList::BEFORE_ROOT)),
               "X:<?xml version='1.0'?> T:\n C: first  T:\n Y:<!DOCTYPE p [<!ENTITY e 'E'>]> T:\n");
     EXPECT_EQ(shape(ContentList(doc.get(), ContentList::AFTER_ROOT)), "T:\n I:after=");
-    // The design's view: the texts joined, the elements, the CDATA.
+    // The default view: the texts joined, the elements, the CDATA.
     EXPECT_STREQ(p->getBody(), "Hello  a&bE");
     ASSERT_EQ(p->getChildCount(), 1u);
     unsigned size = 0;
@@ -120,10 +120,10 @@ TEST(LosslessReading, ParserOption) {
     EXPECT_FALSE(doc->isLossless());
     DOMParser plain;
     kavri::stream::MemoryInputStream again("<a/>");
-    std::unique_ptr<Document> designs(plain.parse(&again));
+    std::unique_ptr<Document> plainDoc(plain.parse(&again));
     std::string out;
-    EXPECT_THROW(designs->writeLossless(out), kavri::xml::XMLException);
-    EXPECT_THROW(ContentList(designs->getRootNode()).insertComment(0, "x"),
+    EXPECT_THROW(plainDoc->writeLossless(out), kavri::xml::XMLException);
+    EXPECT_THROW(ContentList(plainDoc->getRootNode()).insertComment(0, "x"),
                  kavri::xml::XMLException);
 }
 
