@@ -165,8 +165,24 @@ inline const char* findTextStop(const char* p, const char* end) {
 // The closing `quote` of a value that begins at `p`, or null when a NUL
 // (which the lexer's strings cannot hold) or the end comes first;
 // `references` is set when the value holds '&'.
+// Most values are a few bytes (a number, a word, a name), whose end a plain
+// loop over the first VALUE_HEAD bytes finds before the vector scan's
+// set-up would have paid off; a longer value goes on with the vector scan.
+constexpr ptrdiff_t VALUE_HEAD = 16;
+
 template <bool VECTOR = true>
 inline const char* findValueEnd(const char* p, const char* end, char quote, bool& references) {
+    const char* const head = end - p > VALUE_HEAD ? p + VALUE_HEAD : end;
+    for (; p < head; ++p) {
+        const char c = *p;
+        if (c == quote) {
+            return p;
+        }
+        if (c == '\0') {
+            return nullptr;
+        }
+        references = references || c == '&';
+    }
     const char* const stop = scan<VECTOR>(p, end, AnyOf(quote, '&', '\0'), [&](const char* at) {
         if (*at != '&') {
             return static_cast<const char*>(nullptr);

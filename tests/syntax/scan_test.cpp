@@ -82,11 +82,21 @@ TEST(Scan, VectorScansFindWhatTheirFallbacksAndAPlainSearchFind) {
                           syntax::findMarkerChecking<false>(p, end, marker, length, pass));
             }
             for (const char quote : {'"', '\''}) {
-                bool vectorReferences = false;
-                bool byteReferences = false;
-                EXPECT_EQ(syntax::findValueEnd<true>(p, end, quote, vectorReferences),
-                          syntax::findValueEnd<false>(p, end, quote, byteReferences));
-                EXPECT_EQ(vectorReferences, byteReferences);
+                // The closing quote, unless a NUL or the end comes first;
+                // references are noted up to where the value stops.
+                const size_t close = text.find_first_of(std::string(1, quote) + '\0', from);
+                const char* const value =
+                    close != std::string::npos && text[close] == quote ? p + (close - from)
+                                                                       : nullptr;
+                const size_t stopAt = close == std::string::npos ? text.size() : close;
+                const bool references = text.find('&', from) < stopAt;
+                for (const bool vector : {true, false}) {
+                    bool found = false;
+                    EXPECT_EQ(vector ? syntax::findValueEnd<true>(p, end, quote, found)
+                                     : syntax::findValueEnd<false>(p, end, quote, found),
+                              value);
+                    EXPECT_EQ(found, references);
+                }
             }
         }
     }
