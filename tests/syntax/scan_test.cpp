@@ -85,9 +85,9 @@ TEST(Scan, VectorScansFindWhatTheirFallbacksAndAPlainSearchFind) {
                 // The closing quote, unless a NUL or the end comes first;
                 // references are noted up to where the value stops.
                 const size_t close = text.find_first_of(std::string(1, quote) + '\0', from);
-                const char* const value =
-                    close != std::string::npos && text[close] == quote ? p + (close - from)
-                                                                       : nullptr;
+                const char* const value = close != std::string::npos && text[close] == quote
+                                              ? p + (close - from)
+                                              : nullptr;
                 const size_t stopAt = close == std::string::npos ? text.size() : close;
                 const bool references = text.find('&', from) < stopAt;
                 for (const bool vector : {true, false}) {
