@@ -59,6 +59,17 @@ inline unsigned lowestBit(uint32_t bits) {
 #endif
 }
 
+// A class's stopsIn without vectors: bit i set when `bytes` stops at p[i],
+// for the sixteen bytes at `p`.
+template <class Bytes>
+inline unsigned stopsByByte(const Bytes& bytes, const char* p) {
+    unsigned bits = 0;
+    for (unsigned i = 0; i < 16; ++i) {
+        bits |= bytes.stops(p[i]) ? 1u << i : 0u;
+    }
+    return bits;
+}
+
 #if KAVRIXML_SSE2
 // The bytes of `v` equal to any of the bytes broadcast in a, b and c.
 inline __m128i equalsAny(__m128i v, __m128i a, __m128i b, __m128i c) {
@@ -136,11 +147,7 @@ class AnyOf {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         return static_cast<unsigned>(_mm_movemask_epi8(equalsAny(v, mFirst, mSecond, mThird)));
 #else
-        unsigned bits = 0;
-        for (unsigned i = 0; i < 16; ++i) {
-            bits |= stops(p[i]) ? 1u << i : 0u;
-        }
-        return bits;
+        return stopsByByte(*this, p);
 #endif
     }
 
@@ -247,11 +254,7 @@ class PlainBytes {
         const __m128i found = _mm_or_si128(controls, equalsAny(v, mFirst, mSecond, mThird));
         return static_cast<unsigned>(_mm_movemask_epi8(found));
 #else
-        unsigned bits = 0;
-        for (unsigned i = 0; i < 16; ++i) {
-            bits |= stops(p[i]) ? 1u << i : 0u;
-        }
-        return bits;
+        return stopsByByte(*this, p);
 #endif
     }
 
