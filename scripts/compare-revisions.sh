@@ -2,7 +2,7 @@
 # Times the reader of two revisions side by side: whether a change made
 # parsing faster or slower than a revision before it.
 #
-#   scripts/compare-revisions.sh [--lenient] [--rounds N] [--parses N] BASE [REVISION] DOCUMENT...
+#   scripts/compare-revisions.sh [--lenient|--both] [--rounds N] [--parses N] BASE [REVISION] DOCUMENT...
 #
 # Each revision (REVISION defaults to the working tree) is built in a
 # directory of its own (Release, -O2, the library alone), and
@@ -10,18 +10,20 @@
 # library. The two programs then alternate ROUNDS times (default 12) on one
 # CPU, each printing its best of PARSES (default 5) parses and frees of the
 # document; per document the script prints both best times and the median of
-# the paired ratios REVISION ÷ BASE (below 1: REVISION is faster). Documents
+# the paired ratios REVISION ÷ BASE (below 1: REVISION is faster); --both
+# times each document read strictly and then leniently. Documents
 # are files; `make bench` leaves its corpus in build-bench/bench/corpus/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-mode=strict
+modes=strict
 rounds=12
 parses=5
 while [[ $# -gt 0 && $1 == --* ]]; do
     case $1 in
-        --lenient) mode=lenient; shift ;;
+        --lenient) modes=lenient; shift ;;
+        --both) modes="strict lenient"; shift ;;
         --rounds) rounds=$2; shift 2 ;;
         --parses) parses=$2; shift 2 ;;
         *) echo "compare-revisions: unknown option $1" >&2; exit 2 ;;
@@ -68,8 +70,9 @@ else
 fi
 
 cpu=$(($(nproc) - 1))
-echo "document  base (best ms)  ${revision:-working tree} (best ms)  median ratio ($mode, $rounds rounds)"
+echo "document  base (best ms)  ${revision:-working tree} (best ms)  median ratio ($rounds rounds)"
 for document in "$@"; do
+  for mode in $modes; do
     for ((round = 0; round < rounds; ++round)); do
         b=$(taskset -c "$cpu" "$work/base-timer" "$document" "$parses" "$mode")
         r=$(taskset -c "$cpu" "$work/revision-timer" "$document" "$parses" "$mode")
@@ -78,6 +81,7 @@ for document in "$@"; do
 import statistics, sys
 rows = [tuple(map(float, line.split())) for line in sys.stdin]
 ratio = statistics.median(r / b for b, r in rows)
-print("%s  %.2f  %.2f  %.3f" % (sys.argv[1], min(b for b, _ in rows), min(r for _, r in rows), ratio))
-' "$(basename "$document")"
+print("%s %s  %.2f  %.2f  %.3f" % (sys.argv[1], sys.argv[2], min(b for b, _ in rows), min(r for _, r in rows), ratio))
+' "$(basename "$document")" "$mode"
+  done
 done
