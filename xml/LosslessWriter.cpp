@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/plinth/internal/HugePages.h"
 #include "syntax/XMLBytes.h"
 #include "syntax/XMLChars.h"
 #include "syntax/XMLSyntax.h"
@@ -32,7 +33,11 @@ LosslessWriter::LosslessWriter(const Document& doc, std::string& out)
     : mDocument(doc), mSource(*doc.getSource()), mOut(out), mFirst(out.size()) {}
 
 void LosslessWriter::write() {
-    mOut.reserve(mFirst + mSource.size() + mSource.crlf.size() + mSource.loneCR.size() + 3);
+    // Room for the input and what edits usually add: growing a string of
+    // the whole document at its end would copy it all once more.
+    mOut.reserve(mFirst + mSource.size() + mSource.crlf.size() + mSource.loneCR.size() +
+                 mSource.size() / 64 + 4096);
+    ::core::internal::HugePages::ask(&mOut[0] + mFirst, mOut.capacity() - mFirst);
     if (internal::EditCount::now() == mSource.editsAtRead) {
         // No tree has changed since the reading: nothing to compare.
         if (mSource.keptOriginal()) {
