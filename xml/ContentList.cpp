@@ -160,6 +160,15 @@ void ContentList::itemsAround(const Document* doc, Place place, std::vector<Cont
     }
 }
 
+bool ContentList::isInReference(const XNode* element) {
+    for (; element != nullptr; element = element->getParent()) {
+        if (element->inReference()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // --- Editing -------------------------------------------------------------------------------
 
 std::vector<ContentItem>& ContentList::edit() {
