@@ -303,6 +303,8 @@ TEST(LosslessTree, EditsAreChecked) {
     EXPECT_THROW(content.insertComment(0, "a-"), kavri::xml::XMLException);
     EXPECT_THROW(content.insertInstruction(0, "XmL", ""), kavri::xml::XMLException);
     EXPECT_THROW(content.insertInstruction(0, "p", "?>"), kavri::xml::XMLException);
+    EXPECT_THROW(content.insertElement(0, "1x"), kavri::xml::XMLException);
+    EXPECT_THROW(content.insertElement(0, "a b"), kavri::xml::XMLException);
     EXPECT_THROW(ContentList(doc.get(), ContentList::AFTER_ROOT).insertText(0, "x"),
                  kavri::xml::XMLException);
     EXPECT_EQ(written(*doc), "<a/>");
