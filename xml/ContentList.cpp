@@ -103,12 +103,13 @@ uint32_t ContentList::endTagStart(const SourceText& source, uint32_t contentStar
 }
 
 void ContentList::itemsOf(const XNode* element, std::vector<ContentItem>& out) {
-    const XNode::Markup* markup = element->markup();
-    if (markup != nullptr && markup->edited != nullptr) {
-        out.insert(out.end(), markup->edited->begin(), markup->edited->end());
+    const std::vector<ContentItem>* edited = element->editedItems();
+    if (edited != nullptr) {
+        out.insert(out.end(), edited->begin(), edited->end());
         return;
     }
-    if (markup == nullptr || markup->start == NONE) {
+    const uint32_t start = element->sourceStart();
+    if (start == NONE) {
         // The default tree: body, CDATA, then the children.
         if (element->getBodySize() != 0) {
             out.push_back(ContentItem(ContentItem::TEXT, element->getBodyString()));
@@ -124,20 +125,20 @@ void ContentList::itemsOf(const XNode* element, std::vector<ContentItem>& out) {
         return;
     }
     const SourceText& source = *element->getDocument()->getSource();
-    const uint32_t contentEnd = endTagStart(source, markup->contentStart, markup->end);
-    uint32_t pos = markup->contentStart;
+    const uint32_t contentStart = element->sourceContentStart(source);
+    const uint32_t contentEnd = endTagStart(source, contentStart, element->sourceEnd());
+    uint32_t pos = contentStart;
     for (const auto& child : element->getChildren()) {
         ContentItem item = ContentItem::element(child.get());
-        const XNode::Markup* held = child->markup();
+        const uint32_t childStart = child->sourceStart();
         // Elements an entity's replacement text made have no place of
         // their own: they stand in the reference, in the text.
-        if (held != nullptr && held->start != NONE && held->start >= pos &&
-            held->end <= contentEnd) {
-            itemsIn(source, pos, held->start, out);
-            item.mStart = held->start;
-            item.mEnd = held->end;
+        if (childStart != NONE && childStart >= pos && childStart < contentEnd) {
+            itemsIn(source, pos, childStart, out);
+            item.mStart = childStart;
+            item.mEnd = child->sourceEnd();
             item.mSource = &source;
-            pos = held->end;
+            pos = item.mEnd;
         }
         out.push_back(std::move(item));
     }
@@ -159,12 +160,21 @@ void ContentList::itemsAround(const Document* doc, Place place, std::vector<Cont
     }
 }
 
+bool ContentList::isInReference(const XNode* element) {
+    for (; element != nullptr; element = element->getParent()) {
+        if (element->inReference()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // --- Editing -------------------------------------------------------------------------------
 
 std::vector<ContentItem>& ContentList::edit() {
     internal::EditCount::note();
     if (mElement != nullptr) {
-        if (mElement->markup() == nullptr) {
+        if (!mElement->isLossless()) {
             throw XMLException("Element %s was not read losslessly", mElement->getName());
         }
         return mElement->editedContent();

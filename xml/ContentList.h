@@ -68,6 +68,10 @@ class ContentList {
     void setText(size_t index, const std::string& text);
     // Removes the item; an element is removed as removeChild removes it.
     void remove(size_t index);
+    // Whether `element` or one of its ancestors was made by an entity's
+    // replacement text: the document keeps the reference as written, not
+    // what it made, so a change there is not written.
+    static bool isInReference(const XNode* element);
 
     // The content in order of `element` (also of a tree read by default), and of
     // what stands before or after a document's root, into `out`.

@@ -72,12 +72,18 @@ class Document : public kavri::core::Object {
     // README, "Keeping documents whole"), in the input's encoding. Throws
     // XMLException for a document that was not read losslessly.
     void writeLossless(std::string& out) const;
-    // The kept input, or null (for the library).
+
+  private:
+    friend class ContentList;
+    friend class DOMParser;
+    friend class LosslessWriter;
+    friend class XNode;
+
+    // The kept input, or null.
     const SourceText* getSource() const { return mSource.get(); }
     SourceText* getSource() { return mSource.get(); }
     void setSource(std::unique_ptr<SourceText> source);
 
-  private:
     std::unique_ptr<SourceText> mSource;
     ::core::SmartPtr<XNode> mRootNode;
     ::core::SmartPtr<XNode> mXmlDeclaration;

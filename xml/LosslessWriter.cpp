@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/plinth/internal/HugePages.h"
 #include "syntax/XMLBytes.h"
 #include "syntax/XMLChars.h"
 #include "syntax/XMLSyntax.h"
@@ -25,15 +26,18 @@ const uint32_t NONE = SourceText::NONE;
 // An element an entity's replacement text made: the reference that stands
 // for it is part of the text around it.
 bool LosslessWriter::inReference(const XNode* node) {
-    const XNode::Markup* markup = node->markup();
-    return markup != nullptr && markup->start == NONE && markup->end == 0;
+    return node->inReference();
 }
 
 LosslessWriter::LosslessWriter(const Document& doc, std::string& out)
     : mDocument(doc), mSource(*doc.getSource()), mOut(out), mFirst(out.size()) {}
 
 void LosslessWriter::write() {
-    mOut.reserve(mFirst + mSource.size() + mSource.crlf.size() + mSource.loneCR.size() + 3);
+    // Room for the input and what edits usually add: growing a string of
+    // the whole document at its end would copy it all once more.
+    mOut.reserve(mFirst + mSource.size() + mSource.crlf.size() + mSource.loneCR.size() +
+                 mSource.size() / 64 + 4096);
+    ::core::internal::HugePages::ask(&mOut[0] + mFirst, mOut.capacity() - mFirst);
     if (internal::EditCount::now() == mSource.editsAtRead) {
         // No tree has changed since the reading: nothing to compare.
         if (mSource.keptOriginal()) {
@@ -91,29 +95,31 @@ void LosslessWriter::escaped(const std::string& text, const char* specials) {
 // --- Elements ---------------------------------------------------------------------------------
 
 void LosslessWriter::writeElement(const XNode* node) {
-    const XNode::Markup* markup = node->markup();
-    if (markup == nullptr || markup->start == NONE) {
+    const uint32_t start = node->sourceStart();
+    if (start == NONE) {
         writeNewElement(node);
         return;
     }
+    const uint32_t end = node->sourceEnd();
     const bool asRead = tagAsRead(node);
-    const bool hasEndTag = markup->contentStart != markup->end;
-    const std::vector<ContentItem>* edited = markup->edited;
+    const uint32_t contentStart = node->sourceContentStart(mSource);
+    const bool hasEndTag = contentStart != end;
+    const std::vector<ContentItem>* edited = node->editedItems();
     const bool opens = !hasEndTag && edited != nullptr && !edited->empty();
     if (asRead && !opens) {
-        bytes(markup->start, markup->contentStart);
+        bytes(start, contentStart);
     } else {
-        writeStartTag(node, opens);
+        writeStartTag(node, contentStart, opens);
     }
-    const uint32_t endTag = ContentList::endTagStart(mSource, markup->contentStart, markup->end);
+    const uint32_t endTag = ContentList::endTagStart(mSource, contentStart, end);
     if (edited != nullptr) {
         writeItems(*edited);
     } else {
-        writeContentAsRead(node, markup->contentStart, endTag);
+        writeContentAsRead(node, contentStart, endTag);
     }
     // The start tag told whether the name is still the one read.
     if (hasEndTag && asRead) {
-        bytes(endTag, markup->end);
+        bytes(endTag, end);
     } else if (hasEndTag || opens) {
         writeEndTag(node);
     }
@@ -124,11 +130,11 @@ void LosslessWriter::writeElement(const XNode* node) {
 void LosslessWriter::writeContentAsRead(const XNode* node, uint32_t from, uint32_t to) {
     uint32_t pos = from;
     for (const auto& child : node->getChildren()) {
-        const XNode::Markup* held = child->markup();
-        if (held != nullptr && held->start != NONE && held->start >= pos && held->end <= to) {
-            bytes(pos, held->start);
+        const uint32_t start = child->sourceStart();
+        if (start != NONE && start >= pos && start < to) {
+            bytes(pos, start);
             writeElement(child.get());
-            pos = held->end;
+            pos = child->sourceEnd();
         }
     }
     bytes(pos, to);
@@ -248,7 +254,7 @@ bool LosslessWriter::sameValue(const TagAttribute& attribute, const std::string&
 
 // Whether the element's name and attributes are the ones its tag holds.
 bool LosslessWriter::tagAsRead(const XNode* node) {
-    const uint32_t start = node->markup()->start;
+    const uint32_t start = node->sourceStart();
     const uint32_t nameEnd = readTag(start);
     const size_t nameLength = nameEnd - start - 1;
     if (std::strlen(node->getName()) != nameLength ||
@@ -269,9 +275,8 @@ bool LosslessWriter::tagAsRead(const XNode* node) {
 
 // The start tag from the pieces of the one read (mTag, by tagAsRead);
 // `opens` turns an empty-element tag into a start tag.
-void LosslessWriter::writeStartTag(const XNode* node, bool opens) {
+void LosslessWriter::writeStartTag(const XNode* node, uint32_t contentStart, bool opens) {
     mChanged = true;
-    const uint32_t contentStart = node->markup()->contentStart;
     mOut.append(1, '<').append(node->getName());
     for (const TagAttribute& attribute : mTag) {
         mName.assign(mSource.at(attribute.name), attribute.nameEnd - attribute.name);

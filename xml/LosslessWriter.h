@@ -63,7 +63,7 @@ class LosslessWriter {
     void writeItem(const ContentItem& item);
     void writeNewElement(const XNode* node);
     void writeNewAttributes(const XNode* node, const std::vector<TagAttribute>& kept);
-    void writeStartTag(const XNode* node, bool opens);
+    void writeStartTag(const XNode* node, uint32_t contentStart, bool opens);
     void writeEndTag(const XNode* node);
     bool tagAsRead(const XNode* node);
     uint32_t readTag(uint32_t start);

@@ -1,5 +1,6 @@
 #include "xml/SourceText.h"
 
+#include <strings.h>
 #include <algorithm>
 
 #include "xml/ContentItem.h"
@@ -52,9 +53,53 @@ void SourceText::encode(std::string& out) const {
         if (marked && encoding.compare(0, 4, "UTF-") == 0) {
             mark = original.substr(0, width);
         }
-        Transcoder::fromUTF8(out, encoding);
+        if (strcasecmp(encoding.c_str(), "UTF-7") == 0) {
+            encodeUTF7(out);
+        } else {
+            Transcoder::fromUTF8(out, encoding);
+        }
     }
     out.insert(0, mark);
+}
+
+// A converter may write UTF-7's optional direct characters ('<', '>', '"',
+// '&', '=' ...) encoded, which leaves markup no reader recognises: ASCII
+// goes out as it is ('+' as "+-"), only the runs of other characters and of
+// '\' and '~' are converted.
+void SourceText::encodeUTF7(std::string& out) {
+    const auto direct = [](char c) {
+        return (c >= 0x20 && c < 0x7F && c != '+' && c != '\\' && c != '~') || c == '\t' ||
+               c == '\n' || c == '\r';
+    };
+    std::string encoded;
+    encoded.reserve(out.size());
+    size_t pos = 0;
+    while (pos < out.size()) {
+        size_t next = pos;
+        if (out[pos] == '+') {
+            encoded += "+-";
+            ++pos;
+            continue;
+        }
+        while (next < out.size() && direct(out[next])) {
+            ++next;
+        }
+        encoded.append(out, pos, next - pos);
+        pos = next;
+        while (next < out.size() && !direct(out[next]) && out[next] != '+') {
+            ++next;
+        }
+        if (next > pos) {
+            std::string run = out.substr(pos, next - pos);
+            Transcoder::fromUTF8(run, "UTF-7");
+            encoded += run;
+            if (!run.empty() && run.back() != '-') {
+                encoded += '-';  // ends the run whatever follows
+            }
+            pos = next;
+        }
+    }
+    out.swap(encoded);
 }
 
 }  // namespace xml

@@ -72,6 +72,9 @@ class SourceText {
     // The content before and after the root once an edit has changed it.
     std::unique_ptr<std::vector<ContentItem>> beforeRoot;
     std::unique_ptr<std::vector<ContentItem>> afterRoot;
+
+  private:
+    static void encodeUTF7(std::string& out);
 };
 
 }  // namespace xml

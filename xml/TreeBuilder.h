@@ -7,11 +7,10 @@
 // strict one (DOMParser) and the conforming one (WellFormedReader), build
 // through it, and so the tree they make is one thing.
 //
-// It owns nothing: the elements it opens belong to their parent or, for a
-// root, to the caller until a Document or a SmartPtr takes them. Names are
-// shared through the reader's NameTable: used under DOMParser::gCS only.
-// Every call is inline, because the readers call it once per tag or text.
-// Internal to the readers (the header is not installed).
+// It owns nothing but a string for texts it drops: the elements it opens belong to their parent or,
+// for a root, to the caller until a Document or a SmartPtr takes them. Names are shared through the
+// reader's NameTable: used under DOMParser::gCS only. Every call is inline, because the readers
+// call it once per tag or text. Internal to the readers (the header is not installed).
 //
 //   TreeBuilder build;
 //   XNode* item = build.openChild(root, "item", 4);
@@ -62,12 +61,27 @@ class TreeBuilder {
     }
     // --- Lossless reading ---------------------------------------------------------
     // Where an element read from the kept input stands in it: its start tag
-    // from `start` to `contentStart`; an empty-element tag ends there.
-    void place(XNode* element, uint32_t start, uint32_t contentStart, bool empty) const {
-        element->makeMarkup(start, contentStart, empty ? contentStart : SourceText::NONE);
+    // from `start` to `contentStart`; an empty-element tag ends there. In
+    // an input (of `inputSize` bytes) up to XNode::MAX_SPAN_IN_WORD bytes
+    // the place is all the element keeps: its texts are not kept (body()
+    // hands out a string that is dropped), the element makes them from the
+    // input when they are asked for.
+    void place(XNode* element, uint32_t start, uint32_t contentStart, bool empty,
+               size_t inputSize) const {
+        if (inputSize <= XNode::MAX_SPAN_IN_WORD) {
+            element->placeInWord(start, empty ? contentStart : start);
+        } else {
+            element->makeMarkup(start, contentStart, empty ? contentStart : SourceText::NONE);
+        }
     }
     // After the end tag of an element placed so.
-    void placeEnd(XNode* element, uint32_t end) const { element->markup()->end = end; }
+    void placeEnd(XNode* element, uint32_t end) const { element->placeEnd(end); }
+    // The element placed in its word keeps its texts from here on: an
+    // entity's replacement text, which the input does not hold, follows at
+    // `to` in the reader's `text`.
+    void keepTexts(XNode* element, const char* text, uint32_t to) const {
+        element->keepContentRead(text, to);
+    }
     // An element an entity's replacement text made: it stands in the
     // reference, which the kept input holds.
     void placeInReference(XNode* element) const {
@@ -89,15 +103,24 @@ class TreeBuilder {
 
     // --- Text and CDATA ---------------------------------------------------------
     // The element's body, made on its first text; the reader appends to it.
-    std::string& body(XNode* element) const { return element->content().body; }
+    // An element that makes its texts from the input gets an empty string
+    // whose text is dropped.
+    std::string& body(XNode* element) const {
+        if ((element->contentWord() & XNode::IN_SOURCE) != 0) {
+            mDropped.clear();
+            return mDropped;
+        }
+        return element->content().body;
+    }
     // Appends a text without references. An element's first text, the
     // common case, makes its body holding it, to measure; a further piece
     // makes room for several more (indentation comes before each child and
     // after the last).
     void text(XNode* element, const char* text, size_t length) const {
-        if (element->mContent == 0) {
-            element->mContent =
-                reinterpret_cast<uintptr_t>(new XNode::Content{std::string(text, length)});
+        if (element->contentWord() == 0) {
+            element->mContent.store(
+                reinterpret_cast<uintptr_t>(new XNode::Content{std::string(text, length)}),
+                std::memory_order_relaxed);
             return;
         }
         std::string& held = roomFor(element, length);
@@ -109,10 +132,15 @@ class TreeBuilder {
     }
     // Appends the bytes of a CDATA section, unchanged.
     void cdata(XNode* element, const char* data, size_t size) const {
-        element->appendCData(data, static_cast<unsigned>(size));
+        if ((element->contentWord() & XNode::IN_SOURCE) == 0) {
+            element->appendCData(data, static_cast<unsigned>(size));
+        }
     }
 
   private:
+    // The texts of elements that make them from the input.
+    mutable std::string mDropped;
+
     std::string& roomFor(XNode* element, size_t length) const {
         std::string& held = element->content().body;
         const size_t needed = held.size() + length;

@@ -481,6 +481,10 @@ void WellFormedReader::readReference(const char*& p, const char* end) {
         body().append(at, p);  // kept as written: nothing outside the document is read
         return;
     }
+    if (mSource != nullptr && mInReference == 0) {
+        mBuild.keepTexts(mOpen[mDepth - 1].node, mBegin, offsetOf(at));
+        mBody = nullptr;
+    }
     const Entity* entity = enterEntity(at, std::string(mName), false);
     const char* text = entity->value.data();
     ++mInReference;
@@ -521,7 +525,8 @@ void WellFormedReader::placeElement(const char* start, const char* contentStart,
         mBuild.placeInReference(node);
         return;
     }
-    mBuild.place(node, offsetOf(start), offsetOf(contentStart), empty);
+    mBuild.place(node, offsetOf(start), offsetOf(contentStart), empty,
+                 static_cast<size_t>(mEnd - mBegin));
     for (const TagAttribute& attribute : mTag) {
         if (attribute.buffer != NO_BUFFER) {
             mSource->values[offsetOf(attribute.value)] = mValues[attribute.buffer];

@@ -42,6 +42,38 @@ void reserveFor(XNode::ChildList& list, size_t extra) {
 // Asks for the memory of the node that dies next while this one dies: the
 // node and what the reader allocated right after it (its attributes). A hint
 // only; it reads nothing.
+// Where the content of the start tag at `start` begins: past its '>',
+// its quoted values passed over (the tag was read well-formed).
+uint32_t afterStartTag(const char* text, uint32_t start) {
+    const char* p = text + start + 1;
+    while (*p != '>') {
+        if (*p == '"' || *p == '\'') {
+            p = std::strchr(p + 1, *p);
+        }
+        ++p;
+    }
+    return static_cast<uint32_t>(p + 1 - text);
+}
+
+// Appends the text runs of [p, end) (references decoded) to `body` and its
+// CDATA sections' bytes to `cdata`; comments and instructions are passed.
+void readSourceRuns(const char* p, const char* end, std::string& body, std::string& cdata) {
+    while (p < end) {
+        if (*p != '<') {
+            const void* tag = std::memchr(p, '<', static_cast<size_t>(end - p));
+            const char* const next = tag != nullptr ? static_cast<const char*>(tag) : end;
+            syntax::decodeReferences(p, static_cast<size_t>(next - p), body);
+            p = next;
+        } else if (syntax::startsWith(p, end, syntax::CDATA_START)) {
+            const char* const data = p + sizeof syntax::CDATA_START - 1;
+            p = syntax::past(data, end, syntax::CDATA_END);
+            cdata.append(data, p - (sizeof syntax::CDATA_END - 1));
+        } else {
+            p = syntax::markupEnd(syntax::markupAt(p, end), p, end);
+        }
+    }
+}
+
 void prefetchNode(const XNode* node) {
     const char* bytes = reinterpret_cast<const char*>(node);
     for (int line = 0; line < 6; ++line) {
@@ -127,7 +159,7 @@ void XNode::releaseChildren() {
 // --- Tree -------------------------------------------------------------------
 
 XNode* XNode::addChild(const char* name) {
-    if (markup() != nullptr) {
+    if (isLossless()) {
         std::unique_ptr<XNode> child(new XNode(mDocument, name, nullptr));
         addChild(child.get());
         return child.release();
@@ -166,11 +198,11 @@ XNode* XNode::addChild(const std::string& name) {
 }
 
 void XNode::addChild(XNode* node) {
-    Markup* held = markup();
-    if (held != nullptr) {
+    const bool lossless = isLossless();
+    if (lossless) {
         editedContent();  // read in order while the children are the input's
     }
-    if (node->mDocument != mDocument && node->markup() != nullptr) {
+    if (node->mDocument != mDocument && node->isLossless()) {
         node->leaveSource();
     }
     // The reference is taken only once the list has room, so a failed append
@@ -178,7 +210,7 @@ void XNode::addChild(XNode* node) {
     mChildren.emplace_back(node);
     node->mParent = this;
     node->mDocument = mDocument;
-    if (held != nullptr) {
+    if (lossless) {
         noteAddedChild(node);
     }
 }
@@ -205,8 +237,9 @@ bool XNode::removeChild(XNode* child) {
     if (it == mChildren.end()) {
         return false;
     }
-    if (markup() != nullptr) {
+    if (isLossless()) {
         noteRemovedChild(child);
+        child->keepBodies();
     }
     child->mParent = nullptr;
     mChildren.erase(it);
@@ -214,7 +247,7 @@ bool XNode::removeChild(XNode* child) {
 }
 
 void XNode::removeChildren() {
-    if (markup() != nullptr) {
+    if (isLossless()) {
         while (!mChildren.empty()) {
             removeChild(mChildren.back().get());
         }
@@ -231,7 +264,7 @@ void XNode::removeChildren() {
 
 unsigned XNode::removeChildren(const char* name) {
     unsigned removed = 0;
-    if (markup() != nullptr) {
+    if (isLossless()) {
         for (size_t i = mChildren.size(); i-- > 0;) {
             if (sameName(mChildren[i], name)) {
                 removeChild(mChildren[i].get());
@@ -406,7 +439,7 @@ void XNode::addBody(const char* text, bool /*flag*/) {
     if (text[0] == '\0') {
         return;
     }
-    if (markup() != nullptr) {
+    if (isLossless()) {
         editedContent().push_back(ContentItem(ContentItem::TEXT, text));
         rejoinBody();
         return;
@@ -421,39 +454,48 @@ void XNode::addBody(const std::string& text, bool flag) {
 const std::string XNode::NO_BODY;
 
 XNode::Content& XNode::content() {
-    if (mContent == 0) {
-        mContent = reinterpret_cast<uintptr_t>(new Content());
+    if ((contentWord() & IN_SOURCE) != 0) {
+        sourceMarkup();
+    }
+    if (contentWord() == 0) {
+        mContent.store(reinterpret_cast<uintptr_t>(new Content()), std::memory_order_relaxed);
     }
     return *const_cast<Content*>(heldContent());
 }
 
 XNode::CDataContent& XNode::cdataContent() {
-    if ((mContent & HAS_CDATA) == 0) {
+    if ((contentWord() & IN_SOURCE) != 0) {
+        sourceMarkup();
+    }
+    if ((contentWord() & HAS_CDATA) == 0) {
         Content* held = const_cast<Content*>(heldContent());
         auto* larger =
             held != nullptr ? new CDataContent(std::move(held->body)) : new CDataContent();
         delete held;
-        mContent = reinterpret_cast<uintptr_t>(larger) | HAS_CDATA;
+        mContent.store(reinterpret_cast<uintptr_t>(larger) | HAS_CDATA, std::memory_order_relaxed);
     }
     return *const_cast<CDataContent*>(heldCData());
 }
 
 void XNode::releaseHeldContent() noexcept {
-    if ((mContent & IS_MARKUP) != 0) {
+    const uintptr_t word = contentWord();
+    if ((word & IN_SOURCE) != 0) {
+        // Nothing held: the place alone.
+    } else if ((word & IS_MARKUP) != 0) {
         delete markup();
-    } else if ((mContent & HAS_CDATA) != 0) {
+    } else if ((word & HAS_CDATA) != 0) {
         delete heldCData();
     } else {
         delete heldContent();
     }
-    mContent = 0;
+    mContent.store(0, std::memory_order_relaxed);
 }
 
 void XNode::addCData(const char* data, unsigned size) {
     if (data == nullptr || size == 0) {
         return;
     }
-    if (markup() != nullptr) {
+    if (isLossless()) {
         editedContent().push_back(ContentItem(ContentItem::CDATA, std::string(data, size)));
     }
     appendCData(data, size);
@@ -473,7 +515,7 @@ void XNode::appendCData(const char* data, unsigned size) {
 }
 
 void XNode::setCData(const char* data, unsigned size) {
-    if (markup() != nullptr) {
+    if (isLossless()) {
         std::vector<ContentItem>& items = editedContent();
         items.erase(std::remove_if(items.begin(), items.end(),
                                    [](const ContentItem& item) {
@@ -481,7 +523,7 @@ void XNode::setCData(const char* data, unsigned size) {
                                    }),
                     items.end());
     }
-    if ((mContent & HAS_CDATA) != 0) {
+    if ((contentWord() & HAS_CDATA) != 0) {
         CDataContent& held = cdataContent();
         delete[] held.cdata;
         held.cdata = nullptr;
@@ -583,7 +625,7 @@ XNode* XNode::cloneNode(bool deep) const {
             childCopy.release();
         }
     }
-    if (markup() != nullptr) {
+    if (isLossless()) {
         copyContentInOrder(*copy);
     }
     return copy.release();
@@ -614,26 +656,141 @@ XNode::Markup::~Markup() {
 }
 
 XNode::Markup& XNode::makeMarkup(uint32_t start, uint32_t contentStart, uint32_t end) {
+    if ((contentWord() & IN_SOURCE) != 0) {
+        return *sourceMarkup();
+    }
     if (markup() == nullptr) {
         std::unique_ptr<Markup> made(new Markup(start, contentStart, end));
-        if (mContent != 0) {
+        if (contentWord() != 0) {
             Content* held = const_cast<Content*>(heldContent());
             made->body.swap(held->body);
-            if ((mContent & HAS_CDATA) != 0) {
+            if ((contentWord() & HAS_CDATA) != 0) {
                 CDataContent* cdata = static_cast<CDataContent*>(held);
                 std::swap(made->cdata, cdata->cdata);
                 std::swap(made->cdataSize, cdata->cdataSize);
             }
             releaseHeldContent();
         }
-        mContent = reinterpret_cast<uintptr_t>(made.release()) | HAS_CDATA | IS_MARKUP;
+        mContent.store(reinterpret_cast<uintptr_t>(made.release()) | HAS_CDATA | IS_MARKUP,
+                       std::memory_order_relaxed);
     }
     return *markup();
 }
 
+XNode::Markup* XNode::sourceMarkup() const {
+    uintptr_t word = contentWord();
+    if ((word & IN_SOURCE) == 0) {
+        return markup();
+    }
+    const SourceText* source = mDocument != nullptr ? mDocument->getSource() : nullptr;
+    if (source == nullptr) {
+        return nullptr;
+    }
+    const uint32_t start = sourceStart();
+    const uint32_t end = sourceEnd();
+    const uint32_t contentStart = afterStartTag(source->at(0), start);
+    std::unique_ptr<Markup> made(new Markup(start, contentStart, end));
+    std::string cdata;
+    readSourceContent(source->at(0), contentStart,
+                      ContentList::endTagStart(*source, contentStart, end), made->body, cdata);
+    if (source->trimBodies) {
+        syntax::trimBlanks(made->body);
+    }
+    if (!cdata.empty()) {
+        made->cdata = new char[cdata.size() + 1];
+        std::memcpy(made->cdata, cdata.c_str(), cdata.size() + 1);
+        made->cdataSize = static_cast<uint32_t>(cdata.size());
+    }
+    const uintptr_t madeWord = reinterpret_cast<uintptr_t>(made.get()) | HAS_CDATA | IS_MARKUP;
+    if (mContent.compare_exchange_strong(word, madeWord, std::memory_order_acq_rel,
+                                         std::memory_order_acquire)) {
+        return made.release();
+    }
+    return markup();  // another thread's, published first; ours goes
+}
+
+const std::string& XNode::bodyFromSource() const {
+    const Markup* made = sourceMarkup();
+    return made != nullptr ? made->body : NO_BODY;
+}
+
+uint32_t XNode::sourceStart() const {
+    const uintptr_t word = contentWord();
+    if ((word & IN_SOURCE) != 0) {
+        return static_cast<uint32_t>(word >> 32);
+    }
+    const Markup* held = markup();
+    return held != nullptr ? held->start : SourceText::NONE;
+}
+
+uint32_t XNode::sourceEnd() const {
+    const uintptr_t word = contentWord();
+    if ((word & IN_SOURCE) != 0) {
+        return static_cast<uint32_t>(word >> 32) +
+               static_cast<uint32_t>((word >> 3) & MAX_SPAN_IN_WORD);
+    }
+    const Markup* held = markup();
+    return held != nullptr ? held->end : SourceText::NONE;
+}
+
+uint32_t XNode::sourceContentStart(const SourceText& source) const {
+    const Markup* held = markup();
+    return held != nullptr ? held->contentStart : afterStartTag(source.at(0), sourceStart());
+}
+
+bool XNode::inReference() const {
+    const Markup* held = markup();
+    return held != nullptr && held->start == SourceText::NONE && held->end == 0;
+}
+
+void XNode::placeEnd(uint32_t end) {
+    if ((contentWord() & IN_SOURCE) != 0) {
+        placeInWord(sourceStart(), end);
+    } else {
+        markup()->end = end;
+    }
+}
+
+void XNode::readSourceContent(const char* text, uint32_t from, uint32_t to, std::string& body,
+                              std::string& cdata) const {
+    uint32_t pos = from;
+    for (const auto& child : mChildren) {
+        const uint32_t start = child->sourceStart();
+        if (start != SourceText::NONE && start >= pos && start < to) {
+            readSourceRuns(text + pos, text + start, body, cdata);
+            pos = child->sourceEnd();
+        }
+    }
+    readSourceRuns(text + pos, text + to, body, cdata);
+}
+
+void XNode::keepContentRead(const char* text, uint32_t to) {
+    const uintptr_t word = contentWord();
+    if ((word & IN_SOURCE) == 0) {
+        return;
+    }
+    const uint32_t start = sourceStart();
+    const uint32_t contentStart = afterStartTag(text, start);
+    std::unique_ptr<Markup> made(new Markup(start, contentStart, SourceText::NONE));
+    std::string cdata;
+    readSourceContent(text, contentStart, to, made->body, cdata);
+    mContent.store(reinterpret_cast<uintptr_t>(made.release()) | HAS_CDATA | IS_MARKUP,
+                   std::memory_order_relaxed);
+    if (!cdata.empty()) {
+        appendCData(cdata.data(), static_cast<unsigned>(cdata.size()));
+    }
+}
+
+void XNode::keepBodies() {
+    visit([](XNode* node, int, int) {
+        node->sourceMarkup();
+        return VISIT_CONTINUE;
+    });
+}
+
 std::vector<ContentItem>& XNode::editedContent() {
     internal::EditCount::note();
-    Markup* held = markup();
+    Markup* held = sourceMarkup();
     if (held->edited == nullptr) {
         std::unique_ptr<std::vector<ContentItem>> items(new std::vector<ContentItem>());
         ContentList::itemsOf(this, *items);
@@ -683,7 +840,7 @@ XNode* XNode::insertChild(const std::string& name, size_t position) {
 // Appended after the last element, indented as it is when it stands on a
 // line of its own.
 void XNode::noteAddedChild(XNode* child) {
-    if (child->markup() == nullptr) {
+    if (!child->isLossless()) {
         std::unique_ptr<std::vector<ContentItem>> own(new std::vector<ContentItem>());
         ContentList::itemsOf(child, *own);
         child->makeMarkup(SourceText::NONE, SourceText::NONE, SourceText::NONE).edited =
@@ -732,7 +889,7 @@ void XNode::noteRemovedChild(XNode* child) {
 }
 
 void XNode::leaveSource() {
-    Markup* held = markup();
+    Markup* held = sourceMarkup();
     if (held == nullptr) {
         return;
     }

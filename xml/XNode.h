@@ -15,11 +15,14 @@
 //   item->addBody("text");
 //   root->visit([](XNode* n, int depth, int) { ...; return XNode::VISIT_CONTINUE; });
 //
-// Threads: reading a tree changes nothing in it (no lazily made parts, no
-// counts touched), so any number of threads may read one tree at once;
-// changing a tree needs the one thread. Trees share nothing but the reader's
-// names (xml/NameTable.h), which are never changed: threads working on
-// different trees never meet.
+// Threads: reading a tree changes nothing that a reader can see (no counts
+// touched), so any number of threads may read one tree at once; changing a
+// tree needs the one thread. The one part made on reading is the body and
+// CDATA of an element of a document read losslessly, made from the kept
+// input on the first getBody() or getCData() and published once by an
+// atomic exchange (a thread that loses the race frees its own copy). Trees share nothing but the
+// reader's names (xml/NameTable.h), which are never changed: threads working on different trees
+// never meet.
 //
 // Destroying a node releases its subtree without recursing per level, so a
 // chain of any depth can be destroyed on a small stack. Walks (visit, dump,
@@ -27,6 +30,7 @@
 #ifndef KAVRIXML_XML_XNODE_H
 #define KAVRIXML_XML_XNODE_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -49,6 +53,7 @@ class ContentItem;
 class ContentList;
 class Document;
 class LosslessWriter;
+class SourceText;
 class TreeBuilder;
 
 class XNode : public kavri::core::NamedObject {
@@ -141,7 +146,11 @@ class XNode : public kavri::core::NamedObject {
     const char* getBody() const { return getBodyString().c_str(); }
     unsigned getBodySize() const { return static_cast<unsigned>(getBodyString().size()); }
     const std::string& getBodyString() const {
-        const Content* held = heldContent();
+        const uintptr_t word = contentWord();
+        if ((word & IN_SOURCE) != 0) {
+            return bodyFromSource();
+        }
+        const Content* held = reinterpret_cast<const Content*>(word & ~(HAS_CDATA | IS_MARKUP));
         return held != nullptr ? held->body : NO_BODY;
     }
     // Bytes are copied by count: NUL bytes stay and are counted.
@@ -149,7 +158,7 @@ class XNode : public kavri::core::NamedObject {
     void setCData(const char* data, unsigned size);
     // Stores the size and returns the block (null when there is none).
     const char* getCData(unsigned& size) const {
-        const CDataContent* held = heldCData();
+        const CDataContent* held = (contentWord() & IN_SOURCE) != 0 ? sourceMarkup() : heldCData();
         size = held != nullptr ? held->cdataSize : 0;
         return held != nullptr ? held->cdata : nullptr;
     }
@@ -269,13 +278,19 @@ class XNode : public kavri::core::NamedObject {
         CDataContent& operator=(const CDataContent&) = delete;
         ~CDataContent() { delete[] cdata; }
     };
-    // The block of an element of a document read losslessly: where the
-    // element stands in the document's SourceText (start tag from `start`,
-    // content from `contentStart`, up to after its end tag at `end`; all
-    // NONE for an element made by an edit, contentStart == end for an
-    // empty-element tag) and, once an edit has changed its content, that
-    // content in order. Until then the content in order is read back from
-    // the source between the children's spans (ContentList).
+    // An element of a document read losslessly holds no block while it is
+    // as read: mContent holds IN_SOURCE, its start in the top 32 bits and
+    // the length of its span in bits 3 to 31 (SPAN_BITS), and its body and
+    // CDATA are its text runs and sections in the source.
+    //
+    // The block of such an element once its body is asked for or an edit
+    // changes it, and of an element made by an edit: where the element
+    // stands in the document's SourceText (start tag from `start`, content
+    // from `contentStart`, up to after its end tag at `end`; all NONE for an
+    // element made by an edit, contentStart == end for an empty-element
+    // tag) and, once an edit has changed its content, that content in
+    // order. Until then the content in order is read back from the source
+    // between the children's spans (ContentList).
     struct Markup : CDataContent {
         uint32_t start;
         uint32_t contentStart;
@@ -290,24 +305,67 @@ class XNode : public kavri::core::NamedObject {
     };
     static constexpr uintptr_t HAS_CDATA = 1;
     static constexpr uintptr_t IS_MARKUP = 2;
+    static constexpr uintptr_t IN_SOURCE = 4;
+    static constexpr unsigned SPAN_BITS = 29;
+    // The longest input whose elements all keep their place in mContent.
+    static constexpr size_t MAX_SPAN_IN_WORD = (size_t(1) << SPAN_BITS) - 1;
 
     // What getBodyString() answers for a node without a body.
     static const std::string NO_BODY;
+    uintptr_t contentWord() const { return mContent.load(std::memory_order_acquire); }
     const Content* heldContent() const {
-        return reinterpret_cast<const Content*>(mContent & ~(HAS_CDATA | IS_MARKUP));
+        const uintptr_t word = contentWord();
+        return (word & IN_SOURCE) != 0
+                   ? nullptr
+                   : reinterpret_cast<const Content*>(word & ~(HAS_CDATA | IS_MARKUP));
     }
     const CDataContent* heldCData() const {
-        return (mContent & HAS_CDATA) != 0 ? static_cast<const CDataContent*>(heldContent())
-                                           : nullptr;
+        return (contentWord() & HAS_CDATA) != 0 ? static_cast<const CDataContent*>(heldContent())
+                                                : nullptr;
     }
-    // The lossless block, or null for an element of the default tree.
+    // The lossless block, or null for an element of the default tree and
+    // for one as read (IN_SOURCE).
     Markup* markup() const {
-        return (mContent & IS_MARKUP) != 0
+        return (contentWord() & IS_MARKUP) != 0
                    ? static_cast<Markup*>(const_cast<CDataContent*>(heldCData()))
                    : nullptr;
     }
+    // Whether the element belongs to a document read losslessly (or was
+    // made by an edit of one): it has its content in order.
+    bool isLossless() const { return (contentWord() & (IS_MARKUP | IN_SOURCE)) != 0; }
+    // The lossless block, made from the source for an element as read;
+    // null for the default tree's elements and while the document is read.
+    Markup* sourceMarkup() const;
+    const std::string& bodyFromSource() const;
+    // Where the element stands in the source: the start of its start tag
+    // and the end of its end tag (NONE when it is not there), and where its
+    // content begins.
+    uint32_t sourceStart() const;
+    uint32_t sourceEnd() const;
+    uint32_t sourceContentStart(const SourceText& source) const;
+    // Made by an entity's replacement text (it stands in the reference).
+    bool inReference() const;
+    // The content in order once an edit changed it, or null.
+    const std::vector<ContentItem>* editedItems() const {
+        const Markup* held = markup();
+        return held != nullptr ? held->edited : nullptr;
+    }
+    // The element's place kept in mContent; `end` may follow later.
+    void placeInWord(uint32_t start, uint32_t end) {
+        mContent.store(IN_SOURCE | (uintptr_t(start) << 32) | (uintptr_t(end - start) << 3),
+                       std::memory_order_relaxed);
+    }
+    void placeEnd(uint32_t end);
+    // The text runs (references decoded) and CDATA sections of `text`
+    // between `from` and `to`, passing over the children placed there.
+    void readSourceContent(const char* text, uint32_t from, uint32_t to, std::string& body,
+                           std::string& cdata) const;
+    // An element as read gets its block, with its body and CDATA so far
+    // read from `text` up to `to`: an entity's replacement text comes next,
+    // which the source does not hold.
+    void keepContentRead(const char* text, uint32_t to);
     // Makes the node's block a Markup with these spans, keeping its body
-    // and CDATA.
+    // and CDATA (an element as read: its own spans).
     Markup& makeMarkup(uint32_t start, uint32_t contentStart, uint32_t end);
     // The content in order, made editable: read from the source first.
     std::vector<ContentItem>& editedContent();
@@ -332,12 +390,14 @@ class XNode : public kavri::core::NamedObject {
     // The block with room for CDATA, made (or made larger) when needed.
     CDataContent& cdataContent();
     void releaseContent() noexcept {
-        if (mContent != 0) {
+        if (contentWord() != 0) {
             releaseHeldContent();
         }
     }
     void releaseHeldContent() noexcept;
-    uintptr_t mContent = 0;
+    // A removed element keeps its body when its document goes.
+    void keepBodies();
+    mutable std::atomic<uintptr_t> mContent{0};
 };
 
 // --- ChildList's reference handling, inline on the reader's and the

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "framework/plinth/Exception.h"
+#include "framework/plinth/internal/HugePages.h"
 
 namespace kavri {
 namespace stream {
@@ -77,17 +78,14 @@ int FileInputStream::read(char* buffer, unsigned length) {
 }
 
 void FileInputStream::readAll(std::string& out) {
-    // A regular file is read with one allocation and one fread; the loop
-    // after it picks up what a growing file or a pipe still has to give.
-    size_t expected = remainingSize(mFile);
+    // A regular file is read with one allocation, in blocks that stay in
+    // the cache on their way: a string made to size would be filled with
+    // zeros first, a second pass over memory the file then overwrites.
+    // The loop also picks up what a growing file or a pipe has to give.
+    const size_t expected = remainingSize(mFile);
     if (expected > 0) {
-        size_t used = out.size();
-        out.resize(used + expected);
-        size_t got = readChunk(mFile, mPath, &out[used], expected);
-        out.resize(used + got);
-        if (got < expected) {
-            return;
-        }
+        out.reserve(out.size() + expected);
+        ::core::internal::HugePages::ask(&out[0] + out.size(), expected);
     }
     char block[64 * 1024];
     for (size_t got; (got = readChunk(mFile, mPath, block, sizeof block)) > 0;) {

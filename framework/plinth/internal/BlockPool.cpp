@@ -5,9 +5,7 @@
 #include <mutex>
 #include <new>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
+#include "framework/plinth/internal/HugePages.h"
 
 namespace core {
 namespace internal {
@@ -141,11 +139,7 @@ void takeOff(Chunk* chunk, long count) noexcept {
 // pages inside the region are backed whole when first touched; elsewhere
 // nothing changes.
 void askForHugePages(void* memory) noexcept {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    madvise(memory, REGION, MADV_HUGEPAGE);
-#else
-    (void)memory;
-#endif
+    HugePages::ask(memory, REGION);
 }
 
 Chunk* takeChunk() {
