@@ -45,11 +45,12 @@ double BenchmarkJson::nanoseconds(const std::string& name) const {
 }
 
 double BenchmarkJson::counter(const std::string& name, const char* key) const {
+    return hasCounter(name, key) ? mByName.find(name)->second[key].get<double>() : -1;
+}
+
+bool BenchmarkJson::hasCounter(const std::string& name, const char* key) const {
     auto found = mByName.find(name);
-    if (found == mByName.end() || !found->second.contains(key)) {
-        return -1;
-    }
-    return found->second[key].get<double>();
+    return found != mByName.end() && found->second.contains(key);
 }
 
 std::vector<std::string> BenchmarkJson::suffixes(const std::string& prefix) const {

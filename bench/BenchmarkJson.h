@@ -26,6 +26,9 @@ class BenchmarkJson {
     double nanoseconds(const std::string& name) const;
     // A user counter of `name` ("bytes_per_second"), or -1.
     double counter(const std::string& name, const char* key) const;
+    // Whether `name` has that counter: one that may be below zero (heap
+    // saved) cannot say its absence by -1.
+    bool hasCounter(const std::string& name, const char* key) const;
     // What follows `prefix` in the names that begin with it ("parse/" gives
     // the documents), in name order.
     std::vector<std::string> suffixes(const std::string& prefix) const;

@@ -108,9 +108,10 @@ void Figures::gatherPerDocument(TargetOutcome& outcome) const {
     const bool counter = peer.find('/') == std::string::npos;
     for (const std::string& document : mOurs.suffixes(ours)) {
         if (counter) {
-            const double value = mOurs.counter(ours + document, peer.c_str());
-            if (value >= 0) {
-                outcome.values.emplace_back(document, value);
+            // Below zero where ours takes less than what it is measured
+            // against: still a figure of the document.
+            if (mOurs.hasCounter(ours + document, peer.c_str())) {
+                outcome.values.emplace_back(document, mOurs.counter(ours + document, peer.c_str()));
             }
             continue;
         }
