@@ -60,6 +60,23 @@ struct StrictTagBytes {
     }
     // Whether `c`, right after a name, surely ends it.
     static bool endsName(char c) { return !XMLBytes::is(c, XMLBytes::NAME); }
+    // The closing `quote` of a value from `p`, or null where a NUL comes
+    // first; `references` is set when the value holds '&'. No bound, as for
+    // names: most values are a few bytes, passed by a table look-up each.
+    static const char* valueEnd(const char* p, const char*, char quote, bool& references) {
+        for (;; ++p) {
+            while (!XMLBytes::is(*p, XMLBytes::VALUE_STOP)) {
+                ++p;
+            }
+            if (*p == quote) {
+                return p;
+            }
+            if (*p == '\0') {
+                return nullptr;
+            }
+            references = references || *p == '&';
+        }
+    }
 };
 
 // The conforming reader's bytes.
@@ -79,6 +96,9 @@ struct XMLTagBytes {
     }
     static bool endsName(char c) {
         return static_cast<unsigned char>(c) < 0x80 && !XMLBytes::is(c, XMLBytes::NAME_CHAR);
+    }
+    static const char* valueEnd(const char* p, const char* end, char quote, bool& references) {
+        return findValueEnd(p, end, quote, references);
     }
 };
 
@@ -175,7 +195,7 @@ inline const char* attributeAt(const char* p, const char* end, ScannedAttribute&
         return nullptr;
     }
     bool references = false;
-    const char* const close = findValueEnd(quote + 1, end, *quote, references);
+    const char* const close = Bytes::valueEnd(quote + 1, end, *quote, references);
     if (close == nullptr) {
         return nullptr;
     }

@@ -454,13 +454,19 @@ void XNode::addBody(const std::string& text, bool flag) {
 const std::string XNode::NO_BODY;
 
 XNode::Content& XNode::content() {
-    if ((contentWord() & IN_SOURCE) != 0) {
+    // The word read once on the reader's path: most elements have no block
+    // yet, or a body block.
+    uintptr_t word = contentWord();
+    if ((word & IN_SOURCE) != 0) {
         sourceMarkup();
+        word = contentWord();
     }
-    if (contentWord() == 0) {
-        mContent.store(reinterpret_cast<uintptr_t>(new Content()), std::memory_order_relaxed);
+    if (word == 0) {
+        Content* made = new Content();
+        mContent.store(reinterpret_cast<uintptr_t>(made), std::memory_order_relaxed);
+        return *made;
     }
-    return *const_cast<Content*>(heldContent());
+    return *reinterpret_cast<Content*>(word & ~(HAS_CDATA | IS_MARKUP));
 }
 
 XNode::CDataContent& XNode::cdataContent() {
@@ -479,14 +485,16 @@ XNode::CDataContent& XNode::cdataContent() {
 
 void XNode::releaseHeldContent() noexcept {
     const uintptr_t word = contentWord();
-    if ((word & IN_SOURCE) != 0) {
-        // Nothing held: the place alone.
-    } else if ((word & IS_MARKUP) != 0) {
-        delete markup();
-    } else if ((word & HAS_CDATA) != 0) {
-        delete heldCData();
-    } else {
-        delete heldContent();
+    // An element as read holds nothing but its place.
+    if ((word & IN_SOURCE) == 0) {
+        Content* held = reinterpret_cast<Content*>(word & ~(HAS_CDATA | IS_MARKUP));
+        if ((word & IS_MARKUP) != 0) {
+            delete static_cast<Markup*>(static_cast<CDataContent*>(held));
+        } else if ((word & HAS_CDATA) != 0) {
+            delete static_cast<CDataContent*>(held);
+        } else {
+            delete held;
+        }
     }
     mContent.store(0, std::memory_order_relaxed);
 }
