@@ -26,21 +26,11 @@ import os
 import subprocess
 import sys
 
-SUFFIXES = (".xml", ".svg", ".ui", ".xsd")
+from xmlfiles import find_files
+
 EDIT = ["-s", "/*", "-t", "attr", "-n", "kx-check", "-v", 'a<b"c']
 
 
-def find_files(roots):
-    found = []
-    for root in roots:
-        for folder, _, names in os.walk(root):
-            for name in names:
-                lower = name.lower()
-                if lower.endswith(SUFFIXES) or ".xsl" in lower:
-                    path = os.path.join(folder, name)
-                    if os.path.isfile(path) and not os.path.islink(path):
-                        found.append(path)
-    return sorted(found)
 
 
 def run(command, data=None):

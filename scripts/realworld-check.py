@@ -37,6 +37,8 @@ import os
 import re
 import subprocess
 import sys
+
+from xmlfiles import find_files
 import tempfile
 import xml.parsers.expat
 
@@ -45,7 +47,6 @@ WRITTEN_PLAIN = ("the writer writes a carriage return of a text, or a tab, line 
                  "carriage return of an attribute value, as a plain character, which "
                  "reads back as a line feed or a blank")
 
-SUFFIXES = (".xml", ".svg", ".ui", ".xsd")
 
 # Reads file paths from standard input and writes, per file, a header line
 # "STATUS LENGTH" followed by LENGTH bytes: the compact document (OK) or the
@@ -101,17 +102,6 @@ int main(int argc, char** argv) {
 """
 
 
-def find_files(roots):
-    found = []
-    for root in roots:
-        for folder, _, names in os.walk(root):
-            for name in names:
-                lower = name.lower()
-                if lower.endswith(SUFFIXES) or ".xsl" in lower:
-                    path = os.path.join(folder, name)
-                    if os.path.isfile(path) and not os.path.islink(path):
-                        found.append(path)
-    return sorted(found)
 
 
 def build_reader(source_dir, build_dir, work, name, lenient_api=True):
