@@ -45,7 +45,78 @@ inline size_t reference(const char* p, const char* end, std::string& out) {
     return length + 2;
 }
 
+// Appends [run, amp) and the reference at `amp`; returns where the text
+// goes on.
+inline const char* takeReference(const char* run, const char* amp, const char* end,
+                                 std::string& out) {
+    out.append(run, static_cast<size_t>(amp - run));
+    const size_t consumed = reference(amp, end, out);
+    if (consumed == 0) {
+        out.push_back('&');
+        return amp + 1;
+    }
+    return amp + consumed;
+}
+
+// readText from `p` on, sixteen bytes at a time; the bytes from `run` to
+// `p` hold no stop.
+const char* readTextFrom(const char* run, const char* p, const char* end, std::string& decoded) {
+    for (;;) {
+        p = findTextStop(p, end);
+        if (p == end || *p != '&') {
+            if (!decoded.empty()) {
+                decoded.append(run, static_cast<size_t>(p - run));
+            }
+            return p;
+        }
+        p = run = takeReference(run, p, end, decoded);
+    }
+}
+
+#if KAVRIXML_AVX2
+const bool WIDE_TEXT = hasAVX2();
+
+__attribute__((target("avx2"))) const char* readWideText(const char* p, const char* end,
+                                                         std::string& decoded) {
+    const __m256i tag = _mm256_set1_epi8('<');
+    const __m256i amp = _mm256_set1_epi8('&');
+    const __m256i nul = _mm256_setzero_si256();
+    const char* run = p;
+    while (end - p >= 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i found =
+            _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, tag), _mm256_cmpeq_epi8(v, nul)),
+                            _mm256_cmpeq_epi8(v, amp));
+        const uint32_t bits = static_cast<uint32_t>(_mm256_movemask_epi8(found));
+        if (bits == 0) {
+            p += 32;
+            continue;
+        }
+        const char* const at = p + lowestBit(bits);
+        if (*at != '&') {
+            if (!decoded.empty()) {
+                decoded.append(run, static_cast<size_t>(at - run));
+            }
+            return at;
+        }
+        p = run = takeReference(run, at, end, decoded);
+    }
+    return readTextFrom(run, p, end, decoded);
+}
+#endif
+
 }  // namespace
+
+const char* readText(const char* p, const char* end, std::string& decoded, bool wide) {
+#if KAVRIXML_AVX2
+    if (wide && WIDE_TEXT) {
+        return readWideText(p, end, decoded);
+    }
+#else
+    (void)wide;
+#endif
+    return readTextFrom(p, p, end, decoded);
+}
 
 void decodeReferences(const char* text, size_t length, std::string& out) {
     reserveFor(length, out);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "syntax/XMLScan.h"
+#include "syntax/XMLSyntax.h"
 #include "syntax/XMLTags.h"
 
 namespace {
@@ -21,11 +22,12 @@ namespace syntax = kavri::xml::syntax;
 class Inputs {
   public:
     std::string next() {
-        static const char* const PIECES[] = {
-            "a",          "b c",     "<",   "&",  "]",        "]]>",          "]>",
-            "-",          "--",      "-->", "?",  "?>",       "\"",           "'",
-            "" /* NUL */, "\t",      "\n",  "\r", "\xC3\xA9", "\xE2\x82\xAC", "\x80",
-            "\xC3",       "x=\"v\"", "<a ", "/>", ">"};
+        static const char* const PIECES[] = {"a",    "b c",  "<",       "&",        "]",
+                                             "]]>",  "]>",   "-",       "--",       "-->",
+                                             "?",    "?>",   "\"",      "'",        "" /* NUL */,
+                                             "\t",   "\n",   "\r",      "\xC3\xA9", "\xE2\x82\xAC",
+                                             "\x80", "\xC3", "x=\"v\"", "<a ",      "/>",
+                                             ">",    "&lt;", "&#x41;",  "&#0;"};
         std::uniform_int_distribution<size_t> count(0, 40);
         std::uniform_int_distribution<size_t> piece(0, sizeof PIECES / sizeof PIECES[0] - 1);
         std::string text;
@@ -69,6 +71,18 @@ TEST(Scan, VectorScansFindWhatTheirFallbacksAndAPlainSearchFind) {
             const size_t expected = stop == std::string::npos ? text.size() : stop;
             EXPECT_EQ(offsetOf(syntax::findTextStop<true>(p, end), text), expected);
             EXPECT_EQ(offsetOf(syntax::findTextStop<false>(p, end), text), expected);
+            // A long text is read and decoded in one pass, up to '<' or NUL.
+            const size_t tag = text.find_first_of(std::string("<\0", 2), from);
+            const size_t textEnd = tag == std::string::npos ? text.size() : tag;
+            std::string decoded;
+            if (text.find('&', from) < textEnd) {
+                syntax::decodeReferences(p, textEnd - from, decoded);
+            }
+            for (const bool wide : {true, false}) {
+                std::string read;
+                EXPECT_EQ(offsetOf(syntax::readText(p, end, read, wide), text), textEnd);
+                EXPECT_EQ(read, decoded);
+            }
             for (const char* marker : markers) {
                 const size_t length = std::strlen(marker);
                 const size_t at = text.find(marker, from, length);
