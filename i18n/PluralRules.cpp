@@ -464,6 +464,10 @@ bool PluralRules::matches(const Rule& rule, const Operands& number) const {
 }
 
 PluralRules::Category PluralRules::selectWhole(uint64_t i) const {
+    return i < SMALL_COUNTS ? mSmallCounts.get(*this, i) : selectWholeByRules(i);
+}
+
+PluralRules::Category PluralRules::selectWholeByRules(uint64_t i) const {
     Operands number;
     number.i = i;
     for (const WholeRule& rule : mWholeRules) {

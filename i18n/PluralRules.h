@@ -18,6 +18,7 @@
 #ifndef KAVRIXML_I18N_PLURALRULES_H
 #define KAVRIXML_I18N_PLURALRULES_H
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -136,6 +137,7 @@ class PluralRules {
     // Whole numbers below 10^18: v, w, f, t and e are 0 and n is i, so each
     // rule is reduced once to its relations on i (see mWholeRules).
     Category selectWhole(uint64_t i) const;
+    Category selectWholeByRules(uint64_t i) const;
     void reduceForWholeNumbers();
     bool matches(const Rule& rule, const Operands& number) const;
     bool holds(const Relation& relation, const Operands& number) const;
@@ -158,6 +160,38 @@ class PluralRules {
     };
     std::vector<WholeRule> mWholeRules;
     std::vector<Relation> mWholeRelations;
+    // The categories of the counts below SMALL_COUNTS (most counts a text
+    // shows), one byte each, each found by mWholeRules on its first use and
+    // kept; UNKNOWN until then. Taking no memory of its own, a count's
+    // category never fails; a copy or an assignment finds them anew.
+    static constexpr uint64_t SMALL_COUNTS = 1000;
+    class SmallCounts {
+      public:
+        static constexpr uint8_t UNKNOWN = 0xFF;
+        SmallCounts() { clear(); }
+        SmallCounts(const SmallCounts&) { clear(); }
+        SmallCounts& operator=(const SmallCounts&) {
+            clear();
+            return *this;
+        }
+        Category get(const PluralRules& rules, uint64_t i) const {
+            uint8_t known = mTable[i].load(std::memory_order_relaxed);
+            if (known == UNKNOWN) {
+                known = static_cast<uint8_t>(rules.selectWholeByRules(i));
+                mTable[i].store(known, std::memory_order_relaxed);
+            }
+            return static_cast<Category>(known);
+        }
+
+      private:
+        void clear() {
+            for (auto& entry : mTable) {
+                entry.store(UNKNOWN, std::memory_order_relaxed);
+            }
+        }
+        mutable std::atomic<uint8_t> mTable[SMALL_COUNTS];
+    };
+    SmallCounts mSmallCounts;
     std::vector<Range> mRanges;
     unsigned mCategories = 1u << OTHER;
     unsigned mIntegerCategories = 0;
