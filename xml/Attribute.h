@@ -69,6 +69,9 @@ class Attribute final {
 
     // The name its map files it under: the first name it had.
     const char* filedName() const { return mName.firstCStr(); }
+    // Whether that name is one the NameTable keeps for the life of the
+    // process (and so the same address wherever it stands).
+    bool hasKeptName() const { return mName.isShared(); }
 
   private:
     friend class TreeBuilder;

@@ -96,7 +96,7 @@ class TreeBuilder {
     // `count` (at most MAX_TAG_ATTRIBUTES) attributes of one tag, filed at
     // once; a repeated name keeps its last value.
     void attributes(XNode* element, const TagAttribute* tag, size_t count) const {
-        element->addParsedAttributes(tag, count);
+        element->addParsedAttributes(tag, count, &mOrders);
     }
     // The value of an attribute just added, for the reader to decode into.
     std::string& value(Attribute* attribute) const { return attribute->mValue; }
@@ -140,6 +140,8 @@ class TreeBuilder {
   private:
     // The texts of elements that make them from the input.
     mutable std::string mDropped;
+    // The orders tags' attributes were filed in.
+    mutable internal::AttributeOrders mOrders;
 
     std::string& roomFor(XNode* element, size_t length) const {
         std::string& held = element->content().body;

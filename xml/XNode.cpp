@@ -307,7 +307,8 @@ void XNode::addParsedAttribute(const char* name, size_t nameLength, const char* 
     attribute.release();
 }
 
-void XNode::fileParsedAttributes(const ParsedAttribute* attributes, size_t count) {
+void XNode::fileParsedAttributes(const ParsedAttribute* attributes, size_t count,
+                                 internal::AttributeOrders* orders) {
     if (count > MAX_PARSED_ATTRIBUTES || !mAttributes.empty()) {
         for (size_t i = 0; i < count; ++i) {
             const ParsedAttribute& parsed = attributes[i];
@@ -324,7 +325,7 @@ void XNode::fileParsedAttributes(const ParsedAttribute* attributes, size_t count
             made[madeCount] = new Attribute(parsed.name, parsed.nameLength, parsed.value,
                                             parsed.valueLength, parsed.decode);
         }
-        mAttributes.fileParsed(made, static_cast<uint32_t>(count));
+        mAttributes.fileParsed(made, static_cast<uint32_t>(count), orders);
     } catch (...) {
         for (size_t i = 0; i < madeCount; ++i) {
             delete made[i];

@@ -237,15 +237,18 @@ class XNode : public kavri::core::NamedObject {
     // addParsedAttribute for each of the `count` (at most
     // MAX_PARSED_ATTRIBUTES) attributes in turn, leaving the same map, filed
     // at once (no look-up per attribute, an array made to measure).
-    void addParsedAttributes(const ParsedAttribute* attributes, size_t count) {
+    // `orders` are the reading's own (internal::AttributeMap::fileParsed).
+    void addParsedAttributes(const ParsedAttribute* attributes, size_t count,
+                             internal::AttributeOrders* orders) {
         if (count == 1) {
             addParsedAttribute(attributes->name, attributes->nameLength, attributes->value,
                                attributes->valueLength, attributes->decode);
         } else if (count > 1) {
-            fileParsedAttributes(attributes, count);
+            fileParsedAttributes(attributes, count, orders);
         }
     }
-    void fileParsedAttributes(const ParsedAttribute* attributes, size_t count);
+    void fileParsedAttributes(const ParsedAttribute* attributes, size_t count,
+                              internal::AttributeOrders* orders);
     // Releases the children without recursing once per level.
     void releaseChildren();
 

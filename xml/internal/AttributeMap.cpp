@@ -263,25 +263,60 @@ bool AttributeMap::put(const char* key, Attribute* const& value) {
     return false;
 }
 
-void AttributeMap::fileParsed(Attribute** attributes, uint32_t count) {
+void AttributeMap::fileParsed(Attribute** attributes, uint32_t count, AttributeOrders* orders) {
     // The array is made first: once it is there nothing can fail.
     Flat* layout = nullptr;
     if (count > 1) {
         layout = static_cast<Flat*>(BlockPool::allocate(Flat::bytesFor(count)));
         layout->capacity = count;
     }
+    const bool remembering = orders != nullptr && count <= AttributeOrders::MAX;
+    AttributeOrders::Order* const remembered =
+        remembering ? &orders->slot(attributes[0]->filedName(), count) : nullptr;
+    bool same = remembering && remembered->count == count;
+    for (uint32_t i = 0; same && i < count; ++i) {
+        same = remembered->names[i] == attributes[i]->filedName();
+    }
+    uint8_t order[AttributeOrders::MAX];
+    Attribute* sorted[AttributeOrders::MAX];
+    if (same) {
+        // Names all different, as when they were first filed.
+        for (uint32_t i = 0; i < count; ++i) {
+            sorted[i] = attributes[remembered->order[i]];
+        }
+        std::memcpy(attributes, sorted, count * sizeof(Attribute*));
+        fileSorted(attributes, count, layout);
+        return;
+    }
+    // Only kept names are remembered: an own copy's address may be another
+    // name's later.
+    bool kept = remembering;
+    if (remembering) {
+        for (uint32_t i = 0; i < count; ++i) {
+            remembered->names[i] = attributes[i]->filedName();
+            kept = kept && attributes[i]->hasKeptName();
+            order[i] = static_cast<uint8_t>(i);
+        }
+    }
     // Insertion sort, stable, so that of equal names the last comes last.
     const ::core::less_str less;
     for (uint32_t i = 1; i < count; ++i) {
         Attribute* moving = attributes[i];
+        const uint8_t movingIndex = remembering ? order[i] : 0;
         uint32_t at = i;
         while (at > 0 && less(moving->filedName(), attributes[at - 1]->filedName())) {
             attributes[at] = attributes[at - 1];
+            if (remembering) {
+                order[at] = order[at - 1];
+            }
             --at;
         }
         attributes[at] = moving;
+        if (remembering) {
+            order[at] = movingIndex;
+        }
     }
-    uint32_t kept = 0;
+    uint32_t distinct = 0;
     for (uint32_t i = 0; i < count; ++i) {
         if (i + 1 < count && sameFiledName(attributes[i], attributes[i + 1])) {
             if (ownsValues()) {
@@ -289,8 +324,19 @@ void AttributeMap::fileParsed(Attribute** attributes, uint32_t count) {
             }
             continue;
         }
-        attributes[kept++] = attributes[i];
+        attributes[distinct++] = attributes[i];
     }
+    if (remembering) {
+        // An order that drops a repeated name is not reused either.
+        remembered->count = kept && distinct == count ? count : 0;
+        std::memcpy(remembered->order, order, count);
+    }
+    fileSorted(attributes, distinct, layout);
+}
+
+// The `kept` sorted attributes of one tag into this map, in `layout` (null
+// for a tag of one).
+void AttributeMap::fileSorted(Attribute** attributes, uint32_t kept, Flat* layout) {
     if (kept == 1) {
         if (layout != nullptr) {
             BlockPool::release(layout, Flat::bytesFor(layout->capacity));

@@ -51,6 +51,30 @@ namespace kavri {
 namespace xml {
 namespace internal {
 
+// The orders in which a reader filed its tags of several attributes: a tag
+// whose names are the same kept names in the same sequence as a tag filed
+// before (compared by address, since the names the NameTable keeps are
+// shared) is filed in that order without comparing names again. Documents
+// repeat a few attribute sequences, so most tags are filed so. A few
+// sequences are remembered, by their count and first name. One per reading.
+class AttributeOrders {
+  public:
+    static constexpr uint32_t MAX = 16;
+    struct Order {
+        uint32_t count = 0;  // 0 while nothing is remembered
+        const char* names[MAX];
+        uint8_t order[MAX];  // the i-th filed is the attribute at order[i]
+    };
+    // Where a sequence of `count` names beginning with `first` is remembered.
+    Order& slot(const char* first, uint32_t count) {
+        return mOrders[(count + (reinterpret_cast<uintptr_t>(first) >> 3)) % SLOTS];
+    }
+
+  private:
+    static constexpr size_t SLOTS = 16;
+    Order mOrders[SLOTS];
+};
+
 class AttributeMap {
     // Tree order: by filed name, and searchable by a plain key.
     struct FiledNameOrder {
@@ -183,7 +207,9 @@ class AttributeMap {
     // (of attributes with one name, the last stays and the earlier ones are
     // disposed of), in an array made to measure. Throws std::bad_alloc
     // before it takes any of them over; `attributes` is reordered.
-    void fileParsed(Attribute** attributes, uint32_t count);
+    // With `orders`, the order of a tag of the same names filed with them
+    // before is reused, and this tag's order is kept there.
+    void fileParsed(Attribute** attributes, uint32_t count, AttributeOrders* orders = nullptr);
     // clear() for a map whose disposal is delete (CKHashMap's), without a
     // virtual call per value: what a dying node does with its attributes.
     void deleteAll() noexcept;
@@ -245,6 +271,7 @@ class AttributeMap {
     Attribute* only() const { return reinterpret_cast<Attribute*>(mStore & ~FLAGS); }
     Flat* flat() const { return reinterpret_cast<Flat*>(mStore & ~FLAGS); }
     Grown* tree() const { return reinterpret_cast<Grown*>(mStore & ~FLAGS); }
+    void fileSorted(Attribute** attributes, uint32_t kept, Flat* layout);
     void setLayout(void* layout, uintptr_t layoutFlag) {
         mStore = reinterpret_cast<uintptr_t>(layout) | (mStore & OWNS) | layoutFlag;
     }

@@ -68,6 +68,8 @@ class NameRef {
     NameRef duplicate() const;
 
     bool isNull() const { return mBits == 0; }
+    // A name shared as it was made (sharing), not renamed since.
+    bool isShared() const { return (mBits & TAGS) == SHARED; }
     const std::string& str() const;
     const char* c_str() const;
 
