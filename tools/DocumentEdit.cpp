@@ -128,11 +128,6 @@ size_t DocumentEdit::apply(kavri::xml::Document& doc) const {
 bool DocumentEdit::applyTo(const XPathNode& node) const {
     XNode* element = const_cast<XNode*>(node.element());
     const bool isElement = node.kind() == XPathNode::ELEMENT;
-    if (element != nullptr && ContentList::isInReference(element)) {
-        throw kavri::xml::XMLException(
-            "<%s> comes from an entity reference, which the document keeps as written",
-            element->getName());
-    }
     switch (mAction) {
         case UPDATE:
             return update(node);

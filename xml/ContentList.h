@@ -69,8 +69,9 @@ class ContentList {
     // Removes the item; an element is removed as removeChild removes it.
     void remove(size_t index);
     // Whether `element` or one of its ancestors was made by an entity's
-    // replacement text: the document keeps the reference as written, not
-    // what it made, so a change there is not written.
+    // replacement text. The document keeps the reference as written while
+    // what it made is unchanged; after a change there the reference is
+    // written as the tree has it, expanded.
     static bool isInReference(const XNode* element);
 
     // The content in order of `element` (also of a tree read by default), and of
