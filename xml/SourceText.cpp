@@ -19,7 +19,7 @@ const SourceText::Reference* SourceText::referenceAt(uint32_t start, uint32_t en
         references.begin(), references.end(), start,
         [](const Reference& reference, uint32_t at) { return reference.start < at; });
     return found != references.end() && found->start == start && found->end == end ? &*found
-                                                                                 : nullptr;
+                                                                                   : nullptr;
 }
 
 void SourceText::madeIn(const std::vector<ContentItem>& items, const XNode* parent,
@@ -70,8 +70,8 @@ void SourceText::madeIn(const std::vector<ContentItem>& items, const XNode* pare
                 MadeAt& after = out[found->second];
                 after.reference = reference;
                 after.from = static_cast<uint32_t>(kept[k] + 1);
-                after.to =
-                    static_cast<uint32_t>(k + 1 < kept.size() ? kept[k + 1] : reference->made.size());
+                after.to = static_cast<uint32_t>(k + 1 < kept.size() ? kept[k + 1]
+                                                                     : reference->made.size());
             }
         }
     }
@@ -110,7 +110,8 @@ void SourceText::appendText(const ContentItem& item, std::string& out) const {
     const char* p = at(item.mStart);
     const char* const end = at(item.mEnd);
     while (p < end) {
-        const char* amp = static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(end - p)));
+        const char* amp =
+            static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(end - p)));
         if (amp == nullptr || entityTexts.empty()) {
             syntax::decodeReferences(p, static_cast<size_t>(end - p), out);
             return;

@@ -499,8 +499,8 @@ void WellFormedReader::readReference(const char*& p, const char* end) {
     const std::string& value = entity->value;
     // What a reference in the document makes is kept in order when it may
     // make more than its text, itself or through the references it holds.
-    const bool keeping = mSource != nullptr &&
-                          (mInReference != 0 || value.find_first_of("<&") != std::string::npos);
+    const bool keeping =
+        mSource != nullptr && (mInReference != 0 || value.find_first_of("<&") != std::string::npos);
     if (inDocument && !keeping && mSource->entityTexts.find(mName) == mSource->entityTexts.end()) {
         mSource->entityTexts.emplace(mName, value);
     }

@@ -278,10 +278,10 @@ TEST(LosslessWriting, EditsOfWhatReferencesMade) {
         {"text changed, escaped", dtd + "<r>k &e; m</r>",
          [&](Document& d) { ContentList(a(d)).setText(0, "<t>"); },
          dtd + "<r>k <a x=\"1\">&lt;t&gt;<b/>u</a> m</r>"},
-        {"child removed", dtd + "<r>&e;</r>", [&](Document& d) { a(d)->removeChild(first(d, "b")); },
-         dtd + "<r><a x=\"1\">tu</a></r>"},
-        {"child added after the last", dtd + "<r>&e;</r>", [&](Document& d) { a(d)->addChild("c"); },
-         dtd + "<r><a x=\"1\">t<b/><c/>u</a></r>"},
+        {"child removed", dtd + "<r>&e;</r>",
+         [&](Document& d) { a(d)->removeChild(first(d, "b")); }, dtd + "<r><a x=\"1\">tu</a></r>"},
+        {"child added after the last", dtd + "<r>&e;</r>",
+         [&](Document& d) { a(d)->addChild("c"); }, dtd + "<r><a x=\"1\">t<b/><c/>u</a></r>"},
         {"renamed", dtd + "<r>&e;</r>",
          [&](Document& d) {
              static_cast<kavri::core::NamedObject&>(*a(d)) = kavri::core::NamedObject("z");
@@ -308,8 +308,7 @@ TEST(LosslessWriting, EditsOfWhatReferencesMade) {
          [](Document& d) { ContentList(d.getRootNode()).insertText(2, "&"); },
          mixed + "<r>k x&amp;<a/><!--c-->y m</r>"},
         {"a made element removed", mixed + "<r>k &e; m</r>",
-         [&](Document& d) { d.getRootNode()->removeChild(a(d)); },
-         mixed + "<r>k x<!--c-->y m</r>"},
+         [&](Document& d) { d.getRootNode()->removeChild(a(d)); }, mixed + "<r>k x<!--c-->y m</r>"},
         {"the reference's item replaced keeps its elements", dtd + "<r>k &e; m</r>",
          [](Document& d) { ContentList(d.getRootNode()).setText(1, "n"); },
          dtd + "<r>k n<a x=\"1\">t<b/>u</a> m</r>"},
@@ -320,6 +319,16 @@ TEST(LosslessWriting, EditsOfWhatReferencesMade) {
     EXPECT_EQ(shape(ContentList(doc->getRootNode())), "T:k  T:&e; E:a T: m E:i");
     doc->getRootNode()->removeChild(first(*doc, "i"));
     EXPECT_STREQ(doc->getRootNode()->getBody(), "k xy m");
+    // A copy holds what the reference made, as texts of its own.
+    XNode* copy = doc->getRootNode()->cloneNode(true);
+    EXPECT_EQ(shape(ContentList(copy)), "T:k  T:x E:a C:c T:y T: m");
+    std::unique_ptr<Document> other = readLossless("<o/>");
+    other->getRootNode()->addChild(copy);
+    EXPECT_EQ(written(*other), "<o><r>k x<a/><!--c-->y m</r></o>");
+    // An entity that makes text alone: its text joins the body again.
+    doc = readLossless("<!DOCTYPE r [<!ENTITY t 'T'><!ENTITY u '&#38;#38;'>]><r>a&t;&u;<i/></r>");
+    doc->getRootNode()->removeChild(first(*doc, "i"));
+    EXPECT_STREQ(doc->getRootNode()->getBody(), "aT&");
 }
 
 TEST(LosslessTree, TreeOperationsKeepTheContentInOrder) {
