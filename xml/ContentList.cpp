@@ -334,9 +334,10 @@ void ContentList::rejoin(ContentItem::Kind kind) {
             mElement->rejoinBody();
         }
         // A reference's item, a text, may stand for CDATA sections too.
+        const Document* doc = mElement->getDocument();
+        const SourceText* source = doc != nullptr ? doc->getSource() : nullptr;
         if (kind == ContentItem::CDATA ||
-            (kind == ContentItem::TEXT &&
-             !mElement->getDocument()->getSource()->references.empty())) {
+            (kind == ContentItem::TEXT && source != nullptr && !source->references.empty())) {
             mElement->rejoinCData();
         }
     }

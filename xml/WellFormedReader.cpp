@@ -481,6 +481,7 @@ void WellFormedReader::readReference(const char*& p, const char* end) {
             fail(at, "Entity %s not declared [WFC: Entity Declared]", mName.c_str());
         }
         body().append(at, p);  // kept as written
+        keepWritten(at, p);
         return;
     }
     if (found->second.unparsed) {
@@ -488,6 +489,7 @@ void WellFormedReader::readReference(const char*& p, const char* end) {
     }
     if (found->second.external) {
         body().append(at, p);  // kept as written: nothing outside the document is read
+        keepWritten(at, p);
         return;
     }
     const bool inDocument = mSource != nullptr && mInReference == 0;
@@ -540,6 +542,14 @@ void WellFormedReader::keepReference() {
 
 void WellFormedReader::keepMade(const char* start, const char* end) {
     mBuild.keepMade(madeItems(mDepth), start, end);
+}
+
+// A reference kept as written in the text an entity's replacement text
+// makes.
+void WellFormedReader::keepWritten(const char* start, const char* end) {
+    if (mSource != nullptr && mInReference != 0) {
+        keepMade(start, end);
+    }
 }
 
 // The content in order that takes what is made where `depth` elements are

@@ -142,6 +142,7 @@ class WellFormedReader : public DocTypeReader {
     // Lossless reading keeps what a replacement text makes in order: the
     // piece [start, end) of it, in the innermost open element.
     void keepMade(const char* start, const char* end);
+    void keepWritten(const char* start, const char* end);
     std::vector<ContentItem>& madeItems(size_t depth);
     void keepReference();
 
