@@ -65,6 +65,7 @@ TEST(EditCommand, ChangesWhatItIsToldAndKeepsEveryOtherByte) {
         {"rename an element and an attribute", "-r //old -v new -r //@id -v key",
          "<r><old id='1'>t<!-- c --></old><old/></r>",
          "<r><new key='1'>t<!-- c --></new><new/></r>"},
+        {"an element renamed alone", "-r //c -v d", "<r><c/></r>", "<r><d/></r>"},
         {"operations apply in order", "-s /r -t elem -n n -u //n -v 5 -r //n -v m", "<r/>",
          "<r><m>5</m></r>"},
         {"ISO-8859-1 stays ISO-8859-1, characters it lacks as references",
