@@ -272,6 +272,7 @@ TEST(LosslessWriting, EditsOfWhatReferencesMade) {
     const std::string nested = "<!DOCTYPE r [<!ENTITY f '<c y=\"1\"/>'><!ENTITY e '<a>&f;</a>'>]>";
     const auto a = [](Document& d) { return first(d, "a"); };
     const std::vector<Edit> edits = {
+        {"no edit", dtd + "<r>k &e; m</r>", [](Document&) {}, dtd + "<r>k &e; m</r>"},
         {"attribute changed", dtd + "<r>k &e; m</r>",
          [&](Document& d) { a(d)->getAttribute("x")->setValue("2"); },
          dtd + "<r>k <a x=\"2\">t<b/>u</a> m</r>"},
