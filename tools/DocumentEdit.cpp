@@ -8,6 +8,7 @@
 #include "xml/ContentList.h"
 #include "xml/XMLException.h"
 #include "xml/XNode.h"
+#include "xml/internal/EditCount.h"
 
 namespace kavrixml_tool {
 
@@ -128,11 +129,6 @@ size_t DocumentEdit::apply(kavri::xml::Document& doc) const {
 bool DocumentEdit::applyTo(const XPathNode& node) const {
     XNode* element = const_cast<XNode*>(node.element());
     const bool isElement = node.kind() == XPathNode::ELEMENT;
-    if (element != nullptr && ContentList::isInReference(element)) {
-        throw kavri::xml::XMLException(
-            "<%s> comes from an entity reference, which the document keeps as written",
-            element->getName());
-    }
     switch (mAction) {
         case UPDATE:
             return update(node);
@@ -246,8 +242,11 @@ bool DocumentEdit::rename(const XPathNode& node) const {
     }
     // XNode has no setter of its name; a NamedObject's assignment copies the
     // name alone, and the writer then writes the start and end tags anew.
+    // The assignment is no edit the tree counts: counted here, so that the
+    // writer compares the tags with their input.
     kavri::core::NamedObject& named = *const_cast<XNode*>(node.element());
     named = kavri::core::NamedObject(mValue);
+    kavri::xml::internal::EditCount::note();
     return true;
 }
 

@@ -50,6 +50,7 @@ class ContentItem {
   private:
     friend class ContentList;
     friend class LosslessWriter;
+    friend class SourceText;
     friend class XNode;
     static constexpr uint32_t NONE = 0xFFFFFFFFu;
 

@@ -127,20 +127,47 @@ void ContentList::itemsOf(const XNode* element, std::vector<ContentItem>& out) {
     const SourceText& source = *element->getDocument()->getSource();
     const uint32_t contentStart = element->sourceContentStart(source);
     const uint32_t contentEnd = endTagStart(source, contentStart, element->sourceEnd());
+    // A reference that made more than text is an item of its own, the
+    // elements it made after it: they have no place of their own.
+    const std::vector<SourceText::Reference>& references = source.references;
+    auto reference = std::lower_bound(
+        references.begin(), references.end(), contentStart,
+        [](const SourceText::Reference& held, uint32_t at) { return held.start < at; });
+    size_t madeLeft = 0;
     uint32_t pos = contentStart;
+    const auto passReference = [&]() {
+        itemsIn(source, pos, reference->start, out);
+        out.push_back(ContentItem(ContentItem::TEXT, reference->start, reference->end, &source));
+        pos = reference->end;
+        madeLeft = reference->elements.size();
+        ++reference;
+    };
     for (const auto& child : element->getChildren()) {
         ContentItem item = ContentItem::element(child.get());
         const uint32_t childStart = child->sourceStart();
-        // Elements an entity's replacement text made have no place of
-        // their own: they stand in the reference, in the text.
         if (childStart != NONE && childStart >= pos && childStart < contentEnd) {
+            while (reference != references.end() && reference->start < childStart) {
+                passReference();
+            }
             itemsIn(source, pos, childStart, out);
             item.mStart = childStart;
             item.mEnd = child->sourceEnd();
             item.mSource = &source;
             pos = item.mEnd;
+            while (reference != references.end() && reference->start < pos) {
+                ++reference;  // in the child
+            }
+        } else {
+            while (madeLeft == 0 && reference != references.end() &&
+                   reference->start < contentEnd) {
+                passReference();
+            }
+            madeLeft -= madeLeft != 0 ? 1 : 0;
         }
         out.push_back(std::move(item));
+    }
+    while (reference != references.end() && reference->start < contentEnd) {
+        passReference();
     }
     itemsIn(source, pos, contentEnd, out);
 }
@@ -305,7 +332,12 @@ void ContentList::rejoin(ContentItem::Kind kind) {
     if (mElement != nullptr) {
         if (kind == ContentItem::TEXT) {
             mElement->rejoinBody();
-        } else if (kind == ContentItem::CDATA) {
+        }
+        // A reference's item, a text, may stand for CDATA sections too.
+        const Document* doc = mElement->getDocument();
+        const SourceText* source = doc != nullptr ? doc->getSource() : nullptr;
+        if (kind == ContentItem::CDATA ||
+            (kind == ContentItem::TEXT && source != nullptr && !source->references.empty())) {
             mElement->rejoinCData();
         }
     }

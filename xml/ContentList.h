@@ -7,6 +7,11 @@
 // every edit: getBody() is the text runs joined (trimmed as the reader
 // trimmed them), getChildren() the elements, in this order.
 //
+// A reference to an entity of the DOCTYPE stands in a text as written. One
+// whose replacement text made elements (or comments, instructions, CDATA)
+// is a text of its own, "&name;", the elements it made right after it; the
+// document writes it as read until what it made changes.
+//
 // A list is a snapshot taken when it is made and after each of its own
 // edits; edits made otherwise (XNode::addChild, removeChild, addBody, ...)
 // show in a list made after them. An element of a tree that was not read
@@ -69,8 +74,9 @@ class ContentList {
     // Removes the item; an element is removed as removeChild removes it.
     void remove(size_t index);
     // Whether `element` or one of its ancestors was made by an entity's
-    // replacement text: the document keeps the reference as written, not
-    // what it made, so a change there is not written.
+    // replacement text. The document keeps the reference as written while
+    // what it made is unchanged; after a change there the reference is
+    // written as the tree has it, expanded.
     static bool isInReference(const XNode* element);
 
     // The content in order of `element` (also of a tree read by default), and of

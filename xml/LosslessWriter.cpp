@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <string_view>
 
 #include "framework/plinth/internal/HugePages.h"
 #include "syntax/XMLBytes.h"
@@ -23,14 +25,12 @@ const uint32_t NONE = SourceText::NONE;
 
 }  // namespace
 
-// An element an entity's replacement text made: the reference that stands
-// for it is part of the text around it.
-bool LosslessWriter::inReference(const XNode* node) {
-    return node->inReference();
-}
-
 LosslessWriter::LosslessWriter(const Document& doc, std::string& out)
-    : mDocument(doc), mSource(*doc.getSource()), mOut(out), mFirst(out.size()) {}
+    : mDocument(&doc), mSource(*doc.getSource()), mOut(out), mFirst(out.size()) {}
+
+// A writer of parts of the document alone.
+LosslessWriter::LosslessWriter(const SourceText& source, std::string& out)
+    : mDocument(nullptr), mSource(source), mOut(out), mFirst(out.size()) {}
 
 void LosslessWriter::write() {
     // Room for the input and what edits usually add: growing a string of
@@ -47,8 +47,8 @@ void LosslessWriter::write() {
         bytes(0, mSource.size());
     } else {
         writeAround(mSource.beforeRoot.get(), 0, mSource.rootStart);
-        if (mDocument.getRootNode() != nullptr) {
-            writeElement(mDocument.getRootNode());
+        if (mDocument->getRootNode() != nullptr) {
+            writeElement(mDocument->getRootNode());
         }
         writeAround(mSource.afterRoot.get(), mSource.rootEnd, mSource.size());
     }
@@ -73,7 +73,7 @@ bool LosslessWriter::writtenAsRead() const {
 void LosslessWriter::writeAround(const std::vector<ContentItem>* edited, uint32_t from,
                                  uint32_t to) {
     if (edited != nullptr) {
-        writeItems(*edited);
+        writeItems(*edited, nullptr);
     } else {
         bytes(from, to);
     }
@@ -113,7 +113,7 @@ void LosslessWriter::writeElement(const XNode* node) {
     }
     const uint32_t endTag = ContentList::endTagStart(mSource, contentStart, end);
     if (edited != nullptr) {
-        writeItems(*edited);
+        writeItems(*edited, node);
     } else {
         writeContentAsRead(node, contentStart, endTag);
     }
@@ -132,25 +132,103 @@ void LosslessWriter::writeContentAsRead(const XNode* node, uint32_t from, uint32
     for (const auto& child : node->getChildren()) {
         const uint32_t start = child->sourceStart();
         if (start != NONE && start >= pos && start < to) {
-            bytes(pos, start);
+            writeContent(node, pos, start);
             writeElement(child.get());
             pos = child->sourceEnd();
         }
     }
+    writeContent(node, pos, to);
+}
+
+// The content [from, to) of `parent` as read, each reference in it as the
+// tree now has what it made.
+void LosslessWriter::writeContent(const XNode* parent, uint32_t from, uint32_t to) {
+    const std::vector<SourceText::Reference>& references = mSource.references;
+    if (references.empty()) {
+        bytes(from, to);
+        return;
+    }
+    auto reference = std::lower_bound(
+        references.begin(), references.end(), from,
+        [](const SourceText::Reference& held, uint32_t at) { return held.start < at; });
+    uint32_t pos = from;
+    for (; reference != references.end() && reference->start < to; ++reference) {
+        bytes(pos, reference->start);
+        writeReference(*reference, parent);
+        pos = reference->end;
+    }
     bytes(pos, to);
 }
 
-void LosslessWriter::writeItems(const std::vector<ContentItem>& items) {
-    for (const ContentItem& item : items) {
-        writeItem(item);
+// The reference as read while what it made, written out, is what it was
+// when read; otherwise that.
+void LosslessWriter::writeReference(const SourceText::Reference& reference, const XNode* parent) {
+    const size_t at = mOut.size();
+    const bool changed = mChanged;
+    writeMade(reference, parent, 0, reference.made.size());
+    const std::string_view made(mOut.data() + at, mOut.size() - at);
+    if (made.size() == reference.writtenSize &&
+        std::hash<std::string_view>()(made) == reference.writtenHash) {
+        mOut.resize(at);
+        mChanged = changed;
+        bytes(reference.start, reference.end);
+    } else {
+        mChanged = true;
+    }
+}
+
+// The parts [from, to) of what the reference made, its elements that are
+// still in `parent` written as new ones.
+void LosslessWriter::writeMade(const SourceText::Reference& reference, const XNode* parent,
+                               size_t from, size_t to) {
+    for (size_t part = from; part < to; ++part) {
+        const ContentItem& item = reference.made[part];
+        if (item.getKind() != ContentItem::ELEMENT) {
+            writeItem(item);
+        } else if (item.getElement()->getParent() == parent) {
+            writeNewElement(item.getElement());
+        }
+    }
+}
+
+void LosslessWriter::rememberMade(const SourceText& source, SourceText::Reference& reference,
+                                  const XNode* parent) {
+    std::string written;
+    LosslessWriter(source, written).writeMade(reference, parent, 0, reference.made.size());
+    reference.writtenSize = written.size();
+    reference.writtenHash = std::hash<std::string>()(written);
+}
+
+void LosslessWriter::writeItems(const std::vector<ContentItem>& items, const XNode* parent) {
+    if (mSource.references.empty()) {
+        for (const ContentItem& item : items) {
+            writeItem(item);
+        }
+        return;
+    }
+    std::vector<SourceText::MadeAt> made;
+    mSource.madeIn(items, parent, made);
+    for (size_t i = 0; i < items.size(); ++i) {
+        const SourceText::MadeAt& at = made[i];
+        if (at.reference == nullptr) {
+            writeItem(items[i]);
+        } else if (at.whole) {
+            writeReference(*at.reference, parent);
+            i += at.skip;
+        } else {
+            // The reference's parts around its elements, which stand apart.
+            mChanged = true;
+            if (items[i].getKind() == ContentItem::ELEMENT) {
+                writeElement(items[i].getElement());
+            }
+            writeMade(*at.reference, parent, at.from, at.to);
+        }
     }
 }
 
 void LosslessWriter::writeItem(const ContentItem& item) {
     if (item.getKind() == ContentItem::ELEMENT) {
-        if (!inReference(item.getElement())) {
-            writeElement(item.getElement());
-        }
+        writeElement(item.getElement());
         return;
     }
     if (item.isFromInput()) {
@@ -193,7 +271,7 @@ void LosslessWriter::writeNewElement(const XNode* node) {
         return;
     }
     mOut += '>';
-    writeItems(items);
+    writeItems(items, node);
     writeEndTag(node);
 }
 

@@ -14,6 +14,13 @@
 //   new or changed part anew: text escaped, comments, instructions and CDATA
 //   in their markup. Elements made by edits or copied from elsewhere are
 //   written whole: attributes in name order, content in order.
+// - A reference to an entity whose replacement text made elements is
+//   written as read while what it made is as read (the same when written
+//   out); otherwise it is written as the tree now has it, its texts
+//   escaped, its elements as new ones; when the content in order no longer
+//   has its elements right after it, its parts go around them where they
+//   stand. Removing the reference's own item leaves its elements, written
+//   as new ones, without the rest of what it made.
 // - The output is in the input's encoding, with its byte-order mark and
 //   its line ends where they were read.
 //
@@ -29,12 +36,13 @@
 #include <string>
 #include <vector>
 
+#include "xml/SourceText.h"
+
 namespace kavri {
 namespace xml {
 
 class ContentItem;
 class Document;
-class SourceText;
 class XNode;
 
 class LosslessWriter {
@@ -43,6 +51,11 @@ class LosslessWriter {
 
     // Appends the document to the output.
     void write();
+
+    // Remembers how what `reference` made, in `parent`, is written out: a
+    // write tells by it whether that has changed.
+    static void rememberMade(const SourceText& source, SourceText::Reference& reference,
+                             const XNode* parent);
 
   private:
     // The attributes of a start tag as the input has them.
@@ -54,13 +67,18 @@ class LosslessWriter {
         uint32_t valueEnd;    // at the closing quote
     };
 
-    static bool inReference(const XNode* node);
+    LosslessWriter(const SourceText& source, std::string& out);
+
     bool writtenAsRead() const;
     void writeAround(const std::vector<ContentItem>* edited, uint32_t from, uint32_t to);
     void writeElement(const XNode* node);
     void writeContentAsRead(const XNode* node, uint32_t from, uint32_t to);
-    void writeItems(const std::vector<ContentItem>& items);
+    void writeItems(const std::vector<ContentItem>& items, const XNode* parent);
     void writeItem(const ContentItem& item);
+    void writeContent(const XNode* parent, uint32_t from, uint32_t to);
+    void writeReference(const SourceText::Reference& reference, const XNode* parent);
+    void writeMade(const SourceText::Reference& reference, const XNode* parent, size_t from,
+                   size_t to);
     void writeNewElement(const XNode* node);
     void writeNewAttributes(const XNode* node, const std::vector<TagAttribute>& kept);
     void writeStartTag(const XNode* node, uint32_t contentStart, bool opens);
@@ -71,7 +89,7 @@ class LosslessWriter {
     void bytes(uint32_t from, uint32_t to);
     void escaped(const std::string& text, const char* specials);
 
-    const Document& mDocument;
+    const Document* mDocument;
     const SourceText& mSource;
     std::string& mOut;
     const size_t mFirst;             // where the document begins in the output

@@ -2,12 +2,137 @@
 
 #include <strings.h>
 #include <algorithm>
+#include <cstring>
 
+#include "syntax/XMLSyntax.h"
 #include "xml/ContentItem.h"
 #include "xml/Transcoder.h"
+#include "xml/XNode.h"
 
 namespace kavri {
 namespace xml {
+
+SourceText::~SourceText() = default;
+
+const SourceText::Reference* SourceText::referenceAt(uint32_t start, uint32_t end) const {
+    auto found = std::lower_bound(
+        references.begin(), references.end(), start,
+        [](const Reference& reference, uint32_t at) { return reference.start < at; });
+    return found != references.end() && found->start == start && found->end == end ? &*found
+                                                                                   : nullptr;
+}
+
+void SourceText::madeIn(const std::vector<ContentItem>& items, const XNode* parent,
+                        std::vector<MadeAt>& out) const {
+    out.assign(items.size(), MadeAt());
+    std::unordered_map<const XNode*, size_t> elementAt;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const ContentItem& item = items[i];
+        if (item.getKind() != ContentItem::TEXT || !item.isFromInput()) {
+            continue;
+        }
+        const Reference* reference = referenceAt(item.mStart, item.mEnd);
+        if (reference == nullptr) {
+            continue;
+        }
+        // Its elements still in `parent`, in order: following it, or not.
+        std::vector<size_t> kept;
+        for (size_t part = 0; part < reference->made.size(); ++part) {
+            const XNode* element = reference->made[part].getElement();
+            if (element != nullptr && element->getParent() == parent) {
+                kept.push_back(part);
+            }
+        }
+        MadeAt& at = out[i];
+        at.reference = reference;
+        at.whole = true;
+        for (size_t k = 0; k < kept.size() && at.whole; ++k) {
+            at.whole = i + 1 + k < items.size() &&
+                       items[i + 1 + k].getElement() == reference->made[kept[k]].getElement();
+        }
+        if (at.whole) {
+            at.to = static_cast<uint32_t>(reference->made.size());
+            at.skip = static_cast<uint32_t>(kept.size());
+            i += kept.size();
+            continue;
+        }
+        at.to = static_cast<uint32_t>(kept.empty() ? reference->made.size() : kept.front());
+        if (elementAt.empty()) {
+            for (size_t j = 0; j < items.size(); ++j) {
+                if (items[j].getElement() != nullptr) {
+                    elementAt.emplace(items[j].getElement(), j);
+                }
+            }
+        }
+        for (size_t k = 0; k < kept.size(); ++k) {
+            const auto found = elementAt.find(reference->made[kept[k]].getElement());
+            if (found != elementAt.end()) {
+                MadeAt& after = out[found->second];
+                after.reference = reference;
+                after.from = static_cast<uint32_t>(kept[k] + 1);
+                after.to = static_cast<uint32_t>(k + 1 < kept.size() ? kept[k + 1]
+                                                                     : reference->made.size());
+            }
+        }
+    }
+}
+
+void SourceText::detachContent(const std::vector<ContentItem>& items, const XNode* parent,
+                               std::vector<ContentItem>& out) const {
+    std::vector<MadeAt> made;
+    madeIn(items, parent, made);
+    for (size_t i = 0; i < items.size(); ++i) {
+        const MadeAt& at = made[i];
+        const ContentItem& item = items[i];
+        if (at.reference == nullptr) {
+            if (item.getKind() == ContentItem::TEXT && item.isFromInput()) {
+                out.push_back(ContentItem(ContentItem::TEXT, std::string()));
+                appendText(item, out.back().mText);
+            } else {
+                out.push_back(item.detached());
+            }
+            continue;
+        }
+        if (item.getKind() == ContentItem::ELEMENT) {
+            out.push_back(item);
+        }
+        for (size_t part = at.from; part < at.to; ++part) {
+            const ContentItem& piece = at.reference->made[part];
+            if (piece.getElement() == nullptr || piece.getElement()->getParent() == parent) {
+                out.push_back(piece);
+            }
+        }
+        i += at.skip;
+    }
+}
+
+void SourceText::appendText(const ContentItem& item, std::string& out) const {
+    const char* p = at(item.mStart);
+    const char* const end = at(item.mEnd);
+    while (p < end) {
+        const char* amp =
+            static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(end - p)));
+        if (amp == nullptr || entityTexts.empty()) {
+            syntax::decodeReferences(p, static_cast<size_t>(end - p), out);
+            return;
+        }
+        const char* const semicolon =
+            static_cast<const char*>(std::memchr(amp, ';', static_cast<size_t>(end - amp)));
+        syntax::decodeReferences(p, static_cast<size_t>(amp - p), out);
+        p = amp;
+        if (semicolon != nullptr && amp[1] != '#') {
+            const auto found = entityTexts.find(std::string(amp + 1, semicolon));
+            if (found != entityTexts.end()) {
+                out += found->second;
+                p = semicolon + 1;
+                continue;
+            }
+        }
+        const char* const next = semicolon != nullptr ? semicolon + 1 : end;
+        syntax::decodeReferences(p, static_cast<size_t>(next - p), out);
+        p = next;
+    }
+}
 
 void SourceText::appendBytes(std::string& out, uint32_t from, uint32_t to) const {
     if (crlf.empty() && loneCR.empty()) {

@@ -19,13 +19,56 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/SmartPtr.h"
 #include "xml/ContentItem.h"
 
 namespace kavri {
 namespace xml {
 
+class XNode;
+
 class SourceText {
   public:
+    // A reference in content to an entity whose replacement text made
+    // elements (or other markup), in the element it stands in. The text
+    // keeps the reference as written; while what it made is as read, the
+    // reference is written as read, and once an edit has changed that, as
+    // the tree now has it. In the element's content in order the reference
+    // is a text item of its own, the elements it made after it.
+    struct Reference {
+        uint32_t start = 0;  // the '&'
+        uint32_t end = 0;    // after the ';'
+        // What the replacement text made there, in order: its texts, CDATA
+        // sections, comments and instructions holding their text, and its
+        // elements (an element they hold keeps its own content in order).
+        std::vector<ContentItem> made;
+        // The elements among them, held: one removed from the tree can
+        // still be asked where it stands.
+        std::vector<::core::SmartPtr<XNode>> elements;
+        // `made` as the writer writes it out, when it was read.
+        size_t writtenSize = 0;
+        size_t writtenHash = 0;
+    };
+    // What goes with an item of an element's content in order (`items`
+    // of `parent`, as edited) that a reference made or stands for. A
+    // reference's own item brings the parts of `made` up to the first of
+    // its elements still in `parent`, or all of them (`whole`) when those
+    // elements follow it in order: the `skip` items after it. An element
+    // it made brings the parts after it up to the next one still there.
+    // Parts of a reference whose item is gone go with it.
+    struct MadeAt {
+        const Reference* reference = nullptr;
+        uint32_t from = 0;  // the parts [from, to) of reference->made
+        uint32_t to = 0;
+        uint32_t skip = 0;
+        bool whole = false;
+    };
+
+    SourceText() = default;
+    SourceText(const SourceText&) = delete;
+    SourceText& operator=(const SourceText&) = delete;
+    ~SourceText();
+
     // An offset or span that is not in the text (a part made by an edit).
     static constexpr uint32_t NONE = 0xFFFFFFFFu;
     // The largest input kept: offsets are 32 bits, NONE excepted.
@@ -45,6 +88,19 @@ class SourceText {
     // Whether `out` holds what the input held after encode: the input's
     // own bytes then go out instead.
     bool keptOriginal() const { return !original.empty(); }
+
+    // The reference whose text is [start, end), or null.
+    const Reference* referenceAt(uint32_t start, uint32_t end) const;
+    // What goes with each of `items` (into `out`, one per item).
+    void madeIn(const std::vector<ContentItem>& items, const XNode* parent,
+                std::vector<MadeAt>& out) const;
+    // `items` no longer tied to the input, each reference's item and
+    // elements replaced by what it made as madeIn places it.
+    void detachContent(const std::vector<ContentItem>& items, const XNode* parent,
+                       std::vector<ContentItem>& out) const;
+    // The characters of `item`, a text read from the input, with the
+    // references to entities that made text alone replaced by that text.
+    void appendText(const ContentItem& item, std::string& out) const;
 
     // The value the reader gave the attribute whose value begins at
     // `offset`, when its bytes do not spell it (references, normalised
@@ -72,6 +128,10 @@ class SourceText {
     // The content before and after the root once an edit has changed it.
     std::unique_ptr<std::vector<ContentItem>> beforeRoot;
     std::unique_ptr<std::vector<ContentItem>> afterRoot;
+    // The references that made elements, ascending.
+    std::vector<Reference> references;
+    // The text of each entity a reference to which made text alone.
+    std::unordered_map<std::string, std::string> entityTexts;
 
   private:
     static void encodeUTF7(std::string& out);

@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "syntax/XMLSyntax.h"
 #include "xml/Attribute.h"
@@ -83,9 +84,23 @@ class TreeBuilder {
         element->keepContentRead(text, to);
     }
     // An element an entity's replacement text made: it stands in the
-    // reference, which the kept input holds.
+    // reference, which the kept input holds. Its content in order is kept
+    // as it is read (madeContent), for writing it anew once it changes.
     void placeInReference(XNode* element) const {
-        element->makeMarkup(SourceText::NONE, SourceText::NONE, 0);
+        element->makeMarkup(SourceText::NONE, SourceText::NONE, 0).edited =
+            new std::vector<ContentItem>();
+    }
+    std::vector<ContentItem>& madeContent(XNode* element) const {
+        return *element->markup()->edited;
+    }
+    // Appends to a content in order what a replacement text makes: the
+    // text, CDATA section, comment or instruction [start, end) of it, or an
+    // element.
+    void keepMade(std::vector<ContentItem>& items, const char* start, const char* end) const {
+        XNode::keepMade(items, start, end);
+    }
+    void keepMade(std::vector<ContentItem>& items, XNode* element) const {
+        XNode::keepMade(items, element);
     }
 
     // The document an element being read belongs to (a fragment's node, and

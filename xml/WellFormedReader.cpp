@@ -11,6 +11,7 @@
 #include "syntax/XMLSyntax.h"
 #include "syntax/XMLTags.h"
 #include "xml/Document.h"
+#include "xml/LosslessWriter.h"
 #include "xml/TreeBuilder.h"
 #include "xml/XMLException.h"
 #include "xml/XNode.h"
@@ -72,7 +73,7 @@ void WellFormedReader::read(Document* doc, size_t& failOffset) {
         if (mSource != nullptr) {
             mSource->rootStart = offsetOf(p);
         }
-        readContent(p, mEnd, IN_DOCUMENT);
+        readContent<false>(p, mEnd, IN_DOCUMENT);
     } catch (...) {
         failOffset = static_cast<size_t>((mFailAt != nullptr ? mFailAt : p) - mBegin);
         throw;
@@ -85,7 +86,7 @@ void WellFormedReader::readFragment(XNode* node, size_t& failOffset) {
     mDepth = 1;
     const char* p = mBegin;
     try {
-        readContent(p, mEnd, IN_FRAGMENT);
+        readContent<false>(p, mEnd, IN_FRAGMENT);
         closeElement();
     } catch (...) {
         failOffset = static_cast<size_t>((mFailAt != nullptr ? mFailAt : p) - mBegin);
@@ -191,6 +192,7 @@ void WellFormedReader::readMisc(const char*& p, const char* end, bool afterRoot)
 
 // Content up to the root's end (in the document) or the end of an entity's
 // replacement text, in which elements must begin and end.
+template <bool KeepMade>
 void WellFormedReader::readContent(const char* p, const char* end, Context context) {
     const size_t base = mDepth;
     if (context == IN_DOCUMENT) {
@@ -220,8 +222,12 @@ void WellFormedReader::readContent(const char* p, const char* end, Context conte
             fail(p, "Unexpected end of input: element <%.*s> not closed [element]",
                  static_cast<int>(mOpen[mDepth - 1].nameLength), mOpen[mDepth - 1].name);
         }
+        const char* const piece = p;
         if (*p != '<') {
             readText(p, end);
+            if (KeepMade && p != piece) {
+                keepMade(piece, p);
+            }
             if (p < end && *p == '&') {
                 readReference(p, end);
             }
@@ -253,6 +259,9 @@ void WellFormedReader::readContent(const char* p, const char* end, Context conte
             readInstruction(p, end);
         } else if (next == '!') {
             fail(p, "Invalid markup in content [content]");
+        }
+        if (KeepMade && (next == '!' || next == '?')) {
+            keepMade(piece, p);
         }
     }
 }
@@ -472,6 +481,7 @@ void WellFormedReader::readReference(const char*& p, const char* end) {
             fail(at, "Entity %s not declared [WFC: Entity Declared]", mName.c_str());
         }
         body().append(at, p);  // kept as written
+        keepWritten(at, p);
         return;
     }
     if (found->second.unparsed) {
@@ -479,18 +489,74 @@ void WellFormedReader::readReference(const char*& p, const char* end) {
     }
     if (found->second.external) {
         body().append(at, p);  // kept as written: nothing outside the document is read
+        keepWritten(at, p);
         return;
     }
-    if (mSource != nullptr && mInReference == 0) {
+    const bool inDocument = mSource != nullptr && mInReference == 0;
+    if (inDocument) {
         mBuild.keepTexts(mOpen[mDepth - 1].node, mBegin, offsetOf(at));
         mBody = nullptr;
     }
     const Entity* entity = enterEntity(at, std::string(mName), false);
-    const char* text = entity->value.data();
+    const std::string& value = entity->value;
+    // What a reference in the document makes is kept in order when it may
+    // make more than its text, itself or through the references it holds.
+    const bool keeping =
+        mSource != nullptr && (mInReference != 0 || value.find_first_of("<&") != std::string::npos);
+    if (inDocument && !keeping && mSource->entityTexts.find(mName) == mSource->entityTexts.end()) {
+        mSource->entityTexts.emplace(mName, value);
+    }
+    if (keeping && inDocument) {
+        mMadeName = mName;
+        mMade.start = offsetOf(at);
+        mMade.end = offsetOf(p);
+        mMade.made.clear();
+        mMade.elements.clear();
+        mMadeDepth = mDepth;
+    }
     ++mInReference;
-    readContent(text, text + entity->value.size(), IN_ENTITY);
+    if (keeping) {
+        readContent<true>(value.data(), value.data() + value.size(), IN_ENTITY);
+    } else {
+        readContent<false>(value.data(), value.data() + value.size(), IN_ENTITY);
+    }
     --mInReference;
     leaveEntity();
+    if (keeping && inDocument) {
+        keepReference();
+    }
+}
+
+// The reference just read in the document: what it made, or the text of
+// its entity when that was all.
+void WellFormedReader::keepReference() {
+    if (mMade.made.size() > 1 ||
+        (mMade.made.size() == 1 && mMade.made[0].getKind() != ContentItem::TEXT)) {
+        LosslessWriter::rememberMade(*mSource, mMade, mOpen[mDepth - 1].node);
+        mSource->references.push_back(std::move(mMade));
+    } else if (mSource->entityTexts.find(mMadeName) == mSource->entityTexts.end()) {
+        mSource->entityTexts.emplace(mMadeName,
+                                     mMade.made.empty() ? std::string() : mMade.made[0].getText());
+    }
+}
+
+void WellFormedReader::keepMade(const char* start, const char* end) {
+    mBuild.keepMade(madeItems(mDepth), start, end);
+}
+
+// A reference kept as written in the text an entity's replacement text
+// makes.
+void WellFormedReader::keepWritten(const char* start, const char* end) {
+    if (mSource != nullptr && mInReference != 0) {
+        keepMade(start, end);
+    }
+}
+
+// The content in order that takes what is made where `depth` elements are
+// open: the reference's own, or that of the element the replacement text
+// made.
+std::vector<ContentItem>& WellFormedReader::madeItems(size_t depth) {
+    return depth == mMadeDepth ? mMade.made : mBuild.madeContent(mOpen[depth - 1].node);
 }
 
 void WellFormedReader::readStartTag(const char*& p, const char* end, Document* doc) {
@@ -523,6 +589,10 @@ void WellFormedReader::placeElement(const char* start, const char* contentStart,
     XNode* const node = mOpen[mDepth - 1].node;
     if (mInReference != 0) {
         mBuild.placeInReference(node);
+        mBuild.keepMade(madeItems(mDepth - 1), node);
+        if (mDepth - 1 == mMadeDepth) {
+            mMade.elements.emplace_back(node);
+        }
         return;
     }
     mBuild.place(node, offsetOf(start), offsetOf(contentStart), empty,

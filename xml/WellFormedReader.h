@@ -104,6 +104,9 @@ class WellFormedReader : public DocTypeReader {
 
     // Elements and content.
     enum Context { IN_DOCUMENT, IN_ENTITY, IN_FRAGMENT };
+    // With `KeepMade`, what the content makes is kept in order too: the
+    // replacement text of an entity in a lossless reading.
+    template <bool KeepMade>
     void readContent(const char* p, const char* end, Context context);
     void readStartTag(const char*& p, const char* end, Document* doc);
     bool readAttributes(const char*& p, const char* end, const char* start, const Open& tag);
@@ -136,11 +139,22 @@ class WellFormedReader : public DocTypeReader {
     // Where `p`, in the text, stands in it.
     uint32_t offsetOf(const char* p) const { return static_cast<uint32_t>(p - mBegin); }
     void placeElement(const char* start, const char* contentStart, bool empty);
+    // Lossless reading keeps what a replacement text makes in order: the
+    // piece [start, end) of it, in the innermost open element.
+    void keepMade(const char* start, const char* end);
+    void keepWritten(const char* start, const char* end);
+    std::vector<ContentItem>& madeItems(size_t depth);
+    void keepReference();
 
     const int mMaxDepth;
     const bool mTrimBodies;
     SourceText* mSource = nullptr;
     size_t mInReference = 0;  // entities whose replacement text is being read
+    // The reference in the document being read, losslessly, and the
+    // number of elements open where it stands.
+    SourceText::Reference mMade;
+    std::string mMadeName;  // of its entity
+    size_t mMadeDepth = 0;
 
     Document* mDocument = nullptr;
     TreeBuilder mBuild;

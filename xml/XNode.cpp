@@ -7,6 +7,7 @@
 #include <new>
 
 #include "framework/plinth/StringUtil.h"
+#include "syntax/XMLChars.h"
 #include "syntax/XMLSyntax.h"
 #include "xml/ContentItem.h"
 #include "xml/ContentList.h"
@@ -237,11 +238,11 @@ bool XNode::removeChild(XNode* child) {
     if (it == mChildren.end()) {
         return false;
     }
+    child->mParent = nullptr;
     if (isLossless()) {
-        noteRemovedChild(child);
+        noteRemovedChild(child);  // the body joined again without the child
         child->keepBodies();
     }
-    child->mParent = nullptr;
     mChildren.erase(it);
     return true;
 }
@@ -645,12 +646,13 @@ XNode* XNode::cloneNode(bool deep) const {
 void XNode::copyContentInOrder(XNode& copy) const {
     std::vector<ContentItem> items;
     ContentList::itemsOf(this, items);
+    detachContent(items);
     auto copies = copy.mChildren.begin();
     std::unique_ptr<std::vector<ContentItem>> kept(new std::vector<ContentItem>());
     kept->reserve(items.size());
     for (const ContentItem& item : items) {
         if (item.getKind() != ContentItem::ELEMENT) {
-            kept->push_back(item.detached());
+            kept->push_back(item);
         } else if (copies != copy.mChildren.end()) {
             kept->push_back(ContentItem::element((copies++)->get()));
         }
@@ -752,6 +754,34 @@ bool XNode::inReference() const {
     return held != nullptr && held->start == SourceText::NONE && held->end == 0;
 }
 
+void XNode::keepMade(std::vector<ContentItem>& items, const char* start, const char* end) {
+    if (*start != '<') {
+        if (items.empty() || items.back().getKind() != ContentItem::TEXT) {
+            items.push_back(ContentItem(ContentItem::TEXT, std::string()));
+        }
+        syntax::decodeReferences(start, static_cast<size_t>(end - start), items.back().mText);
+    } else if (start[1] == '?') {
+        const char* target = start + 2;
+        const char* data = target;
+        while (data < end - 2 && !syntax::isSpace(*data)) {
+            ++data;
+        }
+        std::string name(target, data);
+        while (data < end - 2 && syntax::isSpace(*data)) {
+            ++data;
+        }
+        items.push_back(ContentItem::instruction(std::move(name), std::string(data, end - 2)));
+    } else if (start[2] == '-') {
+        items.push_back(ContentItem(ContentItem::COMMENT, std::string(start + 4, end - 3)));
+    } else {
+        items.push_back(ContentItem(ContentItem::CDATA, std::string(start + 9, end - 3)));
+    }
+}
+
+void XNode::keepMade(std::vector<ContentItem>& items, XNode* element) {
+    items.push_back(ContentItem::element(element));
+}
+
 void XNode::placeEnd(uint32_t end) {
     if ((contentWord() & IN_SOURCE) != 0) {
         placeInWord(sourceStart(), end);
@@ -810,11 +840,7 @@ std::vector<ContentItem>& XNode::editedContent() {
 
 void XNode::rejoinBody() {
     std::string body;
-    for (const ContentItem& item : *markup()->edited) {
-        if (item.getKind() == ContentItem::TEXT) {
-            body += item.getText();
-        }
-    }
+    joinContent(ContentItem::TEXT, body);
     const SourceText* source = mDocument != nullptr ? mDocument->getSource() : nullptr;
     if (source != nullptr && source->trimBodies) {
         syntax::trimBlanks(body);
@@ -823,14 +849,46 @@ void XNode::rejoinBody() {
 }
 
 void XNode::rejoinCData() {
+    std::string cdata;
+    joinContent(ContentItem::CDATA, cdata);
     Markup* held = markup();
     delete[] held->cdata;
     held->cdata = nullptr;
     held->cdataSize = 0;
-    for (const ContentItem& item : *held->edited) {
-        if (item.getKind() == ContentItem::CDATA) {
-            const std::string bytes = item.getText();
-            appendCData(bytes.data(), static_cast<unsigned>(bytes.size()));
+    if (!cdata.empty()) {
+        appendCData(cdata.data(), static_cast<unsigned>(cdata.size()));
+    }
+}
+
+void XNode::joinContent(int kind, std::string& out) const {
+    const std::vector<ContentItem>& items = *markup()->edited;
+    const SourceText* source = mDocument != nullptr ? mDocument->getSource() : nullptr;
+    if (source == nullptr || (source->references.empty() && source->entityTexts.empty())) {
+        for (const ContentItem& item : items) {
+            if (item.getKind() == kind) {
+                out += item.getText();
+            }
+        }
+        return;
+    }
+    // What references made counts where the writer writes it.
+    std::vector<SourceText::MadeAt> made;
+    source->madeIn(items, this, made);
+    for (size_t i = 0; i < items.size(); ++i) {
+        const SourceText::MadeAt& at = made[i];
+        if (at.reference != nullptr) {
+            for (size_t part = at.from; part < at.to; ++part) {
+                if (at.reference->made[part].getKind() == kind) {
+                    out += at.reference->made[part].getText();
+                }
+            }
+            i += at.skip;
+        } else if (items[i].getKind() == kind) {
+            if (kind == ContentItem::TEXT && items[i].isFromInput()) {
+                source->appendText(items[i], out);
+            } else {
+                out += items[i].getText();
+            }
         }
     }
 }
@@ -905,13 +963,25 @@ void XNode::leaveSource() {
     if (held->edited == nullptr) {
         editedContent();
     }
-    for (ContentItem& item : *held->edited) {
-        item = item.detached();
-    }
+    detachContent(*held->edited);
     held->start = held->contentStart = held->end = SourceText::NONE;
     for (const auto& child : mChildren) {
         child->leaveSource();
     }
+}
+
+// The items hold their texts, references replaced by what they made.
+void XNode::detachContent(std::vector<ContentItem>& items) const {
+    const SourceText* source = mDocument != nullptr ? mDocument->getSource() : nullptr;
+    if (source == nullptr || (source->references.empty() && source->entityTexts.empty())) {
+        for (ContentItem& item : items) {
+            item = item.detached();
+        }
+        return;
+    }
+    std::vector<ContentItem> detached;
+    source->detachContent(items, this, detached);
+    items.swap(detached);
 }
 
 void XNode::dump(std::string& out) const {

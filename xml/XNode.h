@@ -346,8 +346,16 @@ class XNode : public kavri::core::NamedObject {
     uint32_t sourceStart() const;
     uint32_t sourceEnd() const;
     uint32_t sourceContentStart(const SourceText& source) const;
-    // Made by an entity's replacement text (it stands in the reference).
+    // Made by an entity's replacement text: it has no place in the source
+    // (it stands in the reference) and its content in order is kept from
+    // the reading on.
     bool inReference() const;
+    // What an entity's replacement text makes, kept in order as it is read
+    // into `items`: the text, CDATA section, comment or instruction
+    // [start, end) of the replacement text (a text's references decoded,
+    // joined to a text before it), or an element.
+    static void keepMade(std::vector<ContentItem>& items, const char* start, const char* end);
+    static void keepMade(std::vector<ContentItem>& items, XNode* element);
     // The content in order once an edit changed it, or null.
     const std::vector<ContentItem>* editedItems() const {
         const Markup* held = markup();
@@ -376,6 +384,9 @@ class XNode : public kavri::core::NamedObject {
     // the CDATA its sections.
     void rejoinBody();
     void rejoinCData();
+    // The texts or CDATA sections (a ContentItem::Kind) of the content in
+    // order joined, with those that references made.
+    void joinContent(int kind, std::string& out) const;
     // A new child named `name` at `position` among the children.
     XNode* insertChild(const std::string& name, size_t position);
     // A new child of a lossless element takes a block of its own, so that
@@ -386,6 +397,7 @@ class XNode : public kavri::core::NamedObject {
     // and it is written anew (a move into another document).
     void leaveSource();
     void copyContentInOrder(XNode& copy) const;
+    void detachContent(std::vector<ContentItem>& items) const;
     // Appends to the CDATA block alone.
     void appendCData(const char* data, unsigned size);
     // The block, made when there is none yet.
