@@ -8,7 +8,6 @@
 #include "xml/ContentList.h"
 #include "xml/XMLException.h"
 #include "xml/XNode.h"
-#include "xml/internal/EditCount.h"
 
 namespace kavrixml_tool {
 
@@ -242,11 +241,8 @@ bool DocumentEdit::rename(const XPathNode& node) const {
     }
     // XNode has no setter of its name; a NamedObject's assignment copies the
     // name alone, and the writer then writes the start and end tags anew.
-    // The assignment is no edit the tree counts: counted here, so that the
-    // writer compares the tags with their input.
     kavri::core::NamedObject& named = *const_cast<XNode*>(node.element());
     named = kavri::core::NamedObject(mValue);
-    kavri::xml::internal::EditCount::note();
     return true;
 }
 

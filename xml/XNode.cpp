@@ -111,6 +111,10 @@ XNode::~XNode() {
 // overflow the stack. Instead, before a child dies here its own children are
 // moved onto a work list, so every destructor that runs finds nothing left to
 // release. A node held elsewhere keeps its children and only loses its parent.
+void XNode::renamed() {
+    internal::EditCount::note();
+}
+
 void XNode::releaseChildren() {
     ChildList pending;  // descendants of nodes that died here, next one last
     auto release = [&pending](::core::SmartPtr<XNode>& node) {

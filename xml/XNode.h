@@ -211,6 +211,8 @@ class XNode : public kavri::core::NamedObject {
     XNode(Document* document, ::core::internal::NameRef name, XNode* parent);
 
     void setDocument(Document* document) { mDocument = document; }
+    // A new name is an edit: a lossless document writes the tags anew.
+    void renamed() override;
 
   private:
     VisitResult _visit(VisitCallback* enterCallback, VisitCallback* exitCallback, int depth,

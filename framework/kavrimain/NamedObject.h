@@ -1,4 +1,6 @@
-// NamedObject is an Object with a name fixed at construction (an element's tag).
+// NamedObject is an Object with a name, given at construction (an element's
+// tag) and changed only by assigning another NamedObject, which tells the
+// object through renamed().
 //
 //   node->getName();   // "PARAM"
 //
@@ -33,6 +35,7 @@ class NamedObject : public Object {
         if (this != &other) {
             Object::operator=(other);
             mName = other.mName.duplicate();
+            renamed();
         }
         return *this;
     }
@@ -50,6 +53,8 @@ class NamedObject : public Object {
     const ::core::Type& getType() const override { return TYPE; }
 
   protected:
+    // Called after an assignment gave the object another name.
+    virtual void renamed() {}
     // Takes the name over (shared or own).
     explicit NamedObject(::core::internal::NameRef name) noexcept : mName(std::move(name)) {}
     // The name as it is held, to be shared again by a copy of the object.
