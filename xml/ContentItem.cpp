@@ -20,7 +20,7 @@ std::string ContentItem::getText() const {
     switch (mKind) {
         case TEXT: {
             std::string text;
-            syntax::decodeReferences(begin, static_cast<size_t>(end - begin), text);
+            mSource->appendText(*this, text);
             return text;
         }
         case CDATA:

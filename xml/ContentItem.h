@@ -34,7 +34,10 @@ class ContentItem {
     Kind getKind() const { return mKind; }
     // The element of an ELEMENT item, null for the others.
     XNode* getElement() const { return mElement; }
-    // TEXT: the characters, references decoded; CDATA: the section's bytes;
+    // TEXT: the characters, references decoded (a reference to an entity
+    // whose replacement text is text alone gives that text; one whose text
+    // made elements stays as written, its parts following it); CDATA: the
+    // section's bytes;
     // COMMENT: what stands between "<!--" and "-->"; INSTRUCTION: the data
     // after the target and its white space; DECLARATION and DOCTYPE: the
     // whole markup as written; ELEMENT: "".

@@ -187,6 +187,18 @@ void ContentList::itemsAround(const Document* doc, Place place, std::vector<Cont
     }
 }
 
+void ContentList::itemsExpanded(const XNode* element, std::vector<ContentItem>& out) {
+    const Document* doc = element->getDocument();
+    const SourceText* source = doc != nullptr ? doc->getSource() : nullptr;
+    if (source == nullptr || (source->references.empty() && source->entityTexts.empty())) {
+        itemsOf(element, out);
+        return;
+    }
+    std::vector<ContentItem> items;
+    itemsOf(element, items);
+    source->detachContent(items, element, out);
+}
+
 bool ContentList::isInReference(const XNode* element) {
     for (; element != nullptr; element = element->getParent()) {
         if (element->inReference()) {

@@ -79,6 +79,10 @@ class ContentList {
     // written as the tree has it, expanded.
     static bool isInReference(const XNode* element);
 
+    // The content in order of `element` as XPath sees it: each reference to
+    // an entity replaced by what its replacement text made (its texts, the
+    // elements it made where they stand).
+    static void itemsExpanded(const XNode* element, std::vector<ContentItem>& out);
     // The content in order of `element` (also of a tree read by default), and of
     // what stands before or after a document's root, into `out`.
     static void itemsOf(const XNode* element, std::vector<ContentItem>& out);

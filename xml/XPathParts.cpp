@@ -59,7 +59,7 @@ std::unique_ptr<PartList> read(const XNode* element, bool aroundRoot) {
     auto list = std::make_unique<PartList>();
     std::vector<ContentItem> items;
     if (!aroundRoot) {
-        ContentList::itemsOf(element, items);
+        ContentList::itemsExpanded(element, items);
         for (const ContentItem& item : items) {
             addItem(*list, item, false);
         }
