@@ -1,7 +1,7 @@
 #include "xml/SourceText.h"
 
-#include <strings.h>
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "syntax/XMLSyntax.h"
@@ -162,6 +162,18 @@ void SourceText::appendBytes(std::string& out, uint32_t from, uint32_t to) const
     out.append(text, pos, to - pos);
 }
 
+// UTF-7 by any name iconv knows it by ("UTF-7", "utf7", "UNICODE-1-1-UTF-7"
+// ...), but not UTF-7-IMAP, which is another encoding.
+bool SourceText::isUTF7(const std::string& name) {
+    std::string letters;
+    for (const char c : name) {
+        if (c != '-' && c != '_') {
+            letters += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+    }
+    return letters == "UTF7" || letters == "UNICODE11UTF7" || letters == "CSUNICODE11UTF7";
+}
+
 void SourceText::encode(std::string& out) const {
     std::string mark;
     if (byteOrderMark) {
@@ -178,7 +190,7 @@ void SourceText::encode(std::string& out) const {
         if (marked && encoding.compare(0, 4, "UTF-") == 0) {
             mark = original.substr(0, width);
         }
-        if (strcasecmp(encoding.c_str(), "UTF-7") == 0) {
+        if (isUTF7(encoding)) {
             encodeUTF7(out);
         } else {
             Transcoder::fromUTF8(out, encoding);

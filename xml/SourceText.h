@@ -134,6 +134,7 @@ class SourceText {
     std::unordered_map<std::string, std::string> entityTexts;
 
   private:
+    static bool isUTF7(const std::string& name);
     static void encodeUTF7(std::string& out);
 };
 
