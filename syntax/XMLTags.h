@@ -183,8 +183,11 @@ inline const char* valueQuoteAt(const char* p, const char* end) {
 
 // Blanks, then name="value" or name='value' (blanks allowed around "="), in
 // the strict reader's bytes: the place after the closing quote.
+// Inline in each reader's tag loop: as a call it cost a sixth more than the
+// loop it replaced.
 template <class Bytes>
-inline const char* attributeAt(const char* p, const char* end, ScannedAttribute& found) {
+__attribute__((always_inline)) inline const char* attributeAt(const char* p, const char* end,
+                                                              ScannedAttribute& found) {
     const char* const name = skipBlanksOf<Bytes>(p, end);
     const char* const nameEnd = Bytes::nameEnd(name, end);
     if (nameEnd == name) {

@@ -131,7 +131,8 @@ class TreeBuilder {
     // common case, makes its body holding it, to measure; a further piece
     // makes room for several more (indentation comes before each child and
     // after the last).
-    void text(XNode* element, const char* text, size_t length) const {
+    __attribute__((always_inline)) void text(XNode* element, const char* text,
+                                             size_t length) const {
         if (element->contentWord() == 0) {
             element->mContent.store(
                 reinterpret_cast<uintptr_t>(new XNode::Content{std::string(text, length)}),

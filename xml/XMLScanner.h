@@ -131,7 +131,9 @@ inline const char* XMLScanner::endTagAt(const char* p, const char* end, const st
     return syntax::endTagAt<syntax::StrictTagBytes>(p, end, name.data(), name.size());
 }
 
-inline const char* XMLScanner::attributeAt(const char* p, const char* end, Attribute& found) {
+__attribute__((always_inline)) inline const char* XMLScanner::attributeAt(const char* p,
+                                                                          const char* end,
+                                                                          Attribute& found) {
     return syntax::attributeAt<syntax::StrictTagBytes>(p, end, found);
 }
 
