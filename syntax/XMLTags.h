@@ -140,7 +140,13 @@ inline const char* endTagAt(const char* p, const char* end, const char* name, si
     // a second scan over its bytes.
     const char* const first = p + 2;
     const char* const last = first + size;
-    if (!sameName(first, name, size) || !Bytes::endsName(*last)) {
+    if (!sameName(first, name, size)) {
+        return nullptr;
+    }
+    if (*last == '>') {
+        return last + 1;  // the usual end tag, without blanks
+    }
+    if (!Bytes::endsName(*last)) {
         return nullptr;
     }
     p = skipBlanksOf<Bytes>(last, end);
