@@ -8,19 +8,6 @@ namespace xpath {
 
 namespace {
 
-// A walk waits on memory node after node: each node's child list tells
-// where the next one is. The pool cuts a tree's nodes (and their attributes,
-// texts and child arrays) one after the other, so the nodes a walk reaches
-// next lie a little further on in memory than the one it is at; asking for
-// those bytes now lets their waits overlap with this node's. An address that
-// holds no node (a tree built in another order, the end of a chunk) costs a
-// wasted request, never a fault: prefetching does not trap.
-//
-// Where an element has many children, its child array names the later ones
-// exactly: their child lists are asked for a few siblings ahead as well.
-constexpr std::ptrdiff_t PREFETCH_AHEAD = 2048;
-constexpr std::ptrdiff_t SIBLINGS_AHEAD = 6;
-
 // Order of an element's own nodes: the element, its attributes, its body,
 // its CDATA; the root node comes before its top element.
 int rank(XPathNode::Kind kind) {
@@ -77,29 +64,6 @@ int compareSameDepth(const XNode* x, const XNode* y) {
 }
 
 }  // namespace
-
-void Axes::prefetchAhead(const XNode* element, const Child* next, const Child* end) {
-#if defined(__GNUC__)
-    const char* at = reinterpret_cast<const char*>(element) + PREFETCH_AHEAD;
-    __builtin_prefetch(at);
-    __builtin_prefetch(at + 64);
-    if (end - next > SIBLINGS_AHEAD) {
-        __builtin_prefetch(&next[SIBLINGS_AHEAD]->getChildren());
-    }
-#else
-    (void)element;
-    (void)next;
-    (void)end;
-#endif
-}
-
-void Axes::prefetchChildren(const XNode* element) {
-#if defined(__GNUC__)
-    __builtin_prefetch(element->getChildren().begin());
-#else
-    (void)element;
-#endif
-}
 
 const char* Axes::nameOf(const XPathNode& node) {
     switch (node.kind()) {

@@ -128,6 +128,11 @@ class Axes {
     // visit(element) for each element below `top` in document order.
     template <class Visit>
     bool elementsBelow(const XNode* top, Visit&& visit);
+    // How many elements lie below `top`, or NO_COUNT once they are more
+    // than `most`: each child array counted whole, and only elements with
+    // children of their own walked into.
+    static constexpr uint64_t NO_COUNT = ~uint64_t(0);
+    uint64_t countBelow(const XNode* top, uint64_t most);
     // An element's attributes in document order (the byte order of names).
     template <class Emit>
     static bool attributes(const XNode* element, Emit&& emit);
@@ -182,6 +187,7 @@ class Axes {
     }
     // The position of `element` in its parent's children.
     static const Child* positionOf(const XNode* element);
+    // Inline: the walks call them once per element.
     static void prefetchAhead(const XNode* element, const Child* next, const Child* end);
     static void prefetchChildren(const XNode* element);
 
@@ -246,6 +252,77 @@ bool Axes::descendants(const XNode* top, bool withText, Emit&& emit) {
         }
     }
     return true;
+}
+
+// A walk waits on memory node after node: each node's child list tells
+// where the next one is. The pool cuts a tree's nodes (and their attributes,
+// texts and child arrays) one after the other, so the nodes a walk reaches
+// next lie a little further on in memory than the one it is at; asking for
+// those bytes now lets their waits overlap with this node's. An address that
+// holds no node (a tree built in another order, the end of a chunk) costs a
+// wasted request, never a fault: prefetching does not trap.
+//
+// Where an element has many children, its child array names the later ones
+// exactly: their child lists are asked for a few siblings ahead as well.
+inline constexpr std::ptrdiff_t PREFETCH_AHEAD = 2048;
+inline constexpr std::ptrdiff_t SIBLINGS_AHEAD = 6;
+
+inline void Axes::prefetchAhead(const XNode* element, const Child* next, const Child* end) {
+#if defined(__GNUC__)
+    const char* at = reinterpret_cast<const char*>(element) + PREFETCH_AHEAD;
+    __builtin_prefetch(at);
+    __builtin_prefetch(at + 64);
+    if (end - next > SIBLINGS_AHEAD) {
+        __builtin_prefetch(&next[SIBLINGS_AHEAD]->getChildren());
+    }
+#else
+    (void)element;
+    (void)next;
+    (void)end;
+#endif
+}
+
+inline void Axes::prefetchChildren(const XNode* element) {
+#if defined(__GNUC__)
+    __builtin_prefetch(element->getChildren().begin());
+#else
+    (void)element;
+#endif
+}
+
+inline uint64_t Axes::countBelow(const XNode* top, uint64_t most) {
+    const size_t base = mFrames.size();
+    FramesUnwind<Frame> unwind{mFrames, base};
+    const Child* at = top->getChildren().begin();
+    const Child* end = top->getChildren().end();
+    uint64_t count = static_cast<uint64_t>(end - at);
+    for (;;) {
+        if (count > most) {
+            return NO_COUNT;
+        }
+        if (at == end) {
+            if (mFrames.size() == base) {
+                return count;
+            }
+            at = mFrames.back().at;
+            end = mFrames.back().end;
+            mFrames.pop_back();
+            continue;
+        }
+        const XNode* element = (at++)->get();
+        prefetchAhead(element, at, end);
+        const XNode::ChildList& below = element->getChildren();
+        if (below.empty()) {
+            continue;
+        }
+        count += below.size();
+        if (at != end) {
+            prefetchChildren(at->get());  // as elementsBelow does
+            mFrames.push_back(Frame{at, end, nullptr});
+        }
+        at = below.begin();
+        end = below.end();
+    }
 }
 
 template <class Visit>

@@ -584,8 +584,30 @@ size_t Evaluator::count(const Expr* expr, const Context& context) {
         }
         return next->size();
     }
+    const Step& last = expr->steps.back();
+    const XPathNode& from = current->front();
+    if ((last.axis == Axis::DESCENDANT || last.axis == Axis::DESCENDANT_OR_SELF) &&
+        last.test == Test::ANY_NAME && last.predicates.empty() &&
+        (from.kind() == XPathNode::ELEMENT || from.kind() == XPathNode::ROOT)) {
+        // Every element below counted by child arrays, with the steps the
+        // walk one by one takes (descendantElements): the top element is
+        // one of the root node's descendants, and descendant-or-self takes
+        // the node itself; past the budget the walk one by one fails where
+        // it would.
+        const bool self = last.axis == Axis::DESCENDANT_OR_SELF;
+        const uint64_t own = from.kind() == XPathNode::ROOT || self ? 1 : 0;
+        const uint64_t steps = own + (from.kind() == XPathNode::ROOT && self ? 1 : 0);
+        const uint64_t limit = mOptions.maxSteps;
+        if (mSteps + steps <= limit) {
+            const uint64_t below = mAxes.countBelow(from.element(), limit - mSteps - steps);
+            if (below != Axes::NO_COUNT) {
+                mSteps += steps + below;
+                return static_cast<size_t>(own + below);
+            }
+        }
+    }
     size_t found = 0;
-    stepEach<true>(expr->steps.back(), current->front(), expr, [&found](const XPathNode&) {
+    stepEach<true>(last, from, expr, [&found](const XPathNode&) {
         ++found;
         return true;
     });
