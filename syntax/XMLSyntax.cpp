@@ -45,77 +45,60 @@ inline size_t reference(const char* p, const char* end, std::string& out) {
     return length + 2;
 }
 
-// Appends [run, amp) and the reference at `amp`; returns where the text
-// goes on.
-inline const char* takeReference(const char* run, const char* amp, const char* end,
-                                 std::string& out) {
-    out.append(run, static_cast<size_t>(amp - run));
-    const size_t consumed = reference(amp, end, out);
-    if (consumed == 0) {
-        out.push_back('&');
-        return amp + 1;
+// findTextEnd from `p` on, sixteen bytes at a time: up to the first '&',
+// then for '<' and NUL alone.
+const char* findTextEndFrom(const char* p, const char* end, bool& references) {
+    p = findTextStop(p, end);
+    if (p == end || *p != '&') {
+        return p;
     }
-    return amp + consumed;
-}
-
-// readText from `p` on, sixteen bytes at a time; the bytes from `run` to
-// `p` hold no stop.
-const char* readTextFrom(const char* run, const char* p, const char* end, std::string& decoded) {
-    for (;;) {
-        p = findTextStop(p, end);
-        if (p == end || *p != '&') {
-            if (!decoded.empty()) {
-                decoded.append(run, static_cast<size_t>(p - run));
-            }
-            return p;
-        }
-        p = run = takeReference(run, p, end, decoded);
-    }
+    references = true;
+    return scan<true>(p + 1, end, AnyOf('<', '\0', '\0'), StopAtFirst());
 }
 
 #if KAVRIXML_AVX2
 const bool WIDE_TEXT = hasAVX2();
 
-__attribute__((target("avx2"))) const char* readWideText(const char* p, const char* end,
-                                                         std::string& decoded) {
+__attribute__((target("avx2"))) const char* findWideTextEnd(const char* p, const char* end,
+                                                            bool& references) {
     const __m256i tag = _mm256_set1_epi8('<');
     const __m256i amp = _mm256_set1_epi8('&');
     const __m256i nul = _mm256_setzero_si256();
-    const char* run = p;
     while (end - p >= 32) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-        const __m256i found =
-            _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, tag), _mm256_cmpeq_epi8(v, nul)),
-                            _mm256_cmpeq_epi8(v, amp));
-        const uint32_t bits = static_cast<uint32_t>(_mm256_movemask_epi8(found));
-        if (bits == 0) {
-            p += 32;
-            continue;
+        const uint32_t stops = static_cast<uint32_t>(_mm256_movemask_epi8(
+            _mm256_or_si256(_mm256_cmpeq_epi8(v, tag), _mm256_cmpeq_epi8(v, nul))));
+        const uint32_t amps =
+            static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, amp)));
+        if (stops != 0) {
+            // Only the '&'s before the stop belong to the text.
+            references = references || (amps & ((stops & (0u - stops)) - 1)) != 0;
+            return p + lowestBit(stops);
         }
-        const char* const at = p + lowestBit(bits);
-        if (*at != '&') {
-            if (!decoded.empty()) {
-                decoded.append(run, static_cast<size_t>(at - run));
-            }
-            return at;
-        }
-        p = run = takeReference(run, at, end, decoded);
+        references = references || amps != 0;
+        p += 32;
     }
-    return readTextFrom(run, p, end, decoded);
+    if (references) {
+        return scan<true>(p, end, AnyOf('<', '\0', '\0'), StopAtFirst());
+    }
+    return findTextEndFrom(p, end, references);
 }
 #endif
 
 }  // namespace
 
-const char* readText(const char* p, const char* end, std::string& decoded, bool wide) {
+const char* findTextEnd(const char* p, const char* end, bool& references, bool wide) {
 #if KAVRIXML_AVX2
     if (wide && WIDE_TEXT) {
-        return readWideText(p, end, decoded);
+        return findWideTextEnd(p, end, references);
     }
 #else
     (void)wide;
 #endif
-    return readTextFrom(p, p, end, decoded);
+    if (references) {
+        return scan<true>(p, end, AnyOf('<', '\0', '\0'), StopAtFirst());
+    }
+    return findTextEndFrom(p, end, references);
 }
 
 void decodeReferences(const char* text, size_t length, std::string& out) {

@@ -209,14 +209,11 @@ inline CharacterReference readCharacterReference(const char* p, const char* end,
 // character replaced by what it stands for; any other '&' is kept as written.
 void decodeReferences(const char* text, size_t length, std::string& out);
 
-// Where the text at `p` stops: its first '<' or NUL, or `end`. When the text
-// holds a '&', `decoded` (empty on entry) gets the text up to there with its
-// references decoded as decodeReferences decodes them; otherwise it stays
-// empty and the text is the input's bytes. One pass over a long text,
-// thirty-two bytes at a time where the processor has AVX2 and `wide` allows
-// it, sixteen otherwise. A reference never holds '<' or NUL, so finding the
-// stop first would decode the same.
-const char* readText(const char* p, const char* end, std::string& decoded, bool wide = true);
+// Where the text at `p` stops: its first '<' or NUL, or `end`; sets
+// `references` when the text holds a '&' (a reference never holds '<' or
+// NUL). One pass over a long text, thirty-two bytes at a time where the
+// processor has AVX2 and `wide` allows it, sixteen otherwise.
+const char* findTextEnd(const char* p, const char* end, bool& references, bool wide = true);
 
 // --- Encoding names --------------------------------------------------------------------
 

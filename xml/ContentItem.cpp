@@ -1,5 +1,7 @@
 #include "xml/ContentItem.h"
 
+#include <algorithm>
+
 #include "syntax/XMLChars.h"
 #include "syntax/XMLSyntax.h"
 #include "xml/SourceText.h"
@@ -11,34 +13,85 @@ using syntax::CDATA_START;
 using syntax::COMMENT_START;
 using syntax::INSTRUCTION_START;
 
+ContentItem::ContentItem(const ContentItem& other)
+    : mKind(other.mKind),
+      mStart(other.mStart),
+      mEnd(other.mEnd),
+      mSource(other.mSource),
+      mElement(other.mElement),
+      mOwned(other.mOwned ? new Owned(*other.mOwned) : nullptr) {}
+
+ContentItem& ContentItem::operator=(const ContentItem& other) {
+    if (this != &other) {
+        ContentItem copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
 std::string ContentItem::getText() const {
+    std::string text;
+    appendText(text);
+    return text;
+}
+
+void ContentItem::appendText(std::string& out) const {
     if (mStart == NONE || mKind == ELEMENT) {
-        return mText;
+        if (mOwned) {
+            out += mOwned->text;
+        }
+        return;
     }
     const char* const begin = mSource->at(mStart);
     const char* const end = mSource->at(mEnd);
     switch (mKind) {
-        case TEXT: {
-            std::string text;
-            mSource->appendText(*this, text);
-            return text;
-        }
+        case TEXT:
+            mSource->appendText(*this, out);
+            return;
         case CDATA:
-            return std::string(begin + sizeof CDATA_START - 1, end - 3);
+            out.append(begin + sizeof CDATA_START - 1, end - 3);
+            return;
         case COMMENT:
-            return std::string(begin + sizeof COMMENT_START - 1, end - 3);
+            out.append(begin + sizeof COMMENT_START - 1, end - 3);
+            return;
         case INSTRUCTION: {
             const char* targetEnd;
-            return std::string(instructionData(targetEnd), end - 2);
+            out.append(instructionData(targetEnd), end - 2);
+            return;
         }
         default:
-            return std::string(begin, end);
+            out.append(begin, end);
     }
+}
+
+bool ContentItem::isWhiteSpace() const {
+    if (mKind != TEXT) {
+        return false;
+    }
+    const auto blank = [](const char* p, const char* end) {
+        return std::all_of(p, end, [](char c) { return syntax::isSpace(c); });
+    };
+    if (mStart == NONE) {
+        return !mOwned || blank(mOwned->text.data(), mOwned->text.data() + mOwned->text.size());
+    }
+    // The input's bytes up to the first reference are the text's own.
+    const char* p = mSource->at(mStart);
+    const char* const end = mSource->at(mEnd);
+    for (; p < end && *p != '&'; ++p) {
+        if (!syntax::isSpace(*p)) {
+            return false;
+        }
+    }
+    if (p == end) {
+        return true;
+    }
+    const std::string text = getText();
+    return blank(text.data(), text.data() + text.size());
 }
 
 std::string ContentItem::getTarget() const {
     if (mKind != INSTRUCTION || mStart == NONE) {
-        return mTarget;
+        return mOwned ? mOwned->target : std::string();
     }
     const char* targetEnd;
     instructionData(targetEnd);

@@ -18,6 +18,7 @@
 #define KAVRIXML_XML_CONTENTITEM_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -31,6 +32,12 @@ class ContentItem {
   public:
     enum Kind { TEXT, CDATA, COMMENT, INSTRUCTION, ELEMENT, DECLARATION, DOCTYPE };
 
+    ContentItem(const ContentItem& other);
+    ContentItem(ContentItem&&) noexcept = default;
+    ContentItem& operator=(const ContentItem& other);
+    ContentItem& operator=(ContentItem&&) noexcept = default;
+    ~ContentItem() = default;
+
     Kind getKind() const { return mKind; }
     // The element of an ELEMENT item, null for the others.
     XNode* getElement() const { return mElement; }
@@ -42,6 +49,11 @@ class ContentItem {
     // after the target and its white space; DECLARATION and DOCTYPE: the
     // whole markup as written; ELEMENT: "".
     std::string getText() const;
+    // getText() appended to `out`, so that a loop over items can keep one
+    // string's room.
+    void appendText(std::string& out) const;
+    // Whether the item is a TEXT of white space alone, references decoded.
+    bool isWhiteSpace() const;
     // The target of an INSTRUCTION ("" for the other kinds).
     std::string getTarget() const;
     // Whether the item stands as the input had it, so that its own bytes go
@@ -59,7 +71,11 @@ class ContentItem {
 
     ContentItem(Kind kind, uint32_t start, uint32_t end, const SourceText* source)
         : mKind(kind), mStart(start), mEnd(end), mSource(source) {}
-    ContentItem(Kind kind, std::string text) : mKind(kind), mText(std::move(text)) {}
+    ContentItem(Kind kind, std::string text) : mKind(kind) {
+        if (!text.empty()) {
+            ownedText() = std::move(text);
+        }
+    }
     static ContentItem element(XNode* node) {
         ContentItem item(ELEMENT, std::string());
         item.mElement = node;
@@ -67,7 +83,9 @@ class ContentItem {
     }
     static ContentItem instruction(std::string target, std::string data) {
         ContentItem item(INSTRUCTION, std::move(data));
-        item.mTarget = std::move(target);
+        if (!target.empty()) {
+            item.owned().target = std::move(target);
+        }
         return item;
     }
     // The same item holding its text, no longer tied to the input.
@@ -75,13 +93,26 @@ class ContentItem {
     // Where the instruction's data begins in the input.
     const char* instructionData(const char*& targetEnd) const;
 
+    // The text (and an instruction's target) of a part made or changed by
+    // an edit; parts read from the input, the most by far, hold none.
+    struct Owned {
+        std::string text;
+        std::string target;
+    };
+    Owned& owned() {
+        if (!mOwned) {
+            mOwned.reset(new Owned);
+        }
+        return *mOwned;
+    }
+    std::string& ownedText() { return owned().text; }
+
     Kind mKind;
     uint32_t mStart = NONE;
     uint32_t mEnd = NONE;
     const SourceText* mSource = nullptr;
     XNode* mElement = nullptr;
-    std::string mText;
-    std::string mTarget;
+    std::unique_ptr<Owned> mOwned;
 };
 
 }  // namespace xml

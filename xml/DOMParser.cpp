@@ -74,7 +74,6 @@ struct DOMParser::ParseState {
     bool fragment = false;
     std::vector<std::pair<XNode*, size_t>> restore;
     std::string attributeName;  // the identifier token's text, copied
-    std::string decoded;        // a long text with references, decoded
     TreeBuilder build;
 
     void reset(bool forFragment);
@@ -572,9 +571,8 @@ void DOMParser::appendText(XNode* element) {
     const char* end = input.data() + input.size();
     // One pass to where the text stops, noting whether it holds references:
     // most texts are a few bytes of indentation or a short word, found in the
-    // first block or two. A longer one is read on in one pass that decodes
-    // its references on the way, unless it is blank so far (which would
-    // cost nothing to pass over when it is blank throughout).
+    // first block or two; a longer one is read on to its end. Its references
+    // are then decoded straight into the body, made to measure.
     const char* const shortEnd = end - text > SHORT_TEXT ? text + SHORT_TEXT : end;
     const char* stop = syntax::findTextStop(text, shortEnd);
     bool references = false;
@@ -582,19 +580,8 @@ void DOMParser::appendText(XNode* element) {
         references = true;
         stop = syntax::findTextStop(stop + 1, shortEnd);
     }
-    std::string& decoded = mState->decoded;
-    decoded.clear();
     if (stop == shortEnd && shortEnd != end) {
-        if (references ||
-            syntax::skipBlanksOf<syntax::StrictTagBytes>(text, shortEnd) != shortEnd) {
-            stop = syntax::readText(text, end, decoded);
-            references = false;
-        } else {
-            stop = syntax::readText(stop, end, decoded);
-            if (!decoded.empty()) {
-                decoded.insert(0, text, static_cast<size_t>(shortEnd - text));
-            }
-        }
+        stop = syntax::findTextEnd(stop, end, references);
     }
     // The text ends at a NUL byte, as a C string would; the place moves on
     // to the next '<' all the same.
@@ -606,10 +593,6 @@ void DOMParser::appendText(XNode* element) {
         }
     }
     lexer->setOffset(static_cast<size_t>(next - input.data()));
-    if (!decoded.empty()) {
-        mState->build.text(element, decoded.data(), decoded.size());
-        return;
-    }
     const size_t length = static_cast<size_t>(stop - text);
     if (length == 0) {
         return;

@@ -87,7 +87,7 @@ void SourceText::detachContent(const std::vector<ContentItem>& items, const XNod
         if (at.reference == nullptr) {
             if (item.getKind() == ContentItem::TEXT && item.isFromInput()) {
                 out.push_back(ContentItem(ContentItem::TEXT, std::string()));
-                appendText(item, out.back().mText);
+                appendText(item, out.back().ownedText());
             } else {
                 out.push_back(item.detached());
             }

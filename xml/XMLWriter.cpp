@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <string>
+#include <vector>
 
 #include "core/Callback.h"
 #include "framework/kavrimain/OutputStream.h"
@@ -23,13 +25,44 @@ using Visitor = mpl::MEncapsulate<XMLWriter, XNode::VisitResult, XNode*, int, in
 
 using syntax::XMLBytes;
 
+constexpr std::ptrdiff_t WRITE_PREFETCH_AHEAD = 4096;
+
+// The walk reaches nodes in the order the reader made them, which is the
+// order of their memory: asking now for what lies some way ahead lets those
+// waits overlap with the writing of this node (xml/XPathAxes.h walks so too).
+inline void prefetchAhead(const XNode* node) {
+#if defined(__GNUC__)
+    const char* at = reinterpret_cast<const char*>(node) + WRITE_PREFETCH_AHEAD;
+    __builtin_prefetch(at);
+    __builtin_prefetch(at + 64);
+#else
+    (void)node;
+#endif
+}
+
 inline bool isEmptyElement(const XNode* node) {
+    if (node->getChildCount() != 0 || node->getBodySize() != 0) {
+        return false;
+    }
     unsigned cdataSize = 0;
     node->getCData(cdataSize);
-    return node->getChildCount() == 0 && node->getBodySize() == 0 && cdataSize == 0;
+    return cdataSize == 0;
 }
 
 }  // namespace
+
+struct XMLWriter::InOrderRoom {
+    // The content of the element being written at each depth: a deque, so
+    // that a deeper level never moves the ones above it.
+    std::deque<std::vector<ContentItem>> levels;
+    std::string text;
+
+    // Room is kept for one write only: a large document's would stay.
+    void release() {
+        levels.clear();
+        std::string().swap(text);
+    }
+};
 
 XMLWriter::XMLWriter(bool writeDeclaration, bool tidyOutput, bool CRLF)
     : mWriteDeclaration(writeDeclaration), mTidyOutput(tidyOutput), mCRLF(CRLF) {}
@@ -91,6 +124,7 @@ void XMLWriter::write(Document* doc, kavri::stream::OutputStream* stream) {
         }
         writeAroundRoot(doc, ContentList::AFTER_ROOT);
         mOut->finish();
+        mInOrder->release();
         return;
     }
     writeXML(root);
@@ -105,6 +139,7 @@ void XMLWriter::write(XNode* node, kavri::stream::OutputStream* stream) {
     if (node->getDocument() != nullptr && node->getDocument()->isLossless()) {
         writeInOrder(node, 0, isPreserved(node));
         mOut->finish();
+        mInOrder->release();
         return;
     }
     writeXML(node);
@@ -115,6 +150,7 @@ void XMLWriter::write(XNode* node, kavri::stream::OutputStream* stream) {
 void XMLWriter::writeStart(kavri::stream::OutputStream* stream, XNode* declaration) {
     if (mOut == nullptr) {
         mOut.reset(new WriteBuffer());
+        mInOrder.reset(new InOrderRoom);
     }
     // A write that failed half-way may have left bytes behind: dropped.
     mOut->start(stream);
@@ -154,6 +190,7 @@ void XMLWriter::writeXML(XNode* node) {
 }
 
 XNode::VisitResult XMLWriter::visitEnter(XNode* node, int depth, int) {
+    prefetchAhead(node);
     WriteBuffer& out = *mOut;
     const bool empty = writesEmptyTag(node);
     if (mTidyOutput && depth > 0) {
@@ -211,20 +248,12 @@ XNode::VisitResult XMLWriter::visitExit(XNode* node, int depth, int) {
 
 namespace {
 
-bool isBlank(const ContentItem& item) {
-    if (item.getKind() != ContentItem::TEXT) {
-        return false;
-    }
-    const std::string text = item.getText();
-    return std::all_of(text.begin(), text.end(), [](char c) { return syntax::isSpace(c); });
-}
-
 // Content of elements and layout alone: the writer's own layout may replace
 // the white space (as xmllint --format does); any other text keeps it.
-bool elementsOnly(const ContentList& content) {
+bool elementsOnly(const std::vector<ContentItem>& content) {
     return std::all_of(content.begin(), content.end(), [](const ContentItem& item) {
         return item.getKind() != ContentItem::TEXT ? item.getKind() != ContentItem::CDATA
-                                                   : isBlank(item);
+                                                   : item.isWhiteSpace();
     });
 }
 
@@ -268,18 +297,24 @@ void XMLWriter::writeInOrder(XNode* node, unsigned depth, bool preserve) {
     if (space != nullptr) {
         preserve = std::strcmp(space, "preserve") == 0;
     }
-    const ContentList content(node);
+    std::deque<std::vector<ContentItem>>& levels = mInOrder->levels;
+    if (levels.size() <= depth) {
+        levels.resize(depth + 1);
+    }
+    std::vector<ContentItem>& content = levels[depth];
+    content.clear();
+    ContentList::itemsOf(node, content);
     WriteBuffer& out = *mOut;
     out.putChar('<');
     writeTagAndAttributes(node);
-    out.putTagEnd(content.size() == 0);
-    if (content.size() == 0) {
+    out.putTagEnd(content.empty());
+    if (content.empty()) {
         return;
     }
     const bool layout = !preserve && elementsOnly(content);
     for (const ContentItem& item : content) {
-        if (layout && isBlank(item)) {
-            continue;
+        if (layout && item.getKind() == ContentItem::TEXT) {
+            continue;  // white space, as elementsOnly found
         }
         if (layout && mTidyOutput) {
             writeLine();
@@ -295,12 +330,15 @@ void XMLWriter::writeInOrder(XNode* node, unsigned depth, bool preserve) {
 }
 
 void XMLWriter::writeItem(const ContentItem& item, unsigned depth, bool preserve) {
+    if (item.getKind() == ContentItem::ELEMENT) {
+        writeInOrder(item.getElement(), depth, preserve);
+        return;
+    }
     WriteBuffer& out = *mOut;
-    const std::string text = item.getText();
+    std::string& text = mInOrder->text;
+    text.clear();
+    item.appendText(text);
     switch (item.getKind()) {
-        case ContentItem::ELEMENT:
-            writeInOrder(item.getElement(), depth, preserve);
-            break;
         case ContentItem::TEXT:
             out.putEscaped(text.c_str(), XMLBytes::TEXT_ESCAPES);
             break;

@@ -110,6 +110,9 @@ class XMLWriter {
     unsigned mTabCapacity = 0;
     // The output, made by the first write (xml/WriteBuffer.h).
     std::unique_ptr<WriteBuffer> mOut;
+    // Room kept from one element to the next by writeInOrder.
+    struct InOrderRoom;
+    std::unique_ptr<InOrderRoom> mInOrder;
 };
 
 }  // namespace xml

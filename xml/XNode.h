@@ -342,6 +342,8 @@ class XNode : public kavri::core::NamedObject {
     // null for the default tree's elements and while the document is read.
     Markup* sourceMarkup() const;
     const std::string& bodyFromSource() const;
+    // Reads ahead for releaseChildren's work list (see there).
+    static void prepareRelease(const ChildList& pending);
     // Where the element stands in the source: the start of its start tag
     // and the end of its end tag (NONE when it is not there), and where its
     // content begins.

@@ -264,7 +264,7 @@ bool Axes::descendants(const XNode* top, bool withText, Emit&& emit) {
 //
 // Where an element has many children, its child array names the later ones
 // exactly: their child lists are asked for a few siblings ahead as well.
-inline constexpr std::ptrdiff_t PREFETCH_AHEAD = 2048;
+inline constexpr std::ptrdiff_t PREFETCH_AHEAD = 8192;
 inline constexpr std::ptrdiff_t SIBLINGS_AHEAD = 6;
 
 inline void Axes::prefetchAhead(const XNode* element, const Child* next, const Child* end) {
