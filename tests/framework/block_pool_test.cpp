@@ -140,6 +140,28 @@ TEST(BlockPoolTest, StatisticsCountReservedAndFreeBytes) {
     EXPECT_LE(inUseDuring - inUseBefore, 5000u * 64u + 2 * 6 * 64u * 2);
     EXPECT_EQ(inUseAfter, inUseBefore);
     EXPECT_GE(during.reserved, before.reserved);
+
+    // Chunks freed in the order they were cut are cut again in that order:
+    // a tree made after one that died lies in ascending memory too.
+    const auto backwards = [](const std::vector<void*>& cut) {
+        size_t count = 0;
+        for (size_t i = 2; i < cut.size(); ++i) {
+            count += cut[i] < cut[i - 2];
+        }
+        return count;
+    };
+    std::vector<void*> again;
+    for (int round = 0; round < 2; ++round) {
+        again.clear();
+        for (int i = 0; i < 40000; ++i) {
+            again.push_back(BlockPool::allocate(64));
+            again.push_back(BlockPool::allocateAside(64));
+        }
+        for (void* block : again) {
+            BlockPool::release(block, 64);
+        }
+    }
+    EXPECT_LE(backwards(again), 16u);
 }
 
 // Chunks cut by a thread that has ended and emptied by another thread are

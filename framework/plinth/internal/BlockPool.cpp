@@ -79,6 +79,9 @@ Chunk* chunkOf(void* block) {
 struct Shared {
     std::mutex lock;
     Chunk* freeChunks = nullptr;
+    // The last chunk of the latest run of chunks freed in ascending order
+    // (a chunk of the list), or null.
+    Chunk* runEnd = nullptr;
     size_t freeCount = 0;
     size_t reserved = 0;
 };
@@ -119,11 +122,23 @@ struct ThreadChunk {
 
 __attribute__((tls_model("initial-exec"))) thread_local ThreadChunk tChunk;
 
+// A tree dies in the order it was built, so its chunks become free in
+// ascending order; they are kept in that order in the list, so that the next
+// tree is built in ascending order too, as walks and the memory system
+// expect (pushed one on another, they would be taken in descending order).
+// A chunk freed below the run's last starts a new run at the top.
 void recycle(Chunk* chunk) noexcept {
     Shared& pool = shared();
     std::lock_guard<std::mutex> guard(pool.lock);
-    chunk->nextFree = pool.freeChunks;
-    pool.freeChunks = chunk;
+    Chunk* const end = pool.runEnd;
+    if (end != nullptr && chunk > end) {
+        chunk->nextFree = end->nextFree;
+        end->nextFree = chunk;
+    } else {
+        chunk->nextFree = pool.freeChunks;
+        pool.freeChunks = chunk;
+    }
+    pool.runEnd = chunk;
     ++pool.freeCount;
 }
 
@@ -149,6 +164,9 @@ Chunk* takeChunk() {
         if (pool.freeChunks != nullptr) {
             Chunk* chunk = pool.freeChunks;
             pool.freeChunks = chunk->nextFree;
+            if (chunk == pool.runEnd) {
+                pool.runEnd = nullptr;
+            }
             --pool.freeCount;
             return chunk;
         }
