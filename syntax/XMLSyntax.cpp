@@ -83,6 +83,37 @@ __attribute__((target("avx2"))) const char* findWideTextEnd(const char* p, const
     }
     return findTextEndFrom(p, end, references);
 }
+
+// nextAmpersand, thirty-two bytes at a time; the last block is read ending
+// at `end` (from `from` on), its bytes before `p` left out.
+__attribute__((target("avx2"))) const char* nextWideAmpersand(const char* from, const char* p,
+                                                              const char* end) {
+    const __m256i amp = _mm256_set1_epi8('&');
+    while (end - p >= 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const uint32_t bits =
+            static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, amp)));
+        if (bits != 0) {
+            return p + lowestBit(bits);
+        }
+        p += 32;
+    }
+    if (p == end) {
+        return end;
+    }
+    if (end - from >= 32) {
+        const char* const base = end - 32;
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base));
+        const uint32_t bits =
+            static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, amp))) &
+            (~0u << (p - base));
+        return bits != 0 ? base + lowestBit(bits) : end;
+    }
+    while (p < end && *p != '&') {
+        ++p;
+    }
+    return p;
+}
 #endif
 
 }  // namespace
@@ -101,18 +132,33 @@ const char* findTextEnd(const char* p, const char* end, bool& references, bool w
     return findTextEndFrom(p, end, references);
 }
 
+namespace {
+
+// The first '&' of [p, end), or `end`; [from, end) may be read.
+const char* nextAmpersand(const char* from, const char* p, const char* end) {
+#if KAVRIXML_AVX2
+    if (WIDE_TEXT) {
+        return nextWideAmpersand(from, p, end);
+    }
+#else
+    (void)from;
+#endif
+    const void* amp = std::memchr(p, '&', static_cast<size_t>(end - p));
+    return amp != nullptr ? static_cast<const char*>(amp) : end;
+}
+
+}  // namespace
+
 void decodeReferences(const char* text, size_t length, std::string& out) {
     reserveFor(length, out);
     const char* end = text + length;
     const char* p = text;
     while (p < end) {
-        const char* amp =
-            static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(end - p)));
-        if (amp == nullptr) {
-            out.append(p, static_cast<size_t>(end - p));
+        const char* amp = nextAmpersand(text, p, end);
+        out.append(p, static_cast<size_t>(amp - p));
+        if (amp == end) {
             return;
         }
-        out.append(p, static_cast<size_t>(amp - p));
         const size_t consumed = reference(amp, end, out);
         if (consumed == 0) {
             out.push_back('&');

@@ -115,37 +115,23 @@ void XNode::renamed() {
     internal::EditCount::note();
 }
 
-// Freeing a node's text has the allocator read the header of the text after
-// the next one (the reader allocated texts in document order, and trees die
-// in that order). Software prefetches of the allocator's memory are often
-// dropped, so that header is read for real, in bounds, from the start of
-// the text of the node three ahead; that node's content block was asked for
-// a step before, its own bytes two steps before. The nodes to come are the
-// work list's, last first.
-void XNode::prepareRelease(const ChildList& pending) {
-    const size_t size = pending.size();
-    const auto ahead = [&](size_t k) -> const XNode* {
-        return k < size ? pending[size - 1 - k].get() : nullptr;
-    };
-    const auto content = [](const XNode* node) -> const Content* {
+// Freeing a long text has the allocator read the header of the text after
+// the next one: the reader allocated texts in document order, and trees die
+// in that order. Software prefetches of the allocator's memory are often
+// dropped, so where texts are long that header is read for real, in bounds,
+// from the start of that text, while the one before it is freed.
+bool XNode::hasLongText(const XNode* node) {
+    const uintptr_t word = node->mContent.load(std::memory_order_relaxed);
+    return word != 0 && (word & IN_SOURCE) == 0 &&
+           reinterpret_cast<const Content*>(word & ~(HAS_CDATA | IS_MARKUP))->body.capacity() >=
+               LONG_TEXT;
+}
+
+void XNode::touchText(const XNode* node) {
+    if (hasLongText(node)) {
         const uintptr_t word = node->mContent.load(std::memory_order_relaxed);
-        return (word & IN_SOURCE) != 0
-                   ? nullptr
-                   : reinterpret_cast<const Content*>(word & ~(HAS_CDATA | IS_MARKUP));
-    };
-    if (const XNode* node = ahead(4)) {
-        prefetchNode(node);
-    } else if (size != 0) {
-        prefetchNode(pending.back());
-    }
-    if (const XNode* node = ahead(3)) {
-        __builtin_prefetch(content(node));
-    }
-    if (const XNode* node = ahead(2)) {
-        const Content* held = content(node);
-        if (held != nullptr && held->body.capacity() > 15) {
-            (void)*static_cast<const volatile char*>(held->body.data());
-        }
+        (void)*static_cast<const volatile char*>(
+            reinterpret_cast<const Content*>(word & ~(HAS_CDATA | IS_MARKUP))->body.data());
     }
 }
 
@@ -187,7 +173,12 @@ void XNode::releaseChildren() {
         while (!pending.empty()) {
             ::core::SmartPtr<XNode> next = std::move(pending.back());
             pending.pop_back();
-            prepareRelease(pending);
+            if (!pending.empty()) {
+                prefetchNode(pending.back());
+                if (pending.size() >= 2 && hasLongText(next.get())) {
+                    touchText(pending[pending.size() - 2].get());
+                }
+            }
             release(next);
         }
     }

@@ -253,6 +253,9 @@ class XNode : public kavri::core::NamedObject {
                               internal::AttributeOrders* orders);
     // Releases the children without recursing once per level.
     void releaseChildren();
+    static constexpr size_t LONG_TEXT = 256;
+    static bool hasLongText(const XNode* node);
+    static void touchText(const XNode* node);
 
     Document* mDocument;
     XNode* mParent;
@@ -342,8 +345,6 @@ class XNode : public kavri::core::NamedObject {
     // null for the default tree's elements and while the document is read.
     Markup* sourceMarkup() const;
     const std::string& bodyFromSource() const;
-    // Reads ahead for releaseChildren's work list (see there).
-    static void prepareRelease(const ChildList& pending);
     // Where the element stands in the source: the start of its start tag
     // and the end of its end tag (NONE when it is not there), and where its
     // content begins.
