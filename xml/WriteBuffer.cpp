@@ -16,25 +16,27 @@ void WriteBuffer::finish() {
 }
 
 // name="value", or name='value' when the value holds a double quote. Values
-// are mostly short and plain: one scan finds where the value ends (its
-// first NUL, as a C string) or the first byte to escape; a plain one goes
+// are mostly short and plain: one scan over the value finds the first byte
+// to escape (or a NUL, where a value ends as a C string); a plain one goes
 // out with a single check for room.
-void WriteBuffer::putAttribute(const std::string& name, const char* value) {
-    static const auto STOP =
+void WriteBuffer::putAttribute(const std::string& name, const std::string& value) {
+    constexpr auto STOP =
         static_cast<XMLBytes::Class>(XMLBytes::ESCAPE_IN_ATTRIBUTE | XMLBytes::VALUE_STOP);
-    size_t length = 0;
-    while (!XMLBytes::is(value[length], STOP)) {
-        ++length;
+    const char* const bytes = value.data();
+    const size_t length = value.size();
+    size_t plain = 0;
+    while (plain < length && !XMLBytes::is(bytes[plain], STOP)) {
+        ++plain;
     }
     const size_t size = name.size() + length + 4;  // blank, '=' and the quotes
-    if (value[length] == '\0' && size <= CHUNK - mUsed) {
+    if (plain == length && size <= CHUNK - mUsed) {
         char* out = mBuffer + mUsed;
         out[0] = ' ';
         copyBytes(out + 1, name.data(), name.size());
         out += 1 + name.size();
         out[0] = '=';
         out[1] = '"';
-        copyBytes(out + 2, value, length);
+        copyBytes(out + 2, bytes, length);
         out[2 + length] = '"';
         mUsed += size;
         return;
@@ -42,7 +44,7 @@ void WriteBuffer::putAttribute(const std::string& name, const char* value) {
     putChar(' ');
     putName(name);
     putChar('=');
-    putAttributeValue(value);
+    putAttributeValue(bytes);
 }
 
 // The slow way of putAttribute's value, for values to escape (or too long

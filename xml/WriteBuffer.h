@@ -95,7 +95,7 @@ class WriteBuffer {
     // Names in a tree hold no NUL byte (they are set from C strings): the
     // stored length is the C length.
     void putName(const std::string& name) { put(name.data(), name.size()); }
-    void putAttribute(const std::string& name, const char* value);
+    void putAttribute(const std::string& name, const std::string& value);
     void putAttributeValue(const char* value);
     // Values always in double quotes (XMLWriter::setDoubleQuotes).
     void setDoubleQuotes(bool value) { mDoubleQuotes = value; }

@@ -370,7 +370,7 @@ void XMLWriter::writeTagAndAttributes(XNode* node) {
     WriteBuffer& out = *mOut;
     out.putName(node->getNameString());
     node->forEachAttribute([&out](const char*, const Attribute* attribute) {
-        out.putAttribute(attribute->getNameString(), attribute->getValue());
+        out.putAttribute(attribute->getNameString(), attribute->getValueString());
     });
 }
 
