@@ -393,16 +393,21 @@ TEST(LosslessLayouts, IndentOnlyContentOfElements) {
     std::unique_ptr<Document> doc = readLossless(
         "<?xml version='1.0'?>\n<!--top-->\n<doc>\n    <p>Hello <b>world</b> again</p>\n"
         "  <list><i>1</i>  <i>2</i><!--c--><?p d?></list>\n"
-        " <pre xml:space='preserve'>\n  <x/>\n </pre><e/>\n</doc>\n<!--end-->");
+        " <pre xml:space='preserve'>\n  <x/>\n </pre><e/>\n"
+        // White space written as references is white space; a text that
+        // only begins with it is not.
+        "<sp><i/>&#x20;<i/>&#9;</sp><m> &lt; <i/></m>\n</doc>\n<!--end-->");
     EXPECT_EQ(laidOut(doc.get(), true),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!--top-->\n<doc>\n"
               "\t<p>Hello <b>world</b> again</p>\n"
               "\t<list>\n\t\t<i>1</i>\n\t\t<i>2</i>\n\t\t<!--c-->\n\t\t<?p d?>\n\t</list>\n"
-              "\t<pre xml:space=\"preserve\">\n  <x/>\n </pre>\n\t<e/>\n</doc>\n<!--end-->\n");
+              "\t<pre xml:space=\"preserve\">\n  <x/>\n </pre>\n\t<e/>\n"
+              "\t<sp>\n\t\t<i/>\n\t\t<i/>\n\t</sp>\n\t<m> &lt; <i/></m>\n</doc>\n<!--end-->\n");
     EXPECT_EQ(laidOut(doc.get(), false),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!--top--><doc>"
               "<p>Hello <b>world</b> again</p><list><i>1</i><i>2</i><!--c--><?p d?></list>"
-              "<pre xml:space=\"preserve\">\n  <x/>\n </pre><e/></doc><!--end-->");
+              "<pre xml:space=\"preserve\">\n  <x/>\n </pre><e/><sp><i/><i/></sp><m> &lt; <i/></m>"
+              "</doc><!--end-->");
 }
 
 }  // namespace
