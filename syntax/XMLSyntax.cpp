@@ -31,12 +31,17 @@ inline size_t reference(const char* p, const char* end, std::string& out) {
         appendUTF8(out, ref.code);
         return ref.length;
     }
-    const void* semicolon = std::memchr(p, ';', std::min<size_t>(static_cast<size_t>(end - p), 6));
-    if (semicolon == nullptr) {
+    // The five names are two to four letters long.
+    const char* const name = p + 1;
+    const char* const last = end - p > 6 ? p + 6 : end;
+    const char* semicolon = name;
+    while (semicolon < last && *semicolon != ';') {
+        ++semicolon;
+    }
+    if (semicolon == last) {
         return 0;
     }
-    const char* const name = p + 1;
-    const size_t length = static_cast<size_t>(static_cast<const char*>(semicolon) - name);
+    const size_t length = static_cast<size_t>(semicolon - name);
     const char c = predefinedEntity(name, length);
     if (c == 0) {
         return 0;
@@ -45,22 +50,12 @@ inline size_t reference(const char* p, const char* end, std::string& out) {
     return length + 2;
 }
 
-// findTextEnd from `p` on, sixteen bytes at a time: up to the first '&',
-// then for '<' and NUL alone.
-const char* findTextEndFrom(const char* p, const char* end, bool& references) {
-    p = findTextStop(p, end);
-    if (p == end || *p != '&') {
-        return p;
-    }
-    references = true;
-    return scan<true>(p + 1, end, AnyOf('<', '\0', '\0'), StopAtFirst());
-}
-
 #if KAVRIXML_AVX2
 const bool WIDE_TEXT = hasAVX2();
 
+// findTextEnd, thirty-two bytes at a time; the last bytes one by one.
 __attribute__((target("avx2"))) const char* findWideTextEnd(const char* p, const char* end,
-                                                            bool& references) {
+                                                            Ampersands& ampersands) {
     const __m256i tag = _mm256_set1_epi8('<');
     const __m256i amp = _mm256_set1_epi8('&');
     const __m256i nul = _mm256_setzero_si256();
@@ -68,20 +63,28 @@ __attribute__((target("avx2"))) const char* findWideTextEnd(const char* p, const
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
         const uint32_t stops = static_cast<uint32_t>(_mm256_movemask_epi8(
             _mm256_or_si256(_mm256_cmpeq_epi8(v, tag), _mm256_cmpeq_epi8(v, nul))));
-        const uint32_t amps =
-            static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, amp)));
+        uint32_t amps = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, amp)));
         if (stops != 0) {
             // Only the '&'s before the stop belong to the text.
-            references = references || (amps & ((stops & (0u - stops)) - 1)) != 0;
+            amps &= (stops & (0u - stops)) - 1;
+        }
+        for (; amps != 0; amps &= amps - 1) {
+            ampersands.note(p + lowestBit(amps));
+        }
+        if (stops != 0) {
             return p + lowestBit(stops);
         }
-        references = references || amps != 0;
         p += 32;
     }
-    if (references) {
-        return scan<true>(p, end, AnyOf('<', '\0', '\0'), StopAtFirst());
+    for (; p < end; ++p) {
+        if (*p == '<' || *p == '\0') {
+            return p;
+        }
+        if (*p == '&') {
+            ampersands.note(p);
+        }
     }
-    return findTextEndFrom(p, end, references);
+    return end;
 }
 
 // nextAmpersand, thirty-two bytes at a time; the last block is read ending
@@ -118,18 +121,22 @@ __attribute__((target("avx2"))) const char* nextWideAmpersand(const char* from, 
 
 }  // namespace
 
-const char* findTextEnd(const char* p, const char* end, bool& references, bool wide) {
+const char* findTextEnd(const char* p, const char* end, Ampersands& ampersands, bool wide) {
+    ampersands.count = 0;
 #if KAVRIXML_AVX2
     if (wide && WIDE_TEXT) {
-        return findWideTextEnd(p, end, references);
+        return findWideTextEnd(p, end, ampersands);
     }
 #else
     (void)wide;
 #endif
-    if (references) {
-        return scan<true>(p, end, AnyOf('<', '\0', '\0'), StopAtFirst());
-    }
-    return findTextEndFrom(p, end, references);
+    return scan<true>(p, end, AnyOf('<', '&', '\0'), [&ampersands](const char* at) {
+        if (*at != '&') {
+            return static_cast<const char*>(nullptr);
+        }
+        ampersands.note(at);
+        return at + 1;
+    });
 }
 
 namespace {
@@ -149,6 +156,21 @@ const char* nextAmpersand(const char* from, const char* p, const char* end) {
 
 }  // namespace
 
+namespace {
+
+// Appends the reference at `amp` (or the '&' itself, when it is kept as
+// written) to `out`; returns where the text goes on.
+inline const char* takeReference(const char* amp, const char* end, std::string& out) {
+    const size_t consumed = reference(amp, end, out);
+    if (consumed == 0) {
+        out.push_back('&');
+        return amp + 1;
+    }
+    return amp + consumed;
+}
+
+}  // namespace
+
 void decodeReferences(const char* text, size_t length, std::string& out) {
     reserveFor(length, out);
     const char* end = text + length;
@@ -159,14 +181,27 @@ void decodeReferences(const char* text, size_t length, std::string& out) {
         if (amp == end) {
             return;
         }
-        const size_t consumed = reference(amp, end, out);
-        if (consumed == 0) {
-            out.push_back('&');
-            p = amp + 1;
-        } else {
-            p = amp + consumed;
-        }
+        p = takeReference(amp, end, out);
     }
+}
+
+void decodeReferences(const char* text, size_t length, const Ampersands& ampersands,
+                      std::string& out) {
+    if (ampersands.count > Ampersands::CAPACITY) {
+        decodeReferences(text, length, out);
+        return;
+    }
+    reserveFor(length, out);
+    const char* end = text + length;
+    const char* p = text;
+    // A reference never holds a '&': each one noted stands at or after the
+    // place the one before it left.
+    for (size_t i = 0; i < ampersands.count; ++i) {
+        const char* amp = ampersands.at[i];
+        out.append(p, static_cast<size_t>(amp - p));
+        p = takeReference(amp, end, out);
+    }
+    out.append(p, static_cast<size_t>(end - p));
 }
 
 bool isEncodingName(const char* name, size_t length) {

@@ -209,11 +209,29 @@ inline CharacterReference readCharacterReference(const char* p, const char* end,
 // character replaced by what it stands for; any other '&' is kept as written.
 void decodeReferences(const char* text, size_t length, std::string& out);
 
-// Where the text at `p` stops: its first '<' or NUL, or `end`; sets
-// `references` when the text holds a '&' (a reference never holds '<' or
-// NUL). One pass over a long text, thirty-two bytes at a time where the
-// processor has AVX2 and `wide` allows it, sixteen otherwise.
-const char* findTextEnd(const char* p, const char* end, bool& references, bool wide = true);
+// Where the '&'s of a text stand, as findTextEnd notes them, in order:
+// the first CAPACITY of them; `count` counts them all.
+struct Ampersands {
+    static constexpr size_t CAPACITY = 64;
+    const char* at[CAPACITY];
+    size_t count = 0;
+
+    void note(const char* amp) {
+        if (count < CAPACITY) {
+            at[count] = amp;
+        }
+        ++count;
+    }
+};
+
+// Where the text at `p` stops: its first '<' or NUL, or `end`; notes the
+// text's '&'s (a reference never holds '<' or NUL). One pass, thirty-two
+// bytes at a time where the processor has AVX2 and `wide` allows it,
+// sixteen otherwise.
+const char* findTextEnd(const char* p, const char* end, Ampersands& ampersands, bool wide = true);
+// decodeReferences of a text whose '&'s findTextEnd noted.
+void decodeReferences(const char* text, size_t length, const Ampersands& ampersands,
+                      std::string& out);
 
 // --- Encoding names --------------------------------------------------------------------
 

@@ -28,8 +28,6 @@ using kavri::parser::Token;
 namespace {
 
 const size_t NO_OFFSET = static_cast<size_t>(-1);
-// Texts up to this many bytes are scanned sixteen bytes at a time.
-const ptrdiff_t SHORT_TEXT = 64;
 
 bool is(const Token* token, unsigned id) {
     return token->getId() == id;
@@ -73,7 +71,8 @@ struct DOMParser::ParseState {
     // failure must not allocate).
     bool fragment = false;
     std::vector<std::pair<XNode*, size_t>> restore;
-    std::string attributeName;  // the identifier token's text, copied
+    std::string attributeName;      // the identifier token's text, copied
+    syntax::Ampersands ampersands;  // of the text being read
     TreeBuilder build;
 
     void reset(bool forFragment);
@@ -569,20 +568,10 @@ void DOMParser::appendText(XNode* element) {
     const std::string& input = lexer->getInput();
     const char* text = input.data() + lexer->getOffset();
     const char* end = input.data() + input.size();
-    // One pass to where the text stops, noting whether it holds references:
-    // most texts are a few bytes of indentation or a short word, found in the
-    // first block or two; a longer one is read on to its end. Its references
-    // are then decoded straight into the body, made to measure.
-    const char* const shortEnd = end - text > SHORT_TEXT ? text + SHORT_TEXT : end;
-    const char* stop = syntax::findTextStop(text, shortEnd);
-    bool references = false;
-    while (stop != shortEnd && *stop == '&') {
-        references = true;
-        stop = syntax::findTextStop(stop + 1, shortEnd);
-    }
-    if (stop == shortEnd && shortEnd != end) {
-        stop = syntax::findTextEnd(stop, end, references);
-    }
+    // One pass to where the text stops, noting whether it holds references,
+    // which are then decoded straight into the body, made to measure.
+    syntax::Ampersands& ampersands = mState->ampersands;
+    const char* const stop = syntax::findTextEnd(text, end, ampersands);
     // The text ends at a NUL byte, as a C string would; the place moves on
     // to the next '<' all the same.
     const char* next = stop;
@@ -603,8 +592,8 @@ void DOMParser::appendText(XNode* element) {
         syntax::skipBlanksOf<syntax::StrictTagBytes>(text, text + length) == text + length) {
         return;
     }
-    if (references) {
-        mState->build.decodedText(element, text, length);
+    if (ampersands.count != 0) {
+        mState->build.decodedText(element, text, length, ampersands);
     } else {
         mState->build.text(element, text, length);
     }

@@ -143,8 +143,9 @@ class TreeBuilder {
         held.append(text, length);
     }
     // Appends a text whose references are decoded.
-    void decodedText(XNode* element, const char* text, size_t length) const {
-        syntax::decodeReferences(text, length, roomFor(element, length));
+    void decodedText(XNode* element, const char* text, size_t length,
+                     const syntax::Ampersands& ampersands) const {
+        syntax::decodeReferences(text, length, ampersands, roomFor(element, length));
     }
     // Appends the bytes of a CDATA section, unchanged.
     void cdata(XNode* element, const char* data, size_t size) const {

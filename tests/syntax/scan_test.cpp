@@ -9,6 +9,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "syntax/XMLScan.h"
 #include "syntax/XMLSyntax.h"
@@ -71,14 +72,22 @@ TEST(Scan, VectorScansFindWhatTheirFallbacksAndAPlainSearchFind) {
             const size_t expected = stop == std::string::npos ? text.size() : stop;
             EXPECT_EQ(offsetOf(syntax::findTextStop<true>(p, end), text), expected);
             EXPECT_EQ(offsetOf(syntax::findTextStop<false>(p, end), text), expected);
-            // A long text is read to '<' or NUL in one pass, which notes
-            // whether a '&' comes before.
+            // A text is read to '<' or NUL in one pass, which notes where
+            // its '&'s stand.
             const size_t tag = text.find_first_of(std::string("<\0", 2), from);
             const size_t textEnd = tag == std::string::npos ? text.size() : tag;
+            std::vector<size_t> amps;
+            for (size_t at = text.find('&', from); at < textEnd; at = text.find('&', at + 1)) {
+                amps.push_back(at);
+            }
             for (const bool wide : {true, false}) {
-                bool references = false;
-                EXPECT_EQ(offsetOf(syntax::findTextEnd(p, end, references, wide), text), textEnd);
-                EXPECT_EQ(references, text.find('&', from) < textEnd);
+                syntax::Ampersands noted;
+                noted.count = 99;  // reset by the search
+                EXPECT_EQ(offsetOf(syntax::findTextEnd(p, end, noted, wide), text), textEnd);
+                ASSERT_EQ(noted.count, amps.size());
+                for (size_t i = 0; i < amps.size() && i < syntax::Ampersands::CAPACITY; ++i) {
+                    EXPECT_EQ(offsetOf(noted.at[i], text), amps[i]);
+                }
             }
             for (const char* marker : markers) {
                 const size_t length = std::strlen(marker);

@@ -167,7 +167,7 @@ using namespace std::string_literals;
 
 struct AttributeCase {
     std::string input;
-    const char* expected;
+    std::string expected;
 };
 
 std::string readOrFault(const std::string& text, bool scanning) {
@@ -186,6 +186,14 @@ std::string readOrFault(const std::string& text, bool scanning) {
     return out;
 }
 
+std::string repeated(const std::string& piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) {
+        out += piece;
+    }
+    return out;
+}
+
 const AttributeCase kCases[] = {
     // Accepted input: attributes in name order, body, CDATA, children.
     {"<a/>", "<a/>"},
@@ -193,6 +201,9 @@ const AttributeCase kCases[] = {
      "<a e='<&\xC3\xA9"
      "A' v='<b>/=' x='3' y='2'/>"},
     {"<a>x<b/>y &amp; z</a>", "<a>xy & z<b/></a>"},
+    // More references than a text's first search notes.
+    {"<a>" + repeated("&amp;&#65;", 40) + " &bad; & z</a>",
+     "<a>" + repeated("&A", 40) + " &bad; & z</a>"},
     {"<a>\n\t<b>hi</b>\n</a>", "<a>\n\t\n<b>hi</b></a>"},
     {"<a><![CDATA[<raw> & ]]><![CDATA[<!-- kept -->]]></a>",
      "<a><![CDATA[<raw> & <!-- kept -->]]></a>"},
