@@ -80,10 +80,27 @@ void LosslessWriter::writeAround(const std::vector<ContentItem>* edited, uint32_
 }
 
 void LosslessWriter::bytes(uint32_t from, uint32_t to) {
+    if (from < to && *mSource.at(from) == '\n' &&
+        !std::binary_search(mSource.crlf.begin(), mSource.crlf.end(), from) &&
+        !std::binary_search(mSource.loneCR.begin(), mSource.loneCR.end(), from)) {
+        keepLineEnds();
+    }
     mSource.appendBytes(mOut, from, to);
 }
 
+// A lone CR of the input that an edit has put right before a line feed
+// would read with it as one line end: it goes out as the line feed it reads
+// as, and so do lone CRs right before it, which would pair with that one.
+void LosslessWriter::keepLineEnds() {
+    for (size_t at = mOut.size(); at > mFirst && mOut[at - 1] == '\r'; --at) {
+        mOut[at - 1] = '\n';
+    }
+}
+
 void LosslessWriter::escaped(const std::string& text, const char* specials) {
+    if (!text.empty() && text[0] == '\n' && std::strchr(specials, '\n') == nullptr) {
+        keepLineEnds();
+    }
     struct Put {
         std::string& out;
         void operator()(const char* run, size_t length) { out.append(run, length); }

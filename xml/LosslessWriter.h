@@ -75,6 +75,7 @@ class LosslessWriter {
     void writeContentAsRead(const XNode* node, uint32_t from, uint32_t to);
     void writeItems(const std::vector<ContentItem>& items, const XNode* parent);
     void writeItem(const ContentItem& item);
+    void keepLineEnds();
     void writeContent(const XNode* parent, uint32_t from, uint32_t to);
     void writeReference(const SourceText::Reference& reference, const XNode* parent);
     void writeMade(const SourceText::Reference& reference, const XNode* parent, size_t from,

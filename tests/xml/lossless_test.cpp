@@ -211,6 +211,16 @@ TEST(LosslessWriting, EditsTouchOnlyWhatChanged) {
          "<r><a x='1' ><b>t</b></a></r>"},
         {"element removed with its indentation", "<l>\n  <i/>\n  <j/>\n</l>",
          [](Document& d) { d.getRootNode()->removeChild(first(d, "i")); }, "<l>\n  <j/>\n</l>"},
+        // Side by side, a lone CR and a line feed would read as one line end.
+        {"lone CR meets a line feed", "<a>]\r<i/>\n<j/>\r</a>",
+         [](Document& d) {
+             ContentList(d.getRootNode()).remove(1);
+             ContentList(d.getRootNode()).insertText(2, "\nz");
+         },
+         "<a>]\n\n\nz<j/>\r</a>"},
+        {"lone CRs meet a new line feed", "<a>]\r\r<i/></a>",
+         [](Document& d) { ContentList(d.getRootNode()).insertText(1, "\ny"); },
+         "<a>]\n\n\ny<i/></a>"},
         {"comment and instruction inserted, comment removed", "<a>x<!--old--></a>",
          [](Document& d) {
              ContentList content(d.getRootNode());
