@@ -122,7 +122,6 @@ __attribute__((target("avx2"))) const char* nextWideAmpersand(const char* from, 
 }  // namespace
 
 const char* findTextEnd(const char* p, const char* end, Ampersands& ampersands, bool wide) {
-    ampersands.count = 0;
 #if KAVRIXML_AVX2
     if (wide && WIDE_TEXT) {
         return findWideTextEnd(p, end, ampersands);

@@ -225,7 +225,8 @@ struct Ampersands {
 };
 
 // Where the text at `p` stops: its first '<' or NUL, or `end`; notes the
-// text's '&'s (a reference never holds '<' or NUL). One pass, thirty-two
+// text's '&'s after those noted already (a reference never holds '<' or
+// NUL). One pass, thirty-two
 // bytes at a time where the processor has AVX2 and `wide` allows it,
 // sixteen otherwise.
 const char* findTextEnd(const char* p, const char* end, Ampersands& ampersands, bool wide = true);

@@ -82,7 +82,6 @@ TEST(Scan, VectorScansFindWhatTheirFallbacksAndAPlainSearchFind) {
             }
             for (const bool wide : {true, false}) {
                 syntax::Ampersands noted;
-                noted.count = 99;  // reset by the search
                 EXPECT_EQ(offsetOf(syntax::findTextEnd(p, end, noted, wide), text), textEnd);
                 ASSERT_EQ(noted.count, amps.size());
                 for (size_t i = 0; i < amps.size() && i < syntax::Ampersands::CAPACITY; ++i) {
