@@ -120,19 +120,14 @@ void XNode::renamed() {
 // in that order. Software prefetches of the allocator's memory are often
 // dropped, so where texts are long that header is read for real, in bounds,
 // from the start of that text, while the one before it is freed.
-bool XNode::hasLongText(const XNode* node) {
+const std::string* XNode::longText(const XNode* node) {
     const uintptr_t word = node->mContent.load(std::memory_order_relaxed);
-    return word != 0 && (word & IN_SOURCE) == 0 &&
-           reinterpret_cast<const Content*>(word & ~(HAS_CDATA | IS_MARKUP))->body.capacity() >=
-               LONG_TEXT;
-}
-
-void XNode::touchText(const XNode* node) {
-    if (hasLongText(node)) {
-        const uintptr_t word = node->mContent.load(std::memory_order_relaxed);
-        (void)*static_cast<const volatile char*>(
-            reinterpret_cast<const Content*>(word & ~(HAS_CDATA | IS_MARKUP))->body.data());
+    if (word == 0 || (word & IN_SOURCE) != 0) {
+        return nullptr;
     }
+    const std::string& body =
+        reinterpret_cast<const Content*>(word & ~(HAS_CDATA | IS_MARKUP))->body;
+    return body.capacity() >= LONG_TEXT ? &body : nullptr;
 }
 
 void XNode::releaseChildren() {
@@ -175,8 +170,11 @@ void XNode::releaseChildren() {
             pending.pop_back();
             if (!pending.empty()) {
                 prefetchNode(pending.back());
-                if (pending.size() >= 2 && hasLongText(next.get())) {
-                    touchText(pending[pending.size() - 2].get());
+                const std::string* ahead = pending.size() >= 2 && longText(next.get()) != nullptr
+                                               ? longText(pending[pending.size() - 2].get())
+                                               : nullptr;
+                if (ahead != nullptr) {
+                    (void)*static_cast<const volatile char*>(ahead->data());
                 }
             }
             release(next);

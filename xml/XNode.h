@@ -253,9 +253,10 @@ class XNode : public kavri::core::NamedObject {
                               internal::AttributeOrders* orders);
     // Releases the children without recursing once per level.
     void releaseChildren();
+    // The node's body when its room is LONG_TEXT bytes or more, or null
+    // (releaseChildren reads such texts ahead).
     static constexpr size_t LONG_TEXT = 256;
-    static bool hasLongText(const XNode* node);
-    static void touchText(const XNode* node);
+    static const std::string* longText(const XNode* node);
 
     Document* mDocument;
     XNode* mParent;
