@@ -254,9 +254,12 @@ class XNode : public kavri::core::NamedObject {
     // Releases the children without recursing once per level.
     void releaseChildren();
     // The node's body when its room is LONG_TEXT bytes or more, or null
-    // (releaseChildren reads such texts ahead).
+    // (releaseChildren asks for such texts ahead).
     static constexpr size_t LONG_TEXT = 256;
     static const std::string* longText(const XNode* node);
+    // Asks for the nodes and the long texts that `pending` (the nodes to
+    // release next, the next one last) will free a few releases from now.
+    static void prefetchTextsAhead(const ChildList& pending);
 
     Document* mDocument;
     XNode* mParent;

@@ -185,6 +185,19 @@ class Axes {
         return (!hasCData(element) || emit(XPathNode(XPathNode::CDATA, element))) &&
                (!hasText(element) || emit(XPathNode(XPathNode::TEXT, element)));
     }
+    // A frame's fields are stored one by one: a Frame made whole and copied
+    // is read back as one wide load of narrower stores, which the processor
+    // cannot forward, and a walk saves a frame at nearly every element that
+    // has children.
+    static void setFrame(Frame& frame, const Child* at, const Child* end, const XNode* owner) {
+        frame.at = at;
+        frame.end = end;
+        frame.owner = owner;
+    }
+    void pushFrame(const Child* at, const Child* end, const XNode* owner) {
+        mFrames.emplace_back();
+        setFrame(mFrames.back(), at, end, owner);
+    }
     // The position of `element` in its parent's children.
     static const Child* positionOf(const XNode* element);
     // Inline: the walks call them once per element.
@@ -233,7 +246,7 @@ bool Axes::descendants(const XNode* top, bool withText, Emit&& emit) {
     }
     const size_t base = mFrames.size();
     FramesUnwind<Frame> unwind{mFrames, base};
-    mFrames.push_back(Frame{children.begin(), children.end(), top});
+    pushFrame(children.begin(), children.end(), top);
     while (mFrames.size() > base) {
         Frame& frame = mFrames.back();
         if (frame.at == frame.end) {
@@ -248,7 +261,7 @@ bool Axes::descendants(const XNode* top, bool withText, Emit&& emit) {
         }
         const XNode::ChildList& below = element->getChildren();
         if (!below.empty()) {
-            mFrames.push_back(Frame{below.begin(), below.end(), element});
+            pushFrame(below.begin(), below.end(), element);
         }
     }
     return true;
@@ -318,7 +331,7 @@ inline uint64_t Axes::countBelow(const XNode* top, uint64_t most) {
         count += below.size();
         if (at != end) {
             prefetchChildren(at->get());  // as elementsBelow does
-            mFrames.push_back(Frame{at, end, nullptr});
+            pushFrame(at, end, nullptr);
         }
         at = below.begin();
         end = below.end();
@@ -365,7 +378,7 @@ bool Axes::elementsBelow(const XNode* top, Visit&& visit) {
             if (base + saved == mFrames.size()) {
                 mFrames.resize(std::max<size_t>(2 * mFrames.size(), base + 32));
             }
-            mFrames[base + saved++] = Frame{at, end, nullptr};
+            setFrame(mFrames[base + saved++], at, end, nullptr);
         }
         at = below.begin();
         end = below.end();
@@ -381,7 +394,7 @@ bool Axes::descendantsBackwards(const XNode* top, bool withText, Emit&& emit) {
     FramesUnwind<Frame> unwind{mFrames, base};
     const XNode::ChildList& children = top->getChildren();
     // Frames walk their children backwards: `at` is one past the next one.
-    mFrames.push_back(Frame{children.end(), children.begin(), top});
+    pushFrame(children.end(), children.begin(), top);
     while (mFrames.size() > base) {
         Frame& frame = mFrames.back();
         if (frame.at == frame.end) {
@@ -396,7 +409,7 @@ bool Axes::descendantsBackwards(const XNode* top, bool withText, Emit&& emit) {
         }
         const XNode* element = (--frame.at)->get();
         const XNode::ChildList& below = element->getChildren();
-        mFrames.push_back(Frame{below.end(), below.begin(), element});
+        pushFrame(below.end(), below.begin(), element);
     }
     return true;
 }
