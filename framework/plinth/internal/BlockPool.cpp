@@ -1,9 +1,11 @@
 #include "framework/plinth/internal/BlockPool.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <new>
+#include <vector>
 
 #include "framework/plinth/internal/HugePages.h"
 
@@ -65,7 +67,6 @@ constexpr long BIAS = 1L << 40;
 // chunk is its address with the low bits cleared.
 struct alignas(64) Chunk {
     std::atomic<long> live;
-    Chunk* nextFree;  // in the list of free chunks
 };
 constexpr size_t FIRST_BLOCK = sizeof(Chunk);
 
@@ -73,18 +74,32 @@ Chunk* chunkOf(void* block) {
     return reinterpret_cast<Chunk*>(reinterpret_cast<uintptr_t>(block) & ~(CHUNK - 1));
 }
 
+// The free chunks of one region: a bit per chunk.
+struct Region {
+    char* base;
+    uint64_t free[REGION / CHUNK / 64];
+};
+
 // Free chunks of all threads, and the count of chunks taken from the system.
 // Made once and never destroyed: threads that end after the static objects
 // of the process are gone still hand their chunks back here.
+//
+// The free chunk of lowest address is taken first. A tree is built in the
+// chunks it takes, so it lies in ascending memory, as walks and the memory
+// system expect, whatever order earlier trees' chunks became free in (a
+// tree's node chunks and text chunks empty at different paces).
 struct Shared {
     std::mutex lock;
-    Chunk* freeChunks = nullptr;
-    // The last chunk of the latest run of chunks freed in ascending order
-    // (a chunk of the list), or null.
-    Chunk* runEnd = nullptr;
+    std::vector<Region> regions;  // in address order
+    size_t firstFree = 0;         // no region before this one has a free chunk
     size_t freeCount = 0;
     size_t reserved = 0;
 };
+
+// For searches of the region that holds an address.
+bool startsAfter(const char* address, const Region& region) {
+    return reinterpret_cast<uintptr_t>(address) < reinterpret_cast<uintptr_t>(region.base);
+}
 
 Shared& shared() {
     static Shared* instance = new Shared();
@@ -122,23 +137,16 @@ struct ThreadChunk {
 
 __attribute__((tls_model("initial-exec"))) thread_local ThreadChunk tChunk;
 
-// A tree dies in the order it was built, so its chunks become free in
-// ascending order; they are kept in that order in the list, so that the next
-// tree is built in ascending order too, as walks and the memory system
-// expect (pushed one on another, they would be taken in descending order).
-// A chunk freed below the run's last starts a new run at the top.
 void recycle(Chunk* chunk) noexcept {
     Shared& pool = shared();
     std::lock_guard<std::mutex> guard(pool.lock);
-    Chunk* const end = pool.runEnd;
-    if (end != nullptr && chunk > end) {
-        chunk->nextFree = end->nextFree;
-        end->nextFree = chunk;
-    } else {
-        chunk->nextFree = pool.freeChunks;
-        pool.freeChunks = chunk;
-    }
-    pool.runEnd = chunk;
+    const char* at = reinterpret_cast<const char*>(chunk);
+    const auto after = std::upper_bound(pool.regions.begin(), pool.regions.end(), at, startsAfter);
+    Region& region = *(after - 1);
+    const size_t index = static_cast<size_t>(at - region.base) / CHUNK;
+    region.free[index / 64] |= uint64_t(1) << (index % 64);
+    pool.firstFree =
+        std::min(pool.firstFree, static_cast<size_t>(after - 1 - pool.regions.begin()));
     ++pool.freeCount;
 }
 
@@ -157,36 +165,46 @@ void askForHugePages(void* memory) noexcept {
     HugePages::ask(memory, REGION);
 }
 
-Chunk* takeChunk() {
-    Shared& pool = shared();
-    {
-        std::lock_guard<std::mutex> guard(pool.lock);
-        if (pool.freeChunks != nullptr) {
-            Chunk* chunk = pool.freeChunks;
-            pool.freeChunks = chunk->nextFree;
-            if (chunk == pool.runEnd) {
-                pool.runEnd = nullptr;
+// Under the pool's lock: the free chunk of lowest address, or null.
+Chunk* lowestFree(Shared& pool) noexcept {
+    for (; pool.firstFree < pool.regions.size(); ++pool.firstFree) {
+        Region& region = pool.regions[pool.firstFree];
+        for (uint64_t& word : region.free) {
+            if (word != 0) {
+                const size_t index = static_cast<size_t>(&word - region.free) * 64 +
+                                     static_cast<size_t>(__builtin_ctzll(word));
+                word &= word - 1;
+                --pool.freeCount;
+                return reinterpret_cast<Chunk*>(region.base + index * CHUNK);
             }
-            --pool.freeCount;
-            return chunk;
         }
     }
-    // The aligned operator new, not mmap: it is what a program that replaces
-    // the allocator sees, and it throws std::bad_alloc; nothing has changed
-    // then, so the next allocation simply tries again.
-    char* region = static_cast<char*>(::operator new(REGION, std::align_val_t(CHUNK)));
-    askForHugePages(region);
-    // The first chunk is the caller's; the others become free, lowest
-    // address on top, so that a growing tree takes them in address order.
+    return nullptr;
+}
+
+Chunk* takeChunk() {
+    Shared& pool = shared();
     std::lock_guard<std::mutex> guard(pool.lock);
-    for (size_t offset = REGION - CHUNK; offset > 0; offset -= CHUNK) {
-        Chunk* chunk = reinterpret_cast<Chunk*>(region + offset);
-        chunk->nextFree = pool.freeChunks;
-        pool.freeChunks = chunk;
-        ++pool.freeCount;
+    if (Chunk* chunk = lowestFree(pool)) {
+        return chunk;
     }
+    // Room for the new region's map, then the region: the aligned operator
+    // new, not mmap, which is what a program that replaces the allocator
+    // sees. Either may throw std::bad_alloc; nothing has changed then, so
+    // the next allocation simply tries again.
+    pool.regions.reserve(pool.regions.size() + 1);
+    char* base = static_cast<char*>(::operator new(REGION, std::align_val_t(CHUNK)));
+    askForHugePages(base);
+    // The first chunk is the caller's; the others become free.
+    Region region{base, {}};
+    std::fill(std::begin(region.free), std::end(region.free), ~uint64_t(0));
+    region.free[0] &= ~uint64_t(1);
+    const auto at = std::upper_bound(pool.regions.begin(), pool.regions.end(), base, startsAfter);
+    pool.firstFree = std::min(pool.firstFree, static_cast<size_t>(at - pool.regions.begin()));
+    pool.regions.insert(at, region);
+    pool.freeCount += REGION / CHUNK - 1;
     pool.reserved += REGION;
-    return reinterpret_cast<Chunk*>(region);
+    return reinterpret_cast<Chunk*>(base);
 }
 
 // The thread stops cutting from the cutter's chunk; whoever releases the
