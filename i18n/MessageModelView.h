@@ -17,6 +17,8 @@
 #include <set>
 #include <string>
 
+#include "i18n/MessageOutline.h"
+
 namespace kavri {
 namespace i18n {
 namespace message {
@@ -25,18 +27,8 @@ struct Model;
 
 class ModelView {
   public:
-    struct Selector {
-        std::string variable;  // without "$"
-        // The selecting function without ":", found through the
-        // declarations; empty for none.
-        std::string function;
-        // "plural", "ordinal" or "exact" for a number function that selects
-        // as MessageFormat 2 resolves it; empty for other functions and for
-        // a number whose `select` option came from a variable or from its
-        // operand (such a value cannot select).
-        std::string select;
-        std::set<std::string> keys;  // the variants' keys here, "*" left out
-    };
+    // As the outline gives it.
+    using Selector = MessageOutline::Selector;
 
     // Throws MessageFormatException for a syntax or data model error.
     explicit ModelView(const std::string& text);

@@ -9,13 +9,9 @@ namespace i18n {
 MessageOutline::MessageOutline(const std::string& text) {
     const message::ModelView view(text);
     mArguments = view.arguments();
-    mSelectors.resize(view.selectorCount());
-    for (size_t i = 0; i < mSelectors.size(); ++i) {
-        message::ModelView::Selector selector = view.selector(i);
-        mSelectors[i].variable = std::move(selector.variable);
-        mSelectors[i].function = std::move(selector.function);
-        mSelectors[i].select = std::move(selector.select);
-        mSelectors[i].keys = std::move(selector.keys);
+    mSelectors.reserve(view.selectorCount());
+    for (size_t i = 0; i < view.selectorCount(); ++i) {
+        mSelectors.push_back(view.selector(i));
     }
 }
 
