@@ -77,6 +77,11 @@ TEST(MemoryInputStream, ReadsInPiecesThenAllTheRest) {
     in.readAll(rest);
     EXPECT_EQ("kept:defgh", rest);
 
+    MemoryInputStream fresh("xyz");
+    std::string kept = "kept:";
+    fresh.readAll(kept);
+    EXPECT_EQ("kept:xyz", kept);
+
     MemoryInputStream whole(binaryBytes(100000));
     std::string all;
     whole.readAll(all);

@@ -106,8 +106,9 @@ TEST_F(XMLLexerTest, TokenStreamOfATagWithCommentsStringsAndMarkers) {
     EXPECT_EQ(tokens("a <!-- open"), "8:a ");
 }
 
-TEST(LexerBase, CaseInsensitiveMatchingAndLineComments) {
-    // A small language of its own: "#" comments, keywords in any case.
+TEST(LexerBase, CaseInsensitiveMatchingAndComments) {
+    // A small language of its own: "#" and "/* */" comments, keywords in
+    // any case; "/" alone is part of a word.
     class WordLexer : public Lexer {
       public:
         WordLexer() : Lexer(CASE_INSENSITIVE | SKIP_COMMENTS, 16) {
@@ -117,6 +118,13 @@ TEST(LexerBase, CaseInsensitiveMatchingAndLineComments) {
         CommentGuess isLineComment(const char* text) override {
             return *text == '#' ? COMMENT_FOUND : COMMENT_NONE;
         }
+        CommentGuess isMultiLineComment(const char* text) override {
+            return text[0] == '/' && text[1] == '*' ? COMMENT_FOUND : COMMENT_NONE;
+        }
+        CommentGuess isEndMultiLineComment(const char*) override { return COMMENT_FOUND; }
+        const char* getMultilineComment() const override { return "/*"; }
+        const char* getEndMultilineComment() const override { return "*/"; }
+        unsigned getEndMultiLineCommentLength() override { return 2; }
 
       private:
         Token mAnd{1, "and"};
@@ -126,6 +134,9 @@ TEST(LexerBase, CaseInsensitiveMatchingAndLineComments) {
     // A line comment is looked for where a token begins, not inside a word.
     EXPECT_EQ(tokens(lexer, "x AND y # rest\nz@w a#b"),
               "65534:x 1:and 65534:y 65534:z 2:@ 65534:w 65534:a#b ");
+    // A multi-line comment ends a word; a byte that only could begin one
+    // does not.
+    EXPECT_EQ(tokens(lexer, "a/*c*/b d/e"), "65534:a 65534:b 65534:d/e ");
     EXPECT_EQ(lexer.getTokenName(1), "'and'");
     EXPECT_EQ(lexer.getTokenName(7), "token 7");
 }
