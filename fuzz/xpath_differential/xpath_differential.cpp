@@ -271,6 +271,16 @@ bool isUtf8(const std::string& text) {
     return true;
 }
 
+// libxml2's following axis from an attribute starts after the attribute's
+// element, where XPath's starts at the element's content (which follows its
+// attributes in document order): expressions that may take that axis from
+// an attribute are outside the compared subset.
+bool mayFollowAttribute(const std::string& expression) {
+    return expression.find("following::") != std::string::npos &&
+           (expression.find('@') != std::string::npos ||
+            expression.find("attribute::") != std::string::npos);
+}
+
 // libxml2 reads long numerals digit by digit, so its last bit may differ
 // from the correctly rounded value.
 bool sameNumber(double a, double b) {
@@ -290,7 +300,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& expression = parts[1];
     // libxml2 gives every element the namespace node of "xml"; ours has none.
     if (expression.size() > 300 || expression.find("namespace") != std::string::npos ||
-        expression.find('\0') != std::string::npos || !isUtf8(expression)) {
+        expression.find('\0') != std::string::npos || !isUtf8(expression) ||
+        mayFollowAttribute(expression)) {
         return 0;
     }
     const std::string text = buildDocument(parts[0]);

@@ -12,7 +12,8 @@
 //
 // Ownership: a chunk counts its live blocks; it becomes free again once it is
 // full and every block cut from it has been released, and free chunks are
-// kept for reuse by any thread, never handed back to the system. A released
+// kept for reuse by any thread (the lowest address first), never handed back
+// to the system. A released
 // block's room is not reused before its whole chunk is free, so a few
 // long-lived blocks keep their chunks (64 KiB each) in use. Chunks are
 // taken from the system 16 MiB at a time with the aligned operator new (so a
@@ -28,8 +29,8 @@
 // Built with AddressSanitizer or MemorySanitizer the pool passes every
 // request to operator new and delete, so that the sanitizers see each block
 // on its own (overflows, use after free, leaks). ThreadSanitizer keeps the
-// pool: chunks travel between threads through atomic counts and a locked
-// list, which it understands.
+// pool: chunks travel between threads through atomic counts and locked
+// maps of free chunks, which it understands.
 #ifndef KAVRIXML_FRAMEWORK_PLINTH_INTERNAL_BLOCKPOOL_H
 #define KAVRIXML_FRAMEWORK_PLINTH_INTERNAL_BLOCKPOOL_H
 
