@@ -270,6 +270,18 @@ void AttributeMap::fileParsed(Attribute** attributes, uint32_t count, AttributeO
         layout = static_cast<Flat*>(BlockPool::allocate(Flat::bytesFor(count)));
         layout->capacity = count;
     }
+    // Names in ascending order already (the way many documents write them)
+    // are filed as they stand: no order to look up, sort or remember.
+    const ::core::less_str less;
+    uint32_t ascending = 1;
+    while (ascending < count &&
+           less(attributes[ascending - 1]->filedName(), attributes[ascending]->filedName())) {
+        ++ascending;
+    }
+    if (ascending == count) {
+        fileSorted(attributes, count, layout);
+        return;
+    }
     const bool remembering = orders != nullptr && count <= AttributeOrders::MAX;
     AttributeOrders::Order* const remembered =
         remembering ? &orders->slot(attributes[0]->filedName(), count) : nullptr;
@@ -299,7 +311,6 @@ void AttributeMap::fileParsed(Attribute** attributes, uint32_t count, AttributeO
         }
     }
     // Insertion sort, stable, so that of equal names the last comes last.
-    const ::core::less_str less;
     for (uint32_t i = 1; i < count; ++i) {
         Attribute* moving = attributes[i];
         const uint8_t movingIndex = remembering ? order[i] : 0;
