@@ -263,6 +263,16 @@ bool AttributeMap::put(const char* key, Attribute* const& value) {
     return false;
 }
 
+bool AttributeMap::ascending(Attribute* const* attributes, uint32_t count) {
+    const ::core::less_str less;
+    for (uint32_t i = 1; i < count; ++i) {
+        if (!less(attributes[i - 1]->filedName(), attributes[i]->filedName())) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void AttributeMap::fileParsed(Attribute** attributes, uint32_t count, AttributeOrders* orders) {
     // The array is made first: once it is there nothing can fail.
     Flat* layout = nullptr;
@@ -272,13 +282,7 @@ void AttributeMap::fileParsed(Attribute** attributes, uint32_t count, AttributeO
     }
     // Names in ascending order already (the way many documents write them)
     // are filed as they stand: no order to look up, sort or remember.
-    const ::core::less_str less;
-    uint32_t ascending = 1;
-    while (ascending < count &&
-           less(attributes[ascending - 1]->filedName(), attributes[ascending]->filedName())) {
-        ++ascending;
-    }
-    if (ascending == count) {
+    if (ascending(attributes, count)) {
         fileSorted(attributes, count, layout);
         return;
     }
@@ -311,6 +315,7 @@ void AttributeMap::fileParsed(Attribute** attributes, uint32_t count, AttributeO
         }
     }
     // Insertion sort, stable, so that of equal names the last comes last.
+    const ::core::less_str less;
     for (uint32_t i = 1; i < count; ++i) {
         Attribute* moving = attributes[i];
         const uint8_t movingIndex = remembering ? order[i] : 0;

@@ -272,6 +272,8 @@ class AttributeMap {
     Flat* flat() const { return reinterpret_cast<Flat*>(mStore & ~FLAGS); }
     Grown* tree() const { return reinterpret_cast<Grown*>(mStore & ~FLAGS); }
     void fileSorted(Attribute** attributes, uint32_t kept, Flat* layout);
+    // Whether each of the `count` names comes strictly after the one before.
+    static bool ascending(Attribute* const* attributes, uint32_t count);
     void setLayout(void* layout, uintptr_t layoutFlag) {
         mStore = reinterpret_cast<uintptr_t>(layout) | (mStore & OWNS) | layoutFlag;
     }
