@@ -204,13 +204,27 @@ inline const char* findValueEnd(const char* p, const char* end, char quote, bool
 // one) begins, or `end`: the end of a comment, a CDATA section or an
 // instruction. Candidates are found by the marker's first byte, sixteen
 // bytes at a time, and compared whole.
+// Whether `marker` (`length` bytes) begins at `at`, whose first byte is
+// the marker's: compared byte by byte, since most candidates differ at the
+// second byte (a ']' in a CDATA section, a '-' in a comment) and a call to
+// memcmp costs more than that compare.
+inline bool markerAt(const char* at, const char* end, const char* marker, size_t length) {
+    if (static_cast<size_t>(end - at) < length) {
+        return false;
+    }
+    for (size_t i = 1; i < length; ++i) {
+        if (at[i] != marker[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 template <bool VECTOR = true>
 inline const char* findMarker(const char* p, const char* end, const char* marker, size_t length) {
     const char first = marker[0];
     return scan<VECTOR>(p, end, AnyOf(first, first, first), [&](const char* at) {
-        const bool found =
-            static_cast<size_t>(end - at) >= length && std::memcmp(at, marker, length) == 0;
-        return found ? nullptr : at + 1;
+        return markerAt(at, end, marker, length) ? nullptr : at + 1;
     });
 }
 
@@ -344,16 +358,37 @@ inline bool hasAVX2() {
 }
 #endif
 
-// The stops of a checked run: PlainBytes<true> with `stop` among them,
-// besides whole characters of two bytes within a block.
+// The stops of a checked run: PlainBytes<true> besides whole characters of
+// two bytes within a block, and the places where a marker may begin. With
+// a marker of two bytes or more, its first byte in a block only counts
+// where the second follows it (or at the block's last byte): a ']' in a
+// CDATA section or a '-' in a comment is seldom the end.
 class CheckedBytes {
   public:
-    explicit CheckedBytes(char stop) : mPlain(stop, stop, stop) {}
-    bool stops(char c) const { return mPlain.stops(c); }
-    unsigned stopsIn(const char* p) const { return mPlain.stopsBesidesPairs(p); }
+    CheckedBytes(char first, char second)
+        : mPlain('\0', '\0', '\0'), mFirst(first), mSecond(second) {}
+
+    bool stops(char c) const { return mPlain.stops(c) || c == mFirst; }
+
+    unsigned stopsIn(const char* p) const {
+#if KAVRIXML_SSE2
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        unsigned firsts =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(mFirst))));
+        if (mSecond != '\0') {
+            const unsigned seconds =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(mSecond))));
+            firsts &= (seconds >> 1) | 0x8000u;
+        }
+        return mPlain.stopsBesidesPairs(p) | firsts;
+#else
+        return stopsByByte(*this, p);
+#endif
+    }
 
   private:
     PlainBytes<true> mPlain;
+    char mFirst, mSecond;
 };
 
 // The first place in [p, end) where `marker` (`length` bytes of printable
@@ -367,9 +402,10 @@ inline const char* findMarkerChecking(const char* p, const char* end, const char
                                       size_t length, Pass&& pass) {
     // No marker: NUL, which stops anyway.
     const char first = length != 0 ? marker[0] : '\0';
-    return scan<VECTOR>(p, end, CheckedBytes(first), [&](const char* at) -> const char* {
+    const char second = length >= 2 ? marker[1] : '\0';
+    return scan<VECTOR>(p, end, CheckedBytes(first, second), [&](const char* at) -> const char* {
         if (*at == first && length != 0) {
-            if (static_cast<size_t>(end - at) >= length && std::memcmp(at, marker, length) == 0) {
+            if (markerAt(at, end, marker, length)) {
                 return nullptr;
             }
             return at + 1;
