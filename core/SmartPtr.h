@@ -88,6 +88,10 @@ class SmartPtr {
         return ptr;
     }
 
+    // Two references trade places: no count changes, nothing is disposed
+    // of (std::swap would move through a temporary and test both).
+    friend void swap(SmartPtr& a, SmartPtr& b) noexcept { std::swap(a.mPtr, b.mPtr); }
+
   private:
     void acquire() {
         if (mPtr != nullptr) {

@@ -43,6 +43,15 @@ TEST(SmartPtr, CountsReferencesAndDisposesWithTheLastOne) {
     first = copy;
     EXPECT_EQ(raw->getRefCount(), 3);
 
+    // Swapping trades the holders and leaves the counts alone.
+    core::SmartPtr<Node> other(new Node("b"));
+    swap(first, other);
+    EXPECT_EQ(first->mName, "b");
+    EXPECT_EQ(other, raw);
+    EXPECT_EQ(first->getRefCount(), 1);
+    EXPECT_EQ(raw->getRefCount(), 3);
+    swap(first, other);
+    other.release();
     core::SmartPtr<Node> moved(std::move(copy));
     EXPECT_EQ(copy, nullptr);
     first = nullptr;
