@@ -78,6 +78,29 @@ inline __m128i equalsAny(__m128i v, __m128i a, __m128i b, __m128i c) {
 }
 #endif
 
+// Characters of two or three bytes that need no look of their own, from
+// the masks of a block (bit i for byte i): any lead byte of two (C2-DF)
+// before a trail byte (80-BF); a lead of three before two trail bytes where
+// every such character is a Char, or where the second byte keeps it one (E0
+// from A0 on, not an overlong form; ED up to 9F, not a surrogate; EF up to
+// BE, not U+FFFE or U+FFFF). The result has every byte of each set.
+struct LeadMasks {
+    uint32_t trails, leadsOfTwo, leadsOfThree;  // 80-BF, C2-DF, E0-EF
+    uint32_t e0, ed, ef;                        // those leads of three
+    uint32_t fromA0, upTo9F, upToBE;            // trail bytes A0-BF, 80-9F, 80-BE
+};
+
+inline uint32_t wholeCharacters(const LeadMasks& m) {
+    const uint32_t pairs = m.leadsOfTwo & (m.trails >> 1);
+    uint32_t whole = pairs | (pairs << 1);
+    const uint32_t any = m.leadsOfThree & ~(m.e0 | m.ed | m.ef);
+    const uint32_t triples = ((any & (m.trails >> 1)) | (m.e0 & (m.fromA0 >> 1)) |
+                              (m.ed & (m.upTo9F >> 1)) | (m.ef & (m.upToBE >> 1))) &
+                             (m.trails >> 2);
+    whole |= triples | (triples << 1) | (triples << 2);
+    return whole;
+}
+
 // --- The one loop ---------------------------------------------------------------------
 
 // Passes over [p, end) up to the first stop byte (of the class `bytes`:
@@ -152,6 +175,19 @@ class AnyOf {
     }
 
   private:
+#if KAVRIXML_SSE2
+    // Bit i set when byte i, signed, lies below, above or at `limit`.
+    static uint32_t below(__m128i v, char limit) {
+        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(limit))));
+    }
+    static uint32_t above(__m128i v, char limit) {
+        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_set1_epi8(limit))));
+    }
+    static uint32_t equal(__m128i v, char limit) {
+        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(limit))));
+    }
+#endif
+
     char mA, mB, mC;
 #if KAVRIXML_SSE2
     __m128i mFirst, mSecond, mThird;
@@ -272,24 +308,38 @@ class PlainBytes {
 #endif
     }
 
-    // stopsIn without the characters of two bytes whole within the block:
-    // every such character is a Char and needs no look of its own. Text in
-    // Latin, Greek or Cyrillic letters then stops at its markup alone. A
-    // lead byte of two only counts with its trail byte after it, and every
-    // other byte from 0x80 on still stops the run.
-    unsigned stopsBesidesPairs(const char* p) const {
+    // stopsIn without the characters of two or three bytes whole within the
+    // block that are Chars (wholeCharacters): they need no look of their
+    // own. Text in Latin, Greek or Cyrillic letters then stops at its markup
+    // alone, and so does most text in the scripts of Asia. Every other byte
+    // from 0x80 on still stops the run.
+    unsigned stopsBesidesWhole(const char* p) const {
 #if KAVRIXML_SSE2
         // No branch on the first mask: a text outside ASCII would mispredict it.
         const unsigned bits = stopsIn(p);
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         // Signed: trail bytes 0x80-0xBF lie below -64, leads 0xC2-0xDF from
-        // -62 to -33.
-        const unsigned trails =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(-64))));
-        const unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
-            _mm_cmpgt_epi8(v, _mm_set1_epi8(-63)), _mm_cmplt_epi8(v, _mm_set1_epi8(-32)))));
-        const unsigned pairs = leads & (trails >> 1);
-        return bits & ~(pairs | (pairs << 1));
+        // -62 to -33, leads 0xE0-0xEF from -32 to -17.
+        LeadMasks m;
+        m.trails = below(v, -64);
+        m.leadsOfTwo = below(v, -32) & above(v, -63);
+        const uint32_t pairs = m.leadsOfTwo & (m.trails >> 1);
+        const uint32_t rest = bits & ~(pairs | (pairs << 1));
+        // Most blocks hold no other stop, or no lead of three.
+        if (rest == 0) {
+            return 0;
+        }
+        m.leadsOfThree = below(v, -16) & above(v, -33);
+        if ((rest & m.leadsOfThree) == 0) {
+            return rest;
+        }
+        m.e0 = equal(v, -32);
+        m.ed = equal(v, -19);
+        m.ef = equal(v, -17);
+        m.fromA0 = m.trails & above(v, -97);
+        m.upTo9F = below(v, -96);
+        m.upToBE = below(v, -65);
+        return bits & ~wholeCharacters(m);
 #else
         return stopsIn(p);
 #endif
@@ -305,6 +355,19 @@ class PlainBytes {
     }
 
   private:
+#if KAVRIXML_SSE2
+    // Bit i set when byte i, signed, lies below, above or at `limit`.
+    static uint32_t below(__m128i v, char limit) {
+        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(limit))));
+    }
+    static uint32_t above(__m128i v, char limit) {
+        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_set1_epi8(limit))));
+    }
+    static uint32_t equal(__m128i v, char limit) {
+        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(limit))));
+    }
+#endif
+
     char mA, mB, mC;
 #if KAVRIXML_SSE2
     __m128i mSpace, mTab, mLineFeed, mFirst, mSecond, mThird;
@@ -312,15 +375,15 @@ class PlainBytes {
 };
 
 // The stops of a text's run in thirty-two bytes, besides whole characters of
-// two bytes (PlainBytes<true>::stopsBesidesPairs): two sixteen-byte blocks,
+// two and three bytes (PlainBytes<true>::stopsBesidesWhole): two sixteen-byte blocks,
 // or one of thirty-two where the processor has AVX2. A text is read with
 // one of the two throughout (WellFormedReader::readText).
 struct TextBlocks {
     PlainBytes<true> plain{'&', ']', ']'};
 
     uint32_t stops(const char* p) const {
-        return plain.stopsBesidesPairs(p) |
-               (static_cast<uint32_t>(plain.stopsBesidesPairs(p + 16)) << 16);
+        return plain.stopsBesidesWhole(p) |
+               (static_cast<uint32_t>(plain.stopsBesidesWhole(p + 16)) << 16);
     }
 };
 
@@ -339,14 +402,42 @@ struct WideTextBlocks {
             _mm256_or_si256(controls, _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('&')),
                                                       _mm256_cmpeq_epi8(v, _mm256_set1_epi8(']'))));
         const uint32_t bits = static_cast<uint32_t>(_mm256_movemask_epi8(found));
-        // Trail bytes 0x80-0xBF lie below -64, leads 0xC2-0xDF from -62 to -33.
-        const uint32_t trails = static_cast<uint32_t>(
-            _mm256_movemask_epi8(_mm256_cmpgt_epi8(_mm256_set1_epi8(-64), v)));
-        const uint32_t leads = static_cast<uint32_t>(
-            _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(-63)),
-                                                  _mm256_cmpgt_epi8(_mm256_set1_epi8(-32), v))));
-        const uint32_t pairs = leads & (trails >> 1);
-        return bits & ~(pairs | (pairs << 1));
+        // As PlainBytes::stopsBesidesWhole, thirty-two bytes at once.
+        LeadMasks m;
+        m.trails = below(v, -64);
+        m.leadsOfTwo = below(v, -32) & above(v, -63);
+        const uint32_t pairs = m.leadsOfTwo & (m.trails >> 1);
+        const uint32_t rest = bits & ~(pairs | (pairs << 1));
+        // Most blocks hold no other stop, or no lead of three.
+        if (rest == 0) {
+            return 0;
+        }
+        m.leadsOfThree = below(v, -16) & above(v, -33);
+        if ((rest & m.leadsOfThree) == 0) {
+            return rest;
+        }
+        m.e0 = equal(v, -32);
+        m.ed = equal(v, -19);
+        m.ef = equal(v, -17);
+        m.fromA0 = m.trails & above(v, -97);
+        m.upTo9F = below(v, -96);
+        m.upToBE = below(v, -65);
+        return bits & ~wholeCharacters(m);
+    }
+
+  private:
+    // Bit i set when byte i, signed, lies below, above or at `limit`.
+    __attribute__((target("avx2"))) static uint32_t below(__m256i v, char limit) {
+        return static_cast<uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpgt_epi8(_mm256_set1_epi8(limit), v)));
+    }
+    __attribute__((target("avx2"))) static uint32_t above(__m256i v, char limit) {
+        return static_cast<uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(limit))));
+    }
+    __attribute__((target("avx2"))) static uint32_t equal(__m256i v, char limit) {
+        return static_cast<uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(limit))));
     }
 };
 
@@ -380,7 +471,7 @@ class CheckedBytes {
                 static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(mSecond))));
             firsts &= (seconds >> 1) | 0x8000u;
         }
-        return mPlain.stopsBesidesPairs(p) | firsts;
+        return mPlain.stopsBesidesWhole(p) | firsts;
 #else
         return stopsByByte(*this, p);
 #endif

@@ -540,7 +540,11 @@ TEST(LenientReading, ChecksEveryPlaceOfALongRun) {
                            {"\x1F", "Character U+001F not allowed in XML [Char]"},
                            {"\x80", "Invalid UTF-8 byte sequence [Char]"},
                            {"\xC3", "Invalid UTF-8 byte sequence [Char]"},
-                           {"\xEF\xBF\xBE", "Character U+FFFE not allowed in XML [Char]"}};
+                           {"\xEF\xBF\xBE", "Character U+FFFE not allowed in XML [Char]"},
+                           {"\xEF\xBF\xBF", "Character U+FFFF not allowed in XML [Char]"},
+                           {"\xE0\x9F\xBF", "Invalid UTF-8 byte sequence [Char]"},
+                           {"\xED\xA0\x80", "Invalid UTF-8 byte sequence [Char]"},
+                           {"\xE4\xB8", "Invalid UTF-8 byte sequence [Char]"}};
     for (size_t length = 0; length < 40; ++length) {
         for (const char* lead : {"", "\xC3\xA9"}) {
             // `length` characters: ASCII, or one of two bytes and then ASCII.
@@ -554,10 +558,12 @@ TEST(LenientReading, ChecksEveryPlaceOfALongRun) {
                               "!" + fault.outcome + " at 1:" + column);
                 }
             }
-            const std::string text =
-                "<a>" + run + "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80" + run + "&amp;" + run + "</a>";
-            EXPECT_EQ(lenient(text), "||||<a>" + run + "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80" +
-                                         run + "&" + run + "</a>");
+            // Every form of three bytes that makes a Char, at its edges.
+            const std::string wide =
+                "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xE0\xA0\x80\xED\x9F\xBF"
+                "\xEE\x80\x80\xEF\xBF\xBD\xE4\xB8\xAD";
+            const std::string text = "<a>" + run + wide + run + "&amp;" + run + "</a>";
+            EXPECT_EQ(lenient(text), "||||<a>" + run + wide + run + "&" + run + "</a>");
             EXPECT_EQ(
                 lenient("<a>" + run + "]]>" + run + "</a>"),
                 "!']]>' not allowed in text [CharData] at 1:" + std::to_string(characters + 4));
