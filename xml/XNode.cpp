@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 #include <new>
+#include <type_traits>
 
 #include "framework/plinth/StringUtil.h"
 #include "syntax/XMLChars.h"
@@ -78,6 +79,8 @@ void readSourceRuns(const char* p, const char* end, std::string& body, std::stri
 // How far ahead of the node being released its successors are asked for.
 constexpr size_t NODES_AHEAD = 6;
 constexpr size_t TEXTS_AHEAD = 2;
+// How many of the nodes to release next tell whether texts are long there.
+constexpr size_t PROBED_NODES = 8;
 
 // The allocator's header in front of a block it gave out.
 void prefetchHeader(const char* block) {
@@ -115,11 +118,6 @@ XNode::~XNode() {
     mAttributes.deleteAll();
 }
 
-// Letting each child's destructor release its own children would recurse
-// once per tree level, and a parsed or built chain can be deep enough to
-// overflow the stack. Instead, before a child dies here its own children are
-// moved onto a work list, so every destructor that runs finds nothing left to
-// release. A node held elsewhere keeps its children and only loses its parent.
 void XNode::renamed() {
     internal::EditCount::note();
 }
@@ -151,6 +149,21 @@ void XNode::prefetchTextsAhead(const ChildList& pending) {
     }
 }
 
+bool XNode::holdsLongTexts(const ChildList& pending) {
+    const size_t count = pending.size();
+    for (size_t i = count > PROBED_NODES ? count - PROBED_NODES : 0; i < count; ++i) {
+        if (longText(pending[i]) != nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Letting each child's destructor release its own children would recurse
+// once per tree level, and a parsed or built chain can be deep enough to
+// overflow the stack. Instead, before a child dies here its own children are
+// moved onto a work list, so every destructor that runs finds nothing left to
+// release. A node held elsewhere keeps its children and only loses its parent.
 void XNode::releaseChildren() {
     ChildList pending;  // descendants of nodes that died here, next one last
     auto release = [&pending](::core::SmartPtr<XNode>& node) {
@@ -179,6 +192,23 @@ void XNode::releaseChildren() {
         node.release();
     };
 
+    // The nodes that die below one child, in turn. Long texts are asked for
+    // ahead only below a child whose first children hold them: elsewhere the
+    // test alone cost a few per cent of the walk.
+    auto drain = [&](auto texts) {
+        while (!pending.empty()) {
+            ::core::SmartPtr<XNode> next = std::move(pending.back());
+            pending.pop_back();
+            if (!pending.empty()) {
+                prefetchNode(pending.back());
+                if (decltype(texts)::value && longText(next.get()) != nullptr) {
+                    prefetchTextsAhead(pending);
+                }
+            }
+            release(next);
+        }
+    };
+
     ChildList children;
     children.swap(mChildren);
     for (size_t i = 0; i < children.size(); ++i) {
@@ -186,16 +216,10 @@ void XNode::releaseChildren() {
             prefetchNode(children[i + 1]);
         }
         release(children[i]);
-        while (!pending.empty()) {
-            ::core::SmartPtr<XNode> next = std::move(pending.back());
-            pending.pop_back();
-            if (!pending.empty()) {
-                prefetchNode(pending.back());
-                if (longText(next.get()) != nullptr) {
-                    prefetchTextsAhead(pending);
-                }
-            }
-            release(next);
+        if (holdsLongTexts(pending)) {
+            drain(std::true_type());
+        } else {
+            drain(std::false_type());
         }
     }
 }

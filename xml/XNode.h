@@ -260,6 +260,8 @@ class XNode : public kavri::core::NamedObject {
     // Asks for the nodes and the long texts that `pending` (the nodes to
     // release next, the next one last) will free a few releases from now.
     static void prefetchTextsAhead(const ChildList& pending);
+    // Whether any of the next few nodes of `pending` holds a long text.
+    static bool holdsLongTexts(const ChildList& pending);
 
     Document* mDocument;
     XNode* mParent;
