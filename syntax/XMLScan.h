@@ -27,6 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #if defined(__SSE2__) && defined(__GNUC__)
 #include <emmintrin.h>
@@ -103,6 +104,11 @@ inline uint32_t wholeCharacters(const LeadMasks& m) {
 
 // --- The one loop ---------------------------------------------------------------------
 
+// A look that ends the scan at the first stop.
+struct StopAtFirst {
+    const char* operator()(const char*) const { return nullptr; }
+};
+
 // Passes over [p, end) up to the first stop byte (of the class `bytes`:
 // stops(c) for one byte, stopsIn(p) for the sixteen at `p`, bit i for p[i])
 // where `look` ends the scan, and returns that place, or `end`. At each stop
@@ -112,6 +118,22 @@ inline uint32_t wholeCharacters(const LeadMasks& m) {
 // VECTOR false, goes byte by byte and must find the same place.
 template <bool VECTOR = true, class Bytes, class Look>
 inline const char* scan(const char* p, const char* end, const Bytes& bytes, Look&& look) {
+    if (std::is_same<typename std::decay<Look>::type, StopAtFirst>::value) {
+        // No look: the first stop of a block is the place. A value's or a
+        // name's end is found so, and the loop's bookkeeping would cost
+        // more than the scan of a short run.
+        if (VECTOR) {
+            for (; end - p >= 16; p += 16) {
+                if (const unsigned bits = bytes.stopsIn(p)) {
+                    return p + lowestBit(bits);
+                }
+            }
+        }
+        while (p < end && !bytes.stops(*p)) {
+            ++p;
+        }
+        return p;
+    }
     if (VECTOR) {
         while (end - p >= 16) {
             const char* const block = p;
@@ -144,11 +166,6 @@ inline const char* scan(const char* p, const char* end, const Bytes& bytes, Look
     }
     return end;
 }
-
-// A look that ends the scan at the first stop.
-struct StopAtFirst {
-    const char* operator()(const char*) const { return nullptr; }
-};
 
 // Stop bytes that are up to three given bytes (repeat one for fewer).
 class AnyOf {
