@@ -79,8 +79,10 @@ void readSourceRuns(const char* p, const char* end, std::string& body, std::stri
 // How far ahead of the node being released its successors are asked for.
 constexpr size_t NODES_AHEAD = 6;
 constexpr size_t TEXTS_AHEAD = 2;
-// How many of the nodes to release next tell whether texts are long there.
+// How many of the nodes to release next tell whether texts are long there,
+// and how many children of the released node they tell it for.
 constexpr size_t PROBED_NODES = 8;
+constexpr size_t PROBE_EVERY = 32;
 
 // The allocator's header in front of a block it gave out.
 void prefetchHeader(const char* block) {
@@ -193,7 +195,7 @@ void XNode::releaseChildren() {
     };
 
     // The nodes that die below one child, in turn. Long texts are asked for
-    // ahead only below a child whose first children hold them: elsewhere the
+    // ahead only below children whose first nodes hold them: elsewhere the
     // test alone cost a few per cent of the walk.
     auto drain = [&](auto texts) {
         while (!pending.empty()) {
@@ -211,12 +213,18 @@ void XNode::releaseChildren() {
 
     ChildList children;
     children.swap(mChildren);
+    bool texts = false;
     for (size_t i = 0; i < children.size(); ++i) {
         if (i + 1 < children.size()) {
             prefetchNode(children[i + 1]);
         }
         release(children[i]);
-        if (holdsLongTexts(pending)) {
+        // Asked again now and then, not for every child: each probe
+        // mispredicts where long and short texts mix.
+        if (i % PROBE_EVERY == 0) {
+            texts = holdsLongTexts(pending);
+        }
+        if (texts) {
             drain(std::true_type());
         } else {
             drain(std::false_type());
