@@ -142,6 +142,16 @@ class TreeBuilder {
         std::string& held = roomFor(element, length);
         held.append(text, length);
     }
+    // Room in a body for `length` more bytes. A first text is kept to
+    // measure; a further piece makes room for several more (indentation
+    // comes before each child and after the last), so that a body of blanks
+    // between children grows once or twice, not at every other child.
+    static void makeRoom(std::string& body, size_t length) {
+        const size_t needed = body.size() + length;
+        if (needed > body.capacity()) {
+            body.reserve(body.empty() ? needed : std::max<size_t>(2 * needed, 64));
+        }
+    }
     // Appends a text whose references are decoded.
     void decodedText(XNode* element, const char* text, size_t length,
                      const syntax::Ampersands& ampersands) const {
@@ -162,10 +172,7 @@ class TreeBuilder {
 
     std::string& roomFor(XNode* element, size_t length) const {
         std::string& held = element->content().body;
-        const size_t needed = held.size() + length;
-        if (needed > held.capacity() && !held.empty()) {
-            held.reserve(std::max<size_t>(2 * needed, 64));
-        }
+        makeRoom(held, length);
         return held;
     }
 };

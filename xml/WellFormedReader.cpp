@@ -312,7 +312,7 @@ __attribute__((always_inline)) inline bool WellFormedReader::readBlanksOnly(cons
         return false;
     }
     if (!mTrimBodies || mOpen[mDepth - 1].node->getBodySize() != 0) {
-        body().append(p, static_cast<size_t>(blanks - p));
+        bodyWithRoom(static_cast<size_t>(blanks - p)).append(p, static_cast<size_t>(blanks - p));
     }
     p = blanks;
     return true;
@@ -322,10 +322,7 @@ __attribute__((always_inline)) inline bool WellFormedReader::readBlanksOnly(cons
 // made once per text, since a text never decodes longer than it is.
 __attribute__((always_inline)) inline std::string& WellFormedReader::bodyWithRoom(size_t length) {
     std::string& out = body();
-    const size_t needed = out.size() + length;
-    if (needed > out.capacity()) {
-        out.reserve(std::max(needed, 2 * out.capacity()));
-    }
+    TreeBuilder::makeRoom(out, length);
     return out;
 }
 
