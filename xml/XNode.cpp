@@ -562,15 +562,16 @@ XNode::CDataContent& XNode::cdataContent() {
 
 void XNode::releaseHeldContent() noexcept {
     const uintptr_t word = contentWord();
-    // An element as read holds nothing but its place.
-    if ((word & IN_SOURCE) == 0) {
+    if ((word & (HAS_CDATA | IS_MARKUP | IN_SOURCE)) == 0) {
+        // A body alone, the block of most elements: one test.
+        delete reinterpret_cast<Content*>(word);
+    } else if ((word & IN_SOURCE) == 0) {
+        // An element as read (IN_SOURCE) holds nothing but its place.
         Content* held = reinterpret_cast<Content*>(word & ~(HAS_CDATA | IS_MARKUP));
         if ((word & IS_MARKUP) != 0) {
             delete static_cast<Markup*>(static_cast<CDataContent*>(held));
-        } else if ((word & HAS_CDATA) != 0) {
-            delete static_cast<CDataContent*>(held);
         } else {
-            delete held;
+            delete static_cast<CDataContent*>(held);
         }
     }
     mContent.store(0, std::memory_order_relaxed);
