@@ -102,6 +102,52 @@ inline uint32_t wholeCharacters(const LeadMasks& m) {
     return whole;
 }
 
+// `bits` (a block's stops, all bytes from 0x80 on among them) without its
+// whole characters (wholeCharacters), for a block of sixteen or thirty-two
+// bytes whose below(limit), above(limit) and equal(limit) give bit i when
+// byte i, signed, lies there. Most blocks hold no stop besides characters
+// of two bytes, or no lead of three: the rest is left alone then.
+template <class Block>
+__attribute__((always_inline)) inline uint32_t besidesWhole(uint32_t bits, const Block& block) {
+    // Signed: trail bytes 0x80-0xBF lie below -64, leads 0xC2-0xDF from -62
+    // to -33, leads 0xE0-0xEF from -32 to -17.
+    LeadMasks m;
+    m.trails = block.below(-64);
+    m.leadsOfTwo = block.below(-32) & block.above(-63);
+    const uint32_t pairs = m.leadsOfTwo & (m.trails >> 1);
+    const uint32_t rest = bits & ~(pairs | (pairs << 1));
+    if (rest == 0) {
+        return 0;
+    }
+    m.leadsOfThree = block.below(-16) & block.above(-33);
+    if ((rest & m.leadsOfThree) == 0) {
+        return rest;
+    }
+    m.e0 = block.equal(-32);
+    m.ed = block.equal(-19);
+    m.ef = block.equal(-17);
+    m.fromA0 = m.trails & block.above(-97);
+    m.upTo9F = block.below(-96);
+    m.upToBE = block.below(-65);
+    return bits & ~wholeCharacters(m);
+}
+
+#if KAVRIXML_SSE2
+// Sixteen bytes for besidesWhole.
+struct Block16 {
+    __m128i v;
+    uint32_t below(char limit) const {
+        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(limit))));
+    }
+    uint32_t above(char limit) const {
+        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_set1_epi8(limit))));
+    }
+    uint32_t equal(char limit) const {
+        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(limit))));
+    }
+};
+#endif
+
 // --- The one loop ---------------------------------------------------------------------
 
 // A look that ends the scan at the first stop.
@@ -192,19 +238,6 @@ class AnyOf {
     }
 
   private:
-#if KAVRIXML_SSE2
-    // Bit i set when byte i, signed, lies below, above or at `limit`.
-    static uint32_t below(__m128i v, char limit) {
-        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(limit))));
-    }
-    static uint32_t above(__m128i v, char limit) {
-        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_set1_epi8(limit))));
-    }
-    static uint32_t equal(__m128i v, char limit) {
-        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(limit))));
-    }
-#endif
-
     char mA, mB, mC;
 #if KAVRIXML_SSE2
     __m128i mFirst, mSecond, mThird;
@@ -253,10 +286,6 @@ inline const char* findValueEnd(const char* p, const char* end, char quote, bool
     return stop != end && *stop == quote ? stop : nullptr;
 }
 
-// The first place in [p, end) where `marker` (`length` bytes, at least
-// one) begins, or `end`: the end of a comment, a CDATA section or an
-// instruction. Candidates are found by the marker's first byte, sixteen
-// bytes at a time, and compared whole.
 // Whether `marker` (`length` bytes) begins at `at`, whose first byte is
 // the marker's: compared byte by byte, since most candidates differ at the
 // second byte (a ']' in a CDATA section, a '-' in a comment) and a call to
@@ -273,6 +302,10 @@ inline bool markerAt(const char* at, const char* end, const char* marker, size_t
     return true;
 }
 
+// The first place in [p, end) where `marker` (`length` bytes, at least
+// one) begins, or `end`: the end of a comment, a CDATA section or an
+// instruction. Candidates are found by the marker's first byte, sixteen
+// bytes at a time, and compared whole.
 template <bool VECTOR = true>
 inline const char* findMarker(const char* p, const char* end, const char* marker, size_t length) {
     const char first = marker[0];
@@ -333,30 +366,8 @@ class PlainBytes {
     unsigned stopsBesidesWhole(const char* p) const {
 #if KAVRIXML_SSE2
         // No branch on the first mask: a text outside ASCII would mispredict it.
-        const unsigned bits = stopsIn(p);
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        // Signed: trail bytes 0x80-0xBF lie below -64, leads 0xC2-0xDF from
-        // -62 to -33, leads 0xE0-0xEF from -32 to -17.
-        LeadMasks m;
-        m.trails = below(v, -64);
-        m.leadsOfTwo = below(v, -32) & above(v, -63);
-        const uint32_t pairs = m.leadsOfTwo & (m.trails >> 1);
-        const uint32_t rest = bits & ~(pairs | (pairs << 1));
-        // Most blocks hold no other stop, or no lead of three.
-        if (rest == 0) {
-            return 0;
-        }
-        m.leadsOfThree = below(v, -16) & above(v, -33);
-        if ((rest & m.leadsOfThree) == 0) {
-            return rest;
-        }
-        m.e0 = equal(v, -32);
-        m.ed = equal(v, -19);
-        m.ef = equal(v, -17);
-        m.fromA0 = m.trails & above(v, -97);
-        m.upTo9F = below(v, -96);
-        m.upToBE = below(v, -65);
-        return bits & ~wholeCharacters(m);
+        const Block16 block{_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))};
+        return besidesWhole(stopsIn(p), block);
 #else
         return stopsIn(p);
 #endif
@@ -372,19 +383,6 @@ class PlainBytes {
     }
 
   private:
-#if KAVRIXML_SSE2
-    // Bit i set when byte i, signed, lies below, above or at `limit`.
-    static uint32_t below(__m128i v, char limit) {
-        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(limit))));
-    }
-    static uint32_t above(__m128i v, char limit) {
-        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_set1_epi8(limit))));
-    }
-    static uint32_t equal(__m128i v, char limit) {
-        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(limit))));
-    }
-#endif
-
     char mA, mB, mC;
 #if KAVRIXML_SSE2
     __m128i mSpace, mTab, mLineFeed, mFirst, mSecond, mThird;
@@ -392,9 +390,9 @@ class PlainBytes {
 };
 
 // The stops of a text's run in thirty-two bytes, besides whole characters of
-// two and three bytes (PlainBytes<true>::stopsBesidesWhole): two sixteen-byte blocks,
-// or one of thirty-two where the processor has AVX2. A text is read with
-// one of the two throughout (WellFormedReader::readText).
+// two and three bytes (PlainBytes<true>::stopsBesidesWhole): two blocks of
+// sixteen bytes, or one of thirty-two where the processor has AVX2. A text
+// is read with one of the two throughout (WellFormedReader::readText).
 struct TextBlocks {
     PlainBytes<true> plain{'&', ']', ']'};
 
@@ -419,43 +417,26 @@ struct WideTextBlocks {
             _mm256_or_si256(controls, _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('&')),
                                                       _mm256_cmpeq_epi8(v, _mm256_set1_epi8(']'))));
         const uint32_t bits = static_cast<uint32_t>(_mm256_movemask_epi8(found));
-        // As PlainBytes::stopsBesidesWhole, thirty-two bytes at once.
-        LeadMasks m;
-        m.trails = below(v, -64);
-        m.leadsOfTwo = below(v, -32) & above(v, -63);
-        const uint32_t pairs = m.leadsOfTwo & (m.trails >> 1);
-        const uint32_t rest = bits & ~(pairs | (pairs << 1));
-        // Most blocks hold no other stop, or no lead of three.
-        if (rest == 0) {
-            return 0;
-        }
-        m.leadsOfThree = below(v, -16) & above(v, -33);
-        if ((rest & m.leadsOfThree) == 0) {
-            return rest;
-        }
-        m.e0 = equal(v, -32);
-        m.ed = equal(v, -19);
-        m.ef = equal(v, -17);
-        m.fromA0 = m.trails & above(v, -97);
-        m.upTo9F = below(v, -96);
-        m.upToBE = below(v, -65);
-        return bits & ~wholeCharacters(m);
+        return besidesWhole(bits, Block32{v});
     }
 
   private:
-    // Bit i set when byte i, signed, lies below, above or at `limit`.
-    __attribute__((target("avx2"))) static uint32_t below(__m256i v, char limit) {
-        return static_cast<uint32_t>(
-            _mm256_movemask_epi8(_mm256_cmpgt_epi8(_mm256_set1_epi8(limit), v)));
-    }
-    __attribute__((target("avx2"))) static uint32_t above(__m256i v, char limit) {
-        return static_cast<uint32_t>(
-            _mm256_movemask_epi8(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(limit))));
-    }
-    __attribute__((target("avx2"))) static uint32_t equal(__m256i v, char limit) {
-        return static_cast<uint32_t>(
-            _mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(limit))));
-    }
+    // Thirty-two bytes for besidesWhole.
+    struct Block32 {
+        __m256i v;
+        __attribute__((target("avx2"))) uint32_t below(char limit) const {
+            return static_cast<uint32_t>(
+                _mm256_movemask_epi8(_mm256_cmpgt_epi8(_mm256_set1_epi8(limit), v)));
+        }
+        __attribute__((target("avx2"))) uint32_t above(char limit) const {
+            return static_cast<uint32_t>(
+                _mm256_movemask_epi8(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(limit))));
+        }
+        __attribute__((target("avx2"))) uint32_t equal(char limit) const {
+            return static_cast<uint32_t>(
+                _mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(limit))));
+        }
+    };
 };
 
 inline bool hasAVX2() {
@@ -467,10 +448,10 @@ inline bool hasAVX2() {
 #endif
 
 // The stops of a checked run: PlainBytes<true> besides whole characters of
-// two bytes within a block, and the places where a marker may begin. With
-// a marker of two bytes or more, its first byte in a block only counts
-// where the second follows it (or at the block's last byte): a ']' in a
-// CDATA section or a '-' in a comment is seldom the end.
+// two and three bytes within a block, and the places where a marker may
+// begin. With a marker of two bytes or more, its first byte in a block only
+// counts where the second follows it (or at the block's last byte): a ']'
+// in a CDATA section or a '-' in a comment is seldom the end.
 class CheckedBytes {
   public:
     CheckedBytes(char first, char second)
