@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -22,6 +23,20 @@ namespace {
 
 std::string tmpPath(const char* name) {
     return std::string(KAVRIXML_TEST_TMP) + "/" + name;
+}
+
+// How many files the process holds open (Linux lists them in /proc), or -1.
+int openDescriptors() {
+    DIR* dir = opendir("/proc/self/fd");
+    if (dir == nullptr) {
+        return -1;
+    }
+    int count = 0;
+    while (readdir(dir) != nullptr) {
+        ++count;
+    }
+    closedir(dir);
+    return count;
 }
 
 // Bytes 0..255 repeated: NULs, high bytes and line ends included.
@@ -128,6 +143,7 @@ TEST(FileStreams, RoundTripBinaryBytesThroughTheDisk) {
         out.flush();
         EXPECT_TRUE(out.good());
     }
+    const int descriptors = openDescriptors();
     FileInputStream in(path.c_str());
     EXPECT_EQ(path, in.getPath());
     char head[10];
@@ -137,6 +153,7 @@ TEST(FileStreams, RoundTripBinaryBytesThroughTheDisk) {
     EXPECT_EQ(bytes, all);
     EXPECT_EQ(0, in.read(head, 10));
     in.close();
+    EXPECT_EQ(openDescriptors(), descriptors);  // the file is closed, not only forgotten
     EXPECT_THROW(in.read(head, 10), core::Exception);
     std::remove(path.c_str());
 }

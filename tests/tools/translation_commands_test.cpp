@@ -355,6 +355,8 @@ TEST(I18NImportCommand, UsageAndLanguageErrors) {
          "kavrixml i18n-export: missing.xml: no such file\n"},
         {"i18n-import texts.xml de.txt", 2,
          "kavrixml i18n-import: de.txt: a translated file ends in .xlf, .xliff or .po\n"},
+        {"i18n-import --keep texts.xml x.xlf", 2,
+         "kavrixml i18n-import: unknown option '--keep' (see kavrixml i18n-import --help)\n"},
         {"i18n-import --lang de texts.xml x.xlf", 1,
          "kavrixml i18n-import: x.xlf is a translation into fr, not de\n"},
         {"i18n-import texts.xml old.xlf", 1,
