@@ -167,8 +167,9 @@ TEST(JSObject, BuildsObjectsWithSet) {
     root->set("b", "replaced");
     EXPECT_STREQ("2", first->asString(nullptr));  // handed-out values do not change under you
     EXPECT_STREQ("replaced", root->get("b")->asString(nullptr));
+    root->set("a", "x\"z");  // a member no value was handed out for, beside one that was
     EXPECT_EQ(102u, root->size());
-    EXPECT_EQ(0u, root->toJSON().find("{\"b\":\"replaced\",\"a\":\"x\\\"y\",\"k0\":\"v\""));
+    EXPECT_EQ(0u, root->toJSON().find("{\"b\":\"replaced\",\"a\":\"x\\\"z\",\"k0\":\"v\""));
 
     // Bytes that are no UTF-8 come out replaced rather than failing the dump.
     JSObject raw;
